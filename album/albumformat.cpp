@@ -1,0 +1,119 @@
+#include "album/albumformat.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "album/bytes.h"
+#include "album/text.h"
+
+namespace album {
+
+std::array<std::uint8_t, kTrackEntrySize> EncodeTrackEntry(const TrackEntry& entry) {
+  std::array<std::uint8_t, kTrackEntrySize> out{};
+  PutLE32(out, 0, entry.PlayLength);
+  PutLE32(out, 4, entry.AudioBytes);
+  PutField(out, 8, kFileNameWidth, entry.FileName);
+  PutField(out, 262, kSongTitleWidth, entry.SongTitle);
+  return out;
+}
+
+TrackEntry DecodeTrackEntry(std::span<const std::uint8_t, kTrackEntrySize> bytes) {
+  return {GetLE32(bytes, 0), GetLE32(bytes, 4), GetField(bytes, 8, kFileNameWidth),
+          GetField(bytes, 262, kSongTitleWidth)};
+}
+
+std::array<std::uint8_t, kPictureHeaderSize> EncodePictureEntry(const PictureEntry& entry) {
+  std::array<std::uint8_t, kPictureHeaderSize> out{};
+  PutLE32(out, 0, entry.DataSize);
+  PutField(out, 4, kFileNameWidth, entry.FileName);
+  return out;
+}
+
+PictureEntry DecodePictureEntry(std::span<const std::uint8_t, kPictureHeaderSize> bytes) {
+  return {GetLE32(bytes, 0), GetField(bytes, 4, kFileNameWidth)};
+}
+
+std::array<std::uint8_t, kLyricsHeaderSize> EncodeLyricsEntry(const LyricsEntry& entry) {
+  std::array<std::uint8_t, kLyricsHeaderSize> out{};
+  PutLE32(out, 0, entry.DataSize);
+  PutLE16(out, 4, entry.TrackNumber);
+  PutField(out, 6, kFileNameWidth, entry.FileName);
+  return out;
+}
+
+LyricsEntry DecodeLyricsEntry(std::span<const std::uint8_t, kLyricsHeaderSize> bytes) {
+  return {GetLE32(bytes, 0), GetLE16(bytes, 4), GetField(bytes, 6, kFileNameWidth)};
+}
+
+std::array<std::uint8_t, kTrailerSize> EncodeAlbumTrailer(const AlbumTrailer& trailer) {
+  std::array<std::uint8_t, kTrailerSize> out{};
+  std::copy(kSignature.begin(), kSignature.end(), out.begin());
+  PutLE32(out, 16, trailer.DirBytes);
+  PutLE32(out, 20, trailer.PictureBytes);
+  PutLE32(out, 24, trailer.LyricsBytes);
+  return out;
+}
+
+std::optional<AlbumTrailer> DecodeAlbumTrailer(std::span<const std::uint8_t, kTrailerSize> bytes) {
+  if (!std::equal(kSignature.begin(), kSignature.end(), bytes.begin(),
+                  [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; })) {
+    return std::nullopt;
+  }
+  return AlbumTrailer{GetLE32(bytes, 16), GetLE32(bytes, 20), GetLE32(bytes, 24)};
+}
+
+std::array<std::uint8_t, kTagSize> EncodeAlbumTag(const AlbumTag& tag) {
+  std::array<std::uint8_t, kTagSize> out{};
+  PutField(out, 0, 3, tag.Identifier);
+  PutField(out, 3, 30, tag.Title);
+  PutField(out, 33, 30, tag.Artist);
+  PutField(out, 63, 30, tag.Album);
+  PutField(out, 93, 4, tag.Year);
+  PutField(out, 97, 28, tag.Comment);
+  out[125] = tag.Zero;
+  out[126] = tag.Track;
+  out[127] = tag.Genre;
+  return out;
+}
+
+AlbumTag DecodeAlbumTag(std::span<const std::uint8_t, kTagSize> bytes) {
+  return {GetField(bytes, 0, 3),  GetField(bytes, 3, 30),  GetField(bytes, 33, 30),
+          GetField(bytes, 63, 30), GetField(bytes, 93, 4),  GetField(bytes, 97, 28),
+          bytes[125],              bytes[126],              bytes[127]};
+}
+
+std::optional<AlbumSections> LocateSections(std::int64_t size, const AlbumTrailer& trailer) {
+  const std::int64_t dir = trailer.DirBytes;
+  const std::int64_t pictures = trailer.PictureBytes;
+  const std::int64_t lyrics = trailer.LyricsBytes;
+  if (dir < 0 || pictures < 0 || lyrics < 0) return std::nullopt;
+  const auto entrySize = static_cast<std::int64_t>(kTrackEntrySize);
+  if (dir < entrySize || dir % entrySize != 0) {
+    return std::nullopt;
+  }
+  const std::int64_t tail = static_cast<std::int64_t>(kTailSize);
+  if (dir + pictures + lyrics + tail > size) return std::nullopt;
+  AlbumSections s;
+  s.directoryOffset = size - (dir + tail);
+  s.lyricsOffset = s.directoryOffset - lyrics;
+  s.pictureOffset = s.lyricsOffset - pictures;
+  s.trackCount = static_cast<int>(dir / static_cast<std::int64_t>(kTrackEntrySize));
+  return s;
+}
+
+ItemKind KindOf(std::string_view pathOrText) {
+  std::string last(pathOrText.substr(pathOrText.size() < 4 ? 0 : pathOrText.size() - 4));
+  for (char& c : last) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (last == ".MP3") return ItemKind::Track;
+  if (last == ".TXT") return ItemKind::Lyrics;
+  if (last == ".JPG" || last == ".GIF") return ItemKind::Picture;
+  return ItemKind::Other;
+}
+
+bool IsAlbumFileName(std::string_view path) {
+  std::string upper(path);
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return upper.find("_LB.MP3") != std::string::npos;
+}
+
+}  // namespace album

@@ -1,0 +1,219 @@
+#include "album/albumwriter.h"
+
+#include <array>
+#include <limits>
+
+#include "album/codepage.h"
+#include "album/fileio.h"
+#include "album/text.h"
+
+namespace album {
+namespace {
+
+constexpr std::int64_t kLongMax = std::numeric_limits<std::int32_t>::max();
+
+// Equal as the stored Char[254] fields are equal.
+std::string StoredName(std::string_view utf8) {
+  std::string ansi = ToAnsi(utf8).substr(0, kFileNameWidth);
+  ansi.resize(kFileNameWidth, ' ');
+  return ansi;
+}
+
+class Writer {
+ public:
+  Writer(ByteSink& out, WriteResult& result) : m_out(out), m_result(result) {}
+
+  bool Put(std::span<const std::uint8_t> bytes) {
+    if (m_out.Write(bytes)) return true;
+    return Fail(WriteStatus::WriteFailed, "cannot write the album: " + LastErrorText());
+  }
+
+  bool Fail(WriteStatus status, std::string error) {
+    m_result.status = status;
+    m_result.error = std::move(error);
+    return false;
+  }
+
+  // A picture or lyrics entry; false ends the block. A file that cannot be opened is a
+  // warning; a file that breaks off after its header was written is a failure of the album.
+  template <typename Entry, typename Encode>
+  bool PutEmbedded(const std::string& path, Entry entry, Encode encode, std::int64_t& blockBytes,
+                   std::int64_t headerSize) {
+    std::string error;
+    auto source = FileSource::Open(PathFromUtf8(path), error);
+    if (!source) {
+      m_result.warnings.push_back(error);
+      return false;
+    }
+    const std::int64_t size = source->Size();
+    if (size > kLongMax || blockBytes + headerSize + size > kLongMax) {
+      return Fail(WriteStatus::TooLarge, path + ": too large for an album");
+    }
+    entry.DataSize = static_cast<std::int32_t>(size);
+    entry.FileName = std::string(FileNameOf(path));
+    if (!Put(encode(entry))) return false;
+    if (!CopyRange(*source, 0, size, m_out)) {
+      return Fail(WriteStatus::SourceUnreadable, "cannot read " + path);
+    }
+    blockBytes += headerSize + size;
+    return true;
+  }
+
+ private:
+  ByteSink& m_out;
+  WriteResult& m_result;
+};
+
+}  // namespace
+
+std::string CorrectedTitle(std::string_view lineText) {
+  const auto at = lineText.rfind(kTrackLineSeparator);
+  if (at == std::string_view::npos) return std::string(lineText);
+  return std::string(lineText.substr(at + kTrackLineSeparator.size()));
+}
+
+std::optional<std::uint8_t> TracksByte(std::string_view tracks) {
+  const double value = RoundHalfEven(LeadingNumber(tracks));
+  if (!(value >= 0.0 && value <= 255.0)) return std::nullopt;
+  return static_cast<std::uint8_t>(value);
+}
+
+WriteResult WriteAlbum(const std::filesystem::path& output, const std::vector<std::string>& contents,
+                       const std::vector<std::int32_t>& firstFramePositions,
+                       std::vector<TrackEntry> trackTable,
+                       const std::vector<TitleCorrection>& corrections,
+                       const AlbumDetails& details, const WriteProgress& progress) {
+  WriteResult result;
+  std::size_t mp3Count = 0;
+  for (const std::string& item : contents) mp3Count += KindOf(item) == ItemKind::Track;
+  if (mp3Count == 0 || trackTable.size() != mp3Count || firstFramePositions.size() < mp3Count ||
+      mp3Count > static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max())) {
+    result.status = WriteStatus::BadInput;
+    result.error = "the track table does not match the contents list";
+    return result;
+  }
+  // Checked before anything is written: a tracks value must fit the tag's byte.
+  const auto tracksByte = TracksByte(details.tracks);
+  if (!tracksByte) {
+    result.status = WriteStatus::TracksOutOfRange;
+    result.error = "the tracks value does not fit the album tag: " + details.tracks;
+    return result;
+  }
+
+  std::string error;
+  auto file = AtomicFile::Create(output, error);
+  if (!file) {
+    result.status = WriteStatus::CannotCreate;
+    result.error = "cannot create " + Utf8FromPath(output) + ": " + error;
+    return result;
+  }
+  Writer writer(file->Sink(), result);
+  const auto setValue = [&](int value) {
+    if (progress.setValue) progress.setValue(value);
+  };
+  if (progress.setMaximum) progress.setMaximum(static_cast<int>(contents.size()) + 2);
+  int value = 0;
+  setValue(value);
+
+  // Audio: each MP3 from its first frame to its end.
+  std::size_t k = 0;
+  std::int64_t audioBytes = 0;
+  for (std::size_t i = 0; i < contents.size(); ++i) {
+    if (KindOf(contents[i]) != ItemKind::Track) continue;
+    auto source = FileSource::Open(PathFromUtf8(contents[i]), error);
+    if (!source) {
+      writer.Fail(WriteStatus::SourceUnreadable, "cannot open " + contents[i] + ": " + error);
+      return result;
+    }
+    const std::int64_t start = firstFramePositions[k] > 1 ? firstFramePositions[k] - 1 : 0;
+    const std::int64_t length = source->Size() - start;
+    if (length < 0) {
+      writer.Fail(WriteStatus::SourceUnreadable, contents[i] + ": first frame beyond the end");
+      return result;
+    }
+    audioBytes += length;
+    if (length > kLongMax || audioBytes > kLongMax) {
+      writer.Fail(WriteStatus::TooLarge, contents[i] + ": too large for an album");
+      return result;
+    }
+    trackTable[k].AudioBytes = static_cast<std::int32_t>(length);
+    if (!CopyRange(*source, start, length, file->Sink())) {
+      writer.Fail(WriteStatus::SourceUnreadable, "cannot copy " + contents[i]);
+      return result;
+    }
+    ++k;
+    value = static_cast<int>(i) + 1;
+    setValue(value);
+  }
+
+  // Pictures, then lyrics, whatever their order in the list.
+  std::int64_t pictureBytes = 0;
+  for (const std::string& item : contents) {
+    if (KindOf(item) != ItemKind::Picture) continue;
+    if (!writer.PutEmbedded(item, PictureEntry{}, EncodePictureEntry, pictureBytes,
+                            kPictureHeaderSize)) {
+      if (!result.ok()) return result;
+      break;
+    }
+  }
+  setValue(++value);
+
+  std::int64_t lyricsBytes = 0;
+  for (std::size_t i = 0; i < contents.size(); ++i) {
+    if (KindOf(contents[i]) != ItemKind::Lyrics) continue;
+    // The lyrics belong to the MP3 before them: the first track of that file name.
+    LyricsEntry entry;
+    if (i > 0) {
+      const std::string key = StoredName(FileNameOf(contents[i - 1]));
+      for (std::size_t j = 0; j < trackTable.size(); ++j) {
+        if (StoredName(trackTable[j].FileName) == key) {
+          entry.TrackNumber = static_cast<std::int16_t>(j + 1);
+          break;
+        }
+      }
+    }
+    if (!writer.PutEmbedded(contents[i], entry, EncodeLyricsEntry, lyricsBytes,
+                            kLyricsHeaderSize)) {
+      if (!result.ok()) return result;
+      break;
+    }
+  }
+  setValue(++value);
+
+  for (std::size_t j = 0; j < trackTable.size(); ++j) {
+    if (j < corrections.size() && corrections[j].ticked) {
+      trackTable[j].SongTitle = CorrectedTitle(corrections[j].lineText);
+    }
+    if (!writer.Put(EncodeTrackEntry(trackTable[j]))) return result;
+  }
+
+  const std::int64_t dirBytes = static_cast<std::int64_t>(trackTable.size() * kTrackEntrySize);
+  if (audioBytes + pictureBytes + lyricsBytes + dirBytes + static_cast<std::int64_t>(kTailSize) >
+      kLongMax) {
+    writer.Fail(WriteStatus::TooLarge, "the album would exceed 2 GB");
+    return result;
+  }
+  const AlbumTrailer trailer{static_cast<std::int32_t>(dirBytes),
+                             static_cast<std::int32_t>(pictureBytes),
+                             static_cast<std::int32_t>(lyricsBytes)};
+  if (!writer.Put(EncodeAlbumTrailer(trailer))) return result;
+
+  AlbumTag tag;
+  tag.Identifier = "TAG";
+  tag.Title = details.albumTitle;
+  tag.Artist = details.artist;
+  tag.Album = std::string(kProgramTitle);
+  tag.Year = details.year;
+  tag.Comment = details.completeness;
+  tag.Track = *tracksByte;
+  tag.Genre = kAlbumGenre;
+  if (!writer.Put(EncodeAlbumTag(tag))) return result;
+
+  if (!file->Commit(error)) {
+    result.status = WriteStatus::WriteFailed;
+    result.error = "cannot write " + Utf8FromPath(output) + ": " + error;
+  }
+  return result;
+}
+
+}  // namespace album

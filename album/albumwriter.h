@@ -1,0 +1,77 @@
+#pragma once
+// Writing an album file from its contents list, track table and details.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "album/albumformat.h"
+
+namespace album {
+
+/// The details as the details window holds them (UTF-8).
+struct AlbumDetails {
+  std::string albumTitle;
+  std::string artist;
+  std::string year;
+  std::string completeness;
+  std::string tracks;  ///< converted to a number by its leading digits
+};
+
+/// A track line of the details window: ticked means "the title is the part after the
+/// separator".
+struct TitleCorrection {
+  bool ticked = false;
+  std::string lineText;
+};
+
+inline constexpr std::string_view kTrackLineSeparator = "   -   ";
+
+/// The title a ticked track line stands for: the text after the last separator.
+std::string CorrectedTitle(std::string_view lineText);
+
+/// Progress of a write: first the maximum (items + 2), then rising values. Either may be empty.
+struct WriteProgress {
+  std::function<void(int)> setMaximum;
+  std::function<void(int)> setValue;
+};
+
+enum class WriteStatus {
+  Ok,
+  BadInput,             ///< track table or positions do not match the contents list
+  TracksOutOfRange,     ///< the tracks value does not fit a byte
+  TooLarge,             ///< a size does not fit the format's 32-bit fields
+  CannotCreate,         ///< the output could not be created
+  SourceUnreadable,     ///< an MP3 could not be opened or read
+  WriteFailed,          ///< writing or moving the output into place failed
+};
+
+struct WriteResult {
+  WriteStatus status = WriteStatus::Ok;
+  /// What failed, naming the file and the cause (empty on success).
+  std::string error;
+  /// Pictures or lyrics that could not be read: the system's description of each failure.
+  /// The block they belong to ends there; writing goes on.
+  std::vector<std::string> warnings;
+  bool ok() const { return status == WriteStatus::Ok; }
+};
+
+/// Writes the album to `output`. The file appears only when complete (replacing a file of
+/// that name); on failure nothing is left behind. `contents` are UTF-8 paths in list order;
+/// `firstFramePositions` holds the 1-based first-frame position of each MP3 (1 or less:
+/// copy whole); `trackTable` one entry per MP3 with PlayLength, FileName and SongTitle;
+/// `corrections` one per track (missing ones count as unticked).
+[[nodiscard]] WriteResult WriteAlbum(const std::filesystem::path& output,
+                                     const std::vector<std::string>& contents,
+                                     const std::vector<std::int32_t>& firstFramePositions,
+                                     std::vector<TrackEntry> trackTable,
+                                     const std::vector<TitleCorrection>& corrections,
+                                     const AlbumDetails& details, const WriteProgress& progress);
+
+/// The tracks value as stored in the tag, or nothing when it does not fit a byte.
+std::optional<std::uint8_t> TracksByte(std::string_view tracks);
+
+}  // namespace album

@@ -1,0 +1,52 @@
+#pragma once
+// Opening a file for extraction: an album, or else an AlbumWrap archive; and copying items out.
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "album/albumreader.h"
+#include "album/albumwrap.h"
+
+namespace album {
+
+enum class ArchiveFormat { Album, AlbumWrap };
+
+enum class OpenStatus {
+  Ok,
+  CannotOpen,   ///< the file could not be opened for reading
+  Unsupported,  ///< neither an album nor an AlbumWrap archive, or damaged
+};
+
+/// An opened album or archive: kept open for as long as its items are used.
+struct Archive {
+  ArchiveFormat format = ArchiveFormat::Album;
+  std::unique_ptr<ByteSource> source;
+  std::vector<ArchiveItem> items;
+};
+
+/// Opens `path` read-only and lists it through `display`. `writeBack` receives the album
+/// tag's opened mark and upgrade (empty: the file is never written). `error` tells why a file
+/// could not be opened.
+[[nodiscard]] OpenStatus OpenArchive(const std::filesystem::path& path, AlbumDisplay& display,
+                                     const TagWriter& writeBack, Archive& archive,
+                                     std::string& error);
+
+/// The same for a source already open (tests, memory buffers).
+[[nodiscard]] OpenStatus OpenArchive(std::unique_ptr<ByteSource> source, AlbumDisplay& display,
+                                     const TagWriter& writeBack, Archive& archive);
+
+/// A stored name made safe to create inside a chosen folder: no folders, drive letters,
+/// "." or "..", characters Windows refuses, or reserved device names.
+std::string SafeFileName(std::string_view storedName);
+
+/// Copies an item's bytes into folder/SafeFileName(item.name), replacing a file of that name
+/// only once the copy is complete. Returns the path written, or nothing with `error` set.
+[[nodiscard]] std::optional<std::filesystem::path> ExtractItem(ByteSource& source,
+                                                               const ArchiveItem& item,
+                                                               const std::filesystem::path& folder,
+                                                               std::string& error);
+
+}  // namespace album

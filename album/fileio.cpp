@@ -1,0 +1,180 @@
+#include "album/fileio.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <random>
+
+namespace album {
+namespace {
+
+constexpr std::size_t kCopyBufferSize = 1 << 18;
+
+bool Seek(std::FILE* file, std::int64_t offset) {
+#ifdef _WIN32
+  return _fseeki64(file, offset, SEEK_SET) == 0;
+#else
+  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
+std::int64_t Tell(std::FILE* file) {
+#ifdef _WIN32
+  return _ftelli64(file);
+#else
+  return static_cast<std::int64_t>(ftello(file));
+#endif
+}
+
+}  // namespace
+
+std::string LastErrorText() { return std::strerror(errno); }
+
+bool MemorySource::ReadAt(std::int64_t offset, std::span<std::uint8_t> out) {
+  if (offset < 0 || offset > Size() || static_cast<std::int64_t>(out.size()) > Size() - offset) {
+    return false;
+  }
+  std::copy_n(m_data.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());
+  return true;
+}
+
+bool MemorySink::Write(std::span<const std::uint8_t> data) {
+  m_data.insert(m_data.end(), data.begin(), data.end());
+  return true;
+}
+
+FileHandle OpenFile(const std::filesystem::path& path, const char* mode, std::string& error) {
+  errno = 0;
+#ifdef _WIN32
+  std::wstring wideMode(mode, mode + std::strlen(mode));
+  FileHandle file(_wfopen(path.c_str(), wideMode.c_str()));
+#else
+  FileHandle file(std::fopen(path.c_str(), mode));
+#endif
+  if (!file) error = errno != 0 ? LastErrorText() : "cannot open file";
+  return file;
+}
+
+std::unique_ptr<FileSource> FileSource::Open(const std::filesystem::path& path,
+                                             std::string& error) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    error = std::strerror(EISDIR);
+    return nullptr;
+  }
+  FileHandle file = OpenFile(path, "rb", error);
+  if (!file) return nullptr;
+  if (std::fseek(file.get(), 0, SEEK_END) != 0) {
+    error = LastErrorText();
+    return nullptr;
+  }
+  const std::int64_t size = Tell(file.get());
+  if (size < 0) {
+    error = LastErrorText();
+    return nullptr;
+  }
+  return std::unique_ptr<FileSource>(new FileSource(std::move(file), size));
+}
+
+bool FileSource::ReadAt(std::int64_t offset, std::span<std::uint8_t> out) {
+  if (offset < 0 || offset > m_size || static_cast<std::int64_t>(out.size()) > m_size - offset) {
+    return false;
+  }
+  if (offset != m_position && !Seek(m_file.get(), offset)) {
+    m_position = -1;
+    return false;
+  }
+  const std::size_t got = std::fread(out.data(), 1, out.size(), m_file.get());
+  m_position = got == out.size() ? offset + static_cast<std::int64_t>(got) : -1;
+  return got == out.size();
+}
+
+bool FileSink::Write(std::span<const std::uint8_t> data) {
+  return std::fwrite(data.data(), 1, data.size(), m_file) == data.size();
+}
+
+bool CopyRange(ByteSource& from, std::int64_t offset, std::int64_t count, ByteSink& to) {
+  if (count < 0) return false;
+  std::vector<std::uint8_t> buffer(
+      static_cast<std::size_t>(std::min<std::int64_t>(count, kCopyBufferSize)));
+  while (count > 0) {
+    const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(count, kCopyBufferSize));
+    const std::span<std::uint8_t> part(buffer.data(), chunk);
+    if (!from.ReadAt(offset, part) || !to.Write(part)) return false;
+    offset += static_cast<std::int64_t>(chunk);
+    count -= static_cast<std::int64_t>(chunk);
+  }
+  return true;
+}
+
+AtomicFile::AtomicFile(std::filesystem::path target, std::filesystem::path temp, FileHandle file)
+    : m_target(std::move(target)),
+      m_temp(std::move(temp)),
+      m_file(std::move(file)),
+      m_sink(m_file.get()) {}
+
+std::unique_ptr<AtomicFile> AtomicFile::Create(const std::filesystem::path& target,
+                                               std::string& error) {
+  std::random_device seed;
+  std::mt19937 random(seed());
+  std::error_code ec;
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    std::filesystem::path temp = target;
+    temp += ".lb" + std::to_string(random() % 1000000) + ".part";
+    if (std::filesystem::exists(temp, ec)) continue;
+    FileHandle file = OpenFile(temp, "wb", error);
+    if (!file) return nullptr;
+    std::setvbuf(file.get(), nullptr, _IOFBF, kCopyBufferSize);
+    return std::unique_ptr<AtomicFile>(new AtomicFile(target, temp, std::move(file)));
+  }
+  error = "no free temporary name";
+  return nullptr;
+}
+
+AtomicFile::~AtomicFile() {
+  if (m_committed) return;
+  m_file.reset();
+  std::error_code ec;
+  std::filesystem::remove(m_temp, ec);
+}
+
+bool AtomicFile::Commit(std::string& error) {
+  errno = 0;
+  const bool flushed = std::fflush(m_file.get()) == 0 && !std::ferror(m_file.get());
+  if (!flushed) error = LastErrorText();
+  const bool closed = std::fclose(m_file.release()) == 0;
+  if (flushed && !closed) error = LastErrorText();
+  if (!flushed || !closed) return false;
+  std::error_code ec;
+  std::filesystem::rename(m_temp, m_target, ec);
+  if (ec) {
+    error = ec.message();
+    return false;
+  }
+  m_committed = true;
+  return true;
+}
+
+bool PatchFile(const std::filesystem::path& path, std::int64_t offset,
+               std::span<const std::uint8_t> data) {
+  std::string error;
+  FileHandle file = OpenFile(path, "r+b", error);
+  if (!file || !Seek(file.get(), offset)) return false;
+  if (std::fwrite(data.data(), 1, data.size(), file.get()) != data.size()) return false;
+  return std::fclose(file.release()) == 0;
+}
+
+}  // namespace album
+
+namespace album {
+
+std::filesystem::path PathFromUtf8(std::string_view utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8FromPath(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+}  // namespace album

@@ -1,0 +1,127 @@
+#pragma once
+// Thin file access, so that the format code runs on memory buffers in tests.
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string_view>
+#include <string>
+#include <vector>
+
+namespace album {
+
+/// Random read access to a file or a buffer.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  virtual std::int64_t Size() const = 0;
+  /// Fills `out` from `offset`; false when not every byte could be read.
+  [[nodiscard]] virtual bool ReadAt(std::int64_t offset, std::span<std::uint8_t> out) = 0;
+};
+
+/// Sequential output.
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  [[nodiscard]] virtual bool Write(std::span<const std::uint8_t> data) = 0;
+};
+
+class MemorySource final : public ByteSource {
+ public:
+  explicit MemorySource(std::vector<std::uint8_t> data) : m_data(std::move(data)) {}
+  std::int64_t Size() const override { return static_cast<std::int64_t>(m_data.size()); }
+  bool ReadAt(std::int64_t offset, std::span<std::uint8_t> out) override;
+  std::vector<std::uint8_t>& Data() { return m_data; }
+
+ private:
+  std::vector<std::uint8_t> m_data;
+};
+
+class MemorySink final : public ByteSink {
+ public:
+  bool Write(std::span<const std::uint8_t> data) override;
+  const std::vector<std::uint8_t>& Data() const { return m_data; }
+
+ private:
+  std::vector<std::uint8_t> m_data;
+};
+
+/// An open C stream, closed on destruction.
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+/// Opens a file with a C mode string ("rb", "wb", "r+b"); sets `error` on failure.
+FileHandle OpenFile(const std::filesystem::path& path, const char* mode, std::string& error);
+
+/// A file opened read-only; the file is never created.
+class FileSource final : public ByteSource {
+ public:
+  /// Nothing on failure, with the system's reason in `error`.
+  static std::unique_ptr<FileSource> Open(const std::filesystem::path& path, std::string& error);
+  std::int64_t Size() const override { return m_size; }
+  bool ReadAt(std::int64_t offset, std::span<std::uint8_t> out) override;
+
+ private:
+  FileSource(FileHandle file, std::int64_t size) : m_file(std::move(file)), m_size(size) {}
+  FileHandle m_file;
+  std::int64_t m_size;
+  std::int64_t m_position = -1;  // where the stream stands, to save seeks on sequential reads
+};
+
+class FileSink final : public ByteSink {
+ public:
+  explicit FileSink(std::FILE* file) : m_file(file) {}
+  bool Write(std::span<const std::uint8_t> data) override;
+
+ private:
+  std::FILE* m_file;
+};
+
+/// Copies `count` bytes from `offset` of `from` into `to`. True only when every byte arrived.
+[[nodiscard]] bool CopyRange(ByteSource& from, std::int64_t offset, std::int64_t count,
+                             ByteSink& to);
+
+/// A new file written beside its target and moved into place only when complete. Until
+/// Commit() succeeds the target is untouched; an uncommitted file is removed on destruction.
+class AtomicFile {
+ public:
+  /// Nothing on failure, with the reason in `error`.
+  static std::unique_ptr<AtomicFile> Create(const std::filesystem::path& target,
+                                            std::string& error);
+  ~AtomicFile();
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  ByteSink& Sink() { return m_sink; }
+  /// Flushes, closes and renames over the target (replacing an existing file).
+  [[nodiscard]] bool Commit(std::string& error);
+
+ private:
+  AtomicFile(std::filesystem::path target, std::filesystem::path temp, FileHandle file);
+  std::filesystem::path m_target;
+  std::filesystem::path m_temp;
+  FileHandle m_file;
+  FileSink m_sink;
+  bool m_committed = false;
+};
+
+/// Overwrites bytes of an existing file in place through a separate write access.
+[[nodiscard]] bool PatchFile(const std::filesystem::path& path, std::int64_t offset,
+                             std::span<const std::uint8_t> data);
+
+/// The system's description of the last C library error.
+std::string LastErrorText();
+
+}  // namespace album
+
+namespace album {
+
+/// A path from a UTF-8 text, and back.
+std::filesystem::path PathFromUtf8(std::string_view utf8);
+std::string Utf8FromPath(const std::filesystem::path& path);
+
+}  // namespace album

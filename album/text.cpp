@@ -1,0 +1,91 @@
+#include "album/text.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "album/codepage.h"
+
+namespace album {
+
+std::string Trim(std::string_view text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(' ');
+  return std::string(text.substr(first, last - first + 1));
+}
+
+std::string_view CutAtNul(std::string_view text) {
+  return text.substr(0, std::min(text.find('\0'), text.size()));
+}
+
+void PutField(std::span<std::uint8_t> out, std::size_t offset, std::size_t width,
+              std::string_view utf8) {
+  const std::string ansi = ToAnsi(utf8);
+  for (std::size_t i = 0; i < width; ++i) {
+    out[offset + i] = i < ansi.size() ? static_cast<std::uint8_t>(ansi[i]) : std::uint8_t{0x20};
+  }
+}
+
+std::string GetField(std::span<const std::uint8_t> in, std::size_t offset, std::size_t width) {
+  const auto field = in.subspan(offset, width);
+  return FromAnsi(std::string_view(reinterpret_cast<const char*>(field.data()), field.size()));
+}
+
+double LeadingNumber(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  const std::size_t start = i;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  const auto digits = [&] {
+    const std::size_t from = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+    return i - from;
+  };
+  std::size_t count = digits();
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    count += digits();
+  }
+  if (count == 0) return 0.0;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    std::size_t mark = i++;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    if (digits() == 0) i = mark;
+  }
+  std::string_view number = text.substr(start, i - start);
+  if (!number.empty() && number.front() == '+') number.remove_prefix(1);
+  double value = 0.0;
+  const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
+  if (ec == std::errc::result_out_of_range) return number.front() == '-' ? -HUGE_VAL : HUGE_VAL;
+  return ec == std::errc() ? value : 0.0;
+}
+
+double RoundHalfEven(double value) {
+  const double floor = std::floor(value);
+  const double diff = value - floor;
+  if (diff < 0.5) return floor;
+  if (diff > 0.5) return floor + 1.0;
+  return std::fmod(floor, 2.0) == 0.0 ? floor : floor + 1.0;
+}
+
+std::string_view FileNameOf(std::string_view path) {
+#ifdef _WIN32
+  const auto cut = path.find_last_of("\\/");
+#else
+  const auto cut = path.find_last_of('/');
+#endif
+  return cut == std::string_view::npos ? path : path.substr(cut + 1);
+}
+
+}  // namespace album
+
+namespace album {
+
+std::string FitField(std::string_view utf8, std::size_t width) {
+  std::string ansi = ToAnsi(utf8).substr(0, width);
+  ansi.resize(width, ' ');
+  return FromAnsi(ansi);
+}
+
+}  // namespace album

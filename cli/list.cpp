@@ -1,0 +1,98 @@
+#include <CLI/CLI.hpp>
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+#include "album/archive.h"
+#include "album/text.h"
+#include "cli/commands.h"
+#include "cli/opening.h"
+
+namespace cli {
+namespace {
+
+using nlohmann::json;
+
+const char* KindName(album::ItemKind kind) {
+  switch (kind) {
+    case album::ItemKind::Picture: return "picture";
+    case album::ItemKind::Lyrics: return "lyrics";
+    default: return "track";
+  }
+}
+
+json Listing(const OpenedFile& opened) {
+  const bool isAlbum = opened.archive.format == album::ArchiveFormat::Album;
+  const auto& shown = opened.shown;
+  json items = json::array();
+  int index = 0;
+  for (const album::ArchiveItem& item : opened.archive.items) {
+    json entry = {{"index", index++},
+                  {"kind", KindName(item.kind)},
+                  {"name", item.name},
+                  {"offset", item.offset},
+                  {"size", item.size}};
+    if (item.kind == album::ItemKind::Track) {
+      entry["title"] = item.title;
+      if (isAlbum) entry["play_ms"] = item.playLength;
+    }
+    if (item.kind == album::ItemKind::Lyrics) entry["track"] = item.trackNumber;
+    items.push_back(std::move(entry));
+  }
+  return {{"format", isAlbum ? "album" : "albumwrap"},
+          {"title", album::Trim(shown.title)},
+          {"artist", album::Trim(shown.artist)},
+          {"comment", album::Trim(shown.comment)},
+          {"year", isAlbum ? json(album::Trim(shown.year)) : json(nullptr)},
+          {"tracks", shown.trackCount},
+          {"items", std::move(items)}};
+}
+
+std::string Minutes(std::int32_t ms) {
+  const int seconds = ms / 1000;
+  char text[32];
+  std::snprintf(text, sizeof text, "%d:%02d", seconds / 60, seconds % 60);
+  return text;
+}
+
+void PrintText(const json& listing) {
+  const bool isAlbum = listing["format"] == "album";
+  std::cout << "Album Title : " << listing["title"].get<std::string>() << '\n'
+            << "Artist : " << listing["artist"].get<std::string>() << '\n'
+            << (isAlbum ? "Completeness : " : "Author : ") << listing["comment"].get<std::string>()
+            << '\n';
+  if (isAlbum) std::cout << "Year : " << listing["year"].get<std::string>() << '\n';
+  std::cout << "Tracks : " << listing["tracks"].get<int>() << '\n';
+  for (const json& item : listing["items"]) {
+    std::cout << item["index"].get<int>() << '\t' << item["kind"].get<std::string>() << '\t';
+    if (item.contains("title")) std::cout << item["title"].get<std::string>() << '\t';
+    std::cout << item["name"].get<std::string>();
+    if (item.contains("play_ms")) std::cout << '\t' << Minutes(item["play_ms"].get<std::int32_t>());
+    std::cout << '\t' << item["size"].get<std::int64_t>() << " bytes\n";
+  }
+}
+
+}  // namespace
+
+void AddListCommand(CLI::App& app, int& exitCode) {
+  auto* command = app.add_subcommand("list", "List the items of an album or AlbumWrap archive");
+  auto path = std::make_shared<std::string>();
+  auto asJson = std::make_shared<bool>(false);
+  command->add_flag("--json", *asJson, "Print JSON");
+  command->add_option("ALBUM", *path, "Album or AlbumWrap file")->required();
+  command->callback([path, asJson, &exitCode] {
+    OpenedFile opened;
+    if (!OpenForReading(*path, opened)) {
+      exitCode = 1;
+      return;
+    }
+    const json listing = Listing(opened);
+    if (*asJson) {
+      std::cout << listing.dump(2) << '\n';
+    } else {
+      PrintText(listing);
+    }
+    exitCode = 0;
+  });
+}
+
+}  // namespace cli

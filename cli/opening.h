@@ -1,0 +1,30 @@
+#pragma once
+// Opening an album or archive for the command line: read-only, never written to.
+
+#include <string>
+
+#include "album/archive.h"
+
+namespace cli {
+
+/// What the reader showed, as a window's detail boxes would hold it.
+struct ShownDetails : album::AlbumDisplay {
+  std::string title, artist, comment, year;
+  int trackCount = 0;
+  void ShowAlbumTitle(const std::string& text) override { title = text; }
+  void ShowArtist(const std::string& text) override { artist = text; }
+  void ShowComment(const std::string& text) override { comment = text; }
+  void ShowYear(const std::string& text) override { year = text; }
+  void ShowTrackCount(int count) override { trackCount = count; }
+  void AddListItem(const std::string&) override {}
+};
+
+struct OpenedFile {
+  album::Archive archive;
+  ShownDetails shown;
+};
+
+/// Opens `path`; on failure prints the message to stderr and returns false.
+bool OpenForReading(const std::string& path, OpenedFile& opened);
+
+}  // namespace cli

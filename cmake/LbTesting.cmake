@@ -1,0 +1,23 @@
+# Test executables: GoogleTest, one executable per library.
+if(CMAKE_CROSSCOMPILING)
+  # No MinGW build of GoogleTest is packaged; Debian ships its sources.
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+else()
+  find_package(GTest REQUIRED)
+endif()
+include(GoogleTest)
+
+# lb_add_test(NAME SOURCES ... LIBRARIES ...)
+# Under Wine a whole executable is one CTest test: starting Wine per case would cost seconds each.
+function(lb_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} lb_test_support GTest::gtest_main GTest::gmock lb_warnings)
+  if(CMAKE_CROSSCOMPILING)
+    add_test(NAME ${name} COMMAND ${name})
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600)
+  endif()
+endfunction()

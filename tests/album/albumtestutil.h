@@ -1,0 +1,45 @@
+#pragma once
+// Building albums from files made in a temporary folder.
+
+#include <string>
+#include <vector>
+
+#include "album/albumwriter.h"
+#include "album/fileio.h"
+#include "tests/support/testsupport.h"
+
+namespace album::testing {
+
+struct Source {
+  std::string name;  ///< relative to the folder; folders are created
+  testsupport::Bytes data;
+  std::int32_t firstFrame = 1;  ///< MP3s only
+  std::string title = "Title";
+  std::string storedName;  ///< the track table's FileName, when not the file's own name
+};
+
+/// Writes the sources and an album of them; returns the result.
+inline WriteResult MakeAlbum(const testsupport::ScopedTempDir& dir, const std::vector<Source>& sources,
+                             const std::filesystem::path& output, AlbumDetails details = {},
+                             std::vector<TitleCorrection> corrections = {},
+                             WriteProgress progress = {}) {
+  std::vector<std::string> contents;
+  std::vector<std::int32_t> positions;
+  std::vector<TrackEntry> table;
+  for (const Source& source : sources) {
+    const auto path = dir / source.name;
+    std::filesystem::create_directories(path.parent_path());
+    testsupport::WriteFile(path, source.data);
+    contents.push_back(path.string());
+    if (KindOf(source.name) == ItemKind::Track) {
+      positions.push_back(source.firstFrame);
+      table.push_back({1000 + static_cast<std::int32_t>(table.size()), 0,
+                       source.storedName.empty() ? path.filename().string() : source.storedName,
+                       source.title});
+    }
+  }
+  if (details.tracks.empty()) details.tracks = std::to_string(table.size());
+  return WriteAlbum(output, contents, positions, table, corrections, details, progress);
+}
+
+}  // namespace album::testing

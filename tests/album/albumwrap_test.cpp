@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "album/albumwrap.h"
+#include "album/bytes.h"
+#include "album/text.h"
+#include "tests/support/testsupport.h"
+
+namespace album {
+namespace {
+
+using testsupport::Bytes;
+using testsupport::Pattern;
+
+struct WrapItem {
+  std::string name;
+  Bytes data;
+};
+
+void Frame(Bytes& out, std::string_view id, std::string_view text) {
+  // ID3v2.3 frame: id, big-endian size, flags, encoding byte 0, text.
+  const auto size = static_cast<std::uint32_t>(text.size() + 1);
+  out.insert(out.end(), id.begin(), id.end());
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(size >> shift));
+  out.insert(out.end(), {0, 0, 0});
+  out.insert(out.end(), text.begin(), text.end());
+}
+
+// An archive laid out as AlbumWrap writes it.
+Bytes MakeWrap(const std::vector<WrapItem>& items, std::string countText = "") {
+  Bytes out = {'I', 'D', '3', 3, 0, 0, 0, 0, 0x0A, 0x23};
+  Frame(out, "TIT2", "Wrapped Album");
+  Frame(out, "TPE1", "Some Artist");
+  Frame(out, "COMM", "Wrapper");
+  Frame(out, "TXXX", "ignored");
+  const std::string marker = "[][] AlbumWrap [][]";
+  out.insert(out.end(), marker.begin(), marker.end());
+  out.resize(1325, 0);
+  if (countText.empty()) countText = std::to_string(items.size());
+  countText.resize(12, ' ');
+  out.insert(out.end(), countText.begin(), countText.end());
+  for (const WrapItem& item : items) {
+    char size[32];
+    std::snprintf(size, sizeof size, "%.4f", static_cast<double>(item.data.size()) / 10000.0);
+    std::string record = std::string(size) + "[][]x[][]" + item.name + "[][]";
+    record.resize(501, ' ');
+    out.insert(out.end(), record.begin(), record.end());
+  }
+  for (const WrapItem& item : items) out.insert(out.end(), item.data.begin(), item.data.end());
+  return out;
+}
+
+struct Shown : NullDisplay {
+  std::string title, artist, comment;
+  int count = 0;
+  std::vector<std::string> lines;
+  void ShowAlbumTitle(const std::string& t) override { title = t; }
+  void ShowArtist(const std::string& t) override { artist = t; }
+  void ShowComment(const std::string& t) override { comment = t; }
+  void ShowTrackCount(int n) override { count = n; }
+  void AddListItem(const std::string& t) override { lines.push_back(t); }
+};
+
+TEST(AlbumWrap, ReadsTheHeaderFramesAndItems) {
+  const Bytes first = Pattern(33017, 1), second = Pattern(120, 2);
+  MemorySource source(MakeWrap({{"Artist - First Song.mp3", first}, {"Second.MP3", second}}));
+  AlbumWrapReader reader(source);
+  ASSERT_TRUE(reader.IsAlbumWrap());
+  Shown shown;
+  reader.ReadFrames(shown);
+  EXPECT_EQ(shown.title, "Wrapped Album");
+  EXPECT_EQ(shown.artist, "Some Artist");
+  EXPECT_EQ(shown.comment, "Wrapper");
+  ASSERT_EQ(reader.ListItems(shown), ReadStatus::Ok);
+  EXPECT_EQ(shown.count, 2);
+  EXPECT_EQ(reader.CountField(), "2           ");
+  ASSERT_EQ(shown.lines.size(), 2u);
+  EXPECT_EQ(shown.lines[0], " First Song" + std::string(39, ' '));
+  EXPECT_EQ(Trim(shown.lines[1]), "Second");
+  const auto items = reader.Items();
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0].name, "Artist - First Song.mp3");
+  EXPECT_EQ(items[0].offset, 1337 + 2 * 501);
+  EXPECT_EQ(items[0].size, 33017);
+  Bytes got(second.size());
+  ASSERT_TRUE(source.ReadAt(items[1].offset, got));
+  EXPECT_EQ(got, second);
+}
+
+TEST(AlbumWrap, AnOrdinaryMp3IsNotAnArchive) {
+  MemorySource source(testsupport::Mp3Stream(10));
+  EXPECT_FALSE(AlbumWrapReader(source).IsAlbumWrap());
+  MemorySource tiny(Bytes(100, 0));
+  EXPECT_FALSE(AlbumWrapReader(tiny).IsAlbumWrap());
+}
+
+TEST(AlbumWrap, RefusesCountsAndSizesBeyondTheFile) {
+  const struct {
+    const char* why;
+    Bytes data;
+  } cases[] = {
+      {"count beyond the file", MakeWrap({{"a.mp3", Pattern(10)}}, "99999999")},
+      {"negative count", MakeWrap({{"a.mp3", Pattern(10)}}, "-3")},
+      {"no count", MakeWrap({{"a.mp3", Pattern(10)}}, "x")},
+      {"item beyond the file",
+       [] {
+         Bytes d = MakeWrap({{"a.mp3", Pattern(10)}});
+         d.resize(d.size() - 1);
+         return d;
+       }()},
+      {"record without name",
+       [] {
+         Bytes d = MakeWrap({{"a.mp3", Pattern(10)}});
+         std::fill(d.begin() + 1337, d.begin() + 1337 + 501, ' ');
+         return d;
+       }()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    MemorySource source(c.data);
+    AlbumWrapReader reader(source);
+    ASSERT_TRUE(reader.IsAlbumWrap());
+    NullDisplay display;
+    EXPECT_EQ(reader.ListItems(display), ReadStatus::Damaged);
+  }
+}
+
+TEST(AlbumWrap, FrameLengthsBeyondTheFileStopTheReading) {
+  Bytes data = MakeWrap({{"a.mp3", Pattern(10)}});
+  PutLE32(data, 10 + 7, 0x7FFFFFFF);
+  MemorySource source(data);
+  Shown shown;
+  AlbumWrapReader(source).ReadFrames(shown);  // must neither crash nor allocate the length
+  SUCCEED();
+}
+
+TEST(AlbumWrap, ItemTitles) {
+  EXPECT_EQ(WrapItemTitle("Band - Song.mp3"), " Song");
+  EXPECT_EQ(WrapItemTitle("Song.mp3"), "Song");
+  EXPECT_EQ(WrapItemTitle("a-b"), "");
+}
+
+}  // namespace
+}  // namespace album

@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include "album/albumreader.h"
+#include "album/albumwriter.h"
+#include "album/bytes.h"
+#include "album/text.h"
+#include "tests/album/albumtestutil.h"
+
+namespace album {
+namespace {
+
+using testing::MakeAlbum;
+using testing::Source;
+using testsupport::Bytes;
+using testsupport::Pattern;
+using testsupport::ReadFile;
+using testsupport::ScopedTempDir;
+
+Bytes Slice(const Bytes& data, std::size_t from, std::size_t count) {
+  return Bytes(data.begin() + static_cast<long>(from), data.begin() + static_cast<long>(from + count));
+}
+
+TEST(WriteAlbum, WritesTheWorkedExampleByteForByte) {
+  ScopedTempDir dir;
+  const Bytes one = Pattern(1000, 1), two = Pattern(2000, 2), cover = Pattern(300, 3),
+              text = Pattern(100, 4);
+  const auto out = dir / "x _LB.MP3";
+  const WriteResult result = MakeAlbum(dir,
+                                       {{"one.mp3", one, 1, "One"},
+                                        {"one.txt", text},
+                                        {"two.mp3", two, 0, "Two"},
+                                        {"cover.jpg", cover}},
+                                       out, {"Album", "Artist", "1999", "Complete", "2"});
+  ASSERT_TRUE(result.ok()) << result.error;
+  const Bytes album = ReadFile(out);
+  ASSERT_EQ(album.size(), 4698u);
+  EXPECT_EQ(Slice(album, 0, 1000), one);
+  EXPECT_EQ(Slice(album, 1000, 2000), two);
+  // Picture block at 3000 even though the lyrics stood first in the list.
+  EXPECT_EQ(GetLE32(album, 3000), 300);
+  EXPECT_EQ(std::string(album.begin() + 3004, album.begin() + 3013), "cover.jpg");
+  EXPECT_EQ(album[3013], ' ');
+  EXPECT_EQ(Slice(album, 3258, 300), cover);
+  EXPECT_EQ(GetLE32(album, 3558), 100);
+  EXPECT_EQ(GetLE16(album, 3562), 1);
+  EXPECT_EQ(std::string(album.begin() + 3564, album.begin() + 3571), "one.txt");
+  EXPECT_EQ(Slice(album, 3818, 100), text);
+  EXPECT_EQ(GetLE32(album, 3918), 1000);  // PlayLength of the first track
+  EXPECT_EQ(GetLE32(album, 3922), 1000);  // AudioBytes
+  EXPECT_EQ(GetLE32(album, 3918 + 312 + 4), 2000);
+  EXPECT_EQ(std::string(album.begin() + 4542, album.begin() + 4558), "MP3 - Lyrabinder");
+  EXPECT_EQ(GetLE32(album, 4558), 624);
+  EXPECT_EQ(GetLE32(album, 4562), 558);
+  EXPECT_EQ(GetLE32(album, 4566), 360);
+  EXPECT_EQ(std::string(album.begin() + 4570, album.begin() + 4578), "TAGAlbum");
+  EXPECT_EQ(album[4570 + 126], 2);
+  EXPECT_EQ(album[4570 + 127], 255);
+}
+
+TEST(WriteAlbum, CopiesTracksFromTheirFirstFrame) {
+  ScopedTempDir dir;
+  Bytes tagged = testsupport::Id3v2Tag(4096);
+  const Bytes audio = testsupport::Mp3Stream(3);
+  tagged.insert(tagged.end(), audio.begin(), audio.end());
+  const auto out = dir / "a _LB.MP3";
+  ASSERT_TRUE(MakeAlbum(dir, {{"t.mp3", tagged, 4097}}, out).ok());
+  const Bytes album = ReadFile(out);
+  EXPECT_EQ(Slice(album, 0, audio.size()), audio);
+  EXPECT_EQ(GetLE32(album, audio.size() + 4), static_cast<std::int32_t>(audio.size()));
+}
+
+TEST(WriteAlbum, ReportsProgressUpToItemsPlusTwo) {
+  ScopedTempDir dir;
+  std::vector<int> values;
+  int maximum = 0;
+  WriteProgress progress{[&](int m) { maximum = m; }, [&](int v) { values.push_back(v); }};
+  ASSERT_TRUE(MakeAlbum(dir, {{"a.mp3", Pattern(10)}, {"b.mp3", Pattern(20)}}, dir / "o _LB.MP3",
+                        {}, {}, progress)
+                  .ok());
+  EXPECT_EQ(maximum, 4);
+  EXPECT_EQ(values, (std::vector<int>{0, 1, 2, 3, 4}));
+}
+
+TEST(WriteAlbum, TickedLinesGiveTheTitleAfterTheSeparator) {
+  ScopedTempDir dir;
+  const auto out = dir / "o _LB.MP3";
+  ASSERT_TRUE(MakeAlbum(dir, {{"a.mp3", Pattern(10), 1, "Guess A"}, {"b.mp3", Pattern(10), 1, "Guess B"}},
+                        out, {}, {{true, "Artist   -   Real - Title"}, {false, "x   -   y"}})
+                  .ok());
+  MemorySource source(ReadFile(out));
+  AlbumReader reader(source);
+  NullDisplay display;
+  ASSERT_EQ(reader.ReadTrackDirectory(display), ReadStatus::Ok);
+  EXPECT_EQ(Trim(reader.TrackTable()[0].SongTitle), "Real - Title");
+  EXPECT_EQ(Trim(reader.TrackTable()[1].SongTitle), "Guess B");
+}
+
+TEST(WriteAlbum, LyricsBelongToTheFirstTrackOfTheSameName) {
+  ScopedTempDir dir;
+  const auto out = dir / "o _LB.MP3";
+  ASSERT_TRUE(MakeAlbum(dir,
+                        {{"cd1/song.mp3", Pattern(10)},
+                         {"cd2/song.mp3", Pattern(20)},
+                         {"song.txt", Pattern(5)},
+                         {"other.mp3", Pattern(30)},
+                         {"other.txt", Pattern(6)}},
+                        out)
+                  .ok());
+  MemorySource source(ReadFile(out));
+  AlbumReader reader(source);
+  NullDisplay display;
+  ASSERT_EQ(OpenAlbum(reader, display, {}), ReadStatus::Ok);
+  ASSERT_EQ(reader.LyricsTable().size(), 2u);
+  EXPECT_EQ(reader.LyricsTable()[0].entry.TrackNumber, 1);
+  EXPECT_EQ(reader.LyricsTable()[1].entry.TrackNumber, 3);
+}
+
+TEST(WriteAlbum, LyricsKeepTheirTrackNumberBeyondTrack256) {
+  ScopedTempDir dir;
+  std::vector<Source> sources;
+  for (int i = 0; i < 300; ++i) sources.push_back({"t" + std::to_string(i) + ".mp3", Pattern(3)});
+  sources.push_back({"last.txt", Pattern(4)});
+  const auto out = dir / "o _LB.MP3";
+  AlbumDetails details{"A", "B", "2000", "Complete", "255"};
+  ASSERT_TRUE(MakeAlbum(dir, sources, out, details).ok());
+  MemorySource source(ReadFile(out));
+  AlbumReader reader(source);
+  NullDisplay display;
+  ASSERT_EQ(OpenAlbum(reader, display, {}), ReadStatus::Ok);
+  ASSERT_EQ(reader.LyricsTable().size(), 1u);
+  EXPECT_EQ(reader.LyricsTable()[0].entry.TrackNumber, 300);
+}
+
+TEST(WriteAlbum, RefusesATracksValueThatDoesNotFitAByteBeforeWriting) {
+  ScopedTempDir dir;
+  const auto out = dir / "o _LB.MP3";
+  for (const char* tracks : {"256", "-1", "1000"}) {
+    SCOPED_TRACE(tracks);
+    const WriteResult result =
+        MakeAlbum(dir, {{"a.mp3", Pattern(10)}}, out, {"A", "B", "C", "D", tracks});
+    EXPECT_EQ(result.status, WriteStatus::TracksOutOfRange);
+    EXPECT_FALSE(std::filesystem::exists(out));
+  }
+  EXPECT_EQ(TracksByte("12 tracks"), 12);
+  EXPECT_EQ(TracksByte(""), 0);
+  EXPECT_EQ(TracksByte("254.5"), 254);
+}
+
+TEST(WriteAlbum, AFailureLeavesNoFileAndTheOldAlbumUntouched) {
+  ScopedTempDir dir;
+  const auto out = dir / "o _LB.MP3";
+  testsupport::WriteText(out, "old album");
+  std::vector<std::string> contents{(dir / "missing.mp3").string()};
+  const WriteResult result = WriteAlbum(out, contents, {1}, {{1, 0, "missing.mp3", "x"}}, {},
+                                        {"A", "B", "C", "D", "1"}, {});
+  EXPECT_EQ(result.status, WriteStatus::SourceUnreadable);
+  EXPECT_NE(result.error.find("missing.mp3"), std::string::npos);
+  EXPECT_EQ(ReadFile(out), testsupport::BytesOf("old album"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST(WriteAlbum, AnUnreadablePictureEndsThePictureBlockOnly) {
+  ScopedTempDir dir;
+  const auto out = dir / "o _LB.MP3";
+  testsupport::WriteFile(dir / "a.mp3", Pattern(10));
+  testsupport::WriteFile(dir / "first.jpg", Pattern(7));
+  testsupport::WriteFile(dir / "later.jpg", Pattern(8));
+  testsupport::WriteFile(dir / "a.txt", Pattern(9));
+  std::vector<std::string> contents{(dir / "a.mp3").string(), (dir / "a.txt").string(),
+                                    (dir / "first.jpg").string(), (dir / "gone.jpg").string(),
+                                    (dir / "later.jpg").string()};
+  const WriteResult result = WriteAlbum(out, contents, {1}, {{1, 0, "a.mp3", "x"}}, {},
+                                        {"A", "B", "C", "D", "1"}, {});
+  ASSERT_TRUE(result.ok()) << result.error;
+  ASSERT_EQ(result.warnings.size(), 1u);
+  MemorySource source(ReadFile(out));
+  AlbumReader reader(source);
+  NullDisplay display;
+  ASSERT_EQ(OpenAlbum(reader, display, {}), ReadStatus::Ok);
+  ASSERT_EQ(reader.Pictures().size(), 1u);
+  EXPECT_EQ(Trim(reader.Pictures()[0].entry.FileName), "first.jpg");
+  EXPECT_EQ(reader.LyricsTable().size(), 1u);
+}
+
+TEST(WriteAlbum, RefusesATrackTableThatDoesNotMatchTheList) {
+  ScopedTempDir dir;
+  const WriteResult result =
+      WriteAlbum(dir / "o _LB.MP3", {"a.mp3", "b.mp3"}, {1, 1}, {{1, 0, "a.mp3", ""}}, {}, {}, {});
+  EXPECT_EQ(result.status, WriteStatus::BadInput);
+}
+
+}  // namespace
+}  // namespace album

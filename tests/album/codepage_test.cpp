@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+
+#include "album/codepage.h"
+#include "album/text.h"
+
+namespace album {
+namespace {
+
+TEST(CodePage, ConvertsBetweenUtf8AndWindows1252) {
+  EXPECT_EQ(ToAnsi("Caf\xC3\xA9 \xE2\x82\xAC"), "Caf\xE9 \x80");
+  EXPECT_EQ(FromAnsi("Caf\xE9 \x80"), "Caf\xC3\xA9 \xE2\x82\xAC");
+  // Japanese and malformed bytes cannot be held: one '_' per character or bad byte.
+  EXPECT_EQ(ToAnsi("\xE6\x97\xA5x\xFFy"), "_x_y");
+}
+
+TEST(CodePage, EveryByteSurvivesARoundTrip) {
+  std::string all;
+  for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
+  EXPECT_EQ(ToAnsi(FromAnsi(all)), all);
+}
+
+TEST(Text, LeadingNumberStopsAtTheFirstForeignCharacter) {
+  const struct {
+    const char* text;
+    double value;
+  } cases[] = {{"12", 12},       {" 12abc", 12}, {"3.3017", 3.3017}, {"-4", -4},
+               {"", 0},          {"abc", 0},     {"1e3x", 1000},     {"7e", 7},
+               {"185250\0", 185250}, {".5", 0.5}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_DOUBLE_EQ(LeadingNumber(c.text), c.value);
+  }
+}
+
+TEST(Text, RoundsHalvesToEven) {
+  EXPECT_EQ(RoundHalfEven(2.5), 2);
+  EXPECT_EQ(RoundHalfEven(3.5), 4);
+  EXPECT_EQ(RoundHalfEven(-2.5), -2);
+  EXPECT_EQ(RoundHalfEven(33016.999999999996), 33017);
+}
+
+TEST(Text, FieldsArePaddedCutAndTrimmed) {
+  EXPECT_EQ(FitField("abc", 5), "abc  ");
+  EXPECT_EQ(FitField("abcdefg", 5), "abcde");
+  // Cut by stored characters, not by UTF-8 bytes.
+  EXPECT_EQ(FitField("\xC3\xA9\xC3\xA9\xC3\xA9", 2), "\xC3\xA9\xC3\xA9");
+  EXPECT_EQ(Trim("  a b  "), "a b");
+  EXPECT_EQ(Trim("   "), "");
+  EXPECT_EQ(FileNameOf("/music/album/01.mp3"), "01.mp3");
+  EXPECT_EQ(FileNameOf("01.mp3"), "01.mp3");
+}
+
+}  // namespace
+}  // namespace album

@@ -1,0 +1,138 @@
+#include "tests/support/testsupport.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+
+namespace testsupport {
+
+ScopedTempDir::ScopedTempDir() {
+  std::random_device seed;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    auto candidate = std::filesystem::temp_directory_path() /
+                     ("lb-test-" + std::to_string(seed()) + std::to_string(attempt));
+    if (std::filesystem::create_directory(candidate)) {
+      m_path = candidate;
+      return;
+    }
+  }
+  throw std::runtime_error("no temporary folder");
+}
+
+ScopedTempDir::~ScopedTempDir() {
+  std::error_code ec;
+  std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ec);
+  std::filesystem::remove_all(m_path, ec);
+}
+
+void WriteFile(const std::filesystem::path& path, const Bytes& data) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+void WriteText(const std::filesystem::path& path, std::string_view text) {
+  WriteFile(path, BytesOf(text));
+}
+
+Bytes ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Bytes BytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
+
+Bytes Pattern(std::size_t count, std::uint8_t seed) {
+  Bytes out(count);
+  for (std::size_t i = 0; i < count; ++i) out[i] = static_cast<std::uint8_t>((seed + i * 7) % 251);
+  return out;
+}
+
+Bytes Mp3Frame(std::uint8_t byte2, std::uint8_t byte3, std::size_t length) {
+  Bytes frame(length, 0x55);
+  frame[0] = 0xFF;
+  frame[1] = 0xFB;
+  frame[2] = byte2;
+  frame[3] = byte3;
+  return frame;
+}
+
+Bytes Mp3Stream(std::size_t frames) {
+  Bytes out;
+  for (std::size_t i = 0; i < frames; ++i) {
+    const Bytes frame = Mp3Frame();
+    out.insert(out.end(), frame.begin(), frame.end());
+  }
+  return out;
+}
+
+Bytes Id3v2Tag(std::size_t totalSize) {
+  Bytes tag(totalSize, 0);
+  const std::size_t body = totalSize - 10;
+  tag[0] = 'I';
+  tag[1] = 'D';
+  tag[2] = '3';
+  tag[3] = 3;
+  for (int i = 0; i < 4; ++i) tag[9 - i] = static_cast<std::uint8_t>((body >> (7 * i)) & 0x7F);
+  return tag;
+}
+
+Bytes Id3v1Tag(std::string_view title, std::string_view artist, std::string_view album,
+               std::string_view year) {
+  Bytes tag(128, 0);
+  std::copy_n("TAG", 3, tag.begin());
+  const auto put = [&](std::size_t at, std::size_t width, std::string_view text) {
+    std::copy_n(text.begin(), std::min(width, text.size()), tag.begin() + static_cast<long>(at));
+  };
+  put(3, 30, title);
+  put(33, 30, artist);
+  put(63, 30, album);
+  put(93, 4, year);
+  tag[127] = 12;
+  return tag;
+}
+
+#ifdef _WIN32
+#define popen _popen
+#define pclose _pclose
+#define WIFEXITED(status) true
+#define WEXITSTATUS(status) (status)
+#else
+#include <sys/wait.h>
+#endif
+
+int Run(const std::string& command, std::string* output) {
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (!pipe) return -1;
+  std::array<char, 4096> buffer{};
+  std::string text;
+  std::size_t got = 0;
+  while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) text.append(buffer.data(), got);
+  const int status = pclose(pipe);
+  if (output) *output = text;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool HasProgram(std::string_view name) {
+  return Run("command -v " + std::string(name) + " >/dev/null") == 0;
+}
+
+std::string Quote(const std::filesystem::path& path) {
+  std::string out = "'";
+  for (const char c : path.string()) {
+    if (c == '\'') {
+      out += "'\\''";
+    } else {
+      out += c;
+    }
+  }
+  return out + "'";
+}
+
+}  // namespace testsupport

@@ -1,0 +1,59 @@
+#pragma once
+// Inputs built in code for the tests: temporary folders, files, MP3 frames, ID3 tags.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace testsupport {
+
+using Bytes = std::vector<std::uint8_t>;
+
+/// A fresh folder under the system temporary folder, removed with everything in it.
+class ScopedTempDir {
+ public:
+  ScopedTempDir();
+  ~ScopedTempDir();
+  ScopedTempDir(const ScopedTempDir&) = delete;
+  ScopedTempDir& operator=(const ScopedTempDir&) = delete;
+  const std::filesystem::path& path() const { return m_path; }
+  std::filesystem::path operator/(std::string_view name) const { return m_path / name; }
+
+ private:
+  std::filesystem::path m_path;
+};
+
+void WriteFile(const std::filesystem::path& path, const Bytes& data);
+void WriteText(const std::filesystem::path& path, std::string_view text);
+Bytes ReadFile(const std::filesystem::path& path);
+Bytes BytesOf(std::string_view text);
+
+/// `count` bytes of a repeating pattern that starts at `seed`.
+Bytes Pattern(std::size_t count, std::uint8_t seed = 1);
+
+/// An MPEG-1 Layer III frame with the given header bytes 2 and 3 (after FF FB), its body
+/// filled with a byte that never forms a sync.
+Bytes Mp3Frame(std::uint8_t byte2 = 0x90, std::uint8_t byte3 = 0x44, std::size_t length = 417);
+
+/// `frames` frames of 128 kbps, 44100 Hz joint stereo.
+Bytes Mp3Stream(std::size_t frames);
+
+/// An ID3v2.3 tag of `totalSize` bytes (header included), frames zero-padded.
+Bytes Id3v2Tag(std::size_t totalSize);
+
+/// A 128-byte ID3v1.1 tag.
+Bytes Id3v1Tag(std::string_view title, std::string_view artist, std::string_view album,
+               std::string_view year);
+
+/// Runs a shell command; returns its exit status and, in `output`, what it printed.
+int Run(const std::string& command, std::string* output = nullptr);
+
+/// True when a program is on the PATH.
+bool HasProgram(std::string_view name);
+
+/// Quotes a path for the shell.
+std::string Quote(const std::filesystem::path& path);
+
+}  // namespace testsupport
