@@ -1,2 +1,102 @@
+// Writing, extracting and analysing at album scale: 12 tracks of about 3.75 MB each, and
+// the first-frame analysis of 1000 files.
 #include <benchmark/benchmark.h>
+
+#include "album/albumwriter.h"
+#include "album/archive.h"
+#include "mp3header/mp3header.h"
+#include "tests/support/testsupport.h"
+
+namespace {
+
+constexpr int kTracks = 12;
+constexpr std::size_t kFramesPerTrack = 9000;  // 417 bytes each: about 3.75 MB
+
+struct AlbumFiles {
+  testsupport::ScopedTempDir dir;
+  std::vector<std::string> contents;
+  std::vector<std::int32_t> positions;
+  std::vector<album::TrackEntry> table;
+  std::int64_t bytes = 0;
+
+  AlbumFiles() {
+    const testsupport::Bytes track = testsupport::Mp3Stream(kFramesPerTrack);
+    for (int i = 0; i < kTracks; ++i) {
+      const auto path = dir / ("track" + std::to_string(i) + ".mp3");
+      testsupport::WriteFile(path, track);
+      contents.push_back(path.string());
+      positions.push_back(1);
+      table.push_back({240000, 0, path.filename().string(), "Track"});
+      bytes += static_cast<std::int64_t>(track.size());
+    }
+  }
+};
+
+AlbumFiles& Files() {
+  static AlbumFiles files;
+  return files;
+}
+
+void BM_WriteAlbum(benchmark::State& state) {
+  AlbumFiles& files = Files();
+  const auto out = files.dir / "bench _LB.MP3";
+  for (auto _ : state) {
+    const auto result = album::WriteAlbum(out, files.contents, files.positions, files.table, {},
+                                          {"Album", "Artist", "2000", "Complete", "12"}, {});
+    if (!result.ok()) state.SkipWithError(result.error.c_str());
+  }
+  state.SetBytesProcessed(state.iterations() * files.bytes);
+}
+BENCHMARK(BM_WriteAlbum)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ExtractAll(benchmark::State& state) {
+  AlbumFiles& files = Files();
+  const auto albumPath = files.dir / "extract _LB.MP3";
+  if (!album::WriteAlbum(albumPath, files.contents, files.positions, files.table, {},
+                         {"Album", "Artist", "2000", "Complete", "12"}, {})
+           .ok()) {
+    state.SkipWithError("cannot write the album");
+    return;
+  }
+  const auto out = files.dir / "out";
+  std::filesystem::create_directories(out);
+  for (auto _ : state) {
+    album::Archive archive;
+    album::NullDisplay display;
+    std::string error;
+    if (album::OpenArchive(albumPath, display, {}, archive, error) != album::OpenStatus::Ok) {
+      state.SkipWithError("cannot open the album");
+      break;
+    }
+    for (const auto& item : archive.items) {
+      if (!album::ExtractItem(*archive.source, item, out, error)) state.SkipWithError(error.c_str());
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * files.bytes);
+}
+BENCHMARK(BM_ExtractAll)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_Analyse1000Files(benchmark::State& state) {
+  testsupport::ScopedTempDir dir;
+  std::vector<std::filesystem::path> paths;
+  for (int i = 0; i < 1000; ++i) {
+    // Tags of different sizes in front, as real collections have.
+    testsupport::Bytes data = testsupport::Id3v2Tag(static_cast<std::size_t>(100 + (i * 37) % 4000));
+    const testsupport::Bytes audio = testsupport::Mp3Stream(20);
+    data.insert(data.end(), audio.begin(), audio.end());
+    paths.push_back(dir / ("f" + std::to_string(i) + ".mp3"));
+    testsupport::WriteFile(paths.back(), data);
+  }
+  for (auto _ : state) {
+    for (const auto& path : paths) {
+      mp3header::MP3HeaderInfo info;
+      benchmark::DoNotOptimize(mp3header::AnalyseMP3(path, info));
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * 1000);
+}
+BENCHMARK(BM_Analyse1000Files)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
 BENCHMARK_MAIN();

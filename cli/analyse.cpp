@@ -10,7 +10,7 @@ namespace cli {
 namespace {
 
 using mp3header::AnalyseStatus;
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 json Record(const std::string& file) {
   mp3header::MP3HeaderInfo info;

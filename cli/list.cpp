@@ -10,7 +10,7 @@
 namespace cli {
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 const char* KindName(album::ItemKind kind) {
   switch (kind) {

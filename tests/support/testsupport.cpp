@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -98,6 +99,43 @@ Bytes Id3v1Tag(std::string_view title, std::string_view artist, std::string_view
   return tag;
 }
 
+Bytes ToneWav(double seconds, double pitch, int channels, int sampleRate) {
+  const auto frames = static_cast<std::uint32_t>(seconds * sampleRate);
+  const auto blockAlign = static_cast<std::uint32_t>(channels * 2);
+  Bytes out;
+  const auto put32 = [&](std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  };
+  const auto put16 = [&](std::uint16_t v) {
+    out.push_back(static_cast<std::uint8_t>(v));
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+  };
+  const auto text = [&](std::string_view t) {
+    for (const char c : t) out.push_back(static_cast<std::uint8_t>(c));
+  };
+  text("RIFF");
+  put32(36 + frames * blockAlign);
+  text("WAVEfmt ");
+  put32(16);
+  put16(1);
+  put16(static_cast<std::uint16_t>(channels));
+  put32(static_cast<std::uint32_t>(sampleRate));
+  put32(static_cast<std::uint32_t>(sampleRate) * blockAlign);
+  put16(static_cast<std::uint16_t>(blockAlign));
+  put16(16);
+  text("data");
+  put32(frames * blockAlign);
+  constexpr double kTwoPi = 6.283185307179586;
+  for (std::uint32_t k = 0; k < frames; ++k) {
+    const double t = k / static_cast<double>(sampleRate);
+    for (int c = 0; c < channels; ++c) {
+      const double hz = c == 0 ? pitch : pitch * 0.75;
+      put16(static_cast<std::uint16_t>(static_cast<std::int16_t>(8000 * std::sin(kTwoPi * hz * t))));
+    }
+  }
+  return out;
+}
+
 #ifdef _WIN32
 #define popen _popen
 #define pclose _pclose
@@ -107,7 +145,7 @@ Bytes Id3v1Tag(std::string_view title, std::string_view artist, std::string_view
 #include <sys/wait.h>
 #endif
 
-int Run(const std::string& command, std::string* output) {
+int RunCommand(const std::string& command, std::string* output) {
   FILE* pipe = popen((command + " 2>&1").c_str(), "r");
   if (!pipe) return -1;
   std::array<char, 4096> buffer{};
@@ -120,7 +158,7 @@ int Run(const std::string& command, std::string* output) {
 }
 
 bool HasProgram(std::string_view name) {
-  return Run("command -v " + std::string(name) + " >/dev/null") == 0;
+  return RunCommand("command -v " + std::string(name) + " >/dev/null") == 0;
 }
 
 std::string Quote(const std::filesystem::path& path) {

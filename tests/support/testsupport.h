@@ -47,8 +47,11 @@ Bytes Id3v2Tag(std::size_t totalSize);
 Bytes Id3v1Tag(std::string_view title, std::string_view artist, std::string_view album,
                std::string_view year);
 
+/// A 16-bit PCM WAV file of a tone (`pitch` Hz; the second channel a lower one).
+Bytes ToneWav(double seconds, double pitch, int channels = 2, int sampleRate = 44100);
+
 /// Runs a shell command; returns its exit status and, in `output`, what it printed.
-int Run(const std::string& command, std::string* output = nullptr);
+int RunCommand(const std::string& command, std::string* output = nullptr);
 
 /// True when a program is on the PATH.
 bool HasProgram(std::string_view name);
