@@ -1,51 +1,19 @@
 #include "mp3header/mp3header.h"
 
+#include "album/fileio.h"
+
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace mp3header {
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-
-FileHandle OpenRead(const std::filesystem::path& path) {
-#ifdef _WIN32
-  return FileHandle(_wfopen(path.c_str(), L"rb"));
-#else
-  return FileHandle(std::fopen(path.c_str(), "rb"));
-#endif
-}
-
-bool ReadAt(std::FILE* file, std::int64_t offset, std::uint8_t* out, std::size_t count) {
-#ifdef _WIN32
-  if (_fseeki64(file, offset, SEEK_SET) != 0) return false;
-#else
-  if (fseeko(file, static_cast<off_t>(offset), SEEK_SET) != 0) return false;
-#endif
-  return std::fread(out, 1, count, file) == count;
-}
-
-std::int64_t FileSize(std::FILE* file) {
-#ifdef _WIN32
-  if (_fseeki64(file, 0, SEEK_END) != 0) return -1;
-  return _ftelli64(file);
-#else
-  if (fseeko(file, 0, SEEK_END) != 0) return -1;
-  return static_cast<std::int64_t>(ftello(file));
-#endif
-}
-
 // A leading ID3v2 tag: "ID3", version, flags, four 7-bit size bytes; a footer (flag 0x10)
 // adds ten more bytes.
-std::int64_t Id3v2Length(std::FILE* file, std::int64_t size) {
+std::int64_t Id3v2Length(album::ByteSource& file, std::int64_t size) {
   std::uint8_t header[10];
-  if (size < 10 || !ReadAt(file, 0, header, sizeof header)) return 0;
+  if (size < 10 || !file.ReadAt(0, header)) return 0;
   if (std::memcmp(header, "ID3", 3) != 0 || header[3] == 0xFF || header[4] == 0xFF) return 0;
   std::int64_t length = 0;
   for (int i = 6; i < 10; ++i) {
@@ -60,13 +28,13 @@ std::int64_t Id3v2Length(std::FILE* file, std::int64_t size) {
 
 // The offset of the first FF FA or FF FB at or after `from`, or -1. A failed candidate
 // advances by one byte, so FF FF FB finds the second FF.
-std::int64_t ScanForSync(std::FILE* file, std::int64_t from, std::int64_t size) {
+std::int64_t ScanForSync(album::ByteSource& file, std::int64_t from, std::int64_t size) {
   constexpr std::int64_t kChunk = 1 << 16;
   std::vector<std::uint8_t> buffer(static_cast<std::size_t>(kChunk) + 1);
   for (std::int64_t at = from; at < size - 1; at += kChunk) {
     // Each chunk carries one byte of the next, so a pair across the boundary is seen.
     const auto want = static_cast<std::size_t>(std::min<std::int64_t>(kChunk + 1, size - at));
-    if (!ReadAt(file, at, buffer.data(), want)) return -1;
+    if (!file.ReadAt(at, {buffer.data(), want})) return -1;
     for (std::size_t i = 0; i + 1 < want; ++i) {
       if (buffer[i] == 0xFF && (buffer[i + 1] == 0xFA || buffer[i + 1] == 0xFB)) {
         return at + static_cast<std::int64_t>(i);
@@ -76,9 +44,9 @@ std::int64_t ScanForSync(std::FILE* file, std::int64_t from, std::int64_t size) 
   return -1;
 }
 
-bool HasXingAt(std::FILE* file, std::int64_t offset) {
+bool HasXingAt(album::ByteSource& file, std::int64_t offset) {
   std::uint8_t word[4];
-  return ReadAt(file, offset, word, sizeof word) && std::memcmp(word, "Xing", 4) == 0;
+  return file.ReadAt(offset, word) && std::memcmp(word, "Xing", 4) == 0;
 }
 
 constexpr const char* kChannelModes[] = {"stereo", "joint stereo", "dual channel",
@@ -100,19 +68,20 @@ std::optional<std::array<std::uint8_t, 4>> Scan(const std::filesystem::path& pat
                                                 MP3HeaderInfo& info, AnalyseStatus& status,
                                                 std::int64_t& size) {
   const auto report = [&](AnalyseStatus s) { status = s; };
-  FileHandle file = OpenRead(path);
+  std::string error;
+  auto file = album::FileSource::Open(path, error);
   if (!file) {
     report(AnalyseStatus::CannotOpen);
     return std::nullopt;
   }
-  size = FileSize(file.get());
+  size = file->Size();
   if (size < kMinimumFileSize) {
-    report(size < 0 ? AnalyseStatus::CannotOpen : AnalyseStatus::TooShort);
+    report(AnalyseStatus::TooShort);
     return std::nullopt;
   }
-  const std::int64_t frame = ScanForSync(file.get(), Id3v2Length(file.get(), size), size);
+  const std::int64_t frame = ScanForSync(*file, Id3v2Length(*file, size), size);
   std::array<std::uint8_t, 4> header{};
-  if (frame < 0 || !ReadAt(file.get(), frame, header.data(), header.size())) {
+  if (frame < 0 || !file->ReadAt(frame, header)) {
     info.IsVBR = false;
     info.HeaderPos = 0;
     report(AnalyseStatus::NoFrame);
@@ -121,8 +90,7 @@ std::optional<std::array<std::uint8_t, 4>> Scan(const std::filesystem::path& pat
   // The Xing tag follows the side information: 32 bytes in a two-channel frame, 17 in a
   // single-channel one, after the 4-byte header.
   const bool singleChannel = ((header[3] >> 6) & 3u) == 3u;
-  info.IsVBR = HasXingAt(file.get(), frame + 36) ||
-               (singleChannel && HasXingAt(file.get(), frame + 21));
+  info.IsVBR = HasXingAt(*file, frame + 36) || (singleChannel && HasXingAt(*file, frame + 21));
   info.HeaderPos = static_cast<std::int32_t>(std::min<std::int64_t>(frame + 1, INT32_MAX));
   report(AnalyseStatus::Ok);
   return header;
