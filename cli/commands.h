@@ -11,5 +11,9 @@ namespace cli {
 void AddAnalyseCommand(CLI::App& app, int& exitCode);
 void AddListCommand(CLI::App& app, int& exitCode);
 void AddExtractCommand(CLI::App& app, int& exitCode);
+void AddEncodeCommand(CLI::App& app, int& exitCode);
+void AddWebCommand(CLI::App& app, int& exitCode);
+void AddCueCommand(CLI::App& app, int& exitCode);
+void AddCreateCommand(CLI::App& app, int& exitCode);
 
 }  // namespace cli

@@ -10,6 +10,10 @@ int main(int argc, char** argv) {
   cli::AddAnalyseCommand(app, exitCode);
   cli::AddListCommand(app, exitCode);
   cli::AddExtractCommand(app, exitCode);
+  cli::AddEncodeCommand(app, exitCode);
+  cli::AddWebCommand(app, exitCode);
+  cli::AddCueCommand(app, exitCode);
+  cli::AddCreateCommand(app, exitCode);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -1,0 +1,222 @@
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+
+#include "album/albumwriter.h"
+#include "album/archive.h"
+#include "album/fileio.h"
+#include "cli/commands.h"
+#include "compose/contentslist.h"
+#include "compose/tracktable.h"
+#include "media/mediadevice.h"
+
+namespace cli {
+namespace {
+
+struct CreateOptions {
+  std::string output;
+  std::string title, artist, year, tracks;
+  bool incomplete = false;
+  bool force = false;
+  std::vector<int> fixTitles;
+  std::string folder;
+  std::vector<std::string> items;
+  // Which details were given (an empty one given counts as given).
+  CLI::Option* titleOption = nullptr;
+  CLI::Option* artistOption = nullptr;
+  CLI::Option* yearOption = nullptr;
+  CLI::Option* tracksOption = nullptr;
+  CLI::Option* folderOption = nullptr;
+};
+
+// A progress line on a terminal only; redrawn in place and wiped when done.
+class ProgressLine {
+ public:
+  ProgressLine() : m_shown(isatty(STDERR_FILENO) == 1) {}
+  ~ProgressLine() { Clear(); }
+  void Show(std::string_view label, int value, int maximum) {
+    if (!m_shown) return;
+    std::cerr << '\r' << label << ' ' << value << '/' << maximum << std::flush;
+    m_dirty = true;
+  }
+  void Clear() {
+    if (!m_dirty) return;
+    std::cerr << "\r\033[K" << std::flush;
+    m_dirty = false;
+  }
+
+ private:
+  bool m_shown;
+  bool m_dirty = false;
+};
+
+void PrintMessage(std::string_view message) {
+  if (!message.empty()) std::cerr << message << '\n';
+}
+
+// Where the album goes: a chosen name through the "_LB.MP3" rule, a chosen folder or the
+// current one with the proposed name.
+std::filesystem::path OutputPath(const CreateOptions& options, const album::AlbumDetails& details) {
+  // Details may hold "/" ("AC/DC"): it names no folder here.
+  std::string proposed = compose::ProposedAlbumFileName(details.artist, details.albumTitle);
+  std::replace(proposed.begin(), proposed.end(), '/', '_');
+  proposed = album::SafeFileName(proposed);
+  if (options.output.empty()) return album::PathFromUtf8(compose::AlbumOutputName(proposed));
+  std::error_code ec;
+  if (std::filesystem::is_directory(album::PathFromUtf8(options.output), ec)) {
+    return album::PathFromUtf8(options.output) / album::PathFromUtf8(proposed);
+  }
+  return album::PathFromUtf8(compose::AlbumOutputName(options.output));
+}
+
+// Gathers the list as the contents window would; false when nothing can be made of it.
+bool BuildList(const CreateOptions& options, compose::ContentsList& list) {
+  if (options.folderOption->count() > 0) {
+    const compose::AddResult added = list.AddFolder(options.folder, compose::FileSystemLister());
+    if (added.refused) {
+      std::cerr << "Cannot read folder " << options.folder << ": " << added.error << '\n';
+      return false;
+    }
+    PrintMessage(added.message);
+    return true;
+  }
+  // Named items are taken like a drop: one that cannot go into an album refuses them all.
+  for (const std::string& item : options.items) {
+    if (!compose::IsAcceptablePath(item)) {
+      std::cerr << "Not an MP3, TXT, JPG or GIF file, or an album file: " << item << '\n';
+      return false;
+    }
+  }
+  for (const std::string& item : options.items) PrintMessage(list.AddFile(item).message);
+  return true;
+}
+
+int RunCreate(const CreateOptions& options) {
+  compose::ContentsList list;
+  if (!BuildList(options, list)) return 1;
+  // An empty list cannot satisfy the order rules; their message says what is missing.
+  if (list.Empty()) {
+    PrintMessage(compose::OrderErrorMessage(compose::OrderError::NoMusic));
+    return 1;
+  }
+  const auto unreadable = compose::FindUnreadable(list.Entries());
+  for (const compose::UnreadableEntry& entry : unreadable) {
+    std::cerr << "Cannot open " << list.Entries()[entry.index] << ": " << entry.error << '\n';
+  }
+  if (!unreadable.empty()) return 1;
+
+  const compose::QualityResult quality = list.QualityCheck();
+  if (!quality.passed) {
+    for (const compose::Rejection& rejection : quality.rejections) {
+      PrintMessage(list.Entries()[rejection.index]);
+    }
+    PrintMessage(quality.message);
+    return 1;
+  }
+  const compose::OrderError order = list.CheckOrderRules();
+  if (order != compose::OrderError::None) {
+    PrintMessage(compose::OrderErrorMessage(order));
+    return 1;
+  }
+
+  ProgressLine progress;
+  auto device = media::CreateMediaDevice();
+  compose::PreparedAlbum prepared =
+      compose::PrepareTrackTable(list.Entries(), *device, [&](int done, int total) {
+        progress.Show("Reading tracks", done, total);
+        return true;
+      });
+  progress.Clear();
+  const compose::TrackTableCheck check = compose::CheckTrackTable(prepared.trackTable);
+  if (!check.ok) {
+    PrintMessage(check.message);
+    return 1;
+  }
+
+  album::AlbumDetails details;
+  details.albumTitle = options.titleOption->count() ? options.title : prepared.proposal.albumTitle;
+  details.artist = options.artistOption->count() ? options.artist : prepared.proposal.artist;
+  details.year = options.yearOption->count() ? options.year : prepared.proposal.year;
+  details.completeness = options.incomplete ? compose::kIncomplete : compose::kComplete;
+  details.tracks = options.tracksOption->count() ? options.tracks : prepared.tracks;
+  std::vector<bool> ticked(prepared.trackLines.size(), false);
+  for (const int line : options.fixTitles) {
+    if (line < 0 || static_cast<std::size_t>(line) >= ticked.size()) {
+      std::cerr << "No track line " << line << ": the album has " << ticked.size()
+                << " tracks (lines 0 to " << ticked.size() - 1 << ").\n";
+      return 2;
+    }
+    ticked[static_cast<std::size_t>(line)] = true;
+  }
+  if (!compose::DetailsComplete(details)) {
+    PrintMessage(compose::kEntriesRequiredMessage);
+    return 1;
+  }
+
+  const std::filesystem::path output = OutputPath(options, details);
+  std::error_code ec;
+  if (std::filesystem::exists(output, ec) && !options.force) {
+    std::cerr << album::Utf8FromPath(output) << " exists; give --force to replace it.\n";
+    return 1;
+  }
+
+  int maximum = 0;
+  album::WriteProgress writeProgress;
+  writeProgress.setMaximum = [&](int value) { maximum = value; };
+  writeProgress.setValue = [&](int value) { progress.Show("Writing album", value, maximum); };
+  const album::WriteResult written = album::WriteAlbum(
+      output, list.Entries(), quality.WriterPositions(), prepared.trackTable,
+      compose::TitleCorrections(prepared.trackLines, ticked), details, writeProgress);
+  progress.Clear();
+  for (const std::string& warning : written.warnings) {
+    std::cerr << "Left out of the album: " << warning << '\n';
+  }
+  if (!written.ok()) {
+    std::cerr << written.error << '\n';
+    return 1;
+  }
+  PrintMessage(compose::kAlbumCreatedMessage);
+  std::cout << album::Utf8FromPath(output) << '\n';
+  // An album that lacks a picture or lyrics file that was asked for is not a success.
+  return written.warnings.empty() ? 0 : 1;
+}
+
+}  // namespace
+
+void AddCreateCommand(CLI::App& app, int& exitCode) {
+  auto* command = app.add_subcommand("create", "Make an album from MP3s, lyrics and pictures");
+  auto options = std::make_shared<CreateOptions>();
+  command->add_option("-o,--output", options->output,
+                      "Album file (\" _LB.MP3\" appended when missing) or folder");
+  options->titleOption = command->add_option("--title", options->title, "Album title");
+  options->artistOption = command->add_option("--artist", options->artist, "Artist");
+  options->yearOption = command->add_option("--year", options->year, "Year");
+  command->add_flag("--incomplete", options->incomplete, "Mark the album \"Incomplete!\"");
+  options->tracksOption =
+      command->add_option("--tracks", options->tracks, "Tracks value of the tag");
+  command
+      ->add_option("--fix-title", options->fixTitles,
+                   "Tick track line K (0-based): its title is the part after \"   -   \"")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  command->add_flag("--force", options->force, "Replace an existing album file");
+  options->folderOption =
+      command->add_option("--folder", options->folder, "Take the contents of a folder");
+  auto* items = command->add_option("ITEM", options->items, "MP3, TXT, JPG or GIF files in order");
+  options->folderOption->excludes(items);
+  command->callback([options, &exitCode] {
+    if (options->folderOption->count() == 0 && options->items.empty()) {
+      std::cerr << "Give the items, or --folder DIR.\n";
+      exitCode = 2;
+      return;
+    }
+    exitCode = RunCreate(*options);
+  });
+}
+
+}  // namespace cli

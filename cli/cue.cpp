@@ -1,0 +1,65 @@
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "album/albumreader.h"
+#include "album/fileio.h"
+#include "cli/commands.h"
+#include "cli/opening.h"
+#include "webview/cuesheet.h"
+
+namespace cli {
+
+void AddCueCommand(CLI::App& app, int& exitCode) {
+  auto* command = app.add_subcommand("cue", "Write the CUE sheet of an album beside it");
+  auto path = std::make_shared<std::string>();
+  auto force = std::make_shared<bool>(false);
+  command->add_option("ALBUM", *path, "Album file (*_LB.MP3)")->required();
+  command->add_flag("--force", *force, "Replace an existing sheet");
+  command->callback([=, &exitCode] {
+    std::string error;
+    auto source = album::FileSource::Open(album::PathFromUtf8(*path), error);
+    if (!source) {
+      std::cerr << "Cannot open " << *path << ": " << error << '\n';
+      exitCode = 1;
+      return;
+    }
+    album::AlbumReader reader(*source);
+    ShownDetails shown;
+    const bool isAlbum = reader.IsAlbum();
+    if (isAlbum) (void)reader.ReadAlbumTag(shown, album::TagWriter{});
+    if (!isAlbum || reader.ReadTrackDirectory(shown) != album::ReadStatus::Ok) {
+      std::cerr << album::kDamagedMessage << '\n';
+      exitCode = 1;
+      return;
+    }
+    const webview::CueInput input =
+        webview::CueInputFor(*path, {shown.title, shown.artist, shown.year}, reader.TrackTable());
+    std::string question;
+    const webview::CueResult result =
+        webview::WriteCueSheet(*path, input, [&](std::string_view text) {
+          question = text;
+          return *force;
+        });
+    switch (result.status) {
+      case webview::CueStatus::Written:
+        std::cout << result.path << '\n' << webview::kCueCreatedMessage << '\n';
+        exitCode = 0;
+        return;
+      case webview::CueStatus::Declined:
+        // The question a window would ask, with the platform's line end.
+        if (const auto cut = question.find("\r\n"); cut != std::string::npos) {
+          question.replace(cut, 2, "\n");
+        }
+        std::cerr << question << '\n';
+        exitCode = 1;
+        return;
+      case webview::CueStatus::NoAlbum:
+      case webview::CueStatus::CannotWrite:
+        std::cerr << (result.error.empty() ? "No album." : result.error) << '\n';
+        exitCode = 1;
+        return;
+    }
+  });
+}
+
+}  // namespace cli

@@ -1,0 +1,97 @@
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <iostream>
+
+#include "album/albumformat.h"
+#include "album/fileio.h"
+#include "cli/commands.h"
+#include "platform/qt/qtpictureservice.h"
+#include "webview/helpers.h"
+#include "webview/opening.h"
+
+extern char** environ;
+
+namespace cli {
+namespace {
+
+// The program's data folder: <build>/data beside the build tree's programs, or
+// share/lyrabinder/data of an installation.
+std::string ProgramDataFolder() {
+  std::error_code ec;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  const auto bin = ec ? std::filesystem::current_path(ec) : exe.parent_path();
+  const std::filesystem::path candidates[] = {bin.parent_path() / "data",
+                                              bin.parent_path() / "share" / "lyrabinder" / "data"};
+  for (const auto& folder : candidates) {
+    if (std::filesystem::exists(folder / "vrnprog2.gif", ec)) return album::Utf8FromPath(folder);
+  }
+  return album::Utf8FromPath(candidates[0]);
+}
+
+// Hands a page to the desktop's browser; true when the opener ran and said so.
+bool OpenInBrowser(const std::string& page) {
+  std::string program = "xdg-open";
+  char* argv[] = {program.data(), const_cast<char*>(page.c_str()), nullptr};
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ) != 0) return false;
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid) return false;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+void AddWebCommand(CLI::App& app, int& exitCode) {
+  auto* command = app.add_subcommand("web", "Write the web view of an album and print its folder");
+  auto path = std::make_shared<std::string>();
+  auto open = std::make_shared<bool>(false);
+  command->add_option("ALBUM", *path, "Album file (*_LB.MP3)")->required();
+  command->add_flag("--open", *open, "Open the main page in the desktop's browser");
+  command->callback([=, &exitCode] {
+    std::string error;
+    auto source = album::FileSource::Open(album::PathFromUtf8(*path), error);
+    if (!source) {
+      std::cerr << "Cannot open " << *path << ": " << error << '\n';
+      exitCode = 1;
+      return;
+    }
+    album::AlbumReader reader(*source);
+    album::NullDisplay display;
+    platform::qt::QtPictureService pictures;
+    webview::OpeningOptions options;
+    options.tempFolder = webview::TempFolder();
+    options.dataFolder = ProgramDataFolder();
+    // The command line only reads the album: no opened mark is written.
+    const webview::WebViewOpening opening =
+        webview::OpenWebView(*source, reader, display, album::TagWriter{}, pictures, options);
+    for (const std::string& warning : opening.warnings) std::cerr << warning << '\n';
+    switch (opening.status) {
+      case webview::OpeningStatus::Ok:
+        break;
+      case webview::OpeningStatus::NotAlbum:
+      case webview::OpeningStatus::Damaged:
+        std::cerr << album::kDamagedMessage << '\n';
+        exitCode = 1;
+        return;
+      case webview::OpeningStatus::FolderFailed:
+      case webview::OpeningStatus::WriteFailed:
+        std::cerr << opening.error << '\n';
+        exitCode = 1;
+        return;
+    }
+    std::cout << opening.folder << '\n';
+    exitCode = 0;
+    if (*open) {
+      const std::string page = opening.folder + std::string(webview::kMainPageName);
+      if (!OpenInBrowser(page)) {
+        std::cerr << "Cannot open " << page << " in a browser.\n";
+        exitCode = 1;
+      }
+    }
+  });
+}
+
+}  // namespace cli

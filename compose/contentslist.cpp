@@ -1,0 +1,290 @@
+#include "compose/contentslist.h"
+
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#include "album/albumformat.h"
+#include "album/fileio.h"
+#include "album/text.h"
+#include "compose/textrules.h"
+
+namespace compose {
+
+using album::ItemKind;
+using album::KindOf;
+
+std::optional<std::vector<std::string>> FileSystemLister::PlainFileNames(std::string_view folder,
+                                                                         std::string& error) const {
+  std::error_code ec;
+  std::filesystem::directory_iterator it(album::PathFromUtf8(folder), ec);
+  if (ec) {
+    error = ec.message();
+    return std::nullopt;
+  }
+  std::vector<std::string> names;
+  for (; it != std::filesystem::directory_iterator(); it.increment(ec)) {
+    std::string name = album::Utf8FromPath(it->path().filename());
+    std::error_code typeError;
+    if (name.starts_with('.') || !it->is_regular_file(typeError)) continue;
+    names.push_back(std::move(name));
+  }
+  if (ec) {
+    error = ec.message();
+    return std::nullopt;
+  }
+  return names;
+}
+
+std::string_view OrderErrorMessage(OrderError error) {
+  switch (error) {
+    case OrderError::None:
+      return {};
+    case OrderError::LyricsFirst:
+      return "Error: A Lyrics File Was Listed Before A Music File !";
+    case OrderError::ConsecutiveLyrics:
+      return "Error: Two Or More Consecutive Lyrics Files Listed !";
+    case OrderError::LyricsAfterGraphics:
+      return "Error: A Lyrics File Was Listed After A Graphics File !";
+    case OrderError::NoMusic:
+      return "Error: You Must Include At Least One Music File !";
+  }
+  return {};
+}
+
+OrderError CheckOrderRules(const std::vector<std::string>& entries) {
+  const auto lastFour = [](std::string_view entry) {
+    const std::string trimmed = album::Trim(entry);
+    return UpperAscii(
+        std::string_view(trimmed).substr(trimmed.size() < 4 ? 0 : trimmed.size() - 4));
+  };
+  int music = 0;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const std::string k = lastFour(entries[i]);
+    if (k == ".TXT") {
+      if (i == 0) return OrderError::LyricsFirst;
+      const std::string p = lastFour(entries[i - 1]);
+      if (p == ".TXT") return OrderError::ConsecutiveLyrics;
+      if (p == ".JPG" || p == ".GIF") return OrderError::LyricsAfterGraphics;
+    } else if (k != ".GIF" && k != ".JPG") {
+      ++music;  // whatever is neither lyrics nor picture counts as music
+    }
+  }
+  return music == 0 ? OrderError::NoMusic : OrderError::None;
+}
+
+mp3header::AnalyseStatus AnalyseFile(const std::string& path, mp3header::MP3HeaderInfo& info) {
+  return mp3header::AnalyseMP3(album::PathFromUtf8(path), info);
+}
+
+std::string RejectionText(std::string_view entry, bool isVbr, std::int16_t bitrate) {
+  const std::string_view name = album::FileNameOf(entry);
+  if (isVbr) return std::string(kRejectedVbrPrefix) + std::string(name);
+  return std::string(kRejectedBitratePrefix) + std::to_string(bitrate) + ") : " + std::string(name);
+}
+
+bool IsAcceptablePath(std::string_view path) {
+  return !album::IsAlbumFileName(path) && KindOf(path) != ItemKind::Other;
+}
+
+std::vector<UnreadableEntry> FindUnreadable(const std::vector<std::string>& entries) {
+  std::vector<UnreadableEntry> unreadable;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const std::filesystem::path path = album::PathFromUtf8(entries[i]);
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    std::string error;
+    if (ec) {
+      error = ec.message();
+    } else if (status.type() == std::filesystem::file_type::not_found) {
+      error = std::make_error_code(std::errc::no_such_file_or_directory).message();
+    } else if (status.type() != std::filesystem::file_type::regular) {
+      error = "not a plain file";
+    } else if (album::FileSource::Open(path, error)) {
+      continue;
+    }
+    unreadable.push_back({i, error});
+  }
+  return unreadable;
+}
+
+bool ContentsList::IsInList(std::string_view text) const {
+  for (const std::string& entry : m_entries) {
+    if (SameText(entry, text)) return true;
+  }
+  return false;
+}
+
+void ContentsList::AppendUnlessListed(std::string path, AddResult& result) {
+  if (IsInList(path)) {
+    result.duplicate = true;
+    return;
+  }
+  m_entries.push_back(std::move(path));
+  ++result.added;
+}
+
+AddResult ContentsList::AddFile(std::string_view path) {
+  AddResult result;
+  // Album files and other kinds are passed over without a word, as the file dialog's
+  // "All Files" filter lets them through.
+  if (!IsAcceptablePath(path)) return result;
+  AppendUnlessListed(album::Trim(path), result);
+  if (result.duplicate) result.message = kDuplicateItemMessage;
+  result.enableMakeAlbum = true;
+  return result;
+}
+
+AddResult ContentsList::AddFolder(std::string_view folder, const FolderLister& lister) {
+  AddResult result;
+  auto names = lister.PlainFileNames(folder, result.error);
+  if (!names) {
+    result.refused = true;
+    return result;
+  }
+  std::string prefix(folder);
+  if (!prefix.ends_with('/')) prefix += '/';
+
+  std::vector<std::string> pictures;
+  std::vector<std::string> lyrics;
+  std::vector<std::string> tracks;
+  for (std::string& name : *names) {
+    switch (KindOf(name)) {
+      case ItemKind::Picture:
+        pictures.push_back(std::move(name));
+        break;
+      case ItemKind::Lyrics:
+        lyrics.push_back(std::move(name));
+        break;
+      case ItemKind::Track:
+        if (!album::IsAlbumFileName(name)) tracks.push_back(std::move(name));
+        break;
+      case ItemKind::Other:
+        break;
+    }
+  }
+
+  for (const std::string& name : pictures) {
+    std::string path = prefix + name;
+    if (IsInList(album::Trim(path))) {
+      result.duplicate = true;
+    } else {
+      m_entries.push_back(std::move(path));
+      ++result.added;
+    }
+  }
+
+  // A few passes of a swap sort on track numbers. A name without a number (0) that follows a
+  // numbered one is swapped in front of it and never becomes the anchor.
+  const std::size_t n = tracks.size();
+  const std::size_t passes = n == 0 ? 0 : (n - 1) / 2 + 1;
+  for (std::size_t pass = 0; pass < passes; ++pass) {
+    int prev = 0;
+    std::size_t anchor = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+      const int t = TrackNumberOf(tracks[k]);
+      if (t >= prev) {
+        prev = t;
+      } else {
+        std::swap(tracks[anchor], tracks[k]);
+      }
+      if (t != 0) anchor = k;
+    }
+  }
+
+  for (const std::string& name : tracks) {
+    const std::string key = TitleKey(name);
+    AppendUnlessListed(prefix + name, result);
+    for (const std::string& text : lyrics) {
+      if (UpperAscii(text).find(key) != std::string::npos) {
+        AppendUnlessListed(prefix + text, result);
+        break;
+      }
+    }
+  }
+
+  for (const std::string& name : lyrics) {
+    std::string path = prefix + name;
+    bool placed = false;
+    for (const std::string& entry : m_entries) placed = placed || entry == path;
+    if (!placed) AppendUnlessListed(std::move(path), result);
+  }
+
+  result.enableMakeAlbum = !m_entries.empty();
+  if (result.duplicate) result.message = kDuplicateFolderItemsMessage;
+  return result;
+}
+
+bool ContentsList::CanDrop(const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) {
+    if (!IsAcceptablePath(path)) return false;
+  }
+  return true;
+}
+
+AddResult ContentsList::Drop(const std::vector<std::string>& paths) {
+  AddResult result;
+  if (!CanDrop(paths)) {
+    result.refused = true;
+    return result;
+  }
+  for (const std::string& path : paths) AppendUnlessListed(album::Trim(path), result);
+  if (result.duplicate) result.message = kDuplicateDropMessage;
+  result.enableMakeAlbum = true;
+  return result;
+}
+
+std::optional<std::size_t> ContentsList::Reorder(std::ptrdiff_t dragFrom, std::ptrdiff_t target) {
+  const auto size = static_cast<std::ptrdiff_t>(m_entries.size());
+  if (dragFrom < 0 || target < 0 || dragFrom >= size || target >= size || dragFrom == target) {
+    return std::nullopt;
+  }
+  // Insert a copy, then remove the original: the moved entry ends at the target's index.
+  const std::string text = m_entries[static_cast<std::size_t>(dragFrom)];
+  if (dragFrom < target) {
+    m_entries.insert(m_entries.begin() + target + 1, text);
+    m_entries.erase(m_entries.begin() + dragFrom);
+  } else {
+    m_entries.insert(m_entries.begin() + target, text);
+    m_entries.erase(m_entries.begin() + dragFrom + 1);
+  }
+  return static_cast<std::size_t>(target);
+}
+
+bool ContentsList::Remove(std::ptrdiff_t index) {
+  if (index < 0 || index >= static_cast<std::ptrdiff_t>(m_entries.size())) return false;
+  m_entries.erase(m_entries.begin() + index);
+  return true;
+}
+
+void ContentsList::Clear() {
+  m_entries.clear();
+  m_locked = false;
+}
+
+QualityResult ContentsList::QualityCheck(const HeaderAnalyser& analyse) {
+  QualityResult result;
+  for (std::size_t i = 0; i < m_entries.size(); ++i) {
+    // Only tracks are analysed, so that position k always belongs to the k-th track the writer
+    // copies.
+    if (KindOf(m_entries[i]) != ItemKind::Track) continue;
+    // A fresh record per file: a file whose analysis stores nothing must not inherit the
+    // previous file's bitrate.
+    mp3header::MP3HeaderInfo info;
+    const mp3header::AnalyseStatus status = analyse(m_entries[i], info);
+    if (mp3header::IsAcceptedTrack(status, info)) {
+      result.FirstFramePositions.push_back(info.HeaderPos);
+      continue;
+    }
+    result.passed = false;
+    result.rejections.push_back({i, m_entries[i], status, info});
+    m_entries[i] = RejectionText(m_entries[i], info.IsVBR, info.Bitrate);
+  }
+  if (!result.passed) {
+    result.message = kQualityCheckFailedMessage;
+    m_locked = true;
+  }
+  return result;
+}
+
+}  // namespace compose

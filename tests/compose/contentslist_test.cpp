@@ -1,0 +1,319 @@
+#include "compose/contentslist.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "compose/textrules.h"
+#include "tests/support/testsupport.h"
+
+namespace compose {
+namespace {
+
+using testsupport::Bytes;
+using Entries = std::vector<std::string>;
+
+// A folder whose files enumerate in a chosen order.
+class FakeLister final : public FolderLister {
+ public:
+  explicit FakeLister(Entries names) : m_names(std::move(names)) {}
+  std::optional<Entries> PlainFileNames(std::string_view, std::string&) const override {
+    return m_names;
+  }
+
+ private:
+  Entries m_names;
+};
+
+Entries InFolder(const std::string& folder, const Entries& names) {
+  Entries paths;
+  for (const auto& name : names) paths.push_back(folder + name);
+  return paths;
+}
+
+TEST(AddFolder, PutsPicturesFirstThenTracksByNumberEachWithItsLyrics) {
+  ContentsList list;
+  const auto result = list.AddFolder(
+      "/music/", FakeLister({"02 - Two.mp3", "01 - One.mp3", "One.txt", "Two.txt", "cover.jpg"}));
+  EXPECT_EQ(list.Entries(), InFolder("/music/", {"cover.jpg", "01 - One.mp3", "One.txt",
+                                                 "02 - Two.mp3", "Two.txt"}));
+  EXPECT_EQ(result.added, 5u);
+  EXPECT_TRUE(result.enableMakeAlbum);
+  EXPECT_TRUE(result.message.empty());  // placed lyrics are skipped silently
+}
+
+TEST(AddFolder, FollowsThePassSortWithItsAnchorRule) {
+  const struct {
+    Entries enumerated;
+    Entries expected;
+  } cases[] = {
+      // A name without a number after a numbered one is swapped in front and is no anchor.
+      {{"x - 3.mp3", "y.mp3"}, {"y.mp3", "x - 3.mp3"}},
+      {{"3.mp3", "1.mp3", "2.mp3"}, {"1.mp3", "2.mp3", "3.mp3"}},
+      // Two passes for four names do not finish the job; the order is kept as the passes leave it.
+      {{"4.mp3", "3.mp3", "2.mp3", "1.mp3"}, {"2.mp3", "1.mp3", "3.mp3", "4.mp3"}},
+      // The first piece that is a number counts; halves round to even.
+      {{"Band - 10 - Ten.mp3", "Band - 2.5 - Two.mp3", "Band - 1 - One.mp3"},
+       {"Band - 1 - One.mp3", "Band - 2.5 - Two.mp3", "Band - 10 - Ten.mp3"}},
+      {{"b.mp3", "a.mp3"}, {"b.mp3", "a.mp3"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.enumerated.front());
+    ContentsList list;
+    (void)list.AddFolder("/f", FakeLister(c.enumerated));
+    EXPECT_EQ(list.Entries(), InFolder("/f/", c.expected));
+  }
+}
+
+TEST(AddFolder, LeavesOutAlbumsAndOtherFilesAndPutsUnmatchedLyricsLast) {
+  ContentsList list;
+  (void)list.AddFolder("/f/", FakeLister({"notes.txt", "Old_LB.mp3", "1 - Song.mp3", "x.doc",
+                                          "Song lyrics.TXT", "b.GIF"}));
+  EXPECT_EQ(list.Entries(),
+            InFolder("/f/", {"b.GIF", "1 - Song.mp3", "Song lyrics.TXT", "notes.txt"}));
+}
+
+TEST(AddFolder, ReportsDuplicatesOnceAndAddsTheRest) {
+  ContentsList list;
+  (void)list.AddFile("/F/ONE.MP3");
+  const auto result = list.AddFolder("/f/", FakeLister({"one.mp3", "two.mp3"}));
+  EXPECT_EQ(list.Entries(), (Entries{"/F/ONE.MP3", "/f/two.mp3"}));
+  EXPECT_EQ(result.message, kDuplicateFolderItemsMessage);
+
+  // Adding the same folder again adds nothing; a lyrics file listed in another case is a
+  // duplicate, not an exact match.
+  ContentsList again;
+  (void)again.AddFolder("/f/", FakeLister({"a.mp3", "a.txt"}));
+  const auto second = again.AddFolder("/f/", FakeLister({"a.mp3", "A.txt"}));
+  EXPECT_EQ(second.added, 0u);
+  EXPECT_EQ(second.message, kDuplicateFolderItemsMessage);
+}
+
+TEST(AddFolder, RefusesAnUnreadableFolder) {
+  testsupport::ScopedTempDir dir;
+  ContentsList list;
+  const auto result = list.AddFolder((dir / "missing").string(), FileSystemLister());
+  EXPECT_TRUE(result.refused);
+  EXPECT_FALSE(result.error.empty());
+  EXPECT_TRUE(list.Empty());
+}
+
+TEST(FileSystemLister, ListsPlainVisibleFilesOnly) {
+  testsupport::ScopedTempDir dir;
+  testsupport::WriteText(dir / "a.mp3", "x");
+  testsupport::WriteText(dir / ".hidden.mp3", "x");
+  std::filesystem::create_directory(dir / "sub.mp3");
+  std::filesystem::create_symlink(dir / "nowhere.mp3", dir / "broken.mp3");
+  std::string error;
+  const auto names = FileSystemLister().PlainFileNames(dir.path().string(), error);
+  ASSERT_TRUE(names);
+  EXPECT_EQ(*names, Entries{"a.mp3"});
+}
+
+TEST(AddFile, ComparesWholePathsWithoutRegardToCase) {
+  ContentsList list;
+  EXPECT_EQ(list.AddFile("/C/A/x.mp3").added, 1u);
+  const auto duplicate = list.AddFile("/C/a/X.MP3");
+  EXPECT_EQ(duplicate.added, 0u);
+  EXPECT_EQ(duplicate.message, kDuplicateItemMessage);
+  EXPECT_TRUE(duplicate.enableMakeAlbum);
+  EXPECT_EQ(list.AddFile("/C/Ä/song.mp3").added, 1u);
+  EXPECT_EQ(list.AddFile("/C/ä/SONG.mp3").message, kDuplicateItemMessage);
+  // The same name in another folder is another entry.
+  EXPECT_EQ(list.AddFile("/C/B/x.mp3").added, 1u);
+  EXPECT_EQ(list.AddFile("  /C/trimmed.txt  ").added, 0u);  // kind decided before trimming
+  EXPECT_EQ(list.AddFile("  /C/trimmed.txt").added, 1u);
+  EXPECT_EQ(list.Entries().back(), "/C/trimmed.txt");
+}
+
+TEST(AddFile, IgnoresAlbumsAndOtherKindsSilently) {
+  for (const char* path : {"/m/My_lb.mp3", "/m/x_LB.MP3.jpg", "/m/letter.doc", "/m/mp3"}) {
+    SCOPED_TRACE(path);
+    ContentsList list;
+    const auto result = list.AddFile(path);
+    EXPECT_TRUE(list.Empty());
+    EXPECT_TRUE(result.message.empty());
+    EXPECT_FALSE(result.enableMakeAlbum);
+  }
+}
+
+TEST(Drop, RefusesTheWholeDropForOneUnacceptablePath) {
+  ContentsList list;
+  const Entries dropped{"/d/a.mp3", "/d/letter.doc", "/d/b.txt"};
+  EXPECT_FALSE(ContentsList::CanDrop(dropped));
+  EXPECT_TRUE(list.Drop(dropped).refused);
+  EXPECT_TRUE(list.Empty());
+  EXPECT_FALSE(ContentsList::CanDrop({"/d/a.mp3", "/d/Album_lb.mp3"}));
+
+  const auto result = list.Drop({"/d/a.mp3", "/d/A.MP3", "/d/c.gif"});
+  EXPECT_EQ(list.Entries(), (Entries{"/d/a.mp3", "/d/c.gif"}));
+  EXPECT_EQ(result.message, kDuplicateDropMessage);
+}
+
+TEST(Reorder, MovesTheEntryToTheTargetIndex) {
+  const Entries start{"/A.mp3", "/B.mp3", "/C.mp3", "/D.mp3"};
+  const struct {
+    std::ptrdiff_t from, to;
+    Entries expected;
+  } moves[] = {
+      {0, 2, {"/B.mp3", "/C.mp3", "/A.mp3", "/D.mp3"}},
+      {3, 1, {"/A.mp3", "/D.mp3", "/B.mp3", "/C.mp3"}},
+      {0, 3, {"/B.mp3", "/C.mp3", "/D.mp3", "/A.mp3"}},
+      {2, 2, start},
+      {-1, 2, start},
+      {1, 4, start},
+  };
+  for (const auto& m : moves) {
+    SCOPED_TRACE(testing::Message() << m.from << " -> " << m.to);
+    ContentsList list;
+    (void)list.Drop(start);
+    const auto index = list.Reorder(m.from, m.to);
+    EXPECT_EQ(list.Entries(), m.expected);
+    if (index) {
+      EXPECT_EQ(*index, static_cast<std::size_t>(m.to));
+    }
+    EXPECT_EQ(index.has_value(), m.expected != start);
+  }
+}
+
+TEST(Remove, IgnoresAMissingIndex) {
+  ContentsList list;
+  (void)list.Drop({"/a.mp3", "/b.mp3"});
+  EXPECT_FALSE(list.Remove(-1));
+  EXPECT_FALSE(list.Remove(2));
+  EXPECT_TRUE(list.Remove(0));
+  EXPECT_EQ(list.Entries(), Entries{"/b.mp3"});
+}
+
+TEST(CheckOrderRules, FindsTheFirstBrokenRule) {
+  const struct {
+    Entries entries;
+    OrderError expected;
+  } cases[] = {
+      {{"a.txt", "b.mp3"}, OrderError::LyricsFirst},
+      {{"a.mp3", "b.txt", "c.txt"}, OrderError::ConsecutiveLyrics},
+      {{"a.mp3", "b.jpg", "c.txt"}, OrderError::LyricsAfterGraphics},
+      {{"a.jpg", "b.txt"}, OrderError::LyricsAfterGraphics},
+      {{"a.jpg", "b.gif"}, OrderError::NoMusic},
+      {{}, OrderError::NoMusic},
+      {{"a.mp3", "b.txt", "c.jpg"}, OrderError::None},
+      {{"a.MP3 ", " b.TXT", "c.Gif"}, OrderError::None},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.entries));
+    EXPECT_EQ(CheckOrderRules(c.entries), c.expected);
+  }
+  EXPECT_EQ(OrderErrorMessage(OrderError::LyricsFirst),
+            "Error: A Lyrics File Was Listed Before A Music File !");
+  EXPECT_EQ(OrderErrorMessage(OrderError::ConsecutiveLyrics),
+            "Error: Two Or More Consecutive Lyrics Files Listed !");
+  EXPECT_EQ(OrderErrorMessage(OrderError::LyricsAfterGraphics),
+            "Error: A Lyrics File Was Listed After A Graphics File !");
+  EXPECT_EQ(OrderErrorMessage(OrderError::NoMusic),
+            "Error: You Must Include At Least One Music File !");
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+
+Bytes XingStream() {
+  Bytes frame = testsupport::Mp3Frame();
+  std::copy_n("Xing", 4, frame.begin() + 36);
+  return Concat({frame, testsupport::Mp3Stream(4)});
+}
+
+TEST(QualityCheck, RewritesEveryRejectedTrackAndKeepsGoing) {
+  testsupport::ScopedTempDir dir;
+  const auto put = [&](const std::string& name, const Bytes& data) {
+    testsupport::WriteFile(dir / name, data);
+    return (dir / name).string();
+  };
+  const std::string good =
+      put("good.mp3", Concat({testsupport::Id3v2Tag(1000), testsupport::Mp3Stream(4)}));
+  const std::string fast =
+      put("fast.mp3",
+          Concat({testsupport::Mp3Frame(0xA0, 0x44, 522), testsupport::Mp3Frame(0xA0, 0x44, 522)}));
+  const std::string vbr = put("vbr.mp3", XingStream());
+  // Analysed right after an accepted track: its failed analysis must not inherit 128 kbps.
+  const std::string tiny = put("tiny.mp3", Bytes(100, 0));
+  const std::string lyrics = put("good.mp3.txt", testsupport::BytesOf("words"));
+  const std::string second = put("second.mp3", testsupport::Mp3Stream(3));
+
+  ContentsList list;
+  (void)list.Drop({good, lyrics, fast, vbr, second, tiny});
+  const QualityResult result = list.QualityCheck();
+  EXPECT_FALSE(result.passed);
+  EXPECT_EQ(result.message, kQualityCheckFailedMessage);
+  EXPECT_TRUE(list.Locked());
+  EXPECT_EQ(list.Entries(),
+            (Entries{good, lyrics, "Rejected Quality - Non 128 kbps (160) : fast.mp3",
+                     "Rejected Quality - Variable Bitrate MP3 : vbr.mp3", second,
+                     "Rejected Quality - Non 128 kbps (0) : tiny.mp3"}));
+  EXPECT_EQ(result.FirstFramePositions, (std::vector<std::int32_t>{0, 1001, 1}));
+  EXPECT_EQ(result.WriterPositions(), (std::vector<std::int32_t>{1001, 1}));
+  ASSERT_EQ(result.rejections.size(), 3u);
+  EXPECT_EQ(result.rejections[0].path, fast);
+  EXPECT_EQ(result.rejections[2].status, mp3header::AnalyseStatus::TooShort);
+}
+
+TEST(QualityCheck, NeverPassesAFileWhoseAnalysisFails) {
+  testsupport::ScopedTempDir dir;
+  testsupport::WriteText(dir / "text.mp3", std::string(4000, 'a'));
+  ContentsList list;
+  (void)list.Drop({(dir / "good.mp3").string(), (dir / "text.mp3").string()});
+  // The analyser reports 128 kbps with a failing status for the missing file.
+  const QualityResult result = list.QualityCheck([](const std::string& path, auto& info) {
+    if (path.ends_with("good.mp3")) {
+      info.Bitrate = 128;
+      return mp3header::AnalyseStatus::CannotOpen;
+    }
+    return AnalyseFile(path, info);
+  });
+  EXPECT_FALSE(result.passed);
+  EXPECT_EQ(result.rejections.size(), 2u);
+  EXPECT_EQ(list.Entries()[1], "Rejected Quality - Non 128 kbps (0) : text.mp3");
+}
+
+TEST(FindUnreadable, NamesMissingFilesAndFolders) {
+  testsupport::ScopedTempDir dir;
+  testsupport::WriteText(dir / "ok.txt", "x");
+  std::filesystem::create_directory(dir / "folder.mp3");
+  std::filesystem::create_symlink(dir / "nowhere", dir / "broken.jpg");
+  const auto found = FindUnreadable({(dir / "ok.txt").string(), (dir / "folder.mp3").string(),
+                                     (dir / "broken.jpg").string(), (dir / "gone.mp3").string()});
+  ASSERT_EQ(found.size(), 3u);
+  EXPECT_EQ(found[0].index, 1u);
+  EXPECT_EQ(found[1].index, 2u);
+  EXPECT_EQ(found[2].index, 3u);
+  for (const auto& entry : found) EXPECT_FALSE(entry.error.empty());
+}
+
+TEST(TextRules, NumberTestAndTitleKey) {
+  for (const char* number : {"1", " 01 ", "-3", "+2.5", "7.", ".5", "\t4\t"}) {
+    EXPECT_TRUE(IsNumeric(number)) << number;
+  }
+  for (const char* text : {"", " ", "1a", "1e3", "+", ".", "1 2", "one"}) {
+    EXPECT_FALSE(IsNumeric(text)) << text;
+  }
+  const struct {
+    const char* name;
+    int number;
+  } numbers[] = {{"Artist - 99999 - 7 - x.mp3", 7},  // too large for a track number
+                 {"03.mp3", 3},
+                 {"x - 3.mp3", 3},
+                 {"Band - 2.5 - y.mp3", 2},
+                 {"Band - 3.5 - y.mp3", 4},
+                 {"Band - Song.mp3", 0},
+                 {"Track-.5.mp3", 0},
+                 {"Take - -2.mp3", 2}};  // the dash splits the sign off
+  for (const auto& n : numbers) EXPECT_EQ(TrackNumberOf(n.name), n.number) << n.name;
+  EXPECT_EQ(TitleKey("01 - My Song.mp3"), "MY SONG");
+  EXPECT_EQ(TitleKey("Plain.mp3"), "PLAIN");
+}
+
+}  // namespace
+}  // namespace compose

@@ -1,0 +1,174 @@
+#include "media/mediadevice.h"
+
+#include <gtest/gtest.h>
+
+#include "album/fileio.h"
+#include "media/command.h"
+#include "media/decoder.h"
+#include "tests/media/lamefiles.h"
+#include "tests/support/testsupport.h"
+
+namespace media {
+namespace {
+
+using testsupport::Bytes;
+
+constexpr std::int64_t kFrameSamples = 1152;
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+
+// A LAME/Xing "Info" frame as lame writes it in front of a CBR file: it claims `frames` audio
+// frames, an encoder delay of 576 and padding of 1000 samples.
+Bytes InfoFrame(std::uint32_t frames) {
+  Bytes frame = testsupport::Mp3Frame();
+  std::fill(frame.begin() + 4, frame.end(), 0);
+  std::copy_n("Info", 4, frame.begin() + 36);
+  frame[43] = 0x03;  // frames and bytes fields present
+  for (int i = 0; i < 4; ++i) frame[44 + i] = static_cast<std::uint8_t>(frames >> (24 - 8 * i));
+  std::copy_n("LAME3.100", 9, frame.begin() + 156);
+  const std::uint32_t delayPadding = (576u << 12) | 1000u;
+  frame[177] = static_cast<std::uint8_t>(delayPadding >> 16);
+  frame[178] = static_cast<std::uint8_t>(delayPadding >> 8);
+  frame[179] = static_cast<std::uint8_t>(delayPadding);
+  return frame;
+}
+
+std::optional<std::int64_t> Samples(const std::filesystem::path& path) {
+  std::string error;
+  auto decoder = Decoder::Open(path, error);
+  if (!decoder) return std::nullopt;
+  return decoder->ScanSamples();
+}
+
+TEST(ParseCommand, SplitsVerbTargetAndWords) {
+  auto open = ParseCommand(R"(open "/x/My "Best" Song.mp3" type MPEGVideo alias MP3)");
+  ASSERT_TRUE(open);
+  EXPECT_EQ(open->verb, "open");
+  EXPECT_EQ(open->target, R"(/x/My "Best" Song.mp3)");
+  EXPECT_EQ(OptionValue(open->words, "alias"), "mp3");
+  EXPECT_EQ(OptionValue(open->words, "type"), "mpegvideo");
+
+  auto bare = ParseCommand("  OPEN /x/Song.mp3 alias a");
+  ASSERT_TRUE(bare);
+  EXPECT_EQ(bare->target, "/x/Song.mp3");
+  EXPECT_EQ(OptionValue(bare->words, "alias"), "a");
+
+  auto status = ParseCommand("Status mp3  Length");
+  ASSERT_TRUE(status);
+  EXPECT_EQ(status->verb, "status");
+  EXPECT_EQ(status->target, "mp3");
+  EXPECT_EQ(status->words, std::vector<std::string>{"length"});
+
+  EXPECT_FALSE(ParseCommand(""));
+  EXPECT_FALSE(ParseCommand("open"));
+  EXPECT_FALSE(ParseCommand("open \"\" alias x"));
+  EXPECT_FALSE(OptionValue({"alias"}, "alias"));
+}
+
+TEST(MediaDevice, AnswersTheLengthCommandsAndRefusesTheRest) {
+  testsupport::ScopedTempDir dir;
+  testsupport::WriteFile(dir / "a b.mp3", testsupport::Mp3Stream(100));
+  auto device = CreateMediaDevice();
+  const std::string path = (dir / "a b.mp3").string();
+
+  EXPECT_EQ(device->SendString("status mp3 length").error, MediaError::UnknownAlias);
+  EXPECT_TRUE(device->SendString(OpenCommand(path)).ok());
+  EXPECT_EQ(device->SendString(OpenCommand(path)).error, MediaError::AliasInUse);
+  EXPECT_TRUE(device->SendString("set mp3 time format tmsf").ok());
+  EXPECT_TRUE(device->SendString("set mp3 time format milliseconds").ok());
+  EXPECT_EQ(device->SendString("set mp3 time format frames").error,
+            MediaError::UnrecognizedCommand);
+  const MediaReply length = device->SendString("status mp3 length");
+  EXPECT_TRUE(length.ok());
+  EXPECT_EQ(length.text, "2612");  // 100 frames of 1152 samples at 44100 Hz
+  EXPECT_EQ(device->SendString("status mp3 position").error, MediaError::UnrecognizedCommand);
+  EXPECT_EQ(device->SendString("play mp3").error, MediaError::UnrecognizedCommand);
+  EXPECT_TRUE(device->SendString("close all").ok());
+  EXPECT_EQ(device->SendString("close mp3").error, MediaError::UnknownAlias);
+  EXPECT_EQ(device->SendString("status mp3 length").error, MediaError::UnknownAlias);
+
+  EXPECT_EQ(device->SendString(OpenCommand((dir / "missing.mp3").string())).error,
+            MediaError::CannotOpen);
+  EXPECT_EQ(device->SendString("status mp3 length").error, MediaError::UnknownAlias);
+}
+
+TEST(ExactLength, CountsEveryFrameWhateverSurroundsIt) {
+  testsupport::ScopedTempDir dir;
+  const struct {
+    const char* name;
+    Bytes data;
+    std::int64_t frames;
+  } cases[] = {
+      {"plain.mp3", testsupport::Mp3Stream(40), 40},
+      {"tagged.mp3",
+       Concat({testsupport::Id3v2Tag(4096), testsupport::Mp3Stream(40),
+               testsupport::Id3v1Tag("t", "a", "b", "2000")}),
+       40},
+      // The info frame is decoded as an ordinary frame: no gapless trimming, no trust in the
+      // frame count it claims.
+      {"info.mp3", Concat({InfoFrame(10), testsupport::Mp3Stream(40)}), 41},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    testsupport::WriteFile(dir / c.name, c.data);
+    EXPECT_EQ(Samples(dir / c.name), c.frames * kFrameSamples);
+  }
+}
+
+TEST(ExactLength, GivesNothingForFilesWithoutAudio) {
+  testsupport::ScopedTempDir dir;
+  testsupport::WriteText(dir / "text.mp3", std::string(5000, 'x'));
+  testsupport::WriteFile(dir / "empty.mp3", {});
+  for (const char* name : {"text.mp3", "empty.mp3", "missing.mp3"}) {
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(ExactLength(dir / name));
+    auto device = CreateMediaDevice();
+    EXPECT_EQ(QueryPlayLength(*device, (dir / name).string()), 0);
+  }
+}
+
+TEST(SamplesToMilliseconds, RoundsToTheNearestMillisecond) {
+  EXPECT_EQ(SamplesToMilliseconds(44100, 44100), 1000);
+  EXPECT_EQ(SamplesToMilliseconds(1152, 44100), 26);  // 26.12
+  EXPECT_EQ(SamplesToMilliseconds(1152, 32000), 36);  // 36.0
+  EXPECT_EQ(SamplesToMilliseconds(1764, 44100), 40);  // 40.0
+  EXPECT_EQ(SamplesToMilliseconds(22, 44000), 1);     // 0.5 rounds up
+  EXPECT_EQ(SamplesToMilliseconds(0, 44100), 0);
+  EXPECT_EQ(SamplesToMilliseconds(std::int64_t{1} << 50, 8000), 2147483647);
+}
+
+// The promise behind the lengths: tracks copied back to back from their first frames decode
+// to exactly the sum of their lengths.
+TEST(ExactLength, TrackLengthsAddUpToTheirConcatenation) {
+  if (!testsupport::HasProgram("lame")) GTEST_SKIP() << "lame is not installed";
+  testsupport::ScopedTempDir dir;
+  ASSERT_TRUE(lamefiles::MakeMp3(dir / "1.mp3", 1.3, 440.0));
+  ASSERT_TRUE(lamefiles::MakeMp3(dir / "2.mp3", 2.05, 550.0,
+                                 "--add-id3v2 --pad-id3v2-size 3000 --tt Two --ta Me --tl Al"));
+  ASSERT_TRUE(lamefiles::MakeMp3(dir / "3.mp3", 0.7, 660.0, "--id3v1-only --tt Three"));
+  std::int64_t sum = 0;
+  Bytes joined;
+  for (const char* name : {"1.mp3", "2.mp3", "3.mp3"}) {
+    const auto samples = Samples(dir / name);
+    ASSERT_TRUE(samples) << name;
+    sum += *samples;
+    Bytes bytes = testsupport::ReadFile(dir / name);
+    // From the first frame on: the ID3v2 tag stays out, the ID3v1 tag stays in.
+    std::size_t first = 0;
+    if (bytes[0] == 'I') {
+      first = 10 + ((std::size_t{bytes[6]} << 21) | (std::size_t{bytes[7]} << 14) |
+                    (std::size_t{bytes[8]} << 7) | bytes[9]);
+    }
+    joined.insert(joined.end(), bytes.begin() + static_cast<std::ptrdiff_t>(first), bytes.end());
+  }
+  testsupport::WriteFile(dir / "joined.mp3", joined);
+  EXPECT_EQ(Samples(dir / "joined.mp3"), sum);
+  EXPECT_EQ(sum % kFrameSamples, 0);
+}
+
+}  // namespace
+}  // namespace media

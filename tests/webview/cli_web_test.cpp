@@ -1,0 +1,140 @@
+// lyrabinder-cli web and cue, run as a user would.
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QImage>
+
+#include "tests/webview/webviewtestutil.h"
+#include "webview/cuesheet.h"
+
+namespace webview {
+namespace {
+
+using album::testing::Source;
+using testing::ReadText;
+using testsupport::Bytes;
+using testsupport::Quote;
+using testsupport::ScopedTempDir;
+
+Bytes Jpeg(int width, int height) {
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(QColor(200, 40, 40));
+  QByteArray data;
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "JPEG");
+  return Bytes(data.begin(), data.end());
+}
+
+class CommandLine : public ::testing::Test {
+ protected:
+  CommandLine() { std::filesystem::create_directory(dir / "temp"); }
+
+  std::filesystem::path Album(const std::vector<Source>& sources) {
+    const auto path = dir / "Best_LB.MP3";
+    const auto result =
+        album::testing::MakeAlbum(dir, sources, path, {"Best Of", "Band", "2001", "", ""});
+    EXPECT_TRUE(result.ok()) << result.error;
+    return path;
+  }
+
+  // Runs the command line with the test's temporary folder (and more variables from
+  // `environment`); stdout into `out`, stderr into `err`.
+  int Cli(const std::string& arguments, std::string& out, std::string& err,
+          const std::string& environment = "") {
+    const auto errors = dir / "stderr.txt";
+    const int status =
+        testsupport::RunCommand("(" + environment + " TMPDIR=" + Quote(dir / "temp") +
+                                    " " LB_CLI " " + arguments + " 2>" + Quote(errors) + ")",
+                                &out);
+    err = ReadText(errors);
+    return status;
+  }
+
+  ScopedTempDir dir;
+};
+
+TEST_F(CommandLine, WebWritesTheViewAndPrintsItsFolder) {
+  const auto path = Album({{"one.mp3", testsupport::Mp3Stream(3), 1, "One"},
+                           {"one.txt", testsupport::BytesOf("Head\r\nwords\r\n")},
+                           {"cover.jpg", Jpeg(500, 250)}});
+  const Bytes before = testsupport::ReadFile(path);
+  std::string out, err;
+  ASSERT_EQ(Cli("web " + Quote(path), out, err), 0) << err;
+  const auto folder = dir / "temp" / "Band" / "Best Of";
+  EXPECT_EQ(out, testing::FolderText(folder) + "\n");
+  EXPECT_EQ(err, "");
+  EXPECT_EQ(testing::FileNames(folder),
+            (std::vector<std::string>{"MP3 - LyrabinderWeb.htm", "cover.jpg", "dynamic1.htm",
+                                      "lyrics.htm", "lyrics1.htm", "view.htm", "view.js"}));
+  QImage preview;
+  ASSERT_TRUE(preview.load(QString::fromStdString((folder / "cover.jpg").string())));
+  EXPECT_EQ(preview.size(), QSize(250, 125));
+  // The command line never writes to the album it reads.
+  EXPECT_EQ(testsupport::ReadFile(path), before);
+}
+
+TEST_F(CommandLine, WebCopiesTheNoPicturesImageFromTheDataFolder) {
+  const auto path = Album({{"one.mp3", testsupport::Mp3Stream(3), 1, "One"}});
+  std::string out, err;
+  ASSERT_EQ(Cli("web " + Quote(path), out, err), 0) << err;
+  EXPECT_EQ(testsupport::ReadFile(dir / "temp" / "Band" / "Best Of" / "vrnprog2.gif"),
+            testsupport::ReadFile(std::filesystem::path(LB_DATA_DIR) / "vrnprog2.gif"));
+}
+
+TEST_F(CommandLine, WebOpensTheMainPageInTheDesktopsBrowser) {
+  const auto path = Album({{"one.mp3", testsupport::Mp3Stream(3), 1, "One"}});
+  // A desktop whose opener notes what it was given.
+  std::filesystem::create_directory(dir / "bin");
+  const auto opener = dir / "bin" / "xdg-open";
+  testsupport::WriteText(opener,
+                         "#!/bin/sh\nprintf '%s' \"$1\" > " + Quote(dir / "opened.txt") + "\n");
+  std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+  std::string out, err;
+  ASSERT_EQ(Cli("web --open " + Quote(path), out, err, "PATH=" + Quote(dir / "bin") + ":\"$PATH\""),
+            0)
+      << err;
+  const std::string folder = testing::FolderText(dir / "temp" / "Band" / "Best Of");
+  EXPECT_EQ(ReadText(dir / "opened.txt"), folder + "MP3 - LyrabinderWeb.htm");
+
+  testsupport::WriteText(opener, "#!/bin/sh\nexit 3\n");
+  EXPECT_EQ(Cli("web --open " + Quote(path), out, err, "PATH=" + Quote(dir / "bin") + ":\"$PATH\""),
+            1);
+  EXPECT_EQ(err, "Cannot open " + folder + "MP3 - LyrabinderWeb.htm in a browser.\n");
+}
+
+TEST_F(CommandLine, WebRefusesWhatIsNoAlbum) {
+  testsupport::WriteFile(dir / "plain.mp3", testsupport::Mp3Stream(10));
+  std::string out, err;
+  EXPECT_EQ(Cli("web " + Quote(dir / "plain.mp3"), out, err), 1);
+  EXPECT_EQ(err, "File Is Damaged, Or Of An Unsupported Type !\n");
+  EXPECT_EQ(out, "");
+}
+
+TEST_F(CommandLine, CueWritesOnceAndReplacesOnlyWhenForced) {
+  const auto path = Album({{"one.mp3", testsupport::Mp3Stream(3), 1, "One"},
+                           {"two.mp3", testsupport::Mp3Stream(3), 1, "Two"}});
+  const Bytes before = testsupport::ReadFile(path);
+  const auto sheet = dir / "Best_LB.cue";
+  std::string out, err;
+  ASSERT_EQ(Cli("cue " + Quote(path), out, err), 0) << err;
+  EXPECT_EQ(out, album::Utf8FromPath(sheet) + "\nCUE File created.\n");
+  const std::string text = ReadText(sheet);
+  EXPECT_TRUE(text.starts_with("TITLE \"Best Of\"\r\nPERFORMER \"Band\"\r\nREM Year  : 2001\r\n"))
+      << text;
+  EXPECT_NE(text.find("FILE \"Best_LB.mp3\" MP3\r\n"), std::string::npos);
+  EXPECT_NE(text.find("    INDEX 01 00:01:00\r\n"), std::string::npos);  // after 1000 ms
+
+  testsupport::WriteText(sheet, "old");
+  EXPECT_EQ(Cli("cue " + Quote(path), out, err), 1);
+  EXPECT_EQ(err, "A CUE sheet already exists for this file,\nReplace it ?\n");
+  EXPECT_EQ(ReadText(sheet), "old");
+
+  ASSERT_EQ(Cli("cue --force " + Quote(path), out, err), 0) << err;
+  EXPECT_EQ(ReadText(sheet), text);
+  EXPECT_EQ(testsupport::ReadFile(path), before);
+}
+
+}  // namespace
+}  // namespace webview

@@ -1,0 +1,161 @@
+// Our CUE sheets against the peers that read them: cuetools' cueprint and mp3splt.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+
+#include "album/albumwriter.h"
+#include "album/bytes.h"
+#include "mp3header/mp3header.h"
+#include "tests/webview/webviewtestutil.h"
+#include "webview/cuesheet.h"
+
+namespace webview {
+namespace {
+
+using testsupport::Bytes;
+using testsupport::Quote;
+using testsupport::ScopedTempDir;
+
+constexpr int kSampleRate = 44100;
+constexpr int kSamplesPerFrame = 1152;
+
+// A stereo 16-bit WAV file of a tone.
+void WriteTone(const std::filesystem::path& path, double seconds, double frequency) {
+  const auto samples = static_cast<std::uint32_t>(seconds * kSampleRate);
+  Bytes wav(44 + samples * 4u);
+  const auto put32 = [&](std::size_t at, std::uint32_t v) {
+    album::PutLE32(wav, at, static_cast<std::int32_t>(v));
+  };
+  const auto put16 = [&](std::size_t at, std::uint16_t v) {
+    album::PutLE16(wav, at, static_cast<std::int16_t>(v));
+  };
+  std::copy_n("RIFF", 4, wav.begin());
+  put32(4, static_cast<std::uint32_t>(wav.size() - 8));
+  std::copy_n("WAVEfmt ", 8, wav.begin() + 8);
+  put32(16, 16);
+  put16(20, 1);
+  put16(22, 2);
+  put32(24, kSampleRate);
+  put32(28, kSampleRate * 4);
+  put16(32, 4);
+  put16(34, 16);
+  std::copy_n("data", 4, wav.begin() + 36);
+  put32(40, samples * 4u);
+  for (std::uint32_t i = 0; i < samples; ++i) {
+    const auto value = static_cast<std::int16_t>(
+        8000 * std::sin(2 * 3.141592653589793 * frequency * i / kSampleRate));
+    put16(44 + i * 4, static_cast<std::uint16_t>(value));
+    put16(46 + i * 4, static_cast<std::uint16_t>(value));
+  }
+  testsupport::WriteFile(path, wav);
+}
+
+// MPEG-1 Layer III frames from `offset` on, every frame counted (a LAME or Xing information
+// frame too), up to the first byte that does not start a frame.
+int CountFrames(const Bytes& data, std::size_t offset) {
+  static constexpr int kBitrates[] = {0,   32,  40,  48,  56,  64,  80,  96,
+                                      112, 128, 160, 192, 224, 256, 320, 0};
+  static constexpr int kRates[] = {44100, 48000, 32000, 0};
+  int frames = 0;
+  while (offset + 4 <= data.size() && data[offset] == 0xFF && (data[offset + 1] & 0xFE) == 0xFA) {
+    const int bitrate = kBitrates[data[offset + 2] >> 4];
+    const int rate = kRates[(data[offset + 2] >> 2) & 3];
+    if (bitrate == 0 || rate == 0) break;
+    const std::size_t length =
+        static_cast<std::size_t>(144 * bitrate * 1000 / rate + ((data[offset + 2] >> 1) & 1));
+    if (offset + length > data.size()) break;
+    offset += length;
+    ++frames;
+  }
+  return frames;
+}
+
+std::int32_t FramesToMs(int frames) {
+  return static_cast<std::int32_t>(std::lround(frames * 1000.0 * kSamplesPerFrame / kSampleRate));
+}
+
+TEST(CuePeers, CueprintReadsOurSheets) {
+  if (!testsupport::HasProgram("cueprint")) GTEST_SKIP() << "cueprint (cuetools) is not installed";
+  ScopedTempDir dir;
+  CueInput input;
+  input.albumFileTitle = "Best Of_LB";
+  input.details = {"Best \"Of\"", "Caf\xC3\xA9 Band", "2001"};
+  for (int i = 1; i <= 12; ++i) input.tracks.push_back({"Song " + std::to_string(i), 61500 + i});
+  const auto sheet = dir / "sheet.cue";
+  testsupport::WriteText(sheet, CueSheetText(input));
+  std::string output;
+  ASSERT_EQ(testsupport::RunCommand("cueprint -i cue " + Quote(sheet), &output), 0) << output;
+  EXPECT_NE(output.find("Best 'Of'"), std::string::npos) << output;
+  EXPECT_NE(output.find("12"), std::string::npos) << output;
+  // One track's own template: title and where it starts.
+  std::string track;
+  ASSERT_EQ(
+      testsupport::RunCommand("cueprint -n 10 -t '%n|%t|%p\\n' -i cue " + Quote(sheet), &track), 0)
+      << track;
+  EXPECT_NE(track.find("10|Song 10|"), std::string::npos) << track;
+}
+
+TEST(CuePeers, Mp3spltSplitsAnAlbumAtOurTimes) {
+  for (const char* program : {"lame", "mp3splt"}) {
+    if (!testsupport::HasProgram(program)) GTEST_SKIP() << program << " is not installed";
+  }
+  ScopedTempDir dir;
+  const double seconds[] = {3.37, 5.1, 2.73};
+  std::vector<std::string> contents;
+  std::vector<std::int32_t> positions;
+  std::vector<album::TrackEntry> table;
+  for (std::size_t i = 0; i < std::size(seconds); ++i) {
+    const auto wav = dir / ("t" + std::to_string(i + 1) + ".wav");
+    const auto mp3 = dir / ("t" + std::to_string(i + 1) + ".mp3");
+    WriteTone(wav, seconds[i], 300.0 * static_cast<double>(i + 1));
+    std::string output;
+    ASSERT_EQ(testsupport::RunCommand("lame --quiet -b 128 --cbr " + Quote(wav) + " " + Quote(mp3),
+                                      &output),
+              0)
+        << output;
+    mp3header::MP3HeaderInfo info;
+    ASSERT_EQ(mp3header::AnalyseMP3(mp3, info), mp3header::AnalyseStatus::Ok);
+    ASSERT_TRUE(mp3header::IsAcceptedTrack(mp3header::AnalyseStatus::Ok, info));
+    const int frames =
+        CountFrames(testsupport::ReadFile(mp3), static_cast<std::size_t>(info.HeaderPos - 1));
+    contents.push_back(album::Utf8FromPath(mp3));
+    positions.push_back(info.HeaderPos);
+    table.push_back(
+        {FramesToMs(frames), 0, mp3.filename().string(), "Tone " + std::to_string(i + 1)});
+  }
+  const auto albumPath = dir / "Tones_LB.MP3";
+  const album::WriteResult written = album::WriteAlbum(albumPath, contents, positions, table, {},
+                                                       {"Tones", "Peers", "2024", "", "3"}, {});
+  ASSERT_TRUE(written.ok()) << written.error;
+
+  std::string error;
+  auto source = album::FileSource::Open(albumPath, error);
+  ASSERT_TRUE(source) << error;
+  album::AlbumReader reader(*source);
+  album::NullDisplay display;
+  ASSERT_EQ(album::OpenAlbum(reader, display, {}), album::ReadStatus::Ok);
+  const std::string albumText = album::Utf8FromPath(albumPath);
+  const CueResult cue = WriteCueSheet(
+      albumText, CueInputFor(albumText, {"Tones", "Peers", "2024"}, reader.TrackTable()), {});
+  ASSERT_EQ(cue.status, CueStatus::Written) << cue.error;
+
+  const auto out = dir / "split";
+  std::string output;
+  ASSERT_EQ(testsupport::RunCommand("mp3splt -q -n -x -c " + Quote(cue.path) + " -o @n -d " +
+                                        Quote(out) + " " + Quote(albumPath),
+                                    &output),
+            0)
+      << output;
+  const std::vector<std::string> files = testing::FileNames(out);
+  ASSERT_EQ(files.size(), table.size()) << output;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    SCOPED_TRACE(files[i]);
+    const int frames = CountFrames(testsupport::ReadFile(out / files[i]), 0);
+    EXPECT_NEAR(FramesToMs(frames), table[i].PlayLength, 50);
+  }
+}
+
+}  // namespace
+}  // namespace webview

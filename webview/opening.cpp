@@ -1,0 +1,115 @@
+#include "webview/opening.h"
+
+#include "webview/lyrics.h"
+#include "webview/pages.h"
+
+namespace webview {
+
+namespace {
+
+// Passes what the reader shows on to the window and keeps the details for the pages.
+class DetailRecorder final : public album::AlbumDisplay {
+ public:
+  DetailRecorder(album::AlbumDisplay& display, DetailTexts& details)
+      : m_display(display), m_details(details) {}
+  void ShowAlbumTitle(const std::string& text) override {
+    m_details.albumTitle = text;
+    m_display.ShowAlbumTitle(text);
+  }
+  void ShowArtist(const std::string& text) override {
+    m_details.artist = text;
+    m_display.ShowArtist(text);
+  }
+  void ShowComment(const std::string& text) override { m_display.ShowComment(text); }
+  void ShowYear(const std::string& text) override {
+    m_details.year = text;
+    m_display.ShowYear(text);
+  }
+  void ShowTrackCount(int count) override { m_display.ShowTrackCount(count); }
+  void AddListItem(const std::string& text) override { m_display.AddListItem(text); }
+
+ private:
+  album::AlbumDisplay& m_display;
+  DetailTexts& m_details;
+};
+
+OpeningStatus FromReadStatus(album::ReadStatus status) {
+  switch (status) {
+    case album::ReadStatus::Ok:
+      return OpeningStatus::Ok;
+    case album::ReadStatus::NotAlbum:
+      return OpeningStatus::NotAlbum;
+    case album::ReadStatus::Damaged:
+      break;
+  }
+  return OpeningStatus::Damaged;
+}
+
+}  // namespace
+
+WebViewOpening OpenWebView(album::ByteSource& source, album::AlbumReader& reader,
+                           album::AlbumDisplay& display, const album::TagWriter& writeBack,
+                           PictureService& pictures, const OpeningOptions& options) {
+  WebViewOpening opening;
+  if (!reader.IsAlbum()) {
+    opening.status = OpeningStatus::NotAlbum;
+    return opening;
+  }
+  DetailRecorder recorder(display, opening.details);
+  opening.tagAnsweredYes = reader.ReadAlbumTag(recorder, writeBack);
+  album::ReadStatus read = reader.ReadTrackDirectory(recorder);
+  // The picture and lyrics names are not listed in the player.
+  album::NullDisplay silent;
+  if (read == album::ReadStatus::Ok) read = reader.ListPictures(silent);
+  if (read == album::ReadStatus::Ok) read = reader.ListLyrics(silent);
+  PageContent content;
+  if (read == album::ReadStatus::Ok) read = ReadLyrics(source, reader, content.lyrics);
+  if (read != album::ReadStatus::Ok) {
+    opening.status = FromReadStatus(read);
+    return opening;
+  }
+
+  opening.folder = PrepareWebFolder(options.tempFolder, opening.details, opening.error);
+  if (opening.folder.empty()) {
+    opening.status = OpeningStatus::FolderFailed;
+    return opening;
+  }
+  if (!LacksScript(opening.folder) && !opening.tagAnsweredYes) return opening;
+
+  opening.regenerated = true;
+  if (options.beforeRegeneration) options.beforeRegeneration();
+  if (!ClearWebFolder(opening.folder, opening.error)) {
+    opening.status = OpeningStatus::FolderFailed;
+    return opening;
+  }
+  if (!reader.Pictures().empty()) {
+    if (options.beforePreviews) options.beforePreviews();
+    PreviewResult previews =
+        MakePreviews(source, reader.Pictures(), opening.folder, pictures, options.afterPicture);
+    opening.pictureNames = std::move(previews.pictureNames);
+    for (const std::string& name : previews.failures) {
+      opening.warnings.push_back("no preview of " + name);
+    }
+    if (!previews.ok) {
+      opening.status = OpeningStatus::WriteFailed;
+      opening.error = previews.error;
+      return opening;
+    }
+  }
+  if (options.beforePages) options.beforePages();
+
+  content.details = opening.details;
+  for (const album::TrackEntry& track : reader.TrackTable()) {
+    content.songTitles.push_back(track.SongTitle);
+  }
+  WebViewWriteResult written = WriteWebView(opening.folder, content, opening.pictureNames,
+                                            options.dataFolder, options.rewriteMainPage);
+  opening.warnings.insert(opening.warnings.end(), written.warnings.begin(), written.warnings.end());
+  if (!written.ok) {
+    opening.status = OpeningStatus::WriteFailed;
+    opening.error = written.error;
+  }
+  return opening;
+}
+
+}  // namespace webview

@@ -1,0 +1,68 @@
+#include "webview/previews.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "album/archive.h"
+#include "album/fileio.h"
+#include "album/text.h"
+#include "webview/helpers.h"
+
+namespace webview {
+
+PictureSize FitPreview(PictureSize picture) {
+  if (picture.width <= kPreviewBox && picture.height <= kPreviewBox) return picture;
+  const double factor = std::min(static_cast<double>(kPreviewBox) / picture.width,
+                                 static_cast<double>(kPreviewBox) / picture.height);
+  const auto side = [factor](int length) {
+    return std::max(1, static_cast<int>(std::lround(length * factor)));
+  };
+  return {side(picture.width), side(picture.height)};
+}
+
+std::string PreviewFileName(std::string_view pictureName) {
+  const std::size_t keep = pictureName.size() >= 3 ? pictureName.size() - 3 : 0;
+  return std::string(pictureName.substr(0, keep)) + "jpg";
+}
+
+std::optional<std::vector<std::uint8_t>> MakePreview(PictureService& service,
+                                                     std::span<const std::uint8_t> picture) {
+  return service.ScaledJpeg(picture, FitPreview, kPreviewQuality);
+}
+
+PreviewResult MakePreviews(album::ByteSource& source,
+                           const std::vector<album::PictureItem>& pictures, std::string_view folder,
+                           PictureService& service, const PictureProgress& progress) {
+  PreviewResult result;
+  for (std::size_t i = 0; i < pictures.size(); ++i) {
+    const album::PictureItem& item = pictures[i];
+    const std::string name = album::SafeFileName(album::Trim(item.entry.FileName));
+    result.pictureNames.push_back(name);
+    const std::string jpeg = std::string(folder) + PreviewFileName(name);
+    // A preview made at an earlier opening (or for a picture of the same base name) stays.
+    if (!PathExists(jpeg)) {
+      std::vector<std::uint8_t> bytes(static_cast<std::size_t>(item.entry.DataSize));
+      if (!source.ReadAt(item.dataOffset, bytes)) {
+        result.ok = false;
+        result.error = "cannot read the picture " + name;
+        return result;
+      }
+      const auto preview = MakePreview(service, bytes);
+      if (!preview) {
+        result.failures.push_back(name);
+      } else {
+        std::string error;
+        auto file = album::AtomicFile::Create(album::PathFromUtf8(jpeg), error);
+        if (!file || !file->Sink().Write(*preview) || !file->Commit(error)) {
+          result.ok = false;
+          result.error = "cannot write " + jpeg + (error.empty() ? "" : ": " + error);
+          return result;
+        }
+      }
+    }
+    if (progress) progress(i + 1, pictures.size());
+  }
+  return result;
+}
+
+}  // namespace webview

@@ -1,0 +1,70 @@
+#pragma once
+// JPEG previews of the album pictures, made through the platform's picture service.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "album/albumreader.h"
+
+namespace webview {
+
+struct PictureSize {
+  int width = 0;
+  int height = 0;
+  friend bool operator==(const PictureSize&, const PictureSize&) = default;
+};
+
+/// Decoding, scaling and JPEG encoding, supplied by the platform.
+class PictureService {
+ public:
+  virtual ~PictureService() = default;
+  /// Decodes a JPEG, GIF or BMP picture, scales it to the size that `fit` gives for its own
+  /// size, and encodes the result as JPEG at `quality` (0 to 100). Nothing when the picture
+  /// cannot be decoded or encoded.
+  virtual std::optional<std::vector<std::uint8_t>> ScaledJpeg(
+      std::span<const std::uint8_t> picture, const std::function<PictureSize(PictureSize)>& fit,
+      int quality) = 0;
+};
+
+inline constexpr int kPreviewBox = 250;
+inline constexpr int kPreviewQuality = 100;
+
+/// The size of a preview: the picture fitted into 250 x 250 with its aspect ratio kept,
+/// never enlarged; sides rounded to whole pixels, at least 1.
+PictureSize FitPreview(PictureSize picture);
+
+/// The preview's file name: the picture's name with its last three characters replaced by
+/// "jpg".
+std::string PreviewFileName(std::string_view pictureName);
+
+/// One preview from a picture's bytes: fitted with FitPreview, JPEG at quality 100.
+std::optional<std::vector<std::uint8_t>> MakePreview(PictureService& service,
+                                                     std::span<const std::uint8_t> picture);
+
+struct PreviewResult {
+  bool ok = true;     ///< false when the album could not be read or a preview not written
+  std::string error;  ///< what failed, when not ok
+  /// The picture names the previews stand for, in block order.
+  std::vector<std::string> pictureNames;
+  /// Pictures the service could not turn into a preview (their slides show nothing).
+  std::vector<std::string> failures;
+};
+
+/// Called after each picture with the count done and the total, so that a window can let
+/// its pending events run.
+using PictureProgress = std::function<void(std::size_t done, std::size_t total)>;
+
+/// Makes the preview of every picture of the block in `folder` (ending in a separator). A
+/// picture whose preview already exists is passed over; stored names are reduced to a plain
+/// file name (see album::SafeFileName) so that nothing lands outside the folder.
+PreviewResult MakePreviews(album::ByteSource& source,
+                           const std::vector<album::PictureItem>& pictures, std::string_view folder,
+                           PictureService& service, const PictureProgress& progress = {});
+
+}  // namespace webview
