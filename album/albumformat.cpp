@@ -77,9 +77,15 @@ std::array<std::uint8_t, kTagSize> EncodeAlbumTag(const AlbumTag& tag) {
 }
 
 AlbumTag DecodeAlbumTag(std::span<const std::uint8_t, kTagSize> bytes) {
-  return {GetField(bytes, 0, 3),  GetField(bytes, 3, 30),  GetField(bytes, 33, 30),
-          GetField(bytes, 63, 30), GetField(bytes, 93, 4),  GetField(bytes, 97, 28),
-          bytes[125],              bytes[126],              bytes[127]};
+  return {GetField(bytes, 0, 3),
+          GetField(bytes, 3, 30),
+          GetField(bytes, 33, 30),
+          GetField(bytes, 63, 30),
+          GetField(bytes, 93, 4),
+          GetField(bytes, 97, 28),
+          bytes[125],
+          bytes[126],
+          bytes[127]};
 }
 
 std::optional<AlbumSections> LocateSections(std::int64_t size, const AlbumTrailer& trailer) {

@@ -6,7 +6,9 @@
 
 namespace album {
 
-std::string TrackCountText(int count) { return " " + std::to_string(count); }
+std::string TrackCountText(int count) {
+  return " " + std::to_string(count);
+}
 
 TagWriter FileTagWriter(const std::filesystem::path& path) {
   return [path](std::int64_t offset, std::span<const std::uint8_t> data) {
@@ -146,17 +148,27 @@ std::vector<ArchiveItem> AlbumReader::Items() const {
   std::vector<ArchiveItem> items;
   std::int64_t offset = 0;
   for (const TrackEntry& track : m_tracks) {
-    items.push_back({ItemKind::Track, Trim(track.FileName), Trim(track.SongTitle),
-                     track.PlayLength, 0, offset, track.AudioBytes});
+    items.push_back({ItemKind::Track, Trim(track.FileName), Trim(track.SongTitle), track.PlayLength,
+                     0, offset, track.AudioBytes});
     offset += track.AudioBytes;
   }
   for (const PictureItem& picture : m_pictures) {
-    items.push_back({ItemKind::Picture, Trim(picture.entry.FileName), {}, 0, 0,
-                     picture.dataOffset, picture.entry.DataSize});
+    items.push_back({ItemKind::Picture,
+                     Trim(picture.entry.FileName),
+                     {},
+                     0,
+                     0,
+                     picture.dataOffset,
+                     picture.entry.DataSize});
   }
   for (const LyricsItem& lyrics : m_lyrics) {
-    items.push_back({ItemKind::Lyrics, Trim(lyrics.entry.FileName), {}, 0,
-                     lyrics.entry.TrackNumber, lyrics.dataOffset, lyrics.entry.DataSize});
+    items.push_back({ItemKind::Lyrics,
+                     Trim(lyrics.entry.FileName),
+                     {},
+                     0,
+                     lyrics.entry.TrackNumber,
+                     lyrics.dataOffset,
+                     lyrics.entry.DataSize});
   }
   return items;
 }

@@ -39,7 +39,8 @@ void AlbumWrapReader::ReadFrames(AlbumDisplay& display) {
     if (!m_source.ReadAt(at, text)) return;
     const auto zero = std::find(text.begin(), text.end(), std::uint8_t{0});
     at += (zero == text.end()) ? want : (zero - text.begin()) + 1;
-    const std::string value = AnsiText({text.data(), static_cast<std::size_t>(zero - text.begin())});
+    const std::string value =
+        AnsiText({text.data(), static_cast<std::size_t>(zero - text.begin())});
     if (id == "TIT2" || id == "TALB") {
       display.ShowAlbumTitle(value);
     } else if (id == "TPE1") {
@@ -77,9 +78,8 @@ ReadStatus AlbumWrapReader::ListItems(AlbumDisplay& display) {
   std::vector<TrackEntry> tracks;
   std::int64_t audioBytes = 0;
   for (std::int64_t i = 0; i < n; ++i) {
-    const std::string record = AnsiText(
-        std::span(records).subspan(static_cast<std::size_t>(i * kWrapRecordSize),
-                                   static_cast<std::size_t>(kWrapRecordSize)));
+    const std::string record = AnsiText(std::span(records).subspan(
+        static_cast<std::size_t>(i * kWrapRecordSize), static_cast<std::size_t>(kWrapRecordSize)));
     std::vector<std::string_view> fields;
     std::string_view rest = record;
     for (auto cut = rest.find(kWrapMarker); cut != std::string_view::npos;
@@ -110,8 +110,8 @@ std::vector<ArchiveItem> AlbumWrapReader::Items() const {
   std::vector<ArchiveItem> items;
   std::int64_t offset = m_audioOffset;
   for (const TrackEntry& track : m_tracks) {
-    items.push_back({ItemKind::Track, track.FileName, Trim(track.SongTitle), 0, 0, offset,
-                     track.AudioBytes});
+    items.push_back(
+        {ItemKind::Track, track.FileName, Trim(track.SongTitle), 0, 0, offset, track.AudioBytes});
     offset += track.AudioBytes;
   }
   return items;

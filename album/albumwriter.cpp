@@ -78,11 +78,12 @@ std::optional<std::uint8_t> TracksByte(std::string_view tracks) {
   return static_cast<std::uint8_t>(value);
 }
 
-WriteResult WriteAlbum(const std::filesystem::path& output, const std::vector<std::string>& contents,
+WriteResult WriteAlbum(const std::filesystem::path& output,
+                       const std::vector<std::string>& contents,
                        const std::vector<std::int32_t>& firstFramePositions,
                        std::vector<TrackEntry> trackTable,
-                       const std::vector<TitleCorrection>& corrections,
-                       const AlbumDetails& details, const WriteProgress& progress) {
+                       const std::vector<TitleCorrection>& corrections, const AlbumDetails& details,
+                       const WriteProgress& progress) {
   WriteResult result;
   std::size_t mp3Count = 0;
   for (const std::string& item : contents) mp3Count += KindOf(item) == ItemKind::Track;

@@ -41,12 +41,12 @@ struct WriteProgress {
 
 enum class WriteStatus {
   Ok,
-  BadInput,             ///< track table or positions do not match the contents list
-  TracksOutOfRange,     ///< the tracks value does not fit a byte
-  TooLarge,             ///< a size does not fit the format's 32-bit fields
-  CannotCreate,         ///< the output could not be created
-  SourceUnreadable,     ///< an MP3 could not be opened or read
-  WriteFailed,          ///< writing or moving the output into place failed
+  BadInput,          ///< track table or positions do not match the contents list
+  TracksOutOfRange,  ///< the tracks value does not fit a byte
+  TooLarge,          ///< a size does not fit the format's 32-bit fields
+  CannotCreate,      ///< the output could not be created
+  SourceUnreadable,  ///< an MP3 could not be opened or read
+  WriteFailed,       ///< writing or moving the output into place failed
 };
 
 struct WriteResult {

@@ -28,7 +28,9 @@ std::int64_t Tell(std::FILE* file) {
 
 }  // namespace
 
-std::string LastErrorText() { return std::strerror(errno); }
+std::string LastErrorText() {
+  return std::strerror(errno);
+}
 
 bool MemorySource::ReadAt(std::int64_t offset, std::span<std::uint8_t> out) {
   if (offset < 0 || offset > Size() || static_cast<std::int64_t>(out.size()) > Size() - offset) {

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <memory>
 #include <span>
-#include <string_view>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace album {

@@ -53,7 +53,7 @@ PY
 best "cat (reference)" sh -c "cat ${tracks[*]} > $work/cat.mp3"
 if "$cli" --help 2>/dev/null | grep -q '^ *create'; then
   best "lyrabinder-cli create" sh -c "cd $work && $cli create --force -o $work/bench_LB.MP3 \
-    --title Bench --artist Bench ${tracks[*]}"
+    --title Bench --artist Bench --year 2000 ${tracks[*]}"
 fi
 best "mp3wrap" sh -c "rm -f $work/w_MP3WRAP.mp3; mp3wrap $work/w.mp3 ${tracks[*]}"
 

@@ -69,7 +69,8 @@ void BM_ExtractAll(benchmark::State& state) {
       break;
     }
     for (const auto& item : archive.items) {
-      if (!album::ExtractItem(*archive.source, item, out, error)) state.SkipWithError(error.c_str());
+      if (!album::ExtractItem(*archive.source, item, out, error))
+        state.SkipWithError(error.c_str());
     }
   }
   state.SetBytesProcessed(state.iterations() * files.bytes);
@@ -81,7 +82,8 @@ void BM_Analyse1000Files(benchmark::State& state) {
   std::vector<std::filesystem::path> paths;
   for (int i = 0; i < 1000; ++i) {
     // Tags of different sizes in front, as real collections have.
-    testsupport::Bytes data = testsupport::Id3v2Tag(static_cast<std::size_t>(100 + (i * 37) % 4000));
+    testsupport::Bytes data =
+        testsupport::Id3v2Tag(static_cast<std::size_t>(100 + (i * 37) % 4000));
     const testsupport::Bytes audio = testsupport::Mp3Stream(20);
     data.insert(data.end(), audio.begin(), audio.end());
     paths.push_back(dir / ("f" + std::to_string(i) + ".mp3"));

@@ -16,8 +16,8 @@ json Record(const std::string& file) {
   mp3header::MP3HeaderInfo info;
   const AnalyseStatus status = mp3header::AnalyseMP3(album::PathFromUtf8(file), info);
   const bool decoded = status == AnalyseStatus::Ok || status == AnalyseStatus::FreeFormat;
-  const bool scanned = decoded || status == AnalyseStatus::NotMpeg1 ||
-                       status == AnalyseStatus::ReservedSampleRate;
+  const bool scanned =
+      decoded || status == AnalyseStatus::NotMpeg1 || status == AnalyseStatus::ReservedSampleRate;
   const auto field = [&](const auto& value) { return decoded ? json(value) : json(nullptr); };
   return {
       {"file", file},

@@ -15,5 +15,6 @@ void AddEncodeCommand(CLI::App& app, int& exitCode);
 void AddWebCommand(CLI::App& app, int& exitCode);
 void AddCueCommand(CLI::App& app, int& exitCode);
 void AddCreateCommand(CLI::App& app, int& exitCode);
+void AddDemoCommand(CLI::App& app, int& exitCode);
 
 }  // namespace cli

@@ -47,8 +47,8 @@ void AddExtractCommand(CLI::App& app, int& exitCode) {
     exitCode = 0;
     for (const std::size_t i : chosen) {
       std::string error;
-      const auto written = album::ExtractItem(*opened.archive.source, items[i],
-                                              album::PathFromUtf8(*folder), error);
+      const auto written =
+          album::ExtractItem(*opened.archive.source, items[i], album::PathFromUtf8(*folder), error);
       if (!written) {
         std::cerr << error << '\n';
         exitCode = 1;

@@ -14,9 +14,12 @@ using json = nlohmann::ordered_json;
 
 const char* KindName(album::ItemKind kind) {
   switch (kind) {
-    case album::ItemKind::Picture: return "picture";
-    case album::ItemKind::Lyrics: return "lyrics";
-    default: return "track";
+    case album::ItemKind::Picture:
+      return "picture";
+    case album::ItemKind::Lyrics:
+      return "lyrics";
+    default:
+      return "track";
   }
 }
 

@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
   cli::AddWebCommand(app, exitCode);
   cli::AddCueCommand(app, exitCode);
   cli::AddCreateCommand(app, exitCode);
+  cli::AddDemoCommand(app, exitCode);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -3,8 +3,19 @@
 #include <iostream>
 
 #include "album/fileio.h"
+#include "webview/helpers.h"
 
 namespace cli {
+
+std::filesystem::path ProgramFolder() {
+  std::error_code ec;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::filesystem::current_path(ec) : exe.parent_path();
+}
+
+std::string ProgramDataFolder() {
+  return album::Utf8FromPath(webview::ProgramDataFolder(ProgramFolder()));
+}
 
 bool OpenForReading(const std::string& path, OpenedFile& opened) {
   std::string error;

@@ -1,6 +1,7 @@
 #pragma once
 // Opening an album or archive for the command line: read-only, never written to.
 
+#include <filesystem>
 #include <string>
 
 #include "album/archive.h"
@@ -23,6 +24,10 @@ struct OpenedFile {
   album::Archive archive;
   ShownDetails shown;
 };
+
+/// The folder of the running program, and its data folder.
+std::filesystem::path ProgramFolder();
+std::string ProgramDataFolder();
 
 /// Opens `path`; on failure prints the message to stderr and returns false.
 bool OpenForReading(const std::string& path, OpenedFile& opened);

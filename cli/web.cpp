@@ -8,6 +8,7 @@
 #include "album/albumformat.h"
 #include "album/fileio.h"
 #include "cli/commands.h"
+#include "cli/opening.h"
 #include "platform/qt/qtpictureservice.h"
 #include "webview/helpers.h"
 #include "webview/opening.h"
@@ -16,20 +17,6 @@ extern char** environ;
 
 namespace cli {
 namespace {
-
-// The program's data folder: <build>/data beside the build tree's programs, or
-// share/lyrabinder/data of an installation.
-std::string ProgramDataFolder() {
-  std::error_code ec;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  const auto bin = ec ? std::filesystem::current_path(ec) : exe.parent_path();
-  const std::filesystem::path candidates[] = {bin.parent_path() / "data",
-                                              bin.parent_path() / "share" / "lyrabinder" / "data"};
-  for (const auto& folder : candidates) {
-    if (std::filesystem::exists(folder / "vrnprog2.gif", ec)) return album::Utf8FromPath(folder);
-  }
-  return album::Utf8FromPath(candidates[0]);
-}
 
 // Hands a page to the desktop's browser; true when the opener ran and said so.
 bool OpenInBrowser(const std::string& page) {

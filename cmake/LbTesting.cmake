@@ -10,7 +10,9 @@ endif()
 include(GoogleTest)
 
 # lb_add_test(NAME SOURCES ... LIBRARIES ...)
-# Under Wine a whole executable is one CTest test: starting Wine per case would cost seconds each.
+# Cases are named <library>.<Suite>.<Case> (from NAME less "_tests"), so `ctest -R <library>`
+# selects one library's tests. Under Wine a whole executable is one CTest test: starting Wine per
+# case would cost seconds each.
 function(lb_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
@@ -18,6 +20,8 @@ function(lb_add_test name)
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${name} COMMAND ${name})
   else()
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600)
+    string(REGEX REPLACE "_tests$" "" library ${name})
+    gtest_discover_tests(${name} TEST_PREFIX "${library}." DISCOVERY_TIMEOUT 60
+                         PROPERTIES TIMEOUT 600)
   endif()
 endfunction()

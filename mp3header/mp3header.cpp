@@ -61,7 +61,9 @@ constexpr std::int16_t kBitrates[3][15] = {
     {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},      // Layer III
 };
 
-const char* YesNo(std::uint32_t bit) { return bit ? "yes" : "no"; }
+const char* YesNo(std::uint32_t bit) {
+  return bit ? "yes" : "no";
+}
 
 // The scan, also giving the file's size.
 std::optional<std::array<std::uint8_t, 4>> Scan(const std::filesystem::path& path,

@@ -13,8 +13,8 @@ namespace mp3header {
 struct MP3HeaderInfo {
   std::int16_t Bitrate = 0;  ///< kbps; 127 for a Xing VBR file; 1 for bitrate index 15
   std::int32_t SampleRate = 0;
-  std::string ChannelMode;  ///< "stereo", "joint stereo", "dual channel", "single channel"
-  std::string Emphasis;     ///< "no", "50/15", "reserved", "CCITT J 17"
+  std::string ChannelMode;       ///< "stereo", "joint stereo", "dual channel", "single channel"
+  std::string Emphasis;          ///< "no", "50/15", "reserved", "CCITT J 17"
   std::int16_t MpegVersion = 0;  ///< 1, 2, 25; 0 for the reserved code
   std::int16_t Layer = 0;        ///< 1, 2, 3; 0 for the reserved code
   std::string Padding;
@@ -30,12 +30,12 @@ struct MP3HeaderInfo {
 /// How an analysis ended. Only Ok means the decoded fields were stored.
 enum class AnalyseStatus {
   Ok,
-  CannotOpen,         ///< Bitrate set to 0
-  TooShort,           ///< below 256 bytes: nothing stored
-  NoFrame,            ///< no MPEG-1 Layer III sync: Bitrate, IsVBR and HeaderPos set to 0
-  NotMpeg1,           ///< decoded fields not stored
-  ReservedSampleRate, ///< decoded fields not stored, Bitrate set to 0
-  FreeFormat,         ///< stored with Bitrate 0 and Seconds 0
+  CannotOpen,          ///< Bitrate set to 0
+  TooShort,            ///< below 256 bytes: nothing stored
+  NoFrame,             ///< no MPEG-1 Layer III sync: Bitrate, IsVBR and HeaderPos set to 0
+  NotMpeg1,            ///< decoded fields not stored
+  ReservedSampleRate,  ///< decoded fields not stored, Bitrate set to 0
+  FreeFormat,          ///< stored with Bitrate 0 and Seconds 0
 };
 
 inline constexpr std::int64_t kMinimumFileSize = 256;

@@ -76,4 +76,12 @@ bool PathExists(std::string_view path) {
   return std::filesystem::exists(album::PathFromUtf8(text), ec);
 }
 
+std::filesystem::path ProgramDataFolder(const std::filesystem::path& programFolder) {
+  std::error_code ec;
+  const std::filesystem::path prefix = programFolder.parent_path();
+  const std::filesystem::path installed = prefix / "share" / "lyrabinder" / "data";
+  if (std::filesystem::is_directory(installed, ec)) return installed;
+  return prefix / "data";
+}
+
 }  // namespace webview

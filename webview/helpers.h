@@ -2,6 +2,7 @@
 // Small routines the player, the web view and the CUE sheet share: time texts, random track
 // choice, the temporary folder and the existence test of paths.
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -35,5 +36,9 @@ int DriveTypeOf(std::string_view path);
 /// True when the path names an existing file or folder on a present drive. Spaces around
 /// the path and one trailing separator are ignored; "c:" alone names the drive.
 bool PathExists(std::string_view path);
+
+/// The program's data folder (help page, "vrnprog2.gif") for a program in `programFolder`:
+/// share/lyrabinder/data of an installation when it exists, else <build>/data of the build tree.
+std::filesystem::path ProgramDataFolder(const std::filesystem::path& programFolder);
 
 }  // namespace webview

@@ -22,12 +22,10 @@ TEST(AlbumFormat, TrackEntryFieldsLieAtTheirOffsets) {
 }
 
 TEST(AlbumFormat, TagHoldsTheCurrentLayout) {
-  AlbumTag tag{"TAG", "Title", "Artist", std::string(kProgramTitle), "1999", "Complete", 0, 7,
-               255};
+  AlbumTag tag{"TAG", "Title", "Artist", std::string(kProgramTitle), "1999", "Complete", 0, 7, 255};
   const auto bytes = EncodeAlbumTag(tag);
   EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 3), "TAG");
-  EXPECT_EQ(std::string(bytes.begin() + 63, bytes.begin() + 93),
-            "MP3 - Lyrabinder              ");
+  EXPECT_EQ(std::string(bytes.begin() + 63, bytes.begin() + 93), "MP3 - Lyrabinder              ");
   EXPECT_EQ(std::string(bytes.begin() + 93, bytes.begin() + 97), "1999");
   EXPECT_EQ(std::string(bytes.begin() + 97, bytes.begin() + 105), "Complete");
   EXPECT_EQ(bytes[125], 0);
@@ -57,9 +55,12 @@ TEST(AlbumFormat, RefusesSizesThatCannotDescribeTheFile) {
     const char* why;
     AlbumTrailer trailer;
   } cases[] = {
-      {"negative directory", {-312, 0, 0}},   {"negative pictures", {312, -1, 0}},
-      {"negative lyrics", {312, 0, -5}},      {"no track", {0, 0, 0}},
-      {"partial entry", {313, 0, 0}},         {"past the start", {312, 400, 0}},
+      {"negative directory", {-312, 0, 0}},
+      {"negative pictures", {312, -1, 0}},
+      {"negative lyrics", {312, 0, -5}},
+      {"no track", {0, 0, 0}},
+      {"partial entry", {313, 0, 0}},
+      {"past the start", {312, 400, 0}},
       {"overflowing sum", {312, 0x7FFFFFFF, 0x7FFFFFFF}},
   };
   for (const auto& c : cases) {

@@ -126,7 +126,8 @@ TEST(AlbumReader, UpgradesAnOlderLayoutTag) {
   ASSERT_TRUE(reader.IsAlbum());
   EXPECT_TRUE(reader.ReadAlbumTag(display, patches.Writer()));
   EXPECT_EQ(display.title, "Old Title");
-  const auto tag = DecodeAlbumTag(std::span<const std::uint8_t, kTagSize>(data.data() + data.size() - 128, 128));
+  const auto tag =
+      DecodeAlbumTag(std::span<const std::uint8_t, kTagSize>(data.data() + data.size() - 128, 128));
   EXPECT_EQ(Trim(tag.Title), "Old Title");
   EXPECT_EQ(Trim(tag.Album), "MP3 - Lyrabinder");
   EXPECT_EQ(tag.Track, 9);  // the whole tag as read replaces the opened mark

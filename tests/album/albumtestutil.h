@@ -19,7 +19,8 @@ struct Source {
 };
 
 /// Writes the sources and an album of them; returns the result.
-inline WriteResult MakeAlbum(const testsupport::ScopedTempDir& dir, const std::vector<Source>& sources,
+inline WriteResult MakeAlbum(const testsupport::ScopedTempDir& dir,
+                             const std::vector<Source>& sources,
                              const std::filesystem::path& output, AlbumDetails details = {},
                              std::vector<TitleCorrection> corrections = {},
                              WriteProgress progress = {}) {

@@ -22,7 +22,8 @@ void Frame(Bytes& out, std::string_view id, std::string_view text) {
   // ID3v2.3 frame: id, big-endian size, flags, encoding byte 0, text.
   const auto size = static_cast<std::uint32_t>(text.size() + 1);
   out.insert(out.end(), id.begin(), id.end());
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(size >> shift));
+  for (int shift = 24; shift >= 0; shift -= 8)
+    out.push_back(static_cast<std::uint8_t>(size >> shift));
   out.insert(out.end(), {0, 0, 0});
   out.insert(out.end(), text.begin(), text.end());
 }

@@ -17,7 +17,8 @@ using testsupport::ReadFile;
 using testsupport::ScopedTempDir;
 
 Bytes Slice(const Bytes& data, std::size_t from, std::size_t count) {
-  return Bytes(data.begin() + static_cast<long>(from), data.begin() + static_cast<long>(from + count));
+  return Bytes(data.begin() + static_cast<long>(from),
+               data.begin() + static_cast<long>(from + count));
 }
 
 TEST(WriteAlbum, WritesTheWorkedExampleByteForByte) {
@@ -84,9 +85,10 @@ TEST(WriteAlbum, ReportsProgressUpToItemsPlusTwo) {
 TEST(WriteAlbum, TickedLinesGiveTheTitleAfterTheSeparator) {
   ScopedTempDir dir;
   const auto out = dir / "o _LB.MP3";
-  ASSERT_TRUE(MakeAlbum(dir, {{"a.mp3", Pattern(10), 1, "Guess A"}, {"b.mp3", Pattern(10), 1, "Guess B"}},
-                        out, {}, {{true, "Artist   -   Real - Title"}, {false, "x   -   y"}})
-                  .ok());
+  ASSERT_TRUE(
+      MakeAlbum(dir, {{"a.mp3", Pattern(10), 1, "Guess A"}, {"b.mp3", Pattern(10), 1, "Guess B"}},
+                out, {}, {{true, "Artist   -   Real - Title"}, {false, "x   -   y"}})
+          .ok());
   MemorySource source(ReadFile(out));
   AlbumReader reader(source);
   NullDisplay display;
@@ -169,8 +171,8 @@ TEST(WriteAlbum, AnUnreadablePictureEndsThePictureBlockOnly) {
   std::vector<std::string> contents{(dir / "a.mp3").string(), (dir / "a.txt").string(),
                                     (dir / "first.jpg").string(), (dir / "gone.jpg").string(),
                                     (dir / "later.jpg").string()};
-  const WriteResult result = WriteAlbum(out, contents, {1}, {{1, 0, "a.mp3", "x"}}, {},
-                                        {"A", "B", "C", "D", "1"}, {});
+  const WriteResult result =
+      WriteAlbum(out, contents, {1}, {{1, 0, "a.mp3", "x"}}, {}, {"A", "B", "C", "D", "1"}, {});
   ASSERT_TRUE(result.ok()) << result.error;
   ASSERT_EQ(result.warnings.size(), 1u);
   MemorySource source(ReadFile(out));

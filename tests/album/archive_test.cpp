@@ -42,10 +42,10 @@ TEST(Archive, ExtractsEveryItemByteExactAndReplacesOldFiles) {
   ScopedTempDir dir;
   const Bytes track = Pattern(3000, 1), picture = Pattern(4096, 2), words = Pattern(513, 3);
   const auto albumPath = dir / "a _LB.MP3";
-  ASSERT_TRUE(testing::MakeAlbum(dir,
-                                 {{"src/t.mp3", track}, {"src/t.txt", words}, {"src/c.gif", picture}},
-                                 albumPath)
-                  .ok());
+  ASSERT_TRUE(
+      testing::MakeAlbum(dir, {{"src/t.mp3", track}, {"src/t.txt", words}, {"src/c.gif", picture}},
+                         albumPath)
+          .ok());
   const auto out = dir / "out";
   std::filesystem::create_directory(out);
   testsupport::WriteText(out / "t.mp3", "an older, longer file that must be replaced whole");
@@ -89,12 +89,11 @@ TEST(Archive, AFailedCopyLeavesNoFile) {
 TEST(Archive, AnOrdinaryFileIsUnsupported) {
   NullDisplay display;
   Archive archive;
-  EXPECT_EQ(OpenArchive(std::make_unique<MemorySource>(testsupport::Mp3Stream(20)), display, {},
-                        archive),
-            OpenStatus::Unsupported);
+  EXPECT_EQ(
+      OpenArchive(std::make_unique<MemorySource>(testsupport::Mp3Stream(20)), display, {}, archive),
+      OpenStatus::Unsupported);
   std::string error;
-  EXPECT_EQ(OpenArchive("/nonexistent/x.mp3", display, {}, archive, error),
-            OpenStatus::CannotOpen);
+  EXPECT_EQ(OpenArchive("/nonexistent/x.mp3", display, {}, archive, error), OpenStatus::CannotOpen);
   EXPECT_FALSE(error.empty());
 }
 

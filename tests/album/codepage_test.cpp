@@ -23,9 +23,8 @@ TEST(Text, LeadingNumberStopsAtTheFirstForeignCharacter) {
   const struct {
     const char* text;
     double value;
-  } cases[] = {{"12", 12},       {" 12abc", 12}, {"3.3017", 3.3017}, {"-4", -4},
-               {"", 0},          {"abc", 0},     {"1e3x", 1000},     {"7e", 7},
-               {"185250\0", 185250}, {".5", 0.5}};
+  } cases[] = {{"12", 12}, {" 12abc", 12}, {"3.3017", 3.3017}, {"-4", -4},           {"", 0},
+               {"abc", 0}, {"1e3x", 1000}, {"7e", 7},          {"185250\0", 185250}, {".5", 0.5}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_DOUBLE_EQ(LeadingNumber(c.text), c.value);

@@ -33,7 +33,8 @@ struct Fixture : ::testing::Test {
     const auto wav = dir / (name + ".wav");
     const auto mp3 = dir / name;
     testsupport::WriteFile(wav, ToneWav(seconds, pitch));
-    EXPECT_EQ(RunCommand("lame --quiet -b 128 --cbr " + extra + " " + Quote(wav) + " " + Quote(mp3)), 0);
+    EXPECT_EQ(
+        RunCommand("lame --quiet -b 128 --cbr " + extra + " " + Quote(wav) + " " + Quote(mp3)), 0);
     std::filesystem::remove(wav);
     return mp3;
   }
@@ -75,7 +76,7 @@ TEST_F(Peers, AnAlbumOfRealTracksDecodesWholeAndCarriesItsTag) {
   EXPECT_EQ(output.find("rror"), std::string::npos) << output;
 
   ASSERT_EQ(RunCommand("ffprobe -v error -of json -show_entries format_tags " + Quote(albumPath),
-                &output),
+                       &output),
             0)
       << output;
   const json tags = json::parse(output)["format"]["tags"];
@@ -92,9 +93,9 @@ TEST_F(Peers, AnalyseAcceptsLameOutputAndRefusesOtherRates) {
   testsupport::WriteFile(dir / "v.wav", ToneWav(1.0, 440));
   ASSERT_EQ(RunCommand("lame --quiet -V 2 " + Quote(dir / "v.wav") + " " + Quote(vbr)), 0);
   std::string output;
-  ASSERT_EQ(RunCommand(kCli + " analyse --json " + Quote(good) + " " + Quote(fast) + " " + Quote(vbr) +
-                    " /nonexistent.mp3 2>/dev/null",
-                &output),
+  ASSERT_EQ(RunCommand(kCli + " analyse --json " + Quote(good) + " " + Quote(fast) + " " +
+                           Quote(vbr) + " /nonexistent.mp3 2>/dev/null",
+                       &output),
             0);
   const json records = json::parse(output);
   ASSERT_EQ(records.size(), 4u);
@@ -139,14 +140,16 @@ TEST_F(Peers, ListAndExtractGiveBackEveryItemWithoutTouchingTheAlbum) {
 
   const auto out = dir / "out";
   std::filesystem::create_directory(out);
-  ASSERT_EQ(RunCommand(kCli + " extract " + Quote(albumPath) + " --to " + Quote(out) + " --all", &output),
-            0)
+  ASSERT_EQ(
+      RunCommand(kCli + " extract " + Quote(albumPath) + " --to " + Quote(out) + " --all", &output),
+      0)
       << output;
   // Tracks come back from their first frame on: the ID3v2 tag stays out.
   mp3header::MP3HeaderInfo info;
   ASSERT_EQ(mp3header::AnalyseMP3(one, info), mp3header::AnalyseStatus::Ok);
   const Bytes oneBytes = ReadFile(one);
-  EXPECT_EQ(ReadFile(out / "one.mp3"), Bytes(oneBytes.begin() + info.HeaderPos - 1, oneBytes.end()));
+  EXPECT_EQ(ReadFile(out / "one.mp3"),
+            Bytes(oneBytes.begin() + info.HeaderPos - 1, oneBytes.end()));
   EXPECT_EQ(ReadFile(out / "two.mp3"), ReadFile(two));
   EXPECT_EQ(ReadFile(out / "cover.gif"), ReadFile(dir / "cover.gif"));
   EXPECT_EQ(ReadFile(out / "two.txt"), ReadFile(dir / "two.txt"));
@@ -154,7 +157,9 @@ TEST_F(Peers, ListAndExtractGiveBackEveryItemWithoutTouchingTheAlbum) {
 
   const auto single = dir / "single";
   std::filesystem::create_directory(single);
-  ASSERT_EQ(RunCommand(kCli + " extract " + Quote(albumPath) + " --to " + Quote(single) + " --item 2"), 0);
+  ASSERT_EQ(
+      RunCommand(kCli + " extract " + Quote(albumPath) + " --to " + Quote(single) + " --item 2"),
+      0);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(single), {}), 1);
   EXPECT_TRUE(std::filesystem::exists(single / "cover.gif"));
 }
@@ -165,13 +170,14 @@ TEST_F(Peers, RefusesDamagedFilesAndBadUsage) {
   EXPECT_EQ(RunCommand(kCli + " list " + Quote(plain), &output), 1);
   EXPECT_NE(output.find("File Is Damaged, Or Of An Unsupported Type !"), std::string::npos);
   EXPECT_EQ(RunCommand(kCli + " list /nonexistent/x_LB.MP3", &output), 1);
-  EXPECT_EQ(RunCommand(kCli + " extract " + Quote(plain) + " --to " + Quote(dir.path()) + " --all"), 1);
+  EXPECT_EQ(RunCommand(kCli + " extract " + Quote(plain) + " --to " + Quote(dir.path()) + " --all"),
+            1);
   EXPECT_EQ(RunCommand(kCli + " extract " + Quote(plain) + " --to " + Quote(dir.path())), 2);
   EXPECT_EQ(RunCommand(kCli + " frobnicate"), 2);
   EXPECT_EQ(RunCommand(kCli), 2);
   const auto albumPath = MakeAlbum({plain});
   EXPECT_EQ(RunCommand(kCli + " extract " + Quote(albumPath) + " --to " + Quote(dir.path()) +
-                " --item 7"),
+                       " --item 7"),
             2);
 }
 

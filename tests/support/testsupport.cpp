@@ -47,7 +47,9 @@ Bytes ReadFile(const std::filesystem::path& path) {
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-Bytes BytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
+Bytes BytesOf(std::string_view text) {
+  return Bytes(text.begin(), text.end());
+}
 
 Bytes Pattern(std::size_t count, std::uint8_t seed) {
   Bytes out(count);
@@ -130,7 +132,8 @@ Bytes ToneWav(double seconds, double pitch, int channels, int sampleRate) {
     const double t = k / static_cast<double>(sampleRate);
     for (int c = 0; c < channels; ++c) {
       const double hz = c == 0 ? pitch : pitch * 0.75;
-      put16(static_cast<std::uint16_t>(static_cast<std::int16_t>(8000 * std::sin(kTwoPi * hz * t))));
+      put16(
+          static_cast<std::uint16_t>(static_cast<std::int16_t>(8000 * std::sin(kTwoPi * hz * t))));
     }
   }
   return out;
@@ -151,7 +154,8 @@ int RunCommand(const std::string& command, std::string* output) {
   std::array<char, 4096> buffer{};
   std::string text;
   std::size_t got = 0;
-  while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) text.append(buffer.data(), got);
+  while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+    text.append(buffer.data(), got);
   const int status = pclose(pipe);
   if (output) *output = text;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;

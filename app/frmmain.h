@@ -1,0 +1,55 @@
+#pragma once
+// The start window: the buttons that open the other windows, help, name, version, mail link.
+
+#include <QPointer>
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+class QTimer;
+class QToolButton;
+
+namespace app {
+
+class Form1;
+class Shell;
+
+inline constexpr std::string_view kMainCaption = "MP3 - Lyrabinder - FREEWARE :-)";
+inline constexpr std::string_view kPlayerLaterMessage =
+    "Play Album: the album player comes with a later version of MP3 - Lyrabinder.";
+inline constexpr std::string_view kExtractLaterMessage =
+    "Extract Item(s): the extraction window comes with a later version of MP3 - Lyrabinder.";
+inline constexpr std::string_view kEncoderLaterMessage =
+    ".wav --> .mp3: the encoder window comes with a later version of MP3 - Lyrabinder.";
+
+class frmMain : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit frmMain(Shell& shell, QWidget* parent = nullptr);
+
+  /// The album contents window while it is open.
+  Form1* ContentsWindow() const;
+
+ private:
+  void OpenContentsWindow();
+
+  Shell& m_shell;
+  QPointer<Form1> m_form1;
+  QPushButton* cmdHelp = nullptr;
+  QToolButton* Command5 = nullptr;
+  QToolButton* Command4 = nullptr;
+  QToolButton* Command3 = nullptr;
+  QToolButton* Command2 = nullptr;
+  QToolButton* Command1 = nullptr;
+  QLabel* Label2 = nullptr;
+  QLabel* lblVersion = nullptr;
+  QLabel* Image1 = nullptr;
+  QLabel* Label4 = nullptr;
+  QLabel* Label3 = nullptr;
+  QLabel* Label1 = nullptr;
+  QTimer* m_playAnimation = nullptr;
+  int m_playFrame = 0;
+};
+
+}  // namespace app

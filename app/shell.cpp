@@ -1,0 +1,105 @@
+#include "app/shell.h"
+
+#include "album/fileio.h"
+#include "webview/helpers.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace app {
+namespace {
+
+// "*.mp3" -> "*.[mM][pP]3": the patterns were written for a file system that ignores case.
+QString CaseBlindPattern(const QString& pattern) {
+  if (pattern == "*.*") return "*";
+  QString out;
+  for (const QChar c : pattern) {
+    if (c.isLetter() && c.toLower() != c.toUpper()) {
+      out += '[';
+      out += c.toLower();
+      out += c.toUpper();
+      out += ']';
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+QFileDialog::Options DialogOptions() {
+  return QFileDialog::HideNameFilterDetails;
+}
+
+}  // namespace
+
+QStringList NameFilters(const QString& filter) {
+  const QStringList parts = filter.split('|');
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QStringList patterns;
+    for (const QString& pattern : parts[i + 1].split(';', Qt::SkipEmptyParts)) {
+      patterns += CaseBlindPattern(pattern.trimmed());
+    }
+    filters += parts[i] + " (" + patterns.join(' ') + ")";
+  }
+  return filters;
+}
+
+void DesktopShell::ShowMessage(QWidget* owner, const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, ToQString(kMessageTitle), text, QMessageBox::Ok, owner);
+  box.exec();
+}
+
+bool DesktopShell::AskYesNo(QWidget* owner, const QString& text) {
+  QMessageBox box(QMessageBox::Question, ToQString(kMessageTitle), text,
+                  QMessageBox::Yes | QMessageBox::No, owner);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
+QString DesktopShell::OpenFileName(QWidget* owner, const QString& filter) {
+  return QFileDialog::getOpenFileName(owner, QString(), QString(), NameFilters(filter).join(";;"),
+                                      nullptr, DialogOptions());
+}
+
+QString DesktopShell::SaveFileName(QWidget* owner, const QString& proposedName,
+                                   const QString& filter) {
+  // The dialog itself asks before an existing file is chosen.
+  return QFileDialog::getSaveFileName(owner, QString(), proposedName,
+                                      NameFilters(filter).join(";;"), nullptr, DialogOptions());
+}
+
+QString DesktopShell::BrowseForFolder(QWidget* owner, const QString& prompt) {
+  return QFileDialog::getExistingDirectory(owner, prompt, QString(), QFileDialog::ShowDirsOnly);
+}
+
+void DesktopShell::OpenDocument(const QUrl& url) {
+  QDesktopServices::openUrl(url);
+}
+
+QString DataFolderFor(const QString& programFolder) {
+  const auto folder = webview::ProgramDataFolder(album::PathFromUtf8(programFolder.toStdString()));
+  return QDir::cleanPath(QString::fromStdString(album::Utf8FromPath(folder)));
+}
+
+QString DataFolder() {
+  return DataFolderFor(QCoreApplication::applicationDirPath());
+}
+
+QString HelpPagePath() {
+  return DataFolder() + "/help/MP3.htm";
+}
+
+void OpenHelp(Shell& shell) {
+  shell.OpenDocument(QUrl::fromLocalFile(HelpPagePath()));
+}
+
+void OpenMail(Shell& shell) {
+  shell.OpenDocument(QUrl("mailto:" + ToQString(kAuthorMail)));
+}
+
+}  // namespace app

@@ -1,0 +1,418 @@
+// The whole pipeline on media made from nothing: tones, MP3s, lyrics and a cover; the album;
+// its CUE sheet and web view; and its items taken out again and compared with their sources.
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <CLI/CLI.hpp>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+
+#include "album/albumwriter.h"
+#include "album/archive.h"
+#include "album/fileio.h"
+#include "album/text.h"
+#include "cli/commands.h"
+#include "cli/opening.h"
+#include "compose/contentslist.h"
+#include "compose/tracktable.h"
+#include "media/mediadevice.h"
+#include "mp3header/mp3header.h"
+#include "platform/qt/qtpictureservice.h"
+#include "wavpress/bridge.h"
+#include "webview/cuesheet.h"
+#include "webview/opening.h"
+
+extern char** environ;
+
+namespace cli {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr const char* kArtist = "The Lyrebirds";
+constexpr const char* kAlbum = "Songs of Wire";
+constexpr const char* kYear = "1998";
+constexpr int kSampleRate = 44100;
+
+struct DemoTrack {
+  const char* fileStem;  // the name the folder sort and the lyrics matching go by
+  const char* title;
+  std::vector<double> notes;  // Hz, a quarter second each, repeated
+  const char* lyrics;         // null: the track has none
+};
+
+const DemoTrack kTracks[] = {
+    {"01 - Copper Morning",
+     "Copper Morning",
+     {392.0, 493.9, 587.3, 784.0},
+     "Copper morning, wire and rain\r\nseven strings to sing again\r\n"},
+    {"02 - Seven Strings",
+     "Seven Strings",
+     {329.6, 415.3, 493.9, 659.3, 493.9},
+     "Seven strings and one to spare\r\nlyre-birds singing everywhere\r\n"},
+    {"03 - Long Way Round", "Long Way Round", {261.6, 329.6, 392.0, 329.6, 293.7, 246.9}, nullptr},
+};
+
+struct DemoError {
+  std::string what;
+};
+
+void Step(std::string_view label, const std::string& text) {
+  std::cout << "  " << label << std::string(label.size() < 11 ? 11 - label.size() : 1, ' ') << text
+            << '\n';
+}
+
+void WriteBytes(const fs::path& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw DemoError{"cannot write " + album::Utf8FromPath(path)};
+}
+
+Bytes ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw DemoError{"cannot read " + album::Utf8FromPath(path)};
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void PutLE(Bytes& out, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+// A 16-bit stereo WAV of the notes, each plucked (a fast attack, then a decay), `seconds` long.
+Bytes ToneWav(const std::vector<double>& notes, double seconds) {
+  const auto frames = static_cast<std::uint32_t>(seconds * kSampleRate);
+  Bytes out;
+  const auto text = [&](std::string_view t) { out.insert(out.end(), t.begin(), t.end()); };
+  text("RIFF");
+  PutLE(out, 36 + frames * 4, 4);
+  text("WAVEfmt ");
+  PutLE(out, 16, 4);
+  PutLE(out, 1, 2);  // PCM
+  PutLE(out, 2, 2);
+  PutLE(out, kSampleRate, 4);
+  PutLE(out, kSampleRate * 4, 4);
+  PutLE(out, 4, 2);
+  PutLE(out, 16, 2);
+  text("data");
+  PutLE(out, frames * 4, 4);
+  constexpr double kTwoPi = 6.283185307179586;
+  const auto noteFrames = static_cast<std::uint32_t>(kSampleRate / 4);
+  for (std::uint32_t k = 0; k < frames; ++k) {
+    const double pitch = notes[(k / noteFrames) % notes.size()];
+    const double t = (k % noteFrames) / static_cast<double>(kSampleRate);
+    const double envelope = std::min(1.0, t * 200.0) * std::exp(-t * 6.0);
+    const double left = std::sin(kTwoPi * pitch * t) + 0.3 * std::sin(kTwoPi * 2 * pitch * t);
+    const double right =
+        std::sin(kTwoPi * pitch * t + 0.4) + 0.2 * std::sin(kTwoPi * 3 * pitch * t);
+    PutLE(out, static_cast<std::uint16_t>(static_cast<std::int16_t>(7000 * envelope * left)), 2);
+    PutLE(out, static_cast<std::uint16_t>(static_cast<std::int16_t>(7000 * envelope * right)), 2);
+  }
+  return out;
+}
+
+// A 24-bit BMP of a sunset-coloured sky with a ringed disc: the picture service turns it into
+// the cover JPEG.
+Bytes CoverBmp(int width, int height) {
+  const auto rowBytes = static_cast<std::uint32_t>((width * 3 + 3) / 4 * 4);
+  const auto pixelBytes = rowBytes * static_cast<std::uint32_t>(height);
+  Bytes out{'B', 'M'};
+  PutLE(out, 54 + pixelBytes, 4);
+  PutLE(out, 0, 4);
+  PutLE(out, 54, 4);
+  PutLE(out, 40, 4);
+  PutLE(out, static_cast<std::uint32_t>(width), 4);
+  PutLE(out, static_cast<std::uint32_t>(height), 4);
+  PutLE(out, 1, 2);
+  PutLE(out, 24, 2);
+  PutLE(out, 0, 4);
+  PutLE(out, pixelBytes, 4);
+  for (int i = 0; i < 4; ++i) PutLE(out, 0, 4);
+  const double cx = width * 0.5;
+  const double cy = height * 0.55;
+  for (int y = height - 1; y >= 0; --y) {  // rows bottom up
+    const double v = y / static_cast<double>(height);
+    for (int x = 0; x < width; ++x) {
+      const double r = std::hypot(x - cx, y - cy) / (height * 0.32);
+      double red = 40 + 200 * v;
+      double green = 60 + 90 * v;
+      double blue = 110 - 60 * v;
+      if (r < 1.0) {
+        const bool groove = std::fmod(r * 9.0, 1.0) < 0.15;
+        red = r < 0.3 ? 224 : (groove ? 60 : 29);
+        green = r < 0.3 ? 138 : (groove ? 80 : 59);
+        blue = r < 0.3 ? 30 : (groove ? 110 : 92);
+      }
+      out.push_back(static_cast<std::uint8_t>(blue));
+      out.push_back(static_cast<std::uint8_t>(green));
+      out.push_back(static_cast<std::uint8_t>(red));
+    }
+    for (auto pad = static_cast<std::uint32_t>(width * 3); pad < rowBytes; ++pad) out.push_back(0);
+  }
+  return out;
+}
+
+// Runs a program found on the PATH; true when it ran and succeeded.
+bool RunProgram(std::vector<std::string> arguments) {
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
+  int status = 0;
+  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Gives the MP3 an ID3v1 tag (replacing one it has): the details window proposes the album
+// title, artist and year from it.
+void TagMp3(const fs::path& path, const DemoTrack& track, int number) {
+  Bytes bytes = ReadBytes(path);
+  if (bytes.size() >= 128 && bytes[bytes.size() - 128] == 'T' && bytes[bytes.size() - 127] == 'A' &&
+      bytes[bytes.size() - 126] == 'G') {
+    bytes.resize(bytes.size() - 128);
+  }
+  Bytes tag(128, 0);
+  tag[0] = 'T';
+  tag[1] = 'A';
+  tag[2] = 'G';
+  album::PutField(tag, 3, 30, track.title);
+  album::PutField(tag, 33, 30, kArtist);
+  album::PutField(tag, 63, 30, kAlbum);
+  album::PutField(tag, 93, 4, kYear);
+  album::PutField(tag, 97, 28, "Made by lyrabinder-cli demo");
+  tag[125] = 0;
+  tag[126] = static_cast<std::uint8_t>(number);
+  tag[127] = 12;  // genre: jazz
+  bytes.insert(bytes.end(), tag.begin(), tag.end());
+  WriteBytes(path, bytes);
+}
+
+// Encodes every WAV beside itself at 128 kbps: through libwavpress, else through lame.
+std::string EncodeAll(const std::vector<fs::path>& wavs) {
+  const wavpress::LoadedBridge bridge;
+  bool bridgeWorked = bridge.IsLoaded();
+  if (bridgeWorked) {
+    bridge.SetEncoder(WAVPRESS_LAME);
+    for (const fs::path& wav : wavs) {
+      if (bridge.EncodeMp3(wav.c_str(), nullptr) != WAVPRESS_OK) {
+        bridgeWorked = false;
+        break;
+      }
+    }
+  }
+  if (bridgeWorked) return "libwavpress (LAME encoder library)";
+  for (const fs::path& wav : wavs) {
+    fs::path mp3 = wav;
+    mp3.replace_extension(".mp3");
+    if (!RunProgram({"lame", "--quiet", "-b", "128", "--cbr", wav.string(), mp3.string()})) {
+      const std::string why = bridge.IsLoaded() ? ""
+                                                : std::string(" (") + WAVPRESS_LIBRARY_NAME + ": " +
+                                                      bridge.Error() + ")";
+      throw DemoError{"cannot encode " + album::Utf8FromPath(wav) + why +
+                      " and lame did not succeed either"};
+    }
+  }
+  return bridge.IsLoaded() ? "lame (libwavpress failed)" : "lame (libwavpress not available)";
+}
+
+fs::path MakeAlbum(const fs::path& sourceFolder, const fs::path& dir) {
+  compose::ContentsList list;
+  const compose::AddResult added =
+      list.AddFolder(album::Utf8FromPath(sourceFolder), compose::FileSystemLister());
+  if (added.refused) throw DemoError{"cannot read " + album::Utf8FromPath(sourceFolder)};
+  const compose::QualityResult quality = list.QualityCheck();
+  if (!quality.passed) {
+    std::string rejected;
+    for (const compose::Rejection& rejection : quality.rejections) {
+      rejected += "\n    " + list.Entries()[rejection.index];
+    }
+    throw DemoError{quality.message + rejected};
+  }
+  if (const compose::OrderError order = list.CheckOrderRules();
+      order != compose::OrderError::None) {
+    throw DemoError{std::string(compose::OrderErrorMessage(order))};
+  }
+  const auto device = media::CreateMediaDevice();
+  const compose::PreparedAlbum prepared = compose::PrepareTrackTable(list.Entries(), *device);
+  if (const auto check = compose::CheckTrackTable(prepared.trackTable); !check.ok) {
+    throw DemoError{check.message};
+  }
+  const album::AlbumDetails details{prepared.proposal.albumTitle, prepared.proposal.artist,
+                                    prepared.proposal.year, std::string(compose::kComplete),
+                                    prepared.tracks};
+  if (!compose::DetailsComplete(details)) {
+    throw DemoError{std::string(compose::kEntriesRequiredMessage)};
+  }
+  const fs::path output =
+      dir / album::PathFromUtf8(compose::ProposedAlbumFileName(details.artist, details.albumTitle));
+  const album::WriteResult written =
+      album::WriteAlbum(output, list.Entries(), quality.WriterPositions(), prepared.trackTable,
+                        compose::TitleCorrections(prepared.trackLines, {}), details, {});
+  for (const std::string& warning : written.warnings) std::cerr << warning << '\n';
+  if (!written.ok()) throw DemoError{written.error};
+  std::cout << "  " << compose::kAlbumCreatedMessage << '\n';
+  std::string contents;
+  for (const std::string& entry : list.Entries()) {
+    contents += std::string(contents.empty() ? "" : ", ") + std::string(album::FileNameOf(entry));
+  }
+  Step("contents", contents);
+  Step("details", details.albumTitle + " / " + details.artist + " / " + details.year + " / " +
+                      details.tracks + " tracks");
+  return output;
+}
+
+std::string WriteCue(const fs::path& albumPath) {
+  std::string error;
+  auto source = album::FileSource::Open(albumPath, error);
+  if (!source) throw DemoError{"cannot open the album: " + error};
+  album::AlbumReader reader(*source);
+  ShownDetails shown;
+  if (!reader.IsAlbum()) throw DemoError{std::string(album::kDamagedMessage)};
+  (void)reader.ReadAlbumTag(shown, album::TagWriter{});
+  if (reader.ReadTrackDirectory(shown) != album::ReadStatus::Ok) {
+    throw DemoError{std::string(album::kDamagedMessage)};
+  }
+  const std::string path = album::Utf8FromPath(albumPath);
+  const webview::CueResult result = webview::WriteCueSheet(
+      path,
+      webview::CueInputFor(path, {shown.title, shown.artist, shown.year}, reader.TrackTable()), {});
+  if (result.status != webview::CueStatus::Written) throw DemoError{"CUE sheet: " + result.error};
+  return result.path;
+}
+
+std::string WriteWebView(const fs::path& albumPath, const fs::path& webRoot) {
+  std::string error;
+  auto source = album::FileSource::Open(albumPath, error);
+  if (!source) throw DemoError{"cannot open the album: " + error};
+  album::AlbumReader reader(*source);
+  album::NullDisplay display;
+  platform::qt::QtPictureService pictures;
+  webview::OpeningOptions options;
+  fs::create_directories(webRoot);
+  options.tempFolder = album::Utf8FromPath(webRoot) + "/";
+  options.dataFolder = ProgramDataFolder();
+  const webview::WebViewOpening opening =
+      webview::OpenWebView(*source, reader, display, album::TagWriter{}, pictures, options);
+  for (const std::string& warning : opening.warnings) std::cerr << warning << '\n';
+  if (opening.status != webview::OpeningStatus::Ok) {
+    throw DemoError{"web view: " +
+                    (opening.error.empty() ? std::string(album::kDamagedMessage) : opening.error)};
+  }
+  return opening.folder + std::string(webview::kMainPageName);
+}
+
+// Takes every item out of the album and compares it with the file it came from: tracks from
+// their first frame, the rest whole.
+std::size_t ExtractAndCompare(const fs::path& albumPath, const fs::path& sourceFolder,
+                              const fs::path& target) {
+  ShownDetails shown;
+  album::Archive archive;
+  std::string error;
+  if (album::OpenArchive(albumPath, shown, album::TagWriter{}, archive, error) !=
+      album::OpenStatus::Ok) {
+    throw DemoError{"cannot open the album again: " + error};
+  }
+  fs::create_directories(target);
+  std::size_t count = 0;
+  for (const album::ArchiveItem& item : archive.items) {
+    const auto written = album::ExtractItem(*archive.source, item, target, error);
+    if (!written) throw DemoError{"cannot extract " + item.name + ": " + error};
+    Bytes original = ReadBytes(sourceFolder / album::PathFromUtf8(item.name));
+    if (item.kind == album::ItemKind::Track) {
+      mp3header::MP3HeaderInfo info;
+      if (mp3header::AnalyseMP3(sourceFolder / album::PathFromUtf8(item.name), info) ==
+              mp3header::AnalyseStatus::Ok &&
+          info.HeaderPos > 1) {
+        original.erase(original.begin(), original.begin() + (info.HeaderPos - 1));
+      }
+    }
+    if (ReadBytes(*written) != original) {
+      throw DemoError{item.name + " came out different from its source"};
+    }
+    ++count;
+  }
+  return count;
+}
+
+int RunDemo(const fs::path& dir) {
+  std::cout << "MP3 - Lyrabinder demo in " << album::Utf8FromPath(dir) << '\n';
+  const fs::path source = dir / "source";
+  fs::create_directories(source);
+
+  std::vector<fs::path> wavs;
+  for (const DemoTrack& track : kTracks) {
+    wavs.push_back(source / (std::string(track.fileStem) + ".wav"));
+    WriteBytes(wavs.back(), ToneWav(track.notes, 6.0));
+  }
+  Step("tones", std::to_string(wavs.size()) + " WAV files of 6 s, 44100 Hz stereo");
+  const std::string encoder = EncodeAll(wavs);
+  int number = 0;
+  for (const fs::path& wav : wavs) {
+    fs::path mp3 = wav;
+    mp3.replace_extension(".mp3");
+    TagMp3(mp3, kTracks[number], number + 1);
+    ++number;
+    // The WAVs served their purpose; the album folder holds what goes into the album.
+    fs::remove(wav);
+  }
+  Step("encoded", std::to_string(wavs.size()) + " MP3 files at 128 kbps through " + encoder +
+                      ", with ID3v1 tags");
+  int lyrics = 0;
+  for (const DemoTrack& track : kTracks) {
+    if (track.lyrics == nullptr) continue;
+    WriteBytes(source / (std::string(track.title) + ".txt"),
+               Bytes(track.lyrics, track.lyrics + std::strlen(track.lyrics)));
+    ++lyrics;
+  }
+  Step("lyrics", std::to_string(lyrics) + " text files");
+  platform::qt::QtPictureService pictures;
+  const Bytes bmp = CoverBmp(480, 480);
+  const auto jpeg = pictures.ScaledJpeg(
+      bmp, [](webview::PictureSize size) { return size; }, 90);
+  if (jpeg) {
+    WriteBytes(source / "cover.jpg", *jpeg);
+    Step("cover", "cover.jpg, 480 x 480, drawn in code and encoded by the picture service");
+  } else {
+    Step("cover", "none: the picture service could not encode JPEG");
+  }
+
+  const fs::path albumPath = MakeAlbum(source, dir);
+  Step("album", album::Utf8FromPath(albumPath) + " (" + std::to_string(fs::file_size(albumPath)) +
+                    " bytes)");
+  Step("cue sheet", WriteCue(albumPath));
+  Step("web view", WriteWebView(albumPath, dir / "web"));
+  const fs::path extracted = dir / "extracted";
+  const std::size_t count = ExtractAndCompare(albumPath, source, extracted);
+  Step("extracted", std::to_string(count) + " items into " + album::Utf8FromPath(extracted) +
+                        ", each identical to its source");
+  return 0;
+}
+
+}  // namespace
+
+void AddDemoCommand(CLI::App& app, int& exitCode) {
+  auto* command = app.add_subcommand(
+      "demo", "Make a small album from generated media, then its CUE sheet, web view and items");
+  auto dir = std::make_shared<std::string>();
+  command->add_option("DIR", *dir, "Folder for everything the demo makes")->required();
+  command->callback([dir, &exitCode] {
+    try {
+      std::error_code ec;
+      const fs::path folder = fs::absolute(album::PathFromUtf8(*dir), ec);
+      exitCode = RunDemo(ec ? album::PathFromUtf8(*dir) : folder);
+    } catch (const DemoError& error) {
+      std::cerr << "demo: " << error.what << '\n';
+      exitCode = 1;
+    } catch (const std::exception& error) {
+      std::cerr << "demo: " << error.what() << '\n';
+      exitCode = 1;
+    }
+  });
+}
+
+}  // namespace cli

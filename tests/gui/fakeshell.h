@@ -1,0 +1,61 @@
+#pragma once
+// The user, as far as dialogs and message boxes go: answers queued by the test, everything
+// shown recorded.
+
+#include <QList>
+#include <QStringList>
+#include <QUrl>
+#include <deque>
+
+#include "app/shell.h"
+
+namespace guitest {
+
+class FakeShell final : public app::Shell {
+ public:
+  // Answers, taken from the front; an empty queue answers "cancel" (or "no").
+  std::deque<QString> openAnswers;
+  std::deque<QString> saveAnswers;
+  std::deque<QString> folderAnswers;
+  std::deque<bool> yesNoAnswers;
+
+  // What the program showed or asked.
+  QStringList messages;
+  QStringList questions;
+  QStringList openFilters;
+  QStringList saveProposals;
+  QStringList saveFilters;
+  QStringList folderPrompts;
+  QList<QUrl> openedDocuments;
+
+  void ShowMessage(QWidget*, const QString& text) override { messages += text; }
+  bool AskYesNo(QWidget*, const QString& text) override {
+    questions += text;
+    return Take(yesNoAnswers, false);
+  }
+  QString OpenFileName(QWidget*, const QString& filter) override {
+    openFilters += filter;
+    return Take(openAnswers, QString());
+  }
+  QString SaveFileName(QWidget*, const QString& proposedName, const QString& filter) override {
+    saveProposals += proposedName;
+    saveFilters += filter;
+    return Take(saveAnswers, QString());
+  }
+  QString BrowseForFolder(QWidget*, const QString& prompt) override {
+    folderPrompts += prompt;
+    return Take(folderAnswers, QString());
+  }
+  void OpenDocument(const QUrl& url) override { openedDocuments += url; }
+
+ private:
+  template <typename T>
+  static T Take(std::deque<T>& queue, T whenEmpty) {
+    if (queue.empty()) return whenEmpty;
+    T value = queue.front();
+    queue.pop_front();
+    return value;
+  }
+};
+
+}  // namespace guitest

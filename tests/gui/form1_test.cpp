@@ -1,0 +1,255 @@
+// The album contents window driven as a person would: dialogs answered by the double, files
+// dropped, entries dragged, the checks run.
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "app/form1.h"
+#include "app/listextent.h"
+#include "compose/contentslist.h"
+#include "tests/gui/fakeshell.h"
+#include "tests/gui/guisupport.h"
+#include "tests/support/testsupport.h"
+
+using namespace guitest;
+
+class Form1Test : public QObject {
+  Q_OBJECT
+
+  struct Window {
+    FakeShell shell;
+    QWidget main;
+    app::Form1 form{shell, &main};
+    QListWidget* list = Control<QListWidget>(&form, "List1");
+    QPushButton* button(const char* name) { return Control<QPushButton>(&form, name); }
+    QString label() { return Control<QLabel>(&form, "Label1")->text(); }
+    // Adds each path through "Add Item ...".
+    void add(const QStringList& paths) {
+      for (const QString& path : paths) {
+        shell.openAnswers.push_back(path);
+        button("Command1")->click();
+      }
+    }
+  };
+
+  static bool SendDrop(QWidget* target, const QStringList& paths, bool* entered) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& path : paths) urls += QUrl::fromLocalFile(path);
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    enter.setAccepted(false);
+    QApplication::sendEvent(target, &enter);
+    *entered = enter.isAccepted();
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    drop.setAccepted(false);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+  }
+
+  static void Drag(QListWidget* list, int from, int to) {
+    QWidget* viewport = list->viewport();
+    QTest::mousePress(viewport, Qt::LeftButton, {},
+                      list->visualItemRect(list->item(from)).center());
+    QTest::mouseRelease(viewport, Qt::LeftButton, {},
+                        list->visualItemRect(list->item(to)).center());
+  }
+
+ private slots:
+  void opensWithItsControls() {
+    Window w;
+    QCOMPARE(w.form.windowTitle(), QString("MP3 - Lyrabinder"));
+    QVERIFY(w.main.isHidden());
+    const std::vector<std::pair<const char*, const char*>> buttons = {
+        {"Command1", "Add Item ..."},
+        {"Command2", "Remove Item"},
+        {"Command3", "Make Album ..."},
+        {"Command4", "Cancel"},
+        {"Command5", "Add Folder Contents ..."},
+        {"cmdHelp", "Help"}};
+    for (const auto& [name, caption] : buttons) {
+      QVERIFY2(w.button(name) != nullptr, name);
+      QCOMPARE(w.button(name)->text(), QString(caption));
+    }
+    QVERIFY(!w.button("Command2")->isEnabled());
+    QVERIFY(!w.button("Command3")->isEnabled());
+    QCOMPARE(w.label(), QString("Currently Selected Filename"));
+    QCOMPARE(Control<QPlainTextEdit>(&w.form, "Text1")->toPlainText(),
+             app::ToQString(app::kContentsNote).replace("\r\n", "\n"));
+    w.button("Command4")->click();
+    QVERIFY(!w.main.isHidden());
+  }
+
+  void addsItemsThroughTheDialog() {
+    Window w;
+    w.add({"/music/A/x.mp3", "/music/A/Live_LB.mp3", "/music/A/notes.doc", "/music/a/X.MP3",
+           "/music/A/cover.jpg"});
+    QCOMPARE(Texts(w.list), QStringList({"/music/A/x.mp3", "/music/A/cover.jpg"}));
+    QCOMPARE(w.shell.messages, QStringList({"Could Not Add Item, Duplicate Name Found"}));
+    QCOMPARE(w.shell.openFilters.first(), app::ToQString(app::kAddItemFilter));
+    QVERIFY(w.button("Command3")->isEnabled());
+    // The horizontal extent follows the widest entry.
+    auto* list = static_cast<app::ExtentListWidget*>(w.list);
+    const int widest = app::WidestEntryWidth(*list);
+    QVERIFY(widest > 0);
+    QVERIFY(list->horizontalExtent() >= widest && list->horizontalExtent() <= widest + 16);
+
+    // Cancelling the dialog changes nothing.
+    w.button("Command1")->click();
+    QCOMPARE(w.list->count(), 2);
+  }
+
+  void addsAFolderInTrackOrder() {
+    testsupport::ScopedTempDir dir;
+    for (const char* name : {"02 - Two.mp3", "01 - One.mp3", "One.txt", "Two.txt", "cover.jpg",
+                             "Old_LB.mp3", "readme.doc"}) {
+      testsupport::WriteText(dir / name, "x");
+    }
+    Window w;
+    w.shell.folderAnswers = {Q(dir.path())};
+    w.button("Command5")->click();
+    QCOMPARE(w.shell.folderPrompts, QStringList({"Please select a folder."}));
+    QCOMPARE(Texts(w.list), Paths({dir / "cover.jpg", dir / "01 - One.mp3", dir / "One.txt",
+                                   dir / "02 - Two.mp3", dir / "Two.txt"}));
+    QVERIFY(w.shell.messages.isEmpty());
+    QVERIFY(w.button("Command3")->isEnabled());
+
+    // The same folder again: nothing new, one message. A cancelled chooser does nothing.
+    w.shell.folderAnswers = {Q(dir.path()), QString()};
+    w.button("Command5")->click();
+    w.button("Command5")->click();
+    QCOMPARE(w.list->count(), 5);
+    QCOMPARE(w.shell.messages, QStringList({"Item(s) Were Not Added Due To Duplicate Names"}));
+  }
+
+  void refusesADropWithADocument() {
+    Window w;
+    bool entered = true;
+    QVERIFY(!SendDrop(w.list->viewport(), {"/m/a.mp3", "/m/b.txt", "/m/letter.doc"}, &entered));
+    QVERIFY(!entered);
+    QCOMPARE(w.list->count(), 0);
+    QVERIFY(!SendDrop(w.list->viewport(), {"/m/a.mp3", "/m/Best_LB.MP3"}, &entered));
+    QCOMPARE(w.list->count(), 0);
+
+    QVERIFY(SendDrop(w.list->viewport(), {"/m/a.mp3", "/m/b.txt", "/m/c.GIF"}, &entered));
+    QVERIFY(entered);
+    QCOMPARE(Texts(w.list), QStringList({"/m/a.mp3", "/m/b.txt", "/m/c.GIF"}));
+    QVERIFY(w.button("Command3")->isEnabled());
+    QVERIFY(w.shell.messages.isEmpty());
+
+    QVERIFY(SendDrop(w.list->viewport(), {"/M/A.MP3", "/m/d.jpg"}, &entered));
+    QCOMPARE(Texts(w.list), QStringList({"/m/a.mp3", "/m/b.txt", "/m/c.GIF", "/m/d.jpg"}));
+    QCOMPARE(w.shell.messages, QStringList({"Could Not Add Some Item(s), Duplicate Name Found"}));
+  }
+
+  void reordersByDragging() {
+    struct Case {
+      int from, to;
+      QStringList expected;
+    };
+    const std::vector<Case> cases = {{0, 2, {"/B.mp3", "/C.mp3", "/A.mp3", "/D.mp3"}},
+                                     {3, 1, {"/A.mp3", "/D.mp3", "/B.mp3", "/C.mp3"}},
+                                     {1, 1, {"/A.mp3", "/B.mp3", "/C.mp3", "/D.mp3"}}};
+    for (const Case& c : cases) {
+      Window w;
+      w.form.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+      w.add({"/A.mp3", "/B.mp3", "/C.mp3", "/D.mp3"});
+      Drag(w.list, c.from, c.to);
+      QCOMPARE(Texts(w.list), c.expected);
+      QCOMPARE(w.list->currentRow(), c.to);
+      QCOMPARE(w.label(), c.expected[c.to].mid(1));
+      QVERIFY(w.button("Command2")->isEnabled());
+    }
+  }
+
+  void removesTheCurrentEntry() {
+    Window w;
+    w.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+    w.add({"/A.mp3", "/B.txt"});
+    w.list->setCurrentRow(1);
+    QCOMPARE(w.label(), QString("B.txt"));
+    w.button("Command2")->click();
+    QCOMPARE(Texts(w.list), QStringList({"/A.mp3"}));
+    QCOMPARE(w.label(), QString());
+    // No entry is current now: the button stays and does nothing.
+    QVERIFY(w.button("Command2")->isEnabled());
+    w.button("Command2")->click();
+    QCOMPARE(w.list->count(), 1);
+
+    w.list->setCurrentRow(0);
+    w.button("Command2")->click();
+    QCOMPARE(w.list->count(), 0);
+    QVERIFY(!w.button("Command2")->isEnabled());
+    QVERIFY(!w.button("Command3")->isEnabled());
+    QCOMPARE(static_cast<app::ExtentListWidget*>(w.list)->horizontalExtent(), 0);
+  }
+
+  void qualityCheckRejectsOtherBitrates() {
+    testsupport::ScopedTempDir dir;
+    WriteTrack(dir / "good.mp3");
+    Write160kbps(dir / "fast.mp3");
+    WriteVbr(dir / "loose.mp3");
+    testsupport::WriteText(dir / "stray.txt", "la la");
+    Window w;
+    w.add(Paths({dir / "good.mp3", dir / "fast.mp3", dir / "loose.mp3", dir / "stray.txt"}));
+    w.button("Command3")->click();
+    QCOMPARE(
+        Texts(w.list),
+        QStringList({Q(dir / "good.mp3"), "Rejected Quality - Non 128 kbps (160) : fast.mp3",
+                     "Rejected Quality - Variable Bitrate MP3 : loose.mp3", Q(dir / "stray.txt")}));
+    // The order rules are not run after a failed check: only its message appears.
+    QCOMPARE(w.shell.messages,
+             QStringList({"Bitrate quality check of some MP3's failed (ckeck list)."}));
+    for (const char* hidden : {"Command1", "Command2", "Command3", "Command5"}) {
+      QVERIFY2(w.button(hidden)->isHidden(), hidden);
+    }
+    QVERIFY(!w.button("Command4")->isHidden());
+    QVERIFY(!w.button("cmdHelp")->isHidden());
+  }
+
+  void orderRulesStopMakeAlbum() {
+    testsupport::ScopedTempDir dir;
+    WriteTrack(dir / "a.mp3");
+    WriteTrack(dir / "b.mp3");
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) testsupport::WriteText(dir / name, "la");
+    WritePicture(dir / "a.jpg", 8, 8);
+    WritePicture(dir / "b.jpg", 8, 8);
+    WritePicture(dir / "b.gif", 8, 8);
+    struct Case {
+      std::vector<const char*> names;
+      QString message;
+    };
+    const std::vector<Case> cases = {
+        {{"a.txt", "b.mp3"}, "Error: A Lyrics File Was Listed Before A Music File !"},
+        {{"a.mp3", "b.txt", "c.txt"}, "Error: Two Or More Consecutive Lyrics Files Listed !"},
+        {{"a.mp3", "b.jpg", "c.txt"}, "Error: A Lyrics File Was Listed After A Graphics File !"},
+        {{"a.jpg", "b.gif"}, "Error: You Must Include At Least One Music File !"},
+    };
+    for (const Case& c : cases) {
+      Window w;
+      QStringList paths;
+      for (const char* name : c.names) paths += Q(dir / name);
+      w.add(paths);
+      w.button("Command3")->click();
+      QCOMPARE(w.shell.messages, QStringList({c.message}));
+      QCOMPARE(Texts(w.list), paths);
+      QVERIFY(!w.button("Command3")->isHidden());
+      QVERIFY(w.button("Command3")->isEnabled());
+      QVERIFY(QApplication::activeModalWidget() == nullptr);
+    }
+  }
+
+  void helpOpensTheHelpPage() {
+    Window w;
+    w.button("cmdHelp")->click();
+    QCOMPARE(w.shell.openedDocuments, QList<QUrl>({QUrl::fromLocalFile(app::HelpPagePath())}));
+  }
+};
+
+QTEST_MAIN(Form1Test)
+#include "form1_test.moc"

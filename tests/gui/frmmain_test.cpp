@@ -1,0 +1,136 @@
+// The main window, the shell helpers around it, the program's data folder and its install.
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include "app/form1.h"
+#include "app/frmmain.h"
+#include "app/shell.h"
+#include "tests/gui/fakeshell.h"
+#include "tests/gui/guisupport.h"
+
+using namespace guitest;
+
+class FrmMainTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void showsNameVersionAndButtons() {
+    FakeShell shell;
+    app::frmMain window(shell);
+    QCOMPARE(window.windowTitle(), QString("MP3 - Lyrabinder - FREEWARE :-)"));
+    QCOMPARE(Control<QLabel>(&window, "lblVersion")->text(), QString("v1.92"));
+    QCOMPARE(Control<QLabel>(&window, "Label1")->text(), QString("MP3 - Lyrabinder"));
+    QCOMPARE(Control<QLabel>(&window, "Label2")->text(), QString("MP3 - Lyrabinder"));
+    const std::vector<std::pair<const char*, const char*>> buttons = {
+        {"Command1", "Exit"},       {"Command2", "Create Album"},   {"Command3", "Extract Item(s)"},
+        {"Command4", "Play Album"}, {"Command5", " .wav --> .mp3"}, {"cmdHelp", "Help"}};
+    for (const auto& [name, caption] : buttons) {
+      auto* button = Control<QAbstractButton>(&window, name);
+      QVERIFY2(button != nullptr, name);
+      QCOMPARE(button->text(), QString(caption));
+    }
+    QCOMPARE(Control<QAbstractButton>(&window, "Command3")->toolTip(),
+             QString("Can Extract From AlbumWrap Archives Too !"));
+  }
+
+  void laterWindowsSaySo() {
+    FakeShell shell;
+    app::frmMain window(shell);
+    for (const char* name : {"Command4", "Command3", "Command5"}) {
+      Control<QAbstractButton>(&window, name)->click();
+    }
+    QCOMPARE(shell.messages, QStringList({app::ToQString(app::kPlayerLaterMessage),
+                                          app::ToQString(app::kExtractLaterMessage),
+                                          app::ToQString(app::kEncoderLaterMessage)}));
+  }
+
+  void createAlbumHidesTheMainWindowWhileTheListIsOpen() {
+    FakeShell shell;
+    app::frmMain window(shell);
+    window.show();
+    Control<QAbstractButton>(&window, "Command2")->click();
+    QPointer<app::Form1> list = window.ContentsWindow();
+    QVERIFY(list != nullptr);
+    QVERIFY(list->isVisible());
+    QVERIFY(window.isHidden());
+    Control<QAbstractButton>(list, "Command4")->click();
+    QTRY_VERIFY(list == nullptr);
+    QVERIFY(window.isVisible());
+    // "Exit" closes the main window.
+    Control<QAbstractButton>(&window, "Command1")->click();
+    QVERIFY(!window.isVisible());
+  }
+
+  void helpAndMailGoThroughTheShell() {
+    FakeShell shell;
+    app::frmMain window(shell);
+    Control<QAbstractButton>(&window, "cmdHelp")->click();
+    emit Control<QLabel>(&window, "Label4")->linkActivated("mailto");
+    QCOMPARE(shell.openedDocuments,
+             QList<QUrl>({QUrl::fromLocalFile(app::HelpPagePath()),
+                          QUrl("mailto:" + app::ToQString(app::kAuthorMail))}));
+    QVERIFY(app::HelpPagePath().endsWith("/help/MP3.htm"));
+  }
+
+  void filtersMatchEitherCase() {
+    struct Case {
+      QString filter;
+      int index;
+      QStringList matching, other;
+    };
+    const std::vector<Case> cases = {
+        {app::ToQString(app::kAddItemFilter), 0, {"a.mp3", "B.MP3", "c.Mp3"}, {"a.mp4", "mp3"}},
+        {app::ToQString(app::kAddItemFilter), 2, {"c.JPG", "c.jpg"}, {"c.gif"}},
+        {app::ToQString(app::kAddItemFilter), 4, {"anything", "a.b"}, {}},
+        {"MP3 Lyrabinder (*_LB.MP3)|*_lb.mp3", 0, {"x_LB.MP3", "x _lb.mp3"}, {"x.mp3"}},
+    };
+    for (const Case& c : cases) {
+      const QStringList filters = app::NameFilters(c.filter);
+      QCOMPARE(filters.size(), static_cast<qsizetype>(c.filter.count('|') + 1) / 2);
+      // What the dialog shows, and the patterns it matches with.
+      const QRegularExpression parts(R"(^(.*) \(([^()]*)\)$)");
+      const auto match = parts.match(filters[c.index]);
+      QVERIFY2(match.hasMatch(), qPrintable(filters[c.index]));
+      QCOMPARE(match.captured(1), c.filter.split('|')[2 * c.index]);
+      const auto matches = [&](const QString& name) {
+        for (const QString& pattern : match.captured(2).split(' ')) {
+          if (QRegularExpression::fromWildcard(pattern, Qt::CaseSensitive).match(name).hasMatch())
+            return true;
+        }
+        return false;
+      };
+      for (const QString& name : c.matching) QVERIFY2(matches(name), qPrintable(name));
+      for (const QString& name : c.other) QVERIFY2(!matches(name), qPrintable(name));
+    }
+  }
+
+  void dataFolderInTheBuildTree() {
+    const QString folder = app::DataFolderFor(LB_PROGRAM_DIR);
+    QVERIFY2(QFileInfo::exists(folder + "/help/MP3.htm"), qPrintable(folder));
+  }
+
+  void installPutsProgramDataAndDesktopEntryInPlace() {
+    QTemporaryDir prefix;
+    QProcess install;
+    install.start("cmake", {"--install", LB_BINARY_DIR, "--component", "lyrabinder", "--prefix",
+                            prefix.path()});
+    QVERIFY(install.waitForFinished(120000));
+    QVERIFY2(install.exitCode() == 0, install.readAllStandardError().constData());
+    const QDir root(prefix.path());
+    QVERIFY(QFileInfo(root.filePath("bin/lyrabinder")).isExecutable());
+    QVERIFY(QFileInfo::exists(root.filePath("share/applications/lyrabinder.desktop")));
+    QVERIFY(QFileInfo::exists(root.filePath("share/icons/hicolor/scalable/apps/lyrabinder.svg")));
+    const QString data = app::DataFolderFor(root.filePath("bin"));
+    QCOMPARE(data, root.filePath("share/lyrabinder/data"));
+    QVERIFY(QFileInfo::exists(data + "/help/MP3.htm"));
+  }
+};
+
+QTEST_MAIN(FrmMainTest)
+#include "frmmain_test.moc"

@@ -1,0 +1,65 @@
+#include "tests/gui/guisupport.h"
+
+#include <QImage>
+
+#include "tests/support/testsupport.h"
+
+namespace guitest {
+
+using testsupport::Bytes;
+
+void WriteTrack(const std::filesystem::path& path, std::size_t frames, std::size_t id3v2Size,
+                std::string_view title, std::string_view artist, std::string_view album,
+                std::string_view year) {
+  Bytes bytes;
+  if (id3v2Size > 0) bytes = testsupport::Id3v2Tag(id3v2Size);
+  const Bytes audio = testsupport::Mp3Stream(frames);
+  bytes.insert(bytes.end(), audio.begin(), audio.end());
+  if (!title.empty() || !artist.empty() || !album.empty() || !year.empty()) {
+    const Bytes tag = testsupport::Id3v1Tag(title, artist, album, year);
+    bytes.insert(bytes.end(), tag.begin(), tag.end());
+  }
+  testsupport::WriteFile(path, bytes);
+}
+
+void Write160kbps(const std::filesystem::path& path) {
+  // Bitrate index 1010: 160 kbps, 522 bytes a frame at 44100 Hz.
+  Bytes bytes;
+  for (int i = 0; i < 20; ++i) {
+    const Bytes frame = testsupport::Mp3Frame(0xA0, 0x44, 522);
+    bytes.insert(bytes.end(), frame.begin(), frame.end());
+  }
+  testsupport::WriteFile(path, bytes);
+}
+
+void WriteVbr(const std::filesystem::path& path) {
+  Bytes bytes = testsupport::Mp3Stream(20);
+  // A joint-stereo frame's Xing tag follows its 32 bytes of side information.
+  const std::string_view xing = "Xing";
+  std::copy(xing.begin(), xing.end(), bytes.begin() + 36);
+  testsupport::WriteFile(path, bytes);
+}
+
+void WritePicture(const std::filesystem::path& path, int width, int height) {
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(QColor(0x30, 0x60, 0x90));
+  image.save(Q(path), "JPG");
+}
+
+QString Q(const std::filesystem::path& path) {
+  return QString::fromStdString(path.string());
+}
+
+QStringList Texts(const QListWidget* list) {
+  QStringList texts;
+  for (int row = 0; row < list->count(); ++row) texts += list->item(row)->text();
+  return texts;
+}
+
+QStringList Paths(const std::vector<std::filesystem::path>& paths) {
+  QStringList texts;
+  for (const auto& path : paths) texts += Q(path);
+  return texts;
+}
+
+}  // namespace guitest

@@ -1,0 +1,129 @@
+// Shows each window of the program on sample media and saves a picture of it with
+// ImageMagick's `import`, for review. Run by tools/screenshots under Xvfb.
+#include <QApplication>
+#include <QDir>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QProcess>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextStream>
+
+#include "app/form1.h"
+#include "app/form2.h"
+#include "app/form7.h"
+#include "app/frmmain.h"
+#include "tests/gui/fakeshell.h"
+#include "tests/gui/guisupport.h"
+#include "tests/support/testsupport.h"
+
+using namespace guitest;
+namespace fs = std::filesystem;
+
+namespace {
+
+QString g_outFolder;
+int g_failures = 0;
+
+void Capture(QWidget* window, const QString& name) {
+  if (!QTest::qWaitForWindowExposed(window)) ++g_failures;
+  QTest::qWait(400);
+  const QString file = QDir(g_outFolder).filePath(name + ".png");
+  const int status =
+      QProcess::execute("import", {"-window", QString::number(window->winId()), file});
+  QTextStream(stdout) << (status == 0 ? "saved " : "FAILED ") << file << '\n';
+  if (status != 0) ++g_failures;
+}
+
+void CaptureScreen(const QString& name) {
+  QTest::qWait(400);
+  const QString file = QDir(g_outFolder).filePath(name + ".png");
+  const int status = QProcess::execute("import", {"-window", "root", file});
+  QTextStream(stdout) << (status == 0 ? "saved " : "FAILED ") << file << '\n';
+  if (status != 0) ++g_failures;
+}
+
+void WriteCover(const fs::path& path) {
+  QImage image(600, 360, QImage::Format_RGB32);
+  QPainter painter(&image);
+  QLinearGradient gradient(0, 0, 600, 360);
+  gradient.setColorAt(0, QColor(0x1d, 0x3b, 0x5c));
+  gradient.setColorAt(1, QColor(0xe0, 0x8a, 0x1e));
+  painter.fillRect(image.rect(), gradient);
+  painter.setPen(Qt::white);
+  QFont font = painter.font();
+  font.setPixelSize(44);
+  font.setBold(true);
+  painter.setFont(font);
+  painter.drawText(image.rect().adjusted(20, 20, -20, -20), Qt::AlignBottom | Qt::AlignLeft,
+                   "Songs of Wire");
+  painter.end();
+  image.save(Q(path), "JPG", 90);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  if (argc < 2) {
+    QTextStream(stderr) << "usage: lyrabinder-screenshots OUTDIR\n";
+    return 2;
+  }
+  g_outFolder = QString::fromLocal8Bit(argv[1]);
+  QDir().mkpath(g_outFolder);
+
+  testsupport::ScopedTempDir media;
+  const fs::path folder = media / "Songs of Wire";
+  fs::create_directory(folder);
+  WriteTrack(folder / "01 - Copper Morning.mp3", 300, 0, "Copper Morning", "The Lyrebirds",
+             "Songs of Wire", "1998");
+  testsupport::WriteText(folder / "Copper Morning.txt", "Copper morning, wire and rain\r\n");
+  WriteTrack(folder / "02 - Seven Strings.mp3", 420, 0, "Seven Strings", "The Lyrebirds",
+             "Songs of Wire", "1998");
+  WriteTrack(folder /
+                 "03 - The Lyrebirds - Songs of Wire - Long Way Round (Live at the "
+                 "Harbour Hall).mp3",
+             380);
+  testsupport::WriteText(folder / "Seven Strings.txt", "Seven strings and one to spare\r\n");
+  WriteCover(folder / "cover.jpg");
+
+  FakeShell shell;
+  app::frmMain main(shell);
+  main.move(60, 40);
+  main.show();
+  Capture(&main, "frmMain");
+
+  shell.folderAnswers = {Q(folder)};
+  Control<QAbstractButton>(&main, "Command2")->click();
+  app::Form1* form1 = main.ContentsWindow();
+  form1->move(60, 40);
+  Control<QPushButton>(form1, "Command5")->click();
+  auto* list = Control<QListWidget>(form1, "List1");
+  list->setCurrentRow(3);
+  list->setFocus();
+  Capture(form1, "Form1");
+  list->horizontalScrollBar()->setValue(list->horizontalScrollBar()->maximum());
+  Capture(form1, "Form1-scrolled");
+  list->horizontalScrollBar()->setValue(0);
+
+  list->setCurrentRow(0);  // the cover: the preview opens beside the list
+  if (form1->Preview() != nullptr) Capture(form1->Preview(), "Form7");
+  CaptureScreen("Form1+Form7");
+
+  WhenModalShown<app::Form2>([](app::Form2* form2) {
+    form2->move(120, 80);
+    Capture(form2, "Form2");
+  });
+  Control<QPushButton>(form1, "Command3")->click();
+
+  // A list with a rejected track: the buttons that could change it are gone.
+  const fs::path fast = media / "Fast Version.mp3";
+  Write160kbps(fast);
+  shell.openAnswers = {Q(fast)};
+  Control<QPushButton>(form1, "Command1")->click();
+  Control<QPushButton>(form1, "Command3")->click();
+  Capture(form1, "Form1-rejected");
+  form1->close();
+  return g_failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,62 @@
+// One running program per user, and a lock that a crashed program does not leave stuck.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+
+#include "app/singleinstance.h"
+
+class SingleInstanceTest : public QObject {
+  Q_OBJECT
+
+  // The program, started with its runtime folder in `runtime`.
+  static void Start(QProcess& program, const QString& runtime) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_RUNTIME_DIR", runtime);
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    program.setProcessEnvironment(environment);
+    program.start(LB_PROGRAM);
+    QVERIFY(program.waitForStarted(60000));
+  }
+
+ private slots:
+  void onlyOneHolderAtATime() {
+    QTemporaryDir runtime;
+    {
+      const app::SingleInstance first(runtime.path());
+      QVERIFY(first.Acquired());
+      QCOMPARE(first.LockPath(), QDir(runtime.path()).filePath("lyrabinder.lock"));
+      const app::SingleInstance second(runtime.path());
+      QVERIFY(!second.Acquired());
+    }
+    const app::SingleInstance third(runtime.path());
+    QVERIFY(third.Acquired());
+  }
+
+  void secondProgramEndsAtOnce() {
+    QTemporaryDir runtime;
+    const QString lock = QDir(runtime.path()).filePath("lyrabinder.lock");
+    QProcess first;
+    Start(first, runtime.path());
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(lock), 60000);
+
+    QProcess second;
+    Start(second, runtime.path());
+    QVERIFY(second.waitForFinished(60000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(first.state(), QProcess::Running);
+
+    // The first one crashes: its lock is taken over by the next start.
+    ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
+    QVERIFY(first.waitForFinished(60000));
+    QVERIFY(QFile::exists(lock));
+    const app::SingleInstance next(runtime.path());
+    QVERIFY(next.Acquired());
+  }
+};
+
+QTEST_MAIN(SingleInstanceTest)
+#include "singleinstance_test.moc"
