@@ -4,6 +4,7 @@
 # ffprobe. Run after a build of the linux preset (BUILD=build/<dir> to pick another build).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/bench/lib.sh"
 build=${BUILD:-$root/build/linux}
 cli=$build/cli/lyrabinder-cli
 probe=$build/tests/media/media_lengthprobe
@@ -11,45 +12,13 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 runs=${RUNS:-5}
 
-# 12 real 128 kbps tracks of about 3.75 MB: four lame-made minutes each, of three tones.
-mkdir -p "$work/tracks" "$work/three" "$work/out"
-for pitch in 330 440 550; do
-  ffmpeg -loglevel error -f lavfi -i "sine=frequency=$pitch:duration=60" -ac 2 -ar 44100 \
-    "$work/tone$pitch.wav"
-  lame --quiet -b 128 --cbr "$work/tone$pitch.wav" "$work/minute$pitch.mp3"
-  rm "$work/tone$pitch.wav"
-done
-pitches=(330 440 550)
-for i in $(seq -w 1 12); do
-  minute=$work/minute${pitches[$((10#$i % 3))]}.mp3
-  for _ in 1 2 3 4; do cat "$minute"; done > "$work/tracks/$i - Track $i.mp3"
-done
+make_tracks "$work/tracks"
+mkdir -p "$work/three" "$work/out"
 for i in 01 02 03; do cp "$work/tracks/$i - Track $i.mp3" "$work/three/"; done
 tracks=("$work"/tracks/*.mp3)
 bytes=$(cat "${tracks[@]}" | wc -c)
 echo "tracks: ${#tracks[@]}, $((bytes / 1000000)) MB"
 cat "${tracks[@]}" > /dev/null  # warm the page cache
-
-best() {  # best wall time of $runs runs and the peak memory of a command
-  local label=$1; shift
-  python3 - "$label" "$runs" "${size:-$bytes}" "$@" <<'PY'
-import os, subprocess, sys, tempfile, time
-label, runs, size, cmd = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4:]
-best, peak = None, 0
-report = tempfile.NamedTemporaryFile(delete=False).name
-for _ in range(runs):
-    start = time.perf_counter()
-    status = subprocess.call(["/usr/bin/time", "-f", "%M", "-o", report] + cmd,
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    secs = time.perf_counter() - start
-    if status != 0:
-        print(f"{label:40} failed ({status})"); sys.exit(0)
-    best = secs if best is None else min(best, secs)
-    peak = max(peak, int(open(report).read().split()[-1]))
-os.unlink(report)
-print(f"{label:40} {best:7.3f} s {size / 1e6 / best:8.1f} MB/s  peak {peak / 1024:6.1f} MB")
-PY
-}
 
 details=(--title Bench --artist Bench --year 2024 --force)
 echo "-- album of 12 tracks"

@@ -17,6 +17,13 @@ std::string ProgramDataFolder() {
   return album::Utf8FromPath(webview::ProgramDataFolder(ProgramFolder()));
 }
 
+std::unique_ptr<album::FileSource> OpenSource(const std::string& path) {
+  std::string error;
+  auto source = album::FileSource::Open(album::PathFromUtf8(path), error);
+  if (!source) std::cerr << "Cannot open " << path << ": " << error << '\n';
+  return source;
+}
+
 bool OpenForReading(const std::string& path, OpenedFile& opened) {
   std::string error;
   const album::OpenStatus status =

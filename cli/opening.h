@@ -2,6 +2,7 @@
 // Opening an album or archive for the command line: read-only, never written to.
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "album/archive.h"
@@ -28,6 +29,9 @@ struct OpenedFile {
 /// The folder of the running program, and its data folder.
 std::filesystem::path ProgramFolder();
 std::string ProgramDataFolder();
+
+/// Opens `path` read-only; on failure prints why to stderr and returns nothing.
+std::unique_ptr<album::FileSource> OpenSource(const std::string& path);
 
 /// Opens `path`; on failure prints the message to stderr and returns false.
 bool OpenForReading(const std::string& path, OpenedFile& opened);

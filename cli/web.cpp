@@ -38,10 +38,8 @@ void AddWebCommand(CLI::App& app, int& exitCode) {
   command->add_option("ALBUM", *path, "Album file (*_LB.MP3)")->required();
   command->add_flag("--open", *open, "Open the main page in the desktop's browser");
   command->callback([=, &exitCode] {
-    std::string error;
-    auto source = album::FileSource::Open(album::PathFromUtf8(*path), error);
+    auto source = OpenSource(*path);
     if (!source) {
-      std::cerr << "Cannot open " << *path << ": " << error << '\n';
       exitCode = 1;
       return;
     }

@@ -1,0 +1,44 @@
+# Shared by the benchmark scripts: sourced, not run.
+
+# make_tracks DIR: 12 real 128 kbps tracks of about 3.75 MB in DIR ("NN - Track NN.mp3"):
+# four lame-made minutes each, of three tones.
+make_tracks() {
+  local dir=$1 pitch i
+  mkdir -p "$dir"
+  for pitch in 330 440 550; do
+    ffmpeg -loglevel error -f lavfi -i "sine=frequency=$pitch:duration=60" -ac 2 -ar 44100 \
+      "$dir/tone$pitch.wav"
+    lame --quiet -b 128 --cbr "$dir/tone$pitch.wav" "$dir/minute$pitch.mp3"
+    rm "$dir/tone$pitch.wav"
+  done
+  local pitches=(330 440 550)
+  for i in $(seq -w 1 12); do
+    for _ in 1 2 3 4; do cat "$dir/minute${pitches[$((10#$i % 3))]}.mp3"; done \
+      > "$dir/$i - Track $i.mp3"
+  done
+  rm "$dir"/minute*.mp3
+}
+
+# best LABEL COMMAND...: best wall time of $runs runs and the peak memory of a command; the
+# throughput counts $size bytes (or $bytes).
+best() {
+  local label=$1; shift
+  python3 - "$label" "${runs:-5}" "${size:-$bytes}" "$@" <<'PY'
+import os, subprocess, sys, tempfile, time
+label, runs, size, cmd = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4:]
+best, peak = None, 0
+report = tempfile.NamedTemporaryFile(delete=False).name
+for _ in range(runs):
+    # GNU time reports the command's own peak resident memory.
+    start = time.perf_counter()
+    status = subprocess.call(["/usr/bin/time", "-f", "%M", "-o", report] + cmd,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    secs = time.perf_counter() - start
+    if status != 0:
+        print(f"{label:40} failed ({status})"); sys.exit(0)
+    best = secs if best is None else min(best, secs)
+    peak = max(peak, int(open(report).read().split()[-1]))
+os.unlink(report)
+print(f"{label:40} {best:7.3f} s {size / 1e6 / best:8.1f} MB/s  peak {peak / 1024:6.1f} MB")
+PY
+}
