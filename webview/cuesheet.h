@@ -23,7 +23,10 @@ struct CueTrack {
 
 struct CueInput {
   std::string albumFileTitle;  ///< the album's file name less its last four characters (UTF-8)
-  DetailTexts details;         ///< trimmed when written
+  /// What the FILE line puts after the title: ".mp3" where file names ignore case; elsewhere the
+  /// album's own last four characters, so that players find the file.
+  std::string albumFileExtension = ".mp3";
+  DetailTexts details;  ///< trimmed when written
   std::vector<CueTrack> tracks;
 };
 

@@ -123,7 +123,7 @@ TEST_F(CommandLine, CueWritesOnceAndReplacesOnlyWhenForced) {
   const std::string text = ReadText(sheet);
   EXPECT_TRUE(text.starts_with("TITLE \"Best Of\"\r\nPERFORMER \"Band\"\r\nREM Year  : 2001\r\n"))
       << text;
-  EXPECT_NE(text.find("FILE \"Best_LB.mp3\" MP3\r\n"), std::string::npos);
+  EXPECT_NE(text.find("FILE \"Best_LB.MP3\" MP3\r\n"), std::string::npos);
   EXPECT_NE(text.find("    INDEX 01 00:01:00\r\n"), std::string::npos);  // after 1000 ms
 
   testsupport::WriteText(sheet, "old");

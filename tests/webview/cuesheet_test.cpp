@@ -47,6 +47,18 @@ TEST(CueSheet, FollowsTheTemplate) {
                                  }));
 }
 
+TEST(CueSheet, NamesTheAlbumFileAsPlayersFindIt) {
+  const CueInput input = CueInputFor("/music/Best Of_LB.MP3", {}, {});
+  EXPECT_EQ(input.albumFileTitle, "Best Of_LB");
+#ifdef _WIN32
+  const char* expected = R"(FILE "Best Of_LB.mp3" MP3)";
+#else
+  // File names keep their case here: "Best Of_LB.mp3" would name no file.
+  const char* expected = R"(FILE "Best Of_LB.MP3" MP3)";
+#endif
+  EXPECT_NE(CueSheetText(input).find(expected), std::string::npos);
+}
+
 TEST(CueSheet, NumbersTracksWithTwoDigitsAndAddsUpOffsets) {
   CueInput input;
   for (int i = 0; i < 11; ++i) input.tracks.push_back({"T", 60000});
