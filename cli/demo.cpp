@@ -1,7 +1,5 @@
 // The whole pipeline on media made from nothing: tones, MP3s, lyrics and a cover; the album;
 // its CUE sheet and web view; and its items taken out again and compared with their sources.
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <CLI/CLI.hpp>
 #include <cmath>
@@ -25,8 +23,6 @@
 #include "wavpress/bridge.h"
 #include "webview/cuesheet.h"
 #include "webview/opening.h"
-
-extern char** environ;
 
 namespace cli {
 namespace {
@@ -155,17 +151,6 @@ Bytes CoverBmp(int width, int height) {
     for (auto pad = static_cast<std::uint32_t>(width * 3); pad < rowBytes; ++pad) out.push_back(0);
   }
   return out;
-}
-
-// Runs a program found on the PATH; true when it ran and succeeded.
-bool RunProgram(std::vector<std::string> arguments) {
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
-  int status = 0;
-  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 // Gives the MP3 an ID3v1 tag (replacing one it has): the details window proposes the album

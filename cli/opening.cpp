@@ -1,9 +1,14 @@
 #include "cli/opening.h"
 
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <iostream>
 
 #include "album/fileio.h"
 #include "webview/helpers.h"
+
+extern char** environ;
 
 namespace cli {
 
@@ -15,6 +20,16 @@ std::filesystem::path ProgramFolder() {
 
 std::string ProgramDataFolder() {
   return album::Utf8FromPath(webview::ProgramDataFolder(ProgramFolder()));
+}
+
+bool RunProgram(std::vector<std::string> arguments) {
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
+  int status = 0;
+  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 std::unique_ptr<album::FileSource> OpenSource(const std::string& path) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "album/archive.h"
 
@@ -29,6 +30,9 @@ struct OpenedFile {
 /// The folder of the running program, and its data folder.
 std::filesystem::path ProgramFolder();
 std::string ProgramDataFolder();
+
+/// Runs a program found on the PATH with its arguments; true when it ran and succeeded.
+bool RunProgram(std::vector<std::string> arguments);
 
 /// Opens `path` read-only; on failure prints why to stderr and returns nothing.
 std::unique_ptr<album::FileSource> OpenSource(const std::string& path);

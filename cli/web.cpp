@@ -1,5 +1,3 @@
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <CLI/CLI.hpp>
 #include <filesystem>
@@ -13,23 +11,8 @@
 #include "webview/helpers.h"
 #include "webview/opening.h"
 
-extern char** environ;
-
 namespace cli {
-namespace {
-
-// Hands a page to the desktop's browser; true when the opener ran and said so.
-bool OpenInBrowser(const std::string& page) {
-  std::string program = "xdg-open";
-  char* argv[] = {program.data(), const_cast<char*>(page.c_str()), nullptr};
-  pid_t pid = 0;
-  if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ) != 0) return false;
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid) return false;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 void AddWebCommand(CLI::App& app, int& exitCode) {
   auto* command = app.add_subcommand("web", "Write the web view of an album and print its folder");
@@ -71,7 +54,7 @@ void AddWebCommand(CLI::App& app, int& exitCode) {
     exitCode = 0;
     if (*open) {
       const std::string page = opening.folder + std::string(webview::kMainPageName);
-      if (!OpenInBrowser(page)) {
+      if (!RunProgram({"xdg-open", page})) {
         std::cerr << "Cannot open " << page << " in a browser.\n";
         exitCode = 1;
       }
