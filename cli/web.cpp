@@ -1,4 +1,3 @@
-
 #include <CLI/CLI.hpp>
 #include <filesystem>
 #include <iostream>
