@@ -86,9 +86,9 @@ ReadStatus AlbumReader::ReadTrackDirectory(AlbumDisplay& display) {
 
 namespace {
 
-// Walks a block of entries of a fixed header size followed by DataSize bytes. The walk stops
-// when fewer than four bytes of the block are left, as the original reader did; an entry that
-// does not fit the block is damage.
+// Walks a block of entries of a fixed header size followed by DataSize bytes. A tail of fewer
+// than four bytes cannot hold an entry's size field, so the walk ends there: albums written by
+// older versions may carry such slack. An entry that does not fit the block is damage.
 template <std::size_t kHeader, typename Decode, typename Add>
 ReadStatus WalkBlock(ByteSource& source, std::int64_t start, std::int64_t length, Decode decode,
                      Add add) {

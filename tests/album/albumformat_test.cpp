@@ -41,7 +41,7 @@ TEST(AlbumFormat, TrailerNeedsTheExactSignature) {
   EXPECT_FALSE(DecodeAlbumTrailer(bytes));
 }
 
-TEST(AlbumFormat, LocatesTheSectionsOfTheWorkedExample) {
+TEST(AlbumFormat, LocatesTheSectionsOfATwoTrackAlbum) {
   const auto s = LocateSections(4698, {624, 558, 360});
   ASSERT_TRUE(s);
   EXPECT_EQ(s->pictureOffset, 3000);

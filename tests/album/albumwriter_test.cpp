@@ -21,7 +21,7 @@ Bytes Slice(const Bytes& data, std::size_t from, std::size_t count) {
                data.begin() + static_cast<long>(from + count));
 }
 
-TEST(WriteAlbum, WritesTheWorkedExampleByteForByte) {
+TEST(WriteAlbum, WritesATwoTrackAlbumWithCoverAndLyricsByteForByte) {
   ScopedTempDir dir;
   const Bytes one = Pattern(1000, 1), two = Pattern(2000, 2), cover = Pattern(300, 3),
               text = Pattern(100, 4);

@@ -20,13 +20,28 @@ TEST(CodePage, EveryByteSurvivesARoundTrip) {
 }
 
 TEST(Text, LeadingNumberStopsAtTheFirstForeignCharacter) {
+  using namespace std::string_view_literals;
+  // Sized views, so that a NUL inside the text (as a fixed field may hold) really is there.
   const struct {
-    const char* text;
+    std::string_view text;
     double value;
-  } cases[] = {{"12", 12}, {" 12abc", 12}, {"3.3017", 3.3017}, {"-4", -4},           {"", 0},
-               {"abc", 0}, {"1e3x", 1000}, {"7e", 7},          {"185250\0", 185250}, {".5", 0.5}};
+  } cases[] = {{"12"sv, 12},
+               {" 12abc"sv, 12},
+               {"3.3017"sv, 3.3017},
+               {"-4"sv, -4},
+               {""sv, 0},
+               {"abc"sv, 0},
+               {"1e3x"sv, 1000},
+               {"7e"sv, 7},
+               {"185250\0"
+                "99"sv,
+                185250},
+               {"\0"
+                "12"sv,
+                0},
+               {".5"sv, 0.5}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
+    SCOPED_TRACE(std::string(c.text));
     EXPECT_DOUBLE_EQ(LeadingNumber(c.text), c.value);
   }
 }

@@ -6,7 +6,7 @@
 #include "album/albumwriter.h"
 #include "album/archive.h"
 #include "mp3header/mp3header.h"
-#include "tests/support/testsupport.h"
+#include "tests/cli/clitest.h"
 
 namespace {
 
@@ -18,25 +18,20 @@ using testsupport::RunCommand;
 using testsupport::ScopedTempDir;
 using testsupport::ToneWav;
 
-const std::string kCli = LB_CLI;
+using clitest::kCli;
 
 struct Fixture : ::testing::Test {
   void SetUp() override {
-    for (const char* tool : {"lame", "mpg123", "ffprobe"}) {
-      if (!testsupport::HasProgram(tool)) GTEST_SKIP() << tool << " is not installed";
-    }
+    ASSERT_TRUE(testsupport::Peer("lame", "lame"));
+    ASSERT_TRUE(testsupport::Peer("mpg123", "mpg123"));
+    ASSERT_TRUE(testsupport::Peer("ffprobe", "ffmpeg"));
   }
 
   // A 128 kbps MP3 made by lame; `extra` adds lame options (tags).
   std::filesystem::path MakeMp3(const std::string& name, double seconds, double pitch,
                                 const std::string& extra = "") {
-    const auto wav = dir / (name + ".wav");
-    const auto mp3 = dir / name;
-    testsupport::WriteFile(wav, ToneWav(seconds, pitch));
-    EXPECT_EQ(
-        RunCommand("lame --quiet -b 128 --cbr " + extra + " " + Quote(wav) + " " + Quote(mp3)), 0);
-    std::filesystem::remove(wav);
-    return mp3;
+    EXPECT_TRUE(testsupport::MakeMp3(dir / name, seconds, pitch, extra)) << name;
+    return dir / name;
   }
 
   // An album of the given sources through the writer, as the details window would make it.

@@ -214,11 +214,7 @@ TEST(CheckOrderRules, FindsTheFirstBrokenRule) {
             "Error: You Must Include At Least One Music File !");
 }
 
-Bytes Concat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
-  return out;
-}
+using testsupport::Concat;
 
 Bytes XingStream() {
   Bytes frame = testsupport::Mp3Frame();

@@ -5,7 +5,6 @@
 #include "album/fileio.h"
 #include "media/command.h"
 #include "media/decoder.h"
-#include "tests/media/lamefiles.h"
 #include "tests/support/testsupport.h"
 
 namespace media {
@@ -15,11 +14,7 @@ using testsupport::Bytes;
 
 constexpr std::int64_t kFrameSamples = 1152;
 
-Bytes Concat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
-  return out;
-}
+using testsupport::Concat;
 
 // A LAME/Xing "Info" frame as lame writes it in front of a CBR file: it claims `frames` audio
 // frames, an encoder delay of 576 and padding of 1000 samples.
@@ -144,12 +139,12 @@ TEST(SamplesToMilliseconds, RoundsToTheNearestMillisecond) {
 // The promise behind the lengths: tracks copied back to back from their first frames decode
 // to exactly the sum of their lengths.
 TEST(ExactLength, TrackLengthsAddUpToTheirConcatenation) {
-  if (!testsupport::HasProgram("lame")) GTEST_SKIP() << "lame is not installed";
+  ASSERT_TRUE(testsupport::Peer("lame", "lame"));
   testsupport::ScopedTempDir dir;
-  ASSERT_TRUE(lamefiles::MakeMp3(dir / "1.mp3", 1.3, 440.0));
-  ASSERT_TRUE(lamefiles::MakeMp3(dir / "2.mp3", 2.05, 550.0,
-                                 "--add-id3v2 --pad-id3v2-size 3000 --tt Two --ta Me --tl Al"));
-  ASSERT_TRUE(lamefiles::MakeMp3(dir / "3.mp3", 0.7, 660.0, "--id3v1-only --tt Three"));
+  ASSERT_TRUE(testsupport::MakeMp3(dir / "1.mp3", 1.3, 440.0));
+  ASSERT_TRUE(testsupport::MakeMp3(dir / "2.mp3", 2.05, 550.0,
+                                   "--add-id3v2 --pad-id3v2-size 3000 --tt Two --ta Me --tl Al"));
+  ASSERT_TRUE(testsupport::MakeMp3(dir / "3.mp3", 0.7, 660.0, "--id3v1-only --tt Three"));
   std::int64_t sum = 0;
   Bytes joined;
   for (const char* name : {"1.mp3", "2.mp3", "3.mp3"}) {
@@ -158,11 +153,7 @@ TEST(ExactLength, TrackLengthsAddUpToTheirConcatenation) {
     sum += *samples;
     Bytes bytes = testsupport::ReadFile(dir / name);
     // From the first frame on: the ID3v2 tag stays out, the ID3v1 tag stays in.
-    std::size_t first = 0;
-    if (bytes[0] == 'I') {
-      first = 10 + ((std::size_t{bytes[6]} << 21) | (std::size_t{bytes[7]} << 14) |
-                    (std::size_t{bytes[8]} << 7) | bytes[9]);
-    }
+    const std::size_t first = testsupport::Id3v2TagSize(bytes);
     joined.insert(joined.end(), bytes.begin() + static_cast<std::ptrdiff_t>(first), bytes.end());
   }
   testsupport::WriteFile(dir / "joined.mp3", joined);

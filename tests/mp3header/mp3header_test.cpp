@@ -10,11 +10,7 @@ using testsupport::Bytes;
 using testsupport::Mp3Frame;
 using testsupport::ScopedTempDir;
 
-Bytes Concat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
-  return out;
-}
+using testsupport::Concat;
 
 struct Analysed {
   AnalyseStatus status;

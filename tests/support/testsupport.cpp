@@ -51,6 +51,12 @@ Bytes BytesOf(std::string_view text) {
   return Bytes(text.begin(), text.end());
 }
 
+Bytes Concat(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
 Bytes Pattern(std::size_t count, std::uint8_t seed) {
   Bytes out(count);
   for (std::size_t i = 0; i < count; ++i) out[i] = static_cast<std::uint8_t>((seed + i * 7) % 251);
@@ -84,6 +90,13 @@ Bytes Id3v2Tag(std::size_t totalSize) {
   tag[3] = 3;
   for (int i = 0; i < 4; ++i) tag[9 - i] = static_cast<std::uint8_t>((body >> (7 * i)) & 0x7F);
   return tag;
+}
+
+std::size_t Id3v2TagSize(const Bytes& data) {
+  if (data.size() < 10 || data[0] != 'I' || data[1] != 'D' || data[2] != '3') return 0;
+  std::size_t body = 0;
+  for (int i = 6; i < 10; ++i) body = (body << 7) | (data[static_cast<std::size_t>(i)] & 0x7Fu);
+  return 10 + body;
 }
 
 Bytes Id3v1Tag(std::string_view title, std::string_view artist, std::string_view album,
@@ -161,8 +174,35 @@ int RunCommand(const std::string& command, std::string* output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-bool HasProgram(std::string_view name) {
-  return RunCommand("command -v " + std::string(name) + " >/dev/null") == 0;
+::testing::AssertionResult Peer(std::string_view program, std::string_view package) {
+  if (RunCommand("command -v " + std::string(program) + " >/dev/null") == 0) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << program << " is missing: tools/bootstrap installs it "
+                                       << "(Debian package " << package << ")";
+}
+
+bool MakeMp3(const std::filesystem::path& mp3, double seconds, double pitch,
+             const std::string& tagOptions, const std::string& rateOptions) {
+  const std::filesystem::path wav = mp3.string() + ".wav";
+  WriteFile(wav, ToneWav(seconds, pitch));
+  const int status = RunCommand("lame --quiet " + rateOptions + " " + tagOptions + " " +
+                                Quote(wav) + " " + Quote(mp3));
+  std::filesystem::remove(wav);
+  return status == 0;
+}
+
+double FfprobeMilliseconds(const std::filesystem::path& file) {
+  std::string output;
+  if (RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 " + Quote(file),
+                 &output) != 0) {
+    return -1.0;
+  }
+  try {
+    return std::stod(output) * 1000.0;
+  } catch (...) {
+    return -1.0;
+  }
 }
 
 std::string Quote(const std::filesystem::path& path) {

@@ -37,7 +37,7 @@ std::string CallNames(const std::string& log) {
 
 struct EncodeMp3Test : ::testing::Test {
   void SetUp() override {
-    if (!testsupport::HasProgram("ffprobe")) GTEST_SKIP() << "ffprobe is not installed";
+    ASSERT_TRUE(testsupport::Peer("ffprobe", "ffmpeg"));
     ASSERT_TRUE(bridge.Loaded());
     ASSERT_EQ(bridge.SetEncoder(WAVPRESS_LAME), 0);
   }

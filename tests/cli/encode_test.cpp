@@ -8,7 +8,7 @@
 #include <chrono>
 #include <thread>
 
-#include "tests/support/testsupport.h"
+#include "tests/cli/clitest.h"
 
 namespace {
 
@@ -19,11 +19,8 @@ using testsupport::ToneWav;
 using testsupport::WriteFile;
 namespace fs = std::filesystem;
 
-const std::string kCli = LB_CLI;
-
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
+using clitest::Contains;
+using clitest::kCli;
 
 TEST(EncodeCommand, EncodesEachFileAndNamesTheOnesThatFail) {
   const ScopedTempDir dir;

@@ -6,8 +6,7 @@
 
 #include "media/decoder.h"
 #include "mp3header/mp3header.h"
-#include "tests/media/lamefiles.h"
-#include "tests/support/testsupport.h"
+#include "tests/cli/clitest.h"
 
 namespace {
 
@@ -17,20 +16,20 @@ using testsupport::Quote;
 using testsupport::ReadFile;
 using testsupport::RunCommand;
 
-const std::string kCli = LB_CLI;
+using clitest::kCli;
 
 struct Create : ::testing::Test {
   void SetUp() override {
-    for (const char* tool : {"lame", "mpg123", "ffprobe"}) {
-      if (!testsupport::HasProgram(tool)) GTEST_SKIP() << tool << " is not installed";
-    }
+    ASSERT_TRUE(testsupport::Peer("lame", "lame"));
+    ASSERT_TRUE(testsupport::Peer("mpg123", "mpg123"));
+    ASSERT_TRUE(testsupport::Peer("ffprobe", "ffmpeg"));
     std::filesystem::create_directory(in);
     std::filesystem::create_directory(out);
   }
 
   std::filesystem::path Mp3(const std::string& name, double seconds, double pitch,
                             const std::string& tags = "") {
-    EXPECT_TRUE(lamefiles::MakeMp3(in / name, seconds, pitch, tags)) << name;
+    EXPECT_TRUE(testsupport::MakeMp3(in / name, seconds, pitch, tags)) << name;
     return in / name;
   }
 
@@ -121,7 +120,7 @@ TEST_F(Create, AFolderBecomesAnAlbumThatPeersAndListAndExtractAgreeWith) {
   for (int k = 0; k < 3; ++k) {
     SCOPED_TRACE(sources[k].filename().string());
     // Within 30 ms of ffprobe: our length also counts the LAME info frame (26 ms) as audio.
-    const double probed = lamefiles::FfprobeMilliseconds(sources[k]);
+    const double probed = testsupport::FfprobeMilliseconds(sources[k]);
     EXPECT_NEAR(items[k]["play_ms"].get<double>(), probed, 30.0);
     const Bytes audio(albumBytes.begin() + items[k]["offset"].get<std::ptrdiff_t>(),
                       albumBytes.begin() + items[k]["offset"].get<std::ptrdiff_t>() +
@@ -206,8 +205,8 @@ TEST_F(Create, BadInputIsRefusedWithTheSystemsMessagesAndWritesNothing) {
   const auto good =
       Mp3("good.mp3", 0.6, 440, "--id3v1-only --tt Good --ta Band --tl Rec --ty 2000");
   const auto untagged = Mp3("01 - Plain.mp3", 0.6, 440);
-  ASSERT_TRUE(lamefiles::MakeMp3(in / "fast.mp3", 0.6, 500, "", "-b 160 --cbr"));
-  ASSERT_TRUE(lamefiles::MakeMp3(in / "vbr.mp3", 0.6, 500, "", "-V 2"));
+  ASSERT_TRUE(testsupport::MakeMp3(in / "fast.mp3", 0.6, 500, "", "-b 160 --cbr"));
+  ASSERT_TRUE(testsupport::MakeMp3(in / "vbr.mp3", 0.6, 500, "", "-V 2"));
   testsupport::WriteText(in / "text.mp3", std::string(3000, 'x'));
   std::filesystem::create_symlink(in / "nowhere.mp3", in / "gone.mp3");
   testsupport::WriteText(in / "a.txt", "words");

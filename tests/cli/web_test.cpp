@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QImage>
 
+#include "tests/cli/clitest.h"
 #include "tests/webview/webviewtestutil.h"
 #include "webview/cuesheet.h"
 
@@ -45,8 +46,8 @@ class CommandLine : public ::testing::Test {
           const std::string& environment = "") {
     const auto errors = dir / "stderr.txt";
     const int status =
-        testsupport::RunCommand("(" + environment + " TMPDIR=" + Quote(dir / "temp") +
-                                    " " LB_CLI " " + arguments + " 2>" + Quote(errors) + ")",
+        testsupport::RunCommand("(" + environment + " TMPDIR=" + Quote(dir / "temp") + " " +
+                                    clitest::kCli + " " + arguments + " 2>" + Quote(errors) + ")",
                                 &out);
     err = ReadText(errors);
     return status;
