@@ -11,6 +11,7 @@
 
 #include "app/artwork.h"
 #include "app/form1.h"
+#include "app/form3.h"
 #include "app/shell.h"
 
 namespace app {
@@ -132,8 +133,7 @@ frmMain::frmMain(Shell& shell, QWidget* parent) : QWidget(parent), m_shell(shell
           [this] { m_shell.ShowMessage(this, ToQString(kEncoderLaterMessage)); });
   connect(Command4, &QToolButton::clicked, this,
           [this] { m_shell.ShowMessage(this, ToQString(kPlayerLaterMessage)); });
-  connect(Command3, &QToolButton::clicked, this,
-          [this] { m_shell.ShowMessage(this, ToQString(kExtractLaterMessage)); });
+  connect(Command3, &QToolButton::clicked, this, &frmMain::OpenExtractionWindow);
   connect(Command2, &QToolButton::clicked, this, &frmMain::OpenContentsWindow);
   connect(Command1, &QToolButton::clicked, this, &QWidget::close);
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -158,6 +158,11 @@ void frmMain::OpenContentsWindow() {
   m_form1 = new Form1(m_shell, this);
   m_form1->setAttribute(Qt::WA_DeleteOnClose);
   m_form1->show();
+}
+
+void frmMain::OpenExtractionWindow() {
+  Form3 extraction(m_shell, this);
+  if (extraction.Open()) extraction.exec();
 }
 
 }  // namespace app

@@ -17,8 +17,6 @@ class Shell;
 inline constexpr std::string_view kMainCaption = "MP3 - Lyrabinder - FREEWARE :-)";
 inline constexpr std::string_view kPlayerLaterMessage =
     "Play Album: the album player comes with a later version of MP3 - Lyrabinder.";
-inline constexpr std::string_view kExtractLaterMessage =
-    "Extract Item(s): the extraction window comes with a later version of MP3 - Lyrabinder.";
 inline constexpr std::string_view kEncoderLaterMessage =
     ".wav --> .mp3: the encoder window comes with a later version of MP3 - Lyrabinder.";
 
@@ -33,6 +31,7 @@ class frmMain : public QWidget {
 
  private:
   void OpenContentsWindow();
+  void OpenExtractionWindow();
 
   Shell& m_shell;
   QPointer<Form1> m_form1;

@@ -9,6 +9,7 @@
 #include <QToolButton>
 
 #include "app/form1.h"
+#include "app/form3.h"
 #include "app/frmmain.h"
 #include "app/shell.h"
 #include "tests/gui/fakeshell.h"
@@ -42,12 +43,20 @@ class FrmMainTest : public QObject {
   void laterWindowsSaySo() {
     FakeShell shell;
     app::frmMain window(shell);
-    for (const char* name : {"Command4", "Command3", "Command5"}) {
+    for (const char* name : {"Command4", "Command5"}) {
       Control<QAbstractButton>(&window, name)->click();
     }
     QCOMPARE(shell.messages, QStringList({app::ToQString(app::kPlayerLaterMessage),
-                                          app::ToQString(app::kExtractLaterMessage),
                                           app::ToQString(app::kEncoderLaterMessage)}));
+  }
+
+  void extractItemsAsksForTheAlbum() {
+    FakeShell shell;
+    app::frmMain window(shell);
+    // The dialog is cancelled, so the window closes before it shows.
+    Control<QAbstractButton>(&window, "Command3")->click();
+    QCOMPARE(shell.openFilters, QStringList{app::ToQString(app::kExtractFilter)});
+    QVERIFY(shell.messages.isEmpty());
   }
 
   void createAlbumHidesTheMainWindowWhileTheListIsOpen() {
