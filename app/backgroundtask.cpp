@@ -17,14 +17,19 @@ struct TaskControl::Shared {
 };
 
 bool TaskControl::Report(int value) const {
-  const std::shared_ptr<Shared> shared = m_shared;
+  Post([shared = m_shared, value] {
+    if (shared->progress) shared->progress(value);
+  });
+  return !StopRequested();
+}
+
+void TaskControl::Post(std::function<void()> call) const {
   QMetaObject::invokeMethod(
-      shared->task,
-      [shared, value] {
-        if (shared->deliver && shared->progress) shared->progress(value);
+      m_shared->task,
+      [shared = m_shared, call = std::move(call)] {
+        if (shared->deliver) call();
       },
       Qt::QueuedConnection);
-  return !StopRequested();
 }
 
 bool TaskControl::StopRequested() const {

@@ -18,6 +18,8 @@ class TaskControl {
  public:
   /// Sends `value` to the window's progress callback; false once a stop was asked for.
   bool Report(int value) const;
+  /// Runs `call` on the window's thread, in order with the progress values.
+  void Post(std::function<void()> call) const;
   /// True once a stop was asked for.
   bool StopRequested() const;
   /// Waits `ms` milliseconds or until a stop is asked for; false when stopped.
