@@ -33,17 +33,18 @@ std::vector<std::string> LocalPaths(const QMimeData* data) {
   return paths;
 }
 
-bool AcceptableDrop(const QMimeData* data) {
-  return data != nullptr && data->hasUrls() && compose::ContentsList::CanDrop(LocalPaths(data));
-}
-
 }  // namespace
 
-ContentsListView::ContentsListView(QWidget* parent) : ExtentListWidget(parent) {
+ContentsListView::ContentsListView(QWidget* parent, DropTest dropTest)
+    : ExtentListWidget(parent), m_dropTest(std::move(dropTest)) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setAcceptDrops(true);
   viewport()->setAcceptDrops(true);
   setDragDropMode(QAbstractItemView::DropOnly);
+}
+
+bool ContentsListView::AcceptableDrop(const QMimeData* data) const {
+  return data != nullptr && data->hasUrls() && m_dropTest(LocalPaths(data));
 }
 
 void ContentsListView::mousePressEvent(QMouseEvent* event) {

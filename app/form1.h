@@ -17,6 +17,7 @@
 #include "media/mediadevice.h"
 
 class QLabel;
+class QMimeData;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -49,7 +50,11 @@ class ContentsListView : public ExtentListWidget {
   Q_OBJECT
 
  public:
-  explicit ContentsListView(QWidget* parent = nullptr);
+  /// Whether a drop of these paths is taken; one path refused refuses them all.
+  using DropTest = std::function<bool(const std::vector<std::string>& paths)>;
+
+  explicit ContentsListView(QWidget* parent = nullptr,
+                            DropTest dropTest = &compose::ContentsList::CanDrop);
   /// True while the left button is held down on the list.
   bool MouseDown() const { return m_mouseDown; }
 
@@ -72,6 +77,9 @@ class ContentsListView : public ExtentListWidget {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  bool AcceptableDrop(const QMimeData* data) const;
+
+  DropTest m_dropTest;
   bool m_mouseDown = false;
 };
 

@@ -8,6 +8,7 @@
 #include "album/fileio.h"
 #include "album/text.h"
 #include "compose/textrules.h"
+#include "compose/wavelist.h"
 
 namespace compose {
 
@@ -235,20 +236,7 @@ AddResult ContentsList::Drop(const std::vector<std::string>& paths) {
 }
 
 std::optional<std::size_t> ContentsList::Reorder(std::ptrdiff_t dragFrom, std::ptrdiff_t target) {
-  const auto size = static_cast<std::ptrdiff_t>(m_entries.size());
-  if (dragFrom < 0 || target < 0 || dragFrom >= size || target >= size || dragFrom == target) {
-    return std::nullopt;
-  }
-  // Insert a copy, then remove the original: the moved entry ends at the target's index.
-  const std::string text = m_entries[static_cast<std::size_t>(dragFrom)];
-  if (dragFrom < target) {
-    m_entries.insert(m_entries.begin() + target + 1, text);
-    m_entries.erase(m_entries.begin() + dragFrom);
-  } else {
-    m_entries.insert(m_entries.begin() + target, text);
-    m_entries.erase(m_entries.begin() + dragFrom + 1);
-  }
-  return static_cast<std::size_t>(target);
+  return MoveEntry(m_entries, dragFrom, target);
 }
 
 bool ContentsList::Remove(std::ptrdiff_t index) {

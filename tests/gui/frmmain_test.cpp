@@ -10,6 +10,7 @@
 
 #include "app/form1.h"
 #include "app/form3.h"
+#include "app/form4.h"
 #include "app/frmmain.h"
 #include "app/shell.h"
 #include "tests/gui/fakeshell.h"
@@ -43,11 +44,22 @@ class FrmMainTest : public QObject {
   void laterWindowsSaySo() {
     FakeShell shell;
     app::frmMain window(shell);
-    for (const char* name : {"Command4", "Command5"}) {
-      Control<QAbstractButton>(&window, name)->click();
-    }
-    QCOMPARE(shell.messages, QStringList({app::ToQString(app::kPlayerLaterMessage),
-                                          app::ToQString(app::kEncoderLaterMessage)}));
+    Control<QAbstractButton>(&window, "Command4")->click();
+    QCOMPARE(shell.messages, QStringList({app::ToQString(app::kPlayerLaterMessage)}));
+  }
+
+  void waveToMp3OpensTheEncoderWindowModally() {
+    FakeShell shell;
+    app::frmMain window(shell);
+    window.show();
+    bool opened = false;
+    WhenModalShown<app::Form4>([&](app::Form4* form4) {
+      opened = true;
+      QCOMPARE(form4->windowTitle(), QString("Convert Wave Files To MP3 Format."));
+      QVERIFY(window.isVisible());
+    });
+    Control<QAbstractButton>(&window, "Command5")->click();
+    QVERIFY(opened);
   }
 
   void extractItemsAsksForTheAlbum() {
