@@ -125,12 +125,15 @@ class Form1 : public QWidget {
   void OpenDetails();
   void ShowPreview();
   void UnloadPreview();
+  // Moves the current entry one place up (-1) or down (+1).
+  void MoveCurrentEntry(int step);
   // Shows the entries of m_contents; `current` becomes the current row (-1: none).
   void ShowEntries(int current);
   void UpdateSelectedLabel();
 
   Shell& m_shell;
   QPointer<QWidget> m_mainWindow;
+  QPoint m_mainWindowPosition;
   MediaDeviceFactory m_mediaDevices;
   compose::ContentsList m_contents;
   compose::QualityResult m_quality;

@@ -78,8 +78,13 @@ mp3header::AnalyseStatus AnalyseFile(const std::string& path, mp3header::MP3Head
   return mp3header::AnalyseMP3(album::PathFromUtf8(path), info);
 }
 
-std::string RejectionText(std::string_view entry, bool isVbr, std::int16_t bitrate) {
+std::string RejectionText(std::string_view entry, mp3header::AnalyseStatus status, bool isVbr,
+                          std::int16_t bitrate) {
   const std::string_view name = album::FileNameOf(entry);
+  // A file gone or unreadable since it was added has no bitrate to speak of.
+  if (status == mp3header::AnalyseStatus::CannotOpen) {
+    return std::string(kRejectedUnreadablePrefix) + std::string(name);
+  }
   if (isVbr) return std::string(kRejectedVbrPrefix) + std::string(name);
   return std::string(kRejectedBitratePrefix) + std::to_string(bitrate) + ") : " + std::string(name);
 }
@@ -266,7 +271,7 @@ QualityResult ContentsList::QualityCheck(const HeaderAnalyser& analyse) {
     }
     result.passed = false;
     result.rejections.push_back({i, m_entries[i], status, info});
-    m_entries[i] = RejectionText(m_entries[i], info.IsVBR, info.Bitrate);
+    m_entries[i] = RejectionText(m_entries[i], status, info.IsVBR, info.Bitrate);
   }
   if (!result.passed) {
     result.message = kQualityCheckFailedMessage;

@@ -117,6 +117,8 @@ class Form2Test : public QObject {
     QCOMPARE(w.shell.messages, QStringList({"Album Created Successfully !"}));
     QVERIFY(w.form1.Entries().empty());
     QCOMPARE(Control<QLabel>(&w.form1, "Label1")->text(), QString());
+    // Nothing is left to make an album of.
+    QVERIFY(!Control<QPushButton>(&w.form1, "Command3")->isEnabled());
 
     const fs::path album = folder.dir / "Made _LB.MP3";
     QVERIFY(fs::exists(album));

@@ -15,6 +15,7 @@
 #include "app/shell.h"
 #include "tests/gui/fakeshell.h"
 #include "tests/gui/guisupport.h"
+#include "tests/support/testsupport.h"
 
 using namespace guitest;
 
@@ -75,6 +76,8 @@ class FrmMainTest : public QObject {
     FakeShell shell;
     app::frmMain window(shell);
     window.show();
+    window.move(123, 77);
+    const QPoint position = window.pos();
     Control<QAbstractButton>(&window, "Command2")->click();
     QPointer<app::Form1> list = window.ContentsWindow();
     QVERIFY(list != nullptr);
@@ -83,9 +86,20 @@ class FrmMainTest : public QObject {
     Control<QAbstractButton>(list, "Command4")->click();
     QTRY_VERIFY(list == nullptr);
     QVERIFY(window.isVisible());
+    QCOMPARE(window.pos(), position);
     // "Exit" closes the main window.
     Control<QAbstractButton>(&window, "Command1")->click();
     QVERIFY(!window.isVisible());
+  }
+
+  void folderChooserStartsAtTheDesktop() {
+    testsupport::ScopedTempDir dir;
+    const QString home = Q(dir.path());
+    const QString desktop = Q(dir / "Desktop");
+    QCOMPARE(app::FolderChooserStart(desktop, home), home);
+    std::filesystem::create_directory(dir / "Desktop");
+    QCOMPARE(app::FolderChooserStart(desktop, home), desktop);
+    QCOMPARE(app::FolderChooserStart(QString(), home), home);
   }
 
   void helpAndMailGoThroughTheShell() {
