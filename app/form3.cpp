@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -38,7 +37,12 @@ class FieldsDisplay final : public album::AlbumDisplay {
   void ShowComment(const std::string& text) override { m_comment->setText(Q(text)); }
   void ShowYear(const std::string& text) override { m_year->setText(Q(text)); }
   void ShowTrackCount(int count) override { m_tracks->setText(Q(album::TrackCountText(count))); }
-  void AddListItem(const std::string& text) override { m_list->addItem(Q(text)); }
+  // Titles and names are stored padded; the padding is not shown.
+  void AddListItem(const std::string& text) override {
+    QString line = Q(text);
+    while (line.endsWith(' ')) line.chop(1);
+    m_list->addItem(line);
+  }
 
  private:
   static QString Q(const std::string& text) { return QString::fromStdString(text); }
@@ -80,7 +84,6 @@ Form3::Form3(Shell& shell, QWidget* parent) : QDialog(parent), m_shell(shell) {
   List1 = new QListWidget(this);
   List1->setObjectName("List1");
   List1->setSelectionMode(QAbstractItemView::MultiSelection);
-  List1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   Command2 = new QPushButton("Extract", this);
   Command2->setObjectName("Command2");
   Command2->setDefault(true);

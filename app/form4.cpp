@@ -6,7 +6,9 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QVBoxLayout>
+#include <QtMath>
 #include <memory>
 
 #include "album/text.h"
@@ -76,13 +78,16 @@ Form4::Form4(Shell& shell, Mp3Encoder& encoder, QWidget* parent)
   Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
   const QString note = ToQString(kEncoderNote).replace("\r\n", "\n");
   Text1->setPlainText(note);
+  // The box holds the whole note, line for line.
   const QFontMetrics metrics(Text1->font());
+  const QStringList lines = note.trimmed().split('\n');
   int noteWidth = 0;
-  for (const QString& line : note.split('\n')) {
+  for (const QString& line : lines)
     noteWidth = std::max(noteWidth, metrics.horizontalAdvance(line));
-  }
-  Text1->setMinimumWidth(noteWidth + 2 * Text1->frameWidth() + 16);
-  Text1->setFixedHeight(metrics.lineSpacing() * 4 + 2 * Text1->frameWidth() + 8);
+  const int chrome = 2 * (Text1->frameWidth() + qCeil(Text1->document()->documentMargin())) + 4;
+  Text1->setMinimumWidth(noteWidth + chrome);
+  Text1->setFixedHeight(metrics.lineSpacing() * static_cast<int>(lines.size()) + chrome);
+  Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
   auto* buttons = new QVBoxLayout;
