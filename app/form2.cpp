@@ -125,6 +125,10 @@ Form2::Form2(Form1& contents, Shell& shell, media::MediaDevice& device)
   Load();
 }
 
+Form2::~Form2() {
+  m_task->StopAndWait();
+}
+
 void Form2::Load() {
   BusyCursor busy;
   Text3->setCurrentIndex(0);

@@ -43,6 +43,7 @@ class Form2 : public QDialog {
  public:
   /// Reads every track of `contents` (lengths through `device`) and fills the fields.
   Form2(Form1& contents, Shell& shell, media::MediaDevice& device);
+  ~Form2() override;
 
   const std::vector<album::TrackEntry>& TrackTable() const { return m_prepared.trackTable; }
   /// True while the album is being written.

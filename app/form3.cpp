@@ -145,7 +145,10 @@ Form3::Form3(Shell& shell, QWidget* parent) : QDialog(parent), m_shell(shell) {
   connect(cmdHelp, &QPushButton::clicked, this, [this] { OpenHelp(m_shell); });
 }
 
-Form3::~Form3() = default;
+Form3::~Form3() {
+  // The worker reads the album this window holds.
+  m_task->StopAndWait();
+}
 
 bool Form3::Busy() const {
   return m_task->Running();
@@ -163,11 +166,10 @@ bool Form3::Open() {
   const album::OpenStatus status =
       album::OpenArchive(path, display, album::FileTagWriter(path), m_archive, error);
   if (status != album::OpenStatus::Ok) {
-    // A file that cannot be opened at all says why; anything else is neither kind.
-    m_shell.ShowMessage(this, status == album::OpenStatus::CannotOpen
-                                  ? "Cannot Open " + QFileInfo(m_path).fileName() + " : " +
-                                        QString::fromStdString(error)
-                                  : ToQString(album::kDamagedMessage));
+    // A file that cannot be opened at all closes the window without a message.
+    if (status == album::OpenStatus::Unsupported) {
+      m_shell.ShowMessage(this, ToQString(album::kDamagedMessage));
+    }
     m_archive = {};
     return false;
   }

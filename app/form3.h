@@ -37,7 +37,8 @@ class Form3 : public QDialog {
   ~Form3() override;
 
   /// Asks for the file and shows it. False when the window should close instead of showing:
-  /// the dialog was cancelled, or the file could not be read (the user was told).
+  /// the dialog was cancelled, the file could not be opened, or it is neither an album nor an
+  /// AlbumWrap archive (the user was told).
   bool Open();
   /// True while items are being extracted.
   bool Busy() const;

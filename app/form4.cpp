@@ -137,7 +137,9 @@ Form4::Form4(Shell& shell, Mp3Encoder& encoder, QWidget* parent)
   connect(List1, &ContentsListView::filesDropped, this, &Form4::DropFiles);
 }
 
-Form4::~Form4() = default;
+Form4::~Form4() {
+  m_task->StopAndWait();
+}
 
 bool Form4::Running() const {
   return m_task->Running();
