@@ -1,7 +1,10 @@
 // The encoder window: the list, runs off the window's thread with an encoder double, Cancel and
 // closing during a run, and a run without the encoder library.
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -68,6 +71,21 @@ class FakeEncoder final : public app::Mp3Encoder {
   std::vector<std::int32_t> m_encoders;
 };
 
+// Drags `paths` over `target` and drops them; true when the drop was taken.
+bool SendDrop(QWidget* target, const std::vector<fs::path>& paths) {
+  QMimeData data;
+  QList<QUrl> urls;
+  for (const fs::path& path : paths) urls += QUrl::fromLocalFile(Q(path));
+  data.setUrls(urls);
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  enter.setAccepted(false);
+  QApplication::sendEvent(target, &enter);
+  QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  drop.setAccepted(false);
+  QApplication::sendEvent(target, &drop);
+  return enter.isAccepted() && drop.isAccepted();
+}
+
 struct Fixture {
   testsupport::ScopedTempDir dir;
   FakeShell shell;
@@ -127,11 +145,29 @@ class Form4Test : public QObject {
     QCOMPARE(f.shell.folderPrompts, QStringList{"Add Contents : Please select a folder."});
     QCOMPARE(f.Lines(), QStringList({Q(a), Q(f.dir / "sub" / "b.WAV")}));
 
-    // One path without ".WAV" refuses the whole drop.
-    f.form.DropFiles({(f.dir / "x.wav").string(), (f.dir / "y.mp3").string()});
+    // One path without ".WAV" refuses the whole drop; ".WAV" anywhere in a path passes.
+    QWidget* viewport = Control<QListWidget>(&f.form, "List1")->viewport();
+    QVERIFY(!SendDrop(viewport, {f.dir / "x.wav", f.dir / "y.mp3"}));
     QCOMPARE(f.Lines().size(), 2);
-    f.form.DropFiles({(f.dir / "My.Wavs" / "song.mp3").string()});
-    QCOMPARE(f.Lines().size(), 3);
+    QVERIFY(SendDrop(viewport, {f.dir / "My.Wavs" / "song.mp3"}));
+    QCOMPARE(f.Lines().last(), Q(f.dir / "My.Wavs" / "song.mp3"));
+    QVERIFY(f.Enabled("Command3"));
+  }
+
+  void removesTheCurrentEntry() {
+    Fixture f;
+    f.form.DropFiles({(f.dir / "a.wav").string(), (f.dir / "b.wav").string()});
+    auto* list = Control<QListWidget>(&f.form, "List1");
+    list->setCurrentRow(1);
+    QCOMPARE(Control<QLabel>(&f.form, "Label2")->text(), QString("b.wav"));
+    QVERIFY(f.Enabled("Command2"));
+    f.Click("Command2");
+    QCOMPARE(f.Lines(), QStringList{Q(f.dir / "a.wav")});
+    QCOMPARE(Control<QLabel>(&f.form, "Label2")->text(), QString());
+    list->setCurrentRow(0);
+    f.Click("Command2");
+    QVERIFY(f.Lines().isEmpty());
+    QVERIFY(!f.Enabled("Command2") && !f.Enabled("Command3"));
   }
 
   void theSameWaveAddedTwiceIsConvertedOnce() {
