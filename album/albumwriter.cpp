@@ -25,7 +25,7 @@ class Writer {
 
   bool Put(std::span<const std::uint8_t> bytes) {
     if (m_out.Write(bytes)) return true;
-    return Fail(WriteStatus::WriteFailed, "cannot write the album: " + LastErrorText());
+    return Fail(WriteStatus::WriteFailed, "Cannot Write The Album File (" + LastErrorText() + ")");
   }
 
   bool Fail(WriteStatus status, std::string error) {
@@ -42,18 +42,18 @@ class Writer {
     std::string error;
     auto source = FileSource::Open(PathFromUtf8(path), error);
     if (!source) {
-      m_result.warnings.push_back(error);
+      m_result.warnings.push_back("Cannot Read " + path + " (" + error + ")");
       return false;
     }
     const std::int64_t size = source->Size();
     if (size > kLongMax || blockBytes + headerSize + size > kLongMax) {
-      return Fail(WriteStatus::TooLarge, path + ": too large for an album");
+      return Fail(WriteStatus::TooLarge, "File Too Large For An Album : " + path);
     }
     entry.DataSize = static_cast<std::int32_t>(size);
     entry.FileName = std::string(FileNameOf(path));
     if (!Put(encode(entry))) return false;
     if (!CopyRange(*source, 0, size, m_out)) {
-      return Fail(WriteStatus::SourceUnreadable, "cannot read " + path);
+      return Fail(WriteStatus::SourceUnreadable, "Cannot Read " + path);
     }
     blockBytes += headerSize + size;
     return true;
@@ -78,6 +78,10 @@ std::optional<std::uint8_t> TracksByte(std::string_view tracks) {
   return static_cast<std::uint8_t>(value);
 }
 
+std::string TracksValueMessage(std::string_view tracks) {
+  return "The Tracks Value Must Be A Number From 0 To 255 : " + std::string(tracks);
+}
+
 WriteResult WriteAlbum(const std::filesystem::path& output,
                        const std::vector<std::string>& contents,
                        const std::vector<std::int32_t>& firstFramePositions,
@@ -90,14 +94,14 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
   if (mp3Count == 0 || trackTable.size() != mp3Count || firstFramePositions.size() < mp3Count ||
       mp3Count > static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max())) {
     result.status = WriteStatus::BadInput;
-    result.error = "the track table does not match the contents list";
+    result.error = "The Track List Does Not Match The Album Contents";
     return result;
   }
   // Checked before anything is written: a tracks value must fit the tag's byte.
   const auto tracksByte = TracksByte(details.tracks);
   if (!tracksByte) {
     result.status = WriteStatus::TracksOutOfRange;
-    result.error = "the tracks value does not fit the album tag: " + details.tracks;
+    result.error = TracksValueMessage(details.tracks);
     return result;
   }
 
@@ -105,7 +109,7 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
   auto file = AtomicFile::Create(output, error);
   if (!file) {
     result.status = WriteStatus::CannotCreate;
-    result.error = "cannot create " + Utf8FromPath(output) + ": " + error;
+    result.error = "Cannot Create The Album File : " + Utf8FromPath(output) + " (" + error + ")";
     return result;
   }
   Writer writer(file->Sink(), result);
@@ -123,23 +127,24 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
     if (KindOf(contents[i]) != ItemKind::Track) continue;
     auto source = FileSource::Open(PathFromUtf8(contents[i]), error);
     if (!source) {
-      writer.Fail(WriteStatus::SourceUnreadable, "cannot open " + contents[i] + ": " + error);
+      writer.Fail(WriteStatus::SourceUnreadable, "Cannot Read " + contents[i] + " (" + error + ")");
       return result;
     }
     const std::int64_t start = firstFramePositions[k] > 1 ? firstFramePositions[k] - 1 : 0;
     const std::int64_t length = source->Size() - start;
     if (length < 0) {
-      writer.Fail(WriteStatus::SourceUnreadable, contents[i] + ": first frame beyond the end");
+      writer.Fail(WriteStatus::SourceUnreadable,
+                  "File Has Changed Since It Was Checked : " + contents[i]);
       return result;
     }
     audioBytes += length;
     if (length > kLongMax || audioBytes > kLongMax) {
-      writer.Fail(WriteStatus::TooLarge, contents[i] + ": too large for an album");
+      writer.Fail(WriteStatus::TooLarge, "File Too Large For An Album : " + contents[i]);
       return result;
     }
     trackTable[k].AudioBytes = static_cast<std::int32_t>(length);
     if (!CopyRange(*source, start, length, file->Sink())) {
-      writer.Fail(WriteStatus::SourceUnreadable, "cannot copy " + contents[i]);
+      writer.Fail(WriteStatus::SourceUnreadable, "Cannot Read " + contents[i]);
       return result;
     }
     ++k;
@@ -191,7 +196,7 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
   const std::int64_t dirBytes = static_cast<std::int64_t>(trackTable.size() * kTrackEntrySize);
   if (audioBytes + pictureBytes + lyricsBytes + dirBytes + static_cast<std::int64_t>(kTailSize) >
       kLongMax) {
-    writer.Fail(WriteStatus::TooLarge, "the album would exceed 2 GB");
+    writer.Fail(WriteStatus::TooLarge, "The Album Would Be Larger Than 2 GB");
     return result;
   }
   const AlbumTrailer trailer{static_cast<std::int32_t>(dirBytes),
@@ -212,7 +217,7 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
 
   if (!file->Commit(error)) {
     result.status = WriteStatus::WriteFailed;
-    result.error = "cannot write " + Utf8FromPath(output) + ": " + error;
+    result.error = "Cannot Write The Album File : " + Utf8FromPath(output) + " (" + error + ")";
   }
   return result;
 }

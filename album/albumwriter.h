@@ -74,4 +74,7 @@ struct WriteResult {
 /// The tracks value as stored in the tag, or nothing when it does not fit a byte.
 std::optional<std::uint8_t> TracksByte(std::string_view tracks);
 
+/// The message for a tracks value that does not fit a byte.
+std::string TracksValueMessage(std::string_view tracks);
+
 }  // namespace album

@@ -33,17 +33,18 @@ std::vector<std::string> LocalPaths(const QMimeData* data) {
   return paths;
 }
 
-bool AcceptableDrop(const QMimeData* data) {
-  return data != nullptr && data->hasUrls() && compose::ContentsList::CanDrop(LocalPaths(data));
-}
-
 }  // namespace
 
-ContentsListView::ContentsListView(QWidget* parent) : ExtentListWidget(parent) {
+ContentsListView::ContentsListView(QWidget* parent, DropTest dropTest)
+    : ExtentListWidget(parent), m_dropTest(std::move(dropTest)) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setAcceptDrops(true);
   viewport()->setAcceptDrops(true);
   setDragDropMode(QAbstractItemView::DropOnly);
+}
+
+bool ContentsListView::AcceptableDrop(const QMimeData* data) const {
+  return data != nullptr && data->hasUrls() && m_dropTest(LocalPaths(data));
 }
 
 void ContentsListView::mousePressEvent(QMouseEvent* event) {
@@ -178,6 +179,21 @@ Form1::Form1(Shell& shell, QWidget* mainWindow, MediaDeviceFactory mediaDevices)
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   connect(escape, &QShortcut::activated, Command4, &QPushButton::click);
 
+  // The keyboard takes the controls in their on-screen order, and moves entries like the mouse.
+  setTabOrder(List1, Command1);
+  setTabOrder(Command1, Command5);
+  setTabOrder(Command5, Command2);
+  setTabOrder(Command2, Command3);
+  setTabOrder(Command3, Command4);
+  setTabOrder(Command4, cmdHelp);
+  setTabOrder(cmdHelp, Text1);
+  auto* moveUp = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Up), List1, nullptr, nullptr,
+                               Qt::WidgetShortcut);
+  connect(moveUp, &QShortcut::activated, this, [this] { MoveCurrentEntry(-1); });
+  auto* moveDown = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Down), List1, nullptr, nullptr,
+                                 Qt::WidgetShortcut);
+  connect(moveDown, &QShortcut::activated, this, [this] { MoveCurrentEntry(1); });
+
   connect(List1, &QListWidget::currentRowChanged, this, [this] {
     // While the button is held the pointer is still choosing; the release decides.
     if (!List1->MouseDown()) ListClicked();
@@ -188,7 +204,11 @@ Form1::Form1(Shell& shell, QWidget* mainWindow, MediaDeviceFactory mediaDevices)
   connect(List1, &ContentsListView::gotFocus, this, &Form1::ListGotFocus);
   connect(List1, &ContentsListView::filesDropped, this, &Form1::FilesDropped);
 
-  if (m_mainWindow) m_mainWindow->hide();
+  if (m_mainWindow) {
+    // Kept, so that the main window comes back where it was (window managers may re-place it).
+    m_mainWindowPosition = m_mainWindow->pos();
+    m_mainWindow->hide();
+  }
 }
 
 QString Form1::CurrentEntry() const {
@@ -211,7 +231,10 @@ void Form1::ClearContents() {
 
 void Form1::closeEvent(QCloseEvent* event) {
   UnloadPreview();
-  if (m_mainWindow) m_mainWindow->show();
+  if (m_mainWindow) {
+    m_mainWindow->move(m_mainWindowPosition);
+    m_mainWindow->show();
+  }
   event->accept();
 }
 
@@ -308,6 +331,15 @@ void Form1::ListMouseUp() {
   ListClicked();
 }
 
+void Form1::MoveCurrentEntry(int step) {
+  const int from = List1->currentRow();
+  if (from < 0) return;
+  if (const auto moved = m_contents.Reorder(from, from + step)) {
+    ShowEntries(static_cast<int>(*moved));
+    ListClicked();
+  }
+}
+
 void Form1::ShowPreview() {
   move(0, y());
   UnloadPreview();
@@ -340,7 +372,8 @@ void Form1::MakeAlbum() {
     busy.Restore();
     OpenDetails();
   }
-  Command3->setEnabled(true);
+  // After an album was made the list is empty, and there is nothing left to make.
+  Command3->setEnabled(!m_contents.Empty());
 }
 
 void Form1::OpenDetails() {

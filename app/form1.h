@@ -17,6 +17,7 @@
 #include "media/mediadevice.h"
 
 class QLabel;
+class QMimeData;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -49,7 +50,11 @@ class ContentsListView : public ExtentListWidget {
   Q_OBJECT
 
  public:
-  explicit ContentsListView(QWidget* parent = nullptr);
+  /// Whether a drop of these paths is taken; one path refused refuses them all.
+  using DropTest = std::function<bool(const std::vector<std::string>& paths)>;
+
+  explicit ContentsListView(QWidget* parent = nullptr,
+                            DropTest dropTest = &compose::ContentsList::CanDrop);
   /// True while the left button is held down on the list.
   bool MouseDown() const { return m_mouseDown; }
 
@@ -72,6 +77,9 @@ class ContentsListView : public ExtentListWidget {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  bool AcceptableDrop(const QMimeData* data) const;
+
+  DropTest m_dropTest;
   bool m_mouseDown = false;
 };
 
@@ -117,12 +125,15 @@ class Form1 : public QWidget {
   void OpenDetails();
   void ShowPreview();
   void UnloadPreview();
+  // Moves the current entry one place up (-1) or down (+1).
+  void MoveCurrentEntry(int step);
   // Shows the entries of m_contents; `current` becomes the current row (-1: none).
   void ShowEntries(int current);
   void UpdateSelectedLabel();
 
   Shell& m_shell;
   QPointer<QWidget> m_mainWindow;
+  QPoint m_mainWindowPosition;
   MediaDeviceFactory m_mediaDevices;
   compose::ContentsList m_contents;
   compose::QualityResult m_quality;

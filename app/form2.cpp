@@ -11,15 +11,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <exception>
-#include <thread>
 
 #include "album/fileio.h"
 #include "app/artwork.h"
+#include "app/backgroundtask.h"
 #include "app/busycursor.h"
 #include "app/form1.h"
 #include "app/shell.h"
@@ -45,6 +44,7 @@ Form2::Form2(Form1& contents, Shell& shell, media::MediaDevice& device)
   setWindowTitle(ToQString(kDetailsCaption));
   setWindowIcon(ProgramIcon());
   setModal(true);
+  m_task = new BackgroundTask(this);
 
   Text1 = new QComboBox(this);
   Text1->setObjectName("Text1");
@@ -125,6 +125,10 @@ Form2::Form2(Form1& contents, Shell& shell, media::MediaDevice& device)
   Load();
 }
 
+Form2::~Form2() {
+  m_task->StopAndWait();
+}
+
 void Form2::Load() {
   BusyCursor busy;
   Text3->setCurrentIndex(0);
@@ -147,6 +151,7 @@ void Form2::Load() {
 }
 
 void Form2::MakeAlbum() {
+  if (Busy()) return;
   const compose::TrackTableCheck check = compose::CheckTrackTable(m_prepared.trackTable);
   if (!check.ok) {
     m_shell.ShowMessage(this, QString::fromStdString(check.message));
@@ -160,6 +165,11 @@ void Form2::MakeAlbum() {
     m_shell.ShowMessage(this, ToQString(compose::kEntriesRequiredMessage));
     return;
   }
+  // Before the save dialog: a value the album cannot hold is corrected first.
+  if (!album::TracksByte(details.tracks)) {
+    m_shell.ShowMessage(this, QString::fromStdString(album::TracksValueMessage(details.tracks)));
+    return;
+  }
   const QString chosen = m_shell.SaveFileName(
       this,
       QString::fromStdString(compose::ProposedAlbumFileName(details.artist, details.albumTitle)),
@@ -171,9 +181,50 @@ void Form2::MakeAlbum() {
       !m_shell.AskYesNo(this, ReplaceFileQuestion(output))) {
     return;
   }
-
   SetControlsEnabled(false);
-  const album::WriteResult result = Write(output, details);
+  StartWrite(output, details);
+}
+
+void Form2::StartWrite(const QString& output, const album::AlbumDetails& details) {
+  std::vector<bool> ticked;
+  for (int row = 0; row < List1->count(); ++row) {
+    ticked.push_back(List1->item(row)->checkState() == Qt::Checked);
+  }
+  const std::vector<album::TitleCorrection> corrections =
+      compose::TitleCorrections(m_prepared.trackLines, ticked);
+
+  ProgressBar1->setValue(0);
+  ProgressBar1->show();
+
+  // The worker gets its own copies: nothing it reads can change while it runs.
+  const std::vector<std::string> entries = m_contents.Entries();
+  const std::vector<std::int32_t> positions = m_contents.WriterPositions();
+  const std::vector<album::TrackEntry> trackTable = m_prepared.trackTable;
+  const std::filesystem::path target = album::PathFromUtf8(output.toStdString());
+  auto result = std::make_shared<album::WriteResult>();
+
+  m_busy.emplace();
+  m_task->Start(
+      [=, this](const TaskControl& control) {
+        album::WriteProgress progress;
+        progress.setMaximum = [&control, this](int maximum) {
+          control.Post([this, maximum] { ProgressBar1->setMaximum(maximum); });
+        };
+        progress.setValue = [&control](int value) { control.Report(value); };
+        try {
+          *result = album::WriteAlbum(target, entries, positions, trackTable, corrections, details,
+                                      progress);
+        } catch (const std::exception& e) {
+          result->status = album::WriteStatus::WriteFailed;
+          result->error = std::string("Cannot Write The Album File (") + e.what() + ")";
+        }
+      },
+      [this](int value) { ProgressBar1->setValue(value); },
+      [this, result] { WriteEnded(*result); });
+}
+
+void Form2::WriteEnded(const album::WriteResult& result) {
+  m_busy.reset();
   SetControlsEnabled(true);
   for (const std::string& warning : result.warnings) {
     m_shell.ShowMessage(this, QString::fromStdString(warning));
@@ -188,60 +239,8 @@ void Form2::MakeAlbum() {
   Finish();
 }
 
-album::WriteResult Form2::Write(const QString& output, const album::AlbumDetails& details) {
-  std::vector<bool> ticked;
-  for (int row = 0; row < List1->count(); ++row) {
-    ticked.push_back(List1->item(row)->checkState() == Qt::Checked);
-  }
-  const std::vector<album::TitleCorrection> corrections =
-      compose::TitleCorrections(m_prepared.trackLines, ticked);
-
-  ProgressBar1->setValue(0);
-  ProgressBar1->show();
-  QPointer<QProgressBar> bar = ProgressBar1;
-  album::WriteProgress progress;
-  progress.setMaximum = [bar](int maximum) {
-    QMetaObject::invokeMethod(
-        bar,
-        [bar, maximum] {
-          if (bar) bar->setMaximum(maximum);
-        },
-        Qt::QueuedConnection);
-  };
-  progress.setValue = [bar](int value) {
-    QMetaObject::invokeMethod(
-        bar,
-        [bar, value] {
-          if (bar) bar->setValue(value);
-        },
-        Qt::QueuedConnection);
-  };
-
-  // The worker gets its own copies: nothing it reads can change while it runs.
-  const std::vector<std::string> entries = m_contents.Entries();
-  const std::vector<std::int32_t> positions = m_contents.WriterPositions();
-  const std::vector<album::TrackEntry> trackTable = m_prepared.trackTable;
-  const std::filesystem::path target = album::PathFromUtf8(output.toStdString());
-
-  BusyCursor busy;
-  m_busy = true;
-  album::WriteResult result;
-  QEventLoop loop;
-  std::thread worker([&] {
-    try {
-      result =
-          album::WriteAlbum(target, entries, positions, trackTable, corrections, details, progress);
-    } catch (const std::exception& e) {
-      result.status = album::WriteStatus::WriteFailed;
-      result.error = e.what();
-    }
-    // Posted after the last progress value, so the bar shows it before the loop ends.
-    QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-  });
-  loop.exec();
-  worker.join();
-  m_busy = false;
-  return result;
+bool Form2::Busy() const {
+  return m_task->Running();
 }
 
 void Form2::SetControlsEnabled(bool enabled) {
@@ -258,11 +257,11 @@ void Form2::Finish() {
 }
 
 void Form2::reject() {
-  if (!m_busy) QDialog::reject();
+  if (!Busy()) QDialog::reject();
 }
 
 void Form2::closeEvent(QCloseEvent* event) {
-  if (m_busy) {
+  if (Busy()) {
     event->ignore();
     return;
   }

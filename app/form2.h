@@ -3,11 +3,13 @@
 // tracks, and writes the album. The work lives in compose/ and album::WriteAlbum.
 
 #include <QDialog>
+#include <optional>
 #include <string_view>
 #include <vector>
 
 #include "album/albumformat.h"
 #include "album/albumwriter.h"
+#include "app/busycursor.h"
 #include "compose/tracktable.h"
 
 class QComboBox;
@@ -23,6 +25,7 @@ class MediaDevice;
 
 namespace app {
 
+class BackgroundTask;
 class Form1;
 class Shell;
 
@@ -40,10 +43,11 @@ class Form2 : public QDialog {
  public:
   /// Reads every track of `contents` (lengths through `device`) and fills the fields.
   Form2(Form1& contents, Shell& shell, media::MediaDevice& device);
+  ~Form2() override;
 
   const std::vector<album::TrackEntry>& TrackTable() const { return m_prepared.trackTable; }
   /// True while the album is being written.
-  bool Busy() const { return m_busy; }
+  bool Busy() const;
 
  public slots:
   void reject() override;
@@ -54,8 +58,10 @@ class Form2 : public QDialog {
  private:
   void Load();
   void MakeAlbum();
-  // Writes off the user-interface thread while the window keeps repainting.
-  album::WriteResult Write(const QString& output, const album::AlbumDetails& details);
+  // Writes off the user-interface thread while the window keeps repainting; WriteEnded
+  // follows.
+  void StartWrite(const QString& output, const album::AlbumDetails& details);
+  void WriteEnded(const album::WriteResult& result);
   void SetControlsEnabled(bool enabled);
   // After a creation attempt: empty the contents list and close.
   void Finish();
@@ -64,7 +70,8 @@ class Form2 : public QDialog {
   Shell& m_shell;
   media::MediaDevice& m_device;
   compose::PreparedAlbum m_prepared;
-  bool m_busy = false;
+  BackgroundTask* m_task = nullptr;
+  std::optional<BusyCursor> m_busy;
 
   QComboBox* Text1 = nullptr;
   QLineEdit* Text2 = nullptr;

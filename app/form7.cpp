@@ -58,6 +58,10 @@ Form7::Form7(Form1& list) : QWidget(&list, Qt::Window) {
     Image1->setPixmap(m_picture);
   } else {
     setWindowTitle(ToQString(kTooLargeCaption));
+    m_notice = new QLabel(ToQString(kTooLargeCaption), this);
+    m_notice->setObjectName("lblTooLarge");
+    m_notice->setAlignment(Qt::AlignCenter);
+    m_notice->setWordWrap(true);
   }
   Fit();
 }
@@ -74,6 +78,7 @@ void Form7::changeEvent(QEvent* event) {
 }
 
 void Form7::Fit() {
+  if (m_notice != nullptr) m_notice->setGeometry(rect().adjusted(8, 8, -8, -8));
   if (m_picture.isNull()) {
     Image1->hide();
     return;

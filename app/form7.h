@@ -52,6 +52,8 @@ class Form7 : public QWidget {
 
   QPixmap m_picture;
   QLabel* Image1 = nullptr;
+  // The caption again, inside: a narrow window's title bar cuts it short.
+  QLabel* m_notice = nullptr;
 };
 
 }  // namespace app

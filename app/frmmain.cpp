@@ -11,6 +11,9 @@
 
 #include "app/artwork.h"
 #include "app/form1.h"
+#include "app/form3.h"
+#include "app/form4.h"
+#include "app/mp3encoder.h"
 #include "app/shell.h"
 
 namespace app {
@@ -128,12 +131,10 @@ frmMain::frmMain(Shell& shell, QWidget* parent) : QWidget(parent), m_shell(shell
   setTabOrder(Command2, Command1);
 
   connect(cmdHelp, &QPushButton::clicked, this, [this] { OpenHelp(m_shell); });
-  connect(Command5, &QToolButton::clicked, this,
-          [this] { m_shell.ShowMessage(this, ToQString(kEncoderLaterMessage)); });
+  connect(Command5, &QToolButton::clicked, this, &frmMain::OpenEncoderWindow);
   connect(Command4, &QToolButton::clicked, this,
           [this] { m_shell.ShowMessage(this, ToQString(kPlayerLaterMessage)); });
-  connect(Command3, &QToolButton::clicked, this,
-          [this] { m_shell.ShowMessage(this, ToQString(kExtractLaterMessage)); });
+  connect(Command3, &QToolButton::clicked, this, &frmMain::OpenExtractionWindow);
   connect(Command2, &QToolButton::clicked, this, &frmMain::OpenContentsWindow);
   connect(Command1, &QToolButton::clicked, this, &QWidget::close);
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -145,6 +146,8 @@ frmMain::frmMain(Shell& shell, QWidget* parent) : QWidget(parent), m_shell(shell
           [this] { Command4->setIcon(PlayFrame(++m_playFrame, 64)); });
   m_playAnimation->start();
 }
+
+frmMain::~frmMain() = default;
 
 Form1* frmMain::ContentsWindow() const {
   return m_form1;
@@ -158,6 +161,17 @@ void frmMain::OpenContentsWindow() {
   m_form1 = new Form1(m_shell, this);
   m_form1->setAttribute(Qt::WA_DeleteOnClose);
   m_form1->show();
+}
+
+void frmMain::OpenExtractionWindow() {
+  Form3 extraction(m_shell, this);
+  if (extraction.Open()) extraction.exec();
+}
+
+void frmMain::OpenEncoderWindow() {
+  if (!m_encoder) m_encoder = CreateWavpressEncoder();
+  Form4 encoder(m_shell, *m_encoder, this);
+  encoder.exec();
 }
 
 }  // namespace app

@@ -3,6 +3,7 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <memory>
 
 class QLabel;
 class QPushButton;
@@ -12,29 +13,30 @@ class QToolButton;
 namespace app {
 
 class Form1;
+class Mp3Encoder;
 class Shell;
 
 inline constexpr std::string_view kMainCaption = "MP3 - Lyrabinder - FREEWARE :-)";
 inline constexpr std::string_view kPlayerLaterMessage =
     "Play Album: the album player comes with a later version of MP3 - Lyrabinder.";
-inline constexpr std::string_view kExtractLaterMessage =
-    "Extract Item(s): the extraction window comes with a later version of MP3 - Lyrabinder.";
-inline constexpr std::string_view kEncoderLaterMessage =
-    ".wav --> .mp3: the encoder window comes with a later version of MP3 - Lyrabinder.";
 
 class frmMain : public QWidget {
   Q_OBJECT
 
  public:
   explicit frmMain(Shell& shell, QWidget* parent = nullptr);
+  ~frmMain() override;
 
   /// The album contents window while it is open.
   Form1* ContentsWindow() const;
 
  private:
   void OpenContentsWindow();
+  void OpenExtractionWindow();
+  void OpenEncoderWindow();
 
   Shell& m_shell;
+  std::unique_ptr<Mp3Encoder> m_encoder;
   QPointer<Form1> m_form1;
   QPushButton* cmdHelp = nullptr;
   QToolButton* Command5 = nullptr;

@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QStandardPaths>
 
 namespace app {
 namespace {
@@ -73,8 +74,14 @@ QString DesktopShell::SaveFileName(QWidget* owner, const QString& proposedName,
                                       NameFilters(filter).join(";;"), nullptr, DialogOptions());
 }
 
+QString FolderChooserStart(const QString& desktop, const QString& home) {
+  return !desktop.isEmpty() && QFileInfo(desktop).isDir() ? desktop : home;
+}
+
 QString DesktopShell::BrowseForFolder(QWidget* owner, const QString& prompt) {
-  return QFileDialog::getExistingDirectory(owner, prompt, QString(), QFileDialog::ShowDirsOnly);
+  const QString start = FolderChooserStart(
+      QStandardPaths::writableLocation(QStandardPaths::DesktopLocation), QDir::homePath());
+  return QFileDialog::getExistingDirectory(owner, prompt, start, QFileDialog::ShowDirsOnly);
 }
 
 void DesktopShell::OpenDocument(const QUrl& url) {

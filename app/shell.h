@@ -48,6 +48,9 @@ class DesktopShell final : public Shell {
   void OpenDocument(const QUrl& url) override;
 };
 
+/// Where the folder chooser starts: the user's desktop folder where it exists, else home.
+QString FolderChooserStart(const QString& desktop, const QString& home);
+
 /// Qt name filters for a "Description|pattern|..." filter. Each description is kept as it
 /// reads; its patterns follow in parentheses, matching letters of either case (file names on
 /// Linux are case-sensitive), and "*.*" stands for every file.

@@ -8,6 +8,7 @@
 #include "album/fileio.h"
 #include "album/text.h"
 #include "compose/textrules.h"
+#include "compose/wavelist.h"
 
 namespace compose {
 
@@ -77,8 +78,13 @@ mp3header::AnalyseStatus AnalyseFile(const std::string& path, mp3header::MP3Head
   return mp3header::AnalyseMP3(album::PathFromUtf8(path), info);
 }
 
-std::string RejectionText(std::string_view entry, bool isVbr, std::int16_t bitrate) {
+std::string RejectionText(std::string_view entry, mp3header::AnalyseStatus status, bool isVbr,
+                          std::int16_t bitrate) {
   const std::string_view name = album::FileNameOf(entry);
+  // A file gone or unreadable since it was added has no bitrate to speak of.
+  if (status == mp3header::AnalyseStatus::CannotOpen) {
+    return std::string(kRejectedUnreadablePrefix) + std::string(name);
+  }
   if (isVbr) return std::string(kRejectedVbrPrefix) + std::string(name);
   return std::string(kRejectedBitratePrefix) + std::to_string(bitrate) + ") : " + std::string(name);
 }
@@ -235,20 +241,7 @@ AddResult ContentsList::Drop(const std::vector<std::string>& paths) {
 }
 
 std::optional<std::size_t> ContentsList::Reorder(std::ptrdiff_t dragFrom, std::ptrdiff_t target) {
-  const auto size = static_cast<std::ptrdiff_t>(m_entries.size());
-  if (dragFrom < 0 || target < 0 || dragFrom >= size || target >= size || dragFrom == target) {
-    return std::nullopt;
-  }
-  // Insert a copy, then remove the original: the moved entry ends at the target's index.
-  const std::string text = m_entries[static_cast<std::size_t>(dragFrom)];
-  if (dragFrom < target) {
-    m_entries.insert(m_entries.begin() + target + 1, text);
-    m_entries.erase(m_entries.begin() + dragFrom);
-  } else {
-    m_entries.insert(m_entries.begin() + target, text);
-    m_entries.erase(m_entries.begin() + dragFrom + 1);
-  }
-  return static_cast<std::size_t>(target);
+  return MoveEntry(m_entries, dragFrom, target);
 }
 
 bool ContentsList::Remove(std::ptrdiff_t index) {
@@ -278,7 +271,7 @@ QualityResult ContentsList::QualityCheck(const HeaderAnalyser& analyse) {
     }
     result.passed = false;
     result.rejections.push_back({i, m_entries[i], status, info});
-    m_entries[i] = RejectionText(m_entries[i], info.IsVBR, info.Bitrate);
+    m_entries[i] = RejectionText(m_entries[i], status, info.IsVBR, info.Bitrate);
   }
   if (!result.passed) {
     result.message = kQualityCheckFailedMessage;

@@ -26,6 +26,7 @@ inline constexpr std::string_view kQualityCheckFailedMessage =
     "Bitrate quality check of some MP3's failed (ckeck list).";
 inline constexpr std::string_view kRejectedVbrPrefix = "Rejected Quality - Variable Bitrate MP3 : ";
 inline constexpr std::string_view kRejectedBitratePrefix = "Rejected Quality - Non 128 kbps (";
+inline constexpr std::string_view kRejectedUnreadablePrefix = "Rejected - File Cannot Be Read : ";
 
 /// Enumerates the plain files of a folder.
 class FolderLister {
@@ -100,9 +101,11 @@ using HeaderAnalyser =
 /// Runs the real frame analysis on a UTF-8 path.
 mp3header::AnalyseStatus AnalyseFile(const std::string& path, mp3header::MP3HeaderInfo& info);
 
-/// The rewritten text of a rejected entry: the variable-bitrate text when `isVbr`, else the
-/// bitrate text with `bitrate` in decimal digits; both end with the entry's file name.
-std::string RejectionText(std::string_view entry, bool isVbr, std::int16_t bitrate);
+/// The rewritten text of a rejected entry: the unreadable text when the file could not be
+/// opened, the variable-bitrate text when `isVbr`, else the bitrate text with `bitrate` in
+/// decimal digits; each ends with the entry's file name.
+std::string RejectionText(std::string_view entry, mp3header::AnalyseStatus status, bool isVbr,
+                          std::int16_t bitrate);
 
 /// True for a path that may go into the list: a track, lyrics or picture kind, and not an
 /// album file.

@@ -166,6 +166,34 @@ class Form1Test : public QObject {
     }
   }
 
+  void keyboardFollowsTheScreenAndMovesEntries() {
+    Window w;
+    w.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+    QStringList order;
+    QWidget* widget = w.list;
+    for (int i = 0; i < 8; ++i) {
+      order += widget->objectName();
+      widget = widget->nextInFocusChain();
+      while (!(widget->focusPolicy() & Qt::TabFocus)) widget = widget->nextInFocusChain();
+    }
+    QCOMPARE(order, QStringList({"List1", "Command1", "Command5", "Command2", "Command3",
+                                 "Command4", "cmdHelp", "Text1"}));
+
+    w.add({"/A.mp3", "/B.mp3", "/C.mp3"});
+    w.list->setFocus();
+    w.list->setCurrentRow(0);
+    QTest::keyClick(w.list, Qt::Key_Down, Qt::ControlModifier);
+    QCOMPARE(Texts(w.list), QStringList({"/B.mp3", "/A.mp3", "/C.mp3"}));
+    QCOMPARE(w.list->currentRow(), 1);
+    QTest::keyClick(w.list, Qt::Key_Down, Qt::ControlModifier);
+    QTest::keyClick(w.list, Qt::Key_Down, Qt::ControlModifier);  // already last
+    QCOMPARE(Texts(w.list), QStringList({"/B.mp3", "/C.mp3", "/A.mp3"}));
+    QTest::keyClick(w.list, Qt::Key_Up, Qt::ControlModifier);
+    QCOMPARE(Texts(w.list), QStringList({"/B.mp3", "/A.mp3", "/C.mp3"}));
+    QCOMPARE(w.label(), QString("A.mp3"));
+  }
+
   void removesTheCurrentEntry() {
     Window w;
     w.form.show();
@@ -194,14 +222,18 @@ class Form1Test : public QObject {
     WriteTrack(dir / "good.mp3");
     Write160kbps(dir / "fast.mp3");
     WriteVbr(dir / "loose.mp3");
+    WriteTrack(dir / "gone.mp3");
     testsupport::WriteText(dir / "stray.txt", "la la");
     Window w;
-    w.add(Paths({dir / "good.mp3", dir / "fast.mp3", dir / "loose.mp3", dir / "stray.txt"}));
+    w.add(Paths({dir / "good.mp3", dir / "fast.mp3", dir / "loose.mp3", dir / "gone.mp3",
+                 dir / "stray.txt"}));
+    // Deleted after it was added.
+    std::filesystem::remove(dir / "gone.mp3");
     w.button("Command3")->click();
-    QCOMPARE(
-        Texts(w.list),
-        QStringList({Q(dir / "good.mp3"), "Rejected Quality - Non 128 kbps (160) : fast.mp3",
-                     "Rejected Quality - Variable Bitrate MP3 : loose.mp3", Q(dir / "stray.txt")}));
+    QCOMPARE(Texts(w.list),
+             QStringList({Q(dir / "good.mp3"), "Rejected Quality - Non 128 kbps (160) : fast.mp3",
+                          "Rejected Quality - Variable Bitrate MP3 : loose.mp3",
+                          "Rejected - File Cannot Be Read : gone.mp3", Q(dir / "stray.txt")}));
     // The order rules are not run after a failed check: only its message appears.
     QCOMPARE(w.shell.messages,
              QStringList({"Bitrate quality check of some MP3's failed (ckeck list)."}));

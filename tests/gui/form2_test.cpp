@@ -105,7 +105,9 @@ class Form2Test : public QObject {
       tracks->item(1)->setCheckState(Qt::Checked);
       w.shell.saveAnswers = {Q(folder.dir / "Made.mp3")};
       Control<QPushButton>(form2, "Command2")->click();
-      QVERIFY(!form2->isVisible());
+      // Written off the window's thread; the window closes when done.
+      QVERIFY(form2->Busy());
+      QTRY_VERIFY_WITH_TIMEOUT(!form2->isVisible(), 30000);
     });
     Control<QPushButton>(&w.form1, "Command3")->click();
     QVERIFY(sawDetails);
@@ -115,6 +117,8 @@ class Form2Test : public QObject {
     QCOMPARE(w.shell.messages, QStringList({"Album Created Successfully !"}));
     QVERIFY(w.form1.Entries().empty());
     QCOMPARE(Control<QLabel>(&w.form1, "Label1")->text(), QString());
+    // Nothing is left to make an album of.
+    QVERIFY(!Control<QPushButton>(&w.form1, "Command3")->isEnabled());
 
     const fs::path album = folder.dir / "Made _LB.MP3";
     QVERIFY(fs::exists(album));
@@ -221,6 +225,7 @@ class Form2Test : public QObject {
       w.shell.saveAnswers = {Q(folder.dir / "Made.mp3")};
       w.shell.yesNoAnswers = {true};
       Control<QPushButton>(form2, "Command2")->click();
+      QTRY_VERIFY_WITH_TIMEOUT(!form2->Busy(), 30000);
       auto* progress = Control<QProgressBar>(form2, "ProgressBar1");
       QCOMPARE(progress->maximum(), 4 + 2);
       QCOMPARE(progress->value(), progress->maximum());
@@ -238,8 +243,8 @@ class Form2Test : public QObject {
       fs::remove(folder.dir / "02 - Two.mp3");
       w.shell.saveAnswers = {Q(target)};
       Control<QPushButton>(form2, "Command2")->click();
+      QTRY_VERIFY_WITH_TIMEOUT(!form2->Busy(), 30000);
       QVERIFY(form2->isVisible());
-      QVERIFY(!form2->Busy());
       for (const char* name : {"Command1", "Command2", "cmdHelp"}) {
         QVERIFY2(Control<QPushButton>(form2, name)->isEnabled(), name);
       }
@@ -249,6 +254,34 @@ class Form2Test : public QObject {
     QVERIFY(!fs::exists(target));
     QCOMPARE(std::distance(fs::directory_iterator(folder.dir.path()), fs::directory_iterator()), 3);
     QCOMPARE(w.form1.Entries().size(), std::size_t{4});
+  }
+
+  void tracksValueIsCheckedBeforeTheSaveDialog() {
+    AlbumFolder folder;
+    Windows w(folder.dir.path());
+    QVERIFY(w.InDetails([&](app::Form2* form2) {
+      Control<QLineEdit>(form2, "Text5")->setText("300");
+      Control<QPushButton>(form2, "Command2")->click();
+      QVERIFY(form2->isVisible());
+    }));
+    QCOMPARE(w.shell.messages,
+             QStringList({"The Tracks Value Must Be A Number From 0 To 255 : 300"}));
+    QVERIFY(w.shell.saveProposals.isEmpty());
+  }
+
+  void anAlbumThatCannotBeCreatedIsReportedInPlainWords() {
+    AlbumFolder folder;
+    Windows w(folder.dir.path());
+    const fs::path target = folder.dir / "missing" / "x.mp3";
+    QVERIFY(w.InDetails([&](app::Form2* form2) {
+      w.shell.saveAnswers = {Q(target)};
+      Control<QPushButton>(form2, "Command2")->click();
+      QTRY_VERIFY_WITH_TIMEOUT(!form2->Busy(), 30000);
+      QVERIFY(form2->isVisible());
+    }));
+    QCOMPARE(w.shell.messages,
+             QStringList({"Cannot Create The Album File : " + Q(folder.dir / "missing") +
+                          "/x _LB.MP3 (No such file or directory)"}));
   }
 };
 

@@ -118,6 +118,11 @@ class Form7Test : public QObject {
     w.list->setCurrentRow(0);
     QCOMPARE(w.form.Preview()->windowTitle(), QString("Image Too Large To Display"));
     QVERIFY(w.form.Preview()->Picture().isNull());
+    // A title bar as narrow as the window cuts the caption; the window says it too.
+    auto* notice = Control<QLabel>(w.form.Preview(), "lblTooLarge");
+    QVERIFY(notice != nullptr);
+    QCOMPARE(notice->text(), QString("Image Too Large To Display"));
+    QVERIFY(!notice->isHidden());
     w.list->setCurrentRow(1);
     // Loaded, but not a picture: the window stays empty under its usual caption.
     QCOMPARE(w.form.Preview()->windowTitle(), QString("Preview"));

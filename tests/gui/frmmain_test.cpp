@@ -9,10 +9,13 @@
 #include <QToolButton>
 
 #include "app/form1.h"
+#include "app/form3.h"
+#include "app/form4.h"
 #include "app/frmmain.h"
 #include "app/shell.h"
 #include "tests/gui/fakeshell.h"
 #include "tests/gui/guisupport.h"
+#include "tests/support/testsupport.h"
 
 using namespace guitest;
 
@@ -42,18 +45,39 @@ class FrmMainTest : public QObject {
   void laterWindowsSaySo() {
     FakeShell shell;
     app::frmMain window(shell);
-    for (const char* name : {"Command4", "Command3", "Command5"}) {
-      Control<QAbstractButton>(&window, name)->click();
-    }
-    QCOMPARE(shell.messages, QStringList({app::ToQString(app::kPlayerLaterMessage),
-                                          app::ToQString(app::kExtractLaterMessage),
-                                          app::ToQString(app::kEncoderLaterMessage)}));
+    Control<QAbstractButton>(&window, "Command4")->click();
+    QCOMPARE(shell.messages, QStringList({app::ToQString(app::kPlayerLaterMessage)}));
+  }
+
+  void waveToMp3OpensTheEncoderWindowModally() {
+    FakeShell shell;
+    app::frmMain window(shell);
+    window.show();
+    bool opened = false;
+    WhenModalShown<app::Form4>([&](app::Form4* form4) {
+      opened = true;
+      QCOMPARE(form4->windowTitle(), QString("Convert Wave Files To MP3 Format."));
+      QVERIFY(window.isVisible());
+    });
+    Control<QAbstractButton>(&window, "Command5")->click();
+    QVERIFY(opened);
+  }
+
+  void extractItemsAsksForTheAlbum() {
+    FakeShell shell;
+    app::frmMain window(shell);
+    // The dialog is cancelled, so the window closes before it shows.
+    Control<QAbstractButton>(&window, "Command3")->click();
+    QCOMPARE(shell.openFilters, QStringList{app::ToQString(app::kExtractFilter)});
+    QVERIFY(shell.messages.isEmpty());
   }
 
   void createAlbumHidesTheMainWindowWhileTheListIsOpen() {
     FakeShell shell;
     app::frmMain window(shell);
     window.show();
+    window.move(123, 77);
+    const QPoint position = window.pos();
     Control<QAbstractButton>(&window, "Command2")->click();
     QPointer<app::Form1> list = window.ContentsWindow();
     QVERIFY(list != nullptr);
@@ -62,9 +86,20 @@ class FrmMainTest : public QObject {
     Control<QAbstractButton>(list, "Command4")->click();
     QTRY_VERIFY(list == nullptr);
     QVERIFY(window.isVisible());
+    QCOMPARE(window.pos(), position);
     // "Exit" closes the main window.
     Control<QAbstractButton>(&window, "Command1")->click();
     QVERIFY(!window.isVisible());
+  }
+
+  void folderChooserStartsAtTheDesktop() {
+    testsupport::ScopedTempDir dir;
+    const QString home = Q(dir.path());
+    const QString desktop = Q(dir / "Desktop");
+    QCOMPARE(app::FolderChooserStart(desktop, home), home);
+    std::filesystem::create_directory(dir / "Desktop");
+    QCOMPARE(app::FolderChooserStart(desktop, home), desktop);
+    QCOMPARE(app::FolderChooserStart(QString(), home), home);
   }
 
   void helpAndMailGoThroughTheShell() {

@@ -9,11 +9,17 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTextStream>
+#include <chrono>
+#include <thread>
 
 #include "app/form1.h"
 #include "app/form2.h"
+#include "app/form3.h"
+#include "app/form4.h"
 #include "app/form7.h"
 #include "app/frmmain.h"
+#include "app/mp3encoder.h"
+#include "tests/album/albumtestutil.h"
 #include "tests/gui/fakeshell.h"
 #include "tests/gui/guisupport.h"
 #include "tests/support/testsupport.h"
@@ -22,6 +28,19 @@ using namespace guitest;
 namespace fs = std::filesystem;
 
 namespace {
+
+// Stops at 57% of the first file until it is asked to stop.
+class HeldEncoder final : public app::Mp3Encoder {
+ public:
+  void SetEncoder(std::int32_t) override {}
+  std::int32_t EncodeMp3(const std::string&, const app::EncodeProgress& progress) override {
+    for (int i = 0; i < 6000; ++i) {
+      if (!progress(57)) return -2;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return 0;
+  }
+};
 
 QString g_outFolder;
 int g_failures = 0;
@@ -125,5 +144,40 @@ int main(int argc, char** argv) {
   Control<QPushButton>(form1, "Command3")->click();
   Capture(form1, "Form1-rejected");
   form1->close();
+
+  // The extraction window on an album made of the same songs.
+  const fs::path album = media / "The Lyrebirds - Songs of Wire _LB.MP3";
+  const auto made = album::testing::MakeAlbum(
+      media,
+      {{"made/01 - Copper Morning.mp3", testsupport::Mp3Stream(300), 1, "Copper Morning"},
+       {"made/Copper Morning.txt", testsupport::BytesOf("Copper morning, wire and rain\r\n")},
+       {"made/02 - Seven Strings.mp3", testsupport::Mp3Stream(420), 1, "Seven Strings"},
+       {"made/cover.jpg", testsupport::ReadFile(folder / "cover.jpg")}},
+      album, {"Songs of Wire", "The Lyrebirds", "1998", "Complete", "2"});
+  if (!made.ok()) ++g_failures;
+  shell.openAnswers = {Q(album)};
+  WhenModalShown<app::Form3>([](app::Form3* form3) {
+    form3->move(120, 80);
+    auto* items = Control<QListWidget>(form3, "List1");
+    items->item(0)->setSelected(true);
+    items->item(2)->setSelected(true);
+    Capture(form3, "Form3");
+  });
+  Control<QAbstractButton>(&main, "Command3")->click();
+
+  // The encoder window with a list, and during a run.
+  HeldEncoder encoder;
+  app::Form4 form4(shell, encoder);
+  form4.move(120, 80);
+  form4.show();
+  form4.DropFiles({(media / "Copper Morning.wav").string(), (media / "Seven Strings.wav").string(),
+                   (media / "Long Way Round (Live at the Harbour Hall).wav").string()});
+  Control<QListWidget>(&form4, "List1")->setCurrentRow(1);
+  Capture(&form4, "Form4");
+  Control<QPushButton>(&form4, "Command3")->click();
+  QTest::qWait(300);
+  Capture(&form4, "Form4-running");
+  Control<QPushButton>(&form4, "Command4")->click();
+  QTest::qWait(300);
   return g_failures == 0 ? 0 : 1;
 }

@@ -1,0 +1,46 @@
+#pragma once
+// Extracting the items chosen on an album's item list: which bytes go where, when the album
+// may be deleted afterwards, and what the user is told at the end.
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "album/archive.h"
+
+namespace album {
+
+inline constexpr std::string_view kExtractionCompletedMessage = "File(s) Extraction Completed.";
+inline constexpr std::string_view kAlbumKeptMessage =
+    "The Album Was Not Deleted, Because Not Every Selected Item Was Extracted.";
+
+/// What an extraction did.
+struct ExtractionResult {
+  std::size_t selected = 0;
+  std::vector<std::filesystem::path> written;
+  /// One line per selected item that was not extracted, naming it and the cause.
+  std::vector<std::string> failures;
+};
+
+/// Called after each line with the number of lines done; false stops before the next line.
+using ExtractionProgress = std::function<bool(int linesDone)>;
+
+/// Extracts every item of `items` whose flag in `selected` is set into `folder`, in list order.
+/// Each item's kind and place come from the album's own records (never from the text its line
+/// shows). Selected items after a stop count as not extracted.
+[[nodiscard]] ExtractionResult ExtractSelected(ByteSource& source,
+                                               const std::vector<ArchiveItem>& items,
+                                               const std::vector<bool>& selected,
+                                               const std::filesystem::path& folder,
+                                               const ExtractionProgress& progress = {});
+
+/// True when every selected item was extracted: only then may the album be deleted.
+bool MayDeleteAlbum(const ExtractionResult& result);
+
+/// The text shown when the extraction has ended: the completion message, then the items that
+/// were not extracted, if any, and whether an album that was to be deleted was kept.
+std::string ExtractionCompletionText(const ExtractionResult& result, bool deleteAlbum);
+
+}  // namespace album

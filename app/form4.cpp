@@ -1,0 +1,292 @@
+#include "app/form4.h"
+
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTextDocument>
+#include <QVBoxLayout>
+#include <QtMath>
+#include <memory>
+
+#include "album/text.h"
+#include "app/artwork.h"
+#include "app/backgroundtask.h"
+#include "app/form1.h"
+#include "app/mp3encoder.h"
+#include "app/shell.h"
+#include "wavpress/wavpress.h"
+
+namespace app {
+namespace {
+
+constexpr std::string_view kFileLabel = "File: ";
+
+QString Percent(int percent) {
+  return QString::number(percent) + "%";
+}
+
+}  // namespace
+
+Form4::Form4(Shell& shell, Mp3Encoder& encoder, QWidget* parent)
+    : QDialog(parent), m_shell(shell), m_encoder(encoder) {
+  setObjectName("Form4");
+  setWindowTitle(ToQString(kEncoderCaption));
+  setWindowIcon(ProgramIcon());
+  setModal(true);
+  m_task = new BackgroundTask(this);
+
+  List1 = new ContentsListView(this, &compose::WaveList::CanDrop);
+  List1->setObjectName("List1");
+  Command1 = new QPushButton("Add Item ...", this);
+  Command1->setObjectName("Command1");
+  Command2 = new QPushButton("Remove Item", this);
+  Command2->setObjectName("Command2");
+  Command2->setEnabled(false);
+  Command3 = new QPushButton("*.wav --> *.mp3 ...", this);
+  Command3->setObjectName("Command3");
+  Command3->setEnabled(false);
+  Command4 = new QPushButton("Cancel", this);
+  Command4->setObjectName("Command4");
+  Command5 = new QPushButton("Add Folder Contents ...", this);
+  Command5->setObjectName("Command5");
+  cmdHelp = new QPushButton("Help", this);
+  cmdHelp->setObjectName("cmdHelp");
+  for (QPushButton* button : {Command1, Command2, Command3, Command4, Command5, cmdHelp}) {
+    button->setAutoDefault(false);
+  }
+  Label1 = new QLabel("File:", this);
+  Label1->setObjectName("Label1");
+  Label2 = new QLabel(ToQString(kSelectedLabelText), this);
+  Label2->setObjectName("Label2");
+  Label2->setFrameShape(QFrame::StyledPanel);
+  Label2->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  lblPercent = new QLabel(Percent(0), this);
+  lblPercent->setObjectName("lblPercent");
+  lblPercent->setMinimumWidth(QFontMetrics(lblPercent->font()).horizontalAdvance("100%") + 4);
+  lblPercent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  pMp3Encode = new QProgressBar(this);
+  pMp3Encode->setObjectName("pMp3Encode");
+  pMp3Encode->setRange(0, 100);
+  pMp3Encode->setValue(0);
+  pMp3Encode->setTextVisible(false);
+  Text1 = new QPlainTextEdit(this);
+  Text1->setObjectName("Text1");
+  Text1->setReadOnly(true);
+  Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  const QString note = ToQString(kEncoderNote).replace("\r\n", "\n");
+  Text1->setPlainText(note);
+  // The box holds the whole note, line for line.
+  const QFontMetrics metrics(Text1->font());
+  const QStringList lines = note.trimmed().split('\n');
+  int noteWidth = 0;
+  for (const QString& line : lines)
+    noteWidth = std::max(noteWidth, metrics.horizontalAdvance(line));
+  const int chrome = 2 * (Text1->frameWidth() + qCeil(Text1->document()->documentMargin())) + 4;
+  Text1->setMinimumWidth(noteWidth + chrome);
+  Text1->setFixedHeight(metrics.lineSpacing() * static_cast<int>(lines.size()) + chrome);
+  Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+  auto* buttons = new QVBoxLayout;
+  for (QPushButton* button : {Command1, Command5, Command2, Command3}) buttons->addWidget(button);
+  buttons->addStretch();
+  buttons->addWidget(Command4);
+  buttons->addWidget(cmdHelp);
+
+  auto* listColumn = new QVBoxLayout;
+  listColumn->addWidget(List1, 1);
+  listColumn->addWidget(Label2);
+  auto* top = new QHBoxLayout;
+  top->addLayout(listColumn, 1);
+  top->addLayout(buttons);
+
+  auto* progress = new QHBoxLayout;
+  progress->addWidget(Label1);
+  progress->addWidget(pMp3Encode, 1);
+  progress->addWidget(lblPercent);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top, 1);
+  layout->addLayout(progress);
+  layout->addWidget(Text1);
+  List1->setMinimumHeight(metrics.lineSpacing() * 10);
+
+  setTabOrder(List1, Command1);
+  setTabOrder(Command1, Command5);
+  setTabOrder(Command5, Command2);
+  setTabOrder(Command2, Command3);
+  setTabOrder(Command3, Command4);
+  setTabOrder(Command4, cmdHelp);
+
+  connect(Command1, &QPushButton::clicked, this, &Form4::AddItem);
+  connect(Command2, &QPushButton::clicked, this, &Form4::RemoveItem);
+  connect(Command3, &QPushButton::clicked, this, &Form4::Run);
+  connect(Command4, &QPushButton::clicked, this, &Form4::Cancel);
+  connect(Command5, &QPushButton::clicked, this, &Form4::AddFolderContents);
+  connect(cmdHelp, &QPushButton::clicked, this, [this] { OpenHelp(m_shell); });
+  connect(List1, &QListWidget::currentRowChanged, this, [this] {
+    if (!List1->MouseDown()) ListClicked();
+  });
+  connect(List1, &ContentsListView::leftButtonDown, this,
+          [this] { m_dragFrom = List1->currentRow(); });
+  connect(List1, &ContentsListView::leftButtonUp, this, &Form4::ListMouseUp);
+  connect(List1, &ContentsListView::gotFocus, this, &Form4::ListClicked);
+  connect(List1, &ContentsListView::filesDropped, this, &Form4::DropFiles);
+}
+
+Form4::~Form4() {
+  m_task->StopAndWait();
+}
+
+bool Form4::Running() const {
+  return m_task->Running();
+}
+
+void Form4::ShowEntries(int current) {
+  const QSignalBlocker blocker(List1);
+  List1->clear();
+  for (const std::string& entry : m_list.Entries()) List1->addItem(QString::fromStdString(entry));
+  List1->setCurrentRow(current);
+  UpdateListExtent(*List1);
+}
+
+void Form4::AddItem() {
+  const QString path = m_shell.OpenFileName(this, ToQString(kWaveFilter));
+  if (path.isEmpty() || !m_list.AddFile(path.toStdString())) return;
+  ShowEntries(List1->currentRow());
+  Command3->setEnabled(true);
+}
+
+void Form4::AddFolderContents() {
+  const QString folder = m_shell.BrowseForFolder(this, ToQString(kWaveFolderPrompt));
+  if (folder.isEmpty()) return;
+  std::string error;
+  if (!m_list.AddFolder(folder.toStdString(), compose::FileSystemLister(), error)) {
+    m_shell.ShowMessage(this, folder + " : " + QString::fromStdString(error));
+    return;
+  }
+  ShowEntries(List1->currentRow());
+  if (!m_list.Empty()) Command3->setEnabled(true);
+}
+
+void Form4::DropFiles(const std::vector<std::string>& paths) {
+  if (!m_list.Drop(paths)) return;
+  ShowEntries(List1->currentRow());
+  Command3->setEnabled(true);
+}
+
+void Form4::RemoveItem() {
+  Label2->setText(QString());
+  // With no current entry (after a run) there is nothing to remove.
+  if (m_list.Remove(List1->currentRow())) ShowEntries(-1);
+  if (m_list.Empty()) {
+    Command2->setEnabled(false);
+    Command3->setEnabled(false);
+  }
+}
+
+void Form4::ListClicked() {
+  const QListWidgetItem* current = List1->currentItem();
+  if (List1->selectedItems().isEmpty()) {
+    Command2->setEnabled(false);
+    return;
+  }
+  Command2->setEnabled(true);
+  if (current != nullptr) {
+    Label2->setText(ToQString(album::FileNameOf(current->text().toStdString())));
+  }
+}
+
+void Form4::ListMouseUp() {
+  const int target = List1->currentRow();
+  if (target >= 0 && target != m_dragFrom) {
+    if (const auto moved = m_list.Reorder(m_dragFrom, target)) {
+      ShowEntries(static_cast<int>(*moved));
+    }
+  }
+  m_dragFrom = List1->currentRow();
+  ListClicked();
+}
+
+void Form4::Cancel() {
+  if (m_runState.isEmpty()) {
+    close();
+    return;
+  }
+  m_runState = ToQString(kRunStopped);
+  m_task->RequestStop();
+}
+
+void Form4::SetListControlsEnabled(bool enabled) {
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{List1, Command3, Command2, Command1, Command5}) {
+    control->setEnabled(enabled);
+  }
+}
+
+void Form4::Run() {
+  if (m_list.Empty() || Running()) return;
+  m_busy.emplace();
+  m_list.RemoveDuplicates();
+  ShowEntries(-1);
+  SetListControlsEnabled(false);
+  m_runState = ToQString(kRunStarted);
+
+  const std::vector<std::string> entries = m_list.Entries();
+  auto stopped = std::make_shared<bool>(false);
+  Mp3Encoder* encoder = &m_encoder;
+  m_task->Start(
+      [this, entries, stopped, encoder](const TaskControl& control) {
+        encoder->SetEncoder(WAVPRESS_LAME);
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+          control.Post([this, number = i + 1] {
+            Label1->setText(ToQString(kFileLabel) + " " + QString::number(number) + " -");
+            pMp3Encode->setValue(0);
+          });
+          const std::int32_t result = encoder->EncodeMp3(
+              entries[i], [&control](int percent) { return control.Report(percent); });
+          // A failed file is passed over without a message; a stop ends the run.
+          if (result == WAVPRESS_STOPPED || !control.Pause(kAfterFilePauseMs)) {
+            *stopped = true;
+            return;
+          }
+          control.Post([this] {
+            pMp3Encode->setValue(0);
+            lblPercent->setText(Percent(0));
+          });
+        }
+      },
+      [this](int percent) {
+        if (m_runState == ToQString(kRunStopped)) return;
+        lblPercent->setText(Percent(percent));
+        pMp3Encode->setValue(percent);
+      },
+      [this, stopped] { RunEnded(*stopped); });
+}
+
+void Form4::RunEnded(bool stopped) {
+  m_runState = ToQString(kRunStopped);
+  Label1->setText(ToQString(kFileLabel));
+  m_busy.reset();
+  SetListControlsEnabled(true);
+  // Entries not converted after a stop are dropped too.
+  m_list.Clear();
+  ShowEntries(-1);
+  Label2->setText(QString());
+  m_shell.ShowMessage(this,
+                      ToQString(stopped ? kEncodingCancelledMessage : kEncodingCompleteMessage));
+}
+
+void Form4::reject() {
+  // Closing during a run stops the current file at its next chunk and waits for it.
+  if (Running()) {
+    m_task->StopAndWait();
+    m_busy.reset();
+  }
+  QDialog::reject();
+}
+
+}  // namespace app

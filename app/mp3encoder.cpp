@@ -1,0 +1,54 @@
+#include "app/mp3encoder.h"
+
+#include <mutex>
+
+#include "album/fileio.h"
+#include "wavpress/bridge.h"
+
+namespace app {
+namespace {
+
+// The bridge's callback carries no context: the conversion in progress keeps its progress here,
+// under g_conversion for as long as it runs.
+std::mutex g_conversion;
+const EncodeProgress* g_progress = nullptr;
+
+std::int32_t WAVPRESS_CALL ForwardProgress(std::int32_t percent) {
+  return (*g_progress)(static_cast<int>(percent)) ? 1 : 0;
+}
+
+class WavpressEncoder final : public Mp3Encoder {
+ public:
+  void SetEncoder(std::int32_t encoder) override {
+    const std::lock_guard lock(g_conversion);
+    if (const wavpress::LoadedBridge* bridge = Bridge()) bridge->SetEncoder(encoder);
+  }
+
+  std::int32_t EncodeMp3(const std::string& path, const EncodeProgress& progress) override {
+    const std::lock_guard lock(g_conversion);
+    const wavpress::LoadedBridge* bridge = Bridge();
+    // A missing bridge fails the file like any other failure; the run goes on.
+    if (bridge == nullptr) return WAVPRESS_FAILED;
+    g_progress = &progress;
+    const WavpressProgress slot = progress ? &ForwardProgress : nullptr;
+    const std::int32_t result = bridge->EncodeMp3(album::PathFromUtf8(path).c_str(), &slot);
+    g_progress = nullptr;
+    return result;
+  }
+
+ private:
+  const wavpress::LoadedBridge* Bridge() {
+    if (!m_bridge || !m_bridge->IsLoaded()) m_bridge = std::make_unique<wavpress::LoadedBridge>();
+    return m_bridge->IsLoaded() ? m_bridge.get() : nullptr;
+  }
+
+  std::unique_ptr<wavpress::LoadedBridge> m_bridge;
+};
+
+}  // namespace
+
+std::unique_ptr<Mp3Encoder> CreateWavpressEncoder() {
+  return std::make_unique<WavpressEncoder>();
+}
+
+}  // namespace app

@@ -1,0 +1,30 @@
+#pragma once
+// The encoder bridge as the encoder window uses it: one real implementation that loads
+// libwavpress by name, and doubles in the tests.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace app {
+
+/// Called after every chunk of a conversion with the percentage done (0 to 100); false asks
+/// the conversion to stop.
+using EncodeProgress = std::function<bool(int percent)>;
+
+class Mp3Encoder {
+ public:
+  virtual ~Mp3Encoder() = default;
+  /// Selects the encoder library for the following conversions (0: LAME).
+  virtual void SetEncoder(std::int32_t encoder) = 0;
+  /// Converts the WAV file `path` (UTF-8) into an MP3 beside it: WAVPRESS_OK, WAVPRESS_FAILED
+  /// or WAVPRESS_STOPPED. Runs on a worker thread; calls do not overlap.
+  virtual std::int32_t EncodeMp3(const std::string& path, const EncodeProgress& progress) = 0;
+};
+
+/// libwavpress, loaded by name at the first call and kept loaded. While it cannot be loaded,
+/// every conversion fails (and the next call tries again).
+std::unique_ptr<Mp3Encoder> CreateWavpressEncoder();
+
+}  // namespace app

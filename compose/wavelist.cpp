@@ -1,0 +1,84 @@
+#include "compose/wavelist.h"
+
+#include <algorithm>
+
+#include "compose/textrules.h"
+
+namespace compose {
+namespace {
+
+constexpr std::string_view kWaveExtension = ".WAV";
+
+}  // namespace
+
+std::optional<std::size_t> MoveEntry(std::vector<std::string>& entries, std::ptrdiff_t dragFrom,
+                                     std::ptrdiff_t target) {
+  const auto size = static_cast<std::ptrdiff_t>(entries.size());
+  if (dragFrom < 0 || target < 0 || dragFrom >= size || target >= size || dragFrom == target) {
+    return std::nullopt;
+  }
+  // Insert a copy, then remove the original: the moved entry ends at the target's index.
+  const std::string text = entries[static_cast<std::size_t>(dragFrom)];
+  if (dragFrom < target) {
+    entries.insert(entries.begin() + target + 1, text);
+    entries.erase(entries.begin() + dragFrom);
+  } else {
+    entries.insert(entries.begin() + target, text);
+    entries.erase(entries.begin() + dragFrom + 1);
+  }
+  return static_cast<std::size_t>(target);
+}
+
+bool WaveList::IsWaveName(std::string_view path) {
+  return path.size() >= kWaveExtension.size() &&
+         UpperAscii(path.substr(path.size() - kWaveExtension.size())) == kWaveExtension;
+}
+
+bool WaveList::CanDrop(const std::vector<std::string>& paths) {
+  return std::all_of(paths.begin(), paths.end(), [](const std::string& path) {
+    return UpperAscii(path).find(kWaveExtension) != std::string::npos;
+  });
+}
+
+bool WaveList::AddFile(std::string_view path) {
+  if (!IsWaveName(path)) return false;
+  m_entries.emplace_back(path);
+  return true;
+}
+
+std::optional<std::size_t> WaveList::AddFolder(std::string_view folder, const FolderLister& lister,
+                                               std::string& error) {
+  const auto names = lister.PlainFileNames(folder, error);
+  if (!names) return std::nullopt;
+  std::string prefix(folder);
+  if (!prefix.ends_with('/')) prefix += '/';
+  std::size_t added = 0;
+  for (const std::string& name : *names) {
+    if (!IsWaveName(name)) continue;
+    m_entries.push_back(prefix + name);
+    ++added;
+  }
+  return added;
+}
+
+bool WaveList::Drop(const std::vector<std::string>& paths) {
+  if (!CanDrop(paths)) return false;
+  m_entries.insert(m_entries.end(), paths.begin(), paths.end());
+  return true;
+}
+
+bool WaveList::Remove(std::ptrdiff_t index) {
+  if (index < 0 || index >= static_cast<std::ptrdiff_t>(m_entries.size())) return false;
+  m_entries.erase(m_entries.begin() + index);
+  return true;
+}
+
+void WaveList::RemoveDuplicates() {
+  std::vector<std::string> kept;
+  for (std::string& entry : m_entries) {
+    if (std::find(kept.begin(), kept.end(), entry) == kept.end()) kept.push_back(std::move(entry));
+  }
+  m_entries = std::move(kept);
+}
+
+}  // namespace compose

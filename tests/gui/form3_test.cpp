@@ -1,0 +1,278 @@
+// The extraction window: opening albums and AlbumWrap archives, extracting chosen items off the
+// window's thread, and deleting the album afterwards.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <cstdio>
+
+#include "album/extraction.h"
+#include "app/form3.h"
+#include "tests/album/albumtestutil.h"
+#include "tests/gui/fakeshell.h"
+#include "tests/gui/guisupport.h"
+
+using namespace guitest;
+using testsupport::Bytes;
+using testsupport::Pattern;
+using testsupport::ReadFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+// An archive laid out as AlbumWrap writes it: ID3v2 frames in the header, the marker, the
+// count, one record per item, then the items' bytes.
+Bytes MakeWrap(const std::vector<std::pair<std::string, Bytes>>& items) {
+  Bytes out = {'I', 'D', '3', 3, 0, 0, 0, 0, 0x0A, 0x23};
+  const auto frame = [&out](std::string_view id, std::string_view text) {
+    const auto size = static_cast<std::uint32_t>(text.size() + 1);
+    out.insert(out.end(), id.begin(), id.end());
+    for (int shift = 24; shift >= 0; shift -= 8)
+      out.push_back(static_cast<std::uint8_t>(size >> shift));
+    out.insert(out.end(), {0, 0, 0});
+    out.insert(out.end(), text.begin(), text.end());
+  };
+  frame("TIT2", "Wrapped Album");
+  frame("TPE1", "Some Artist");
+  frame("COMM", "The Author");
+  const std::string marker = "[][] AlbumWrap [][]";
+  out.insert(out.end(), marker.begin(), marker.end());
+  out.resize(1325, 0);
+  std::string count = std::to_string(items.size());
+  count.resize(12, ' ');
+  out.insert(out.end(), count.begin(), count.end());
+  for (const auto& [name, data] : items) {
+    char size[32];
+    std::snprintf(size, sizeof size, "%.4f", static_cast<double>(data.size()) / 10000.0);
+    std::string record = std::string(size) + "[][]x[][]" + name + "[][]";
+    record.resize(501, ' ');
+    out.insert(out.end(), record.begin(), record.end());
+  }
+  for (const auto& item : items) out.insert(out.end(), item.second.begin(), item.second.end());
+  return out;
+}
+
+// Sizes chosen so that a first track is shorter than one 4096-byte block and the others
+// end in a remainder.
+const Bytes kTrack1 = Pattern(3000, 1);
+const Bytes kTrack2 = Pattern(9001, 2);
+const Bytes kLyrics = Pattern(700, 3);
+const Bytes kCover = Pattern(5000, 4);
+const Bytes kBack = Pattern(4097, 5);
+
+// An album of two tracks (the second titled like a lyrics file), lyrics and two pictures; its
+// lines: One, words.txt, front.jpg, back.gif, One.txt.
+struct AlbumFixture {
+  testsupport::ScopedTempDir dir;
+  fs::path album = dir / "Band - Test _LB.MP3";
+  fs::path out = dir / "out";
+  AlbumFixture() {
+    const auto result = album::testing::MakeAlbum(dir,
+                                                  {{"src/01 - One.mp3", kTrack1, 1, "One"},
+                                                   {"src/One.txt", kLyrics},
+                                                   {"src/02 - Two.mp3", kTrack2, 1, "words.txt"},
+                                                   {"src/front.jpg", kCover},
+                                                   {"src/back.gif", kBack}},
+                                                  album);
+    if (!result.ok()) qFatal("cannot make the test album: %s", result.error.c_str());
+    fs::create_directory(out);
+  }
+  std::vector<std::string> OutNames() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(out)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+};
+
+void Select(app::Form3& form, std::initializer_list<int> rows) {
+  auto* list = Control<QListWidget>(&form, "List1");
+  for (const int row : rows) list->item(row)->setSelected(true);
+}
+
+// "Extract" into `folder`, waiting until the end of the extraction is reported.
+void ExtractInto(app::Form3& form, FakeShell& shell, const fs::path& folder) {
+  const qsizetype before = shell.messages.size();
+  shell.folderAnswers = {Q(folder)};
+  Control<QPushButton>(&form, "Command2")->click();
+  QTRY_VERIFY_WITH_TIMEOUT(shell.messages.size() > before, 30000);
+}
+
+}  // namespace
+
+class Form3Test : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void opensAnAlbumAndListsItsItems() {
+    AlbumFixture fixture;
+    FakeShell shell;
+    shell.openAnswers = {Q(fixture.album)};
+    app::Form3 form(shell);
+    QVERIFY(form.Open());
+    QCOMPARE(shell.openFilters, QStringList{app::ToQString(app::kExtractFilter)});
+    QCOMPARE(form.windowTitle(), QString("Album File : Band - Test _LB.MP3"));
+    QCOMPARE(form.Format(), album::ArchiveFormat::Album);
+    QStringList lines;
+    for (const QString& line : Texts(Control<QListWidget>(&form, "List1"))) lines += line.trimmed();
+    QCOMPARE(lines, QStringList({"One", "words.txt", "front.jpg", "back.gif", "One.txt"}));
+    QVERIFY(!Control<QLineEdit>(&form, "Text4")->isHidden());
+    QVERIFY(Control<QProgressBar>(&form, "ProgressBar1")->isHidden());
+  }
+
+  void extractsOnlyThePicturesChosen() {
+    AlbumFixture fixture;
+    FakeShell shell;
+    shell.openAnswers = {Q(fixture.album)};
+    app::Form3 form(shell);
+    QVERIFY(form.Open());
+    form.show();
+    Select(form, {2, 3});
+    ExtractInto(form, shell, fixture.out);
+    QCOMPARE(shell.folderPrompts, QStringList{"Please select a folder."});
+    QCOMPARE(shell.messages, QStringList{"File(s) Extraction Completed."});
+    QCOMPARE(fixture.OutNames(), (std::vector<std::string>{"back.gif", "front.jpg"}));
+    QVERIFY(ReadFile(fixture.out / "front.jpg") == kCover);
+    QVERIFY(ReadFile(fixture.out / "back.gif") == kBack);
+    auto* bar = Control<QProgressBar>(&form, "ProgressBar1");
+    QCOMPARE(bar->maximum(), 5);
+    QCOMPARE(bar->value(), 5);
+    QVERIFY(Control<QPushButton>(&form, "Command2")->isEnabled());
+    QVERIFY(form.isVisible());
+  }
+
+  void extractsEveryItemByteForByteWithItsKindFromTheAlbum() {
+    // The short first track, and a track whose title reads like a lyrics file.
+    AlbumFixture fixture;
+    FakeShell shell;
+    shell.openAnswers = {Q(fixture.album)};
+    app::Form3 form(shell);
+    QVERIFY(form.Open());
+    form.show();
+    Control<QPushButton>(&form, "Command1")->click();
+    QCOMPARE(Control<QListWidget>(&form, "List1")->selectedItems().size(), 5);
+    ExtractInto(form, shell, fixture.out);
+    QCOMPARE(shell.messages, QStringList{"File(s) Extraction Completed."});
+    QCOMPARE(fixture.OutNames(), (std::vector<std::string>{"01 - One.mp3", "02 - Two.mp3",
+                                                           "One.txt", "back.gif", "front.jpg"}));
+    QVERIFY(ReadFile(fixture.out / "01 - One.mp3") == kTrack1);
+    QVERIFY(ReadFile(fixture.out / "02 - Two.mp3") == kTrack2);
+    QVERIFY(ReadFile(fixture.out / "One.txt") == kLyrics);
+  }
+
+  void nothingSelectedOrNoFolderExtractsNothing() {
+    AlbumFixture fixture;
+    FakeShell shell;
+    shell.openAnswers = {Q(fixture.album)};
+    app::Form3 form(shell);
+    QVERIFY(form.Open());
+    Control<QPushButton>(&form, "Command2")->click();
+    QCOMPARE(shell.messages, QStringList{"You must select at least one item for extraction."});
+    QVERIFY(shell.folderPrompts.isEmpty());
+    Select(form, {0});
+    Control<QPushButton>(&form, "Command2")->click();  // folder chooser cancelled
+    QCOMPARE(shell.folderPrompts.size(), 1);
+    QCOMPARE(shell.messages.size(), 1);
+    QVERIFY(!form.Busy());
+    QVERIFY(fixture.OutNames().empty());
+  }
+
+  void readsAnAlbumWrapArchive() {
+    testsupport::ScopedTempDir dir;
+    const Bytes first = Pattern(12345, 6), second = Pattern(2000, 7);
+    const fs::path archive = dir / "old_ALBW.MP3";
+    testsupport::WriteFile(
+        archive, MakeWrap({{"Some Artist - First Song.mp3", first}, {"Second.WMA", second}}));
+    fs::create_directory(dir / "out");
+    FakeShell shell;
+    shell.openAnswers = {Q(archive)};
+    app::Form3 form(shell);
+    QVERIFY(form.Open());
+    form.show();
+    QCOMPARE(form.Format(), album::ArchiveFormat::AlbumWrap);
+    QCOMPARE(Control<QLineEdit>(&form, "Text1")->text().trimmed(), QString("Wrapped Album"));
+    QCOMPARE(Control<QLineEdit>(&form, "Text3")->text().trimmed(), QString("The Author"));
+    QVERIFY(Control<QLineEdit>(&form, "Text4")->isHidden());
+    QStringList labels;
+    for (const QLabel* label : form.findChildren<QLabel*>()) {
+      if (label->isVisible()) labels += label->text();
+    }
+    QVERIFY(labels.contains("Author :"));
+    QVERIFY(!labels.contains("Year :"));
+    QStringList lines;
+    for (const QString& line : Texts(Control<QListWidget>(&form, "List1"))) lines += line.trimmed();
+    QCOMPARE(lines, QStringList({"First Song", "Second"}));
+
+    Control<QPushButton>(&form, "Command1")->click();
+    ExtractInto(form, shell, dir / "out");
+    QCOMPARE(shell.messages, QStringList{"File(s) Extraction Completed."});
+    QVERIFY(ReadFile(dir / "out" / "Some Artist - First Song.mp3") == first);
+    QVERIFY(ReadFile(dir / "out" / "Second.WMA") == second);
+  }
+
+  void deletesTheAlbumAfterAnExtractionOfEveryChosenItem() {
+    {
+      AlbumFixture fixture;
+      FakeShell shell;
+      shell.openAnswers = {Q(fixture.album)};
+      app::Form3 form(shell);
+      QVERIFY(form.Open());
+      form.show();
+      Select(form, {0, 4});
+      Control<QCheckBox>(&form, "Check1")->setChecked(true);
+      ExtractInto(form, shell, fixture.out);
+      QCOMPARE(shell.messages, QStringList{"File(s) Extraction Completed."});
+      QVERIFY(!fs::exists(fixture.album));
+      QVERIFY(!form.isVisible());
+      QCOMPARE(form.result(), int(QDialog::Accepted));
+    }
+  }
+
+  void keepsTheAlbumWhenAnItemWasNotExtracted() {
+    {
+      AlbumFixture fixture;
+      // A folder in the place of an item cannot be replaced by it.
+      fs::create_directory(fixture.out / "front.jpg");
+      FakeShell shell;
+      shell.openAnswers = {Q(fixture.album)};
+      app::Form3 form(shell);
+      QVERIFY(form.Open());
+      form.show();
+      Control<QPushButton>(&form, "Command1")->click();
+      Control<QCheckBox>(&form, "Check1")->setChecked(true);
+      ExtractInto(form, shell, fixture.out);
+      QCOMPARE(shell.messages.size(), 1);
+      const QString text = shell.messages.front();
+      QVERIFY2(text.startsWith("File(s) Extraction Completed.\nCould Not Extract front.jpg : "),
+               qPrintable(text));
+      QVERIFY(text.endsWith(app::ToQString(album::kAlbumKeptMessage)));
+      QVERIFY(fs::exists(fixture.album));
+      QVERIFY(form.isVisible());
+      QVERIFY(ReadFile(fixture.out / "back.gif") == kBack);
+    }
+  }
+
+  void refusesAnOrdinaryMp3() {
+    testsupport::ScopedTempDir dir;
+    const fs::path mp3 = dir / "plain.mp3";
+    WriteTrack(mp3, 40);
+    FakeShell shell;
+    shell.openAnswers = {Q(mp3)};
+    app::Form3 form(shell);
+    QVERIFY(!form.Open());
+    QCOMPARE(shell.messages, QStringList{"File Is Damaged, Or Of An Unsupported Type !"});
+  }
+
+  void cancellingTheOpenDialogClosesQuietly() {
+    FakeShell shell;
+    app::Form3 form(shell);
+    QVERIFY(!form.Open());
+    QVERIFY(shell.messages.isEmpty());
+  }
+};
+
+QTEST_MAIN(Form3Test)
+#include "form3_test.moc"

@@ -1,0 +1,262 @@
+// The encoder window: the list, runs off the window's thread with an encoder double, Cancel and
+// closing during a run, and a run without the encoder library.
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include "app/form4.h"
+#include "app/mp3encoder.h"
+#include "tests/gui/fakeshell.h"
+#include "tests/gui/guisupport.h"
+#include "tests/support/testsupport.h"
+#include "wavpress/wavpress.h"
+
+using namespace guitest;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Writes the MP3 beside the WAV in ten chunks. With `holdAfterFirstChunk` it keeps reporting
+// the first chunk until it is asked to stop, so a test can act during the run.
+class FakeEncoder final : public app::Mp3Encoder {
+ public:
+  bool holdAfterFirstChunk = false;
+
+  void SetEncoder(std::int32_t encoder) override {
+    const std::lock_guard lock(m_mutex);
+    m_encoders.push_back(encoder);
+  }
+  std::int32_t EncodeMp3(const std::string& path, const app::EncodeProgress& progress) override {
+    {
+      const std::lock_guard lock(m_mutex);
+      m_paths.push_back(path);
+    }
+    fs::path output = path;
+    output.replace_extension(".mp3");
+    std::ofstream out(output, std::ios::binary);
+    for (int chunk = 1; chunk <= 10; ++chunk) {
+      out << "chunk " << chunk << '\n';
+      out.flush();
+      if (!progress(chunk * 10)) return WAVPRESS_STOPPED;
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+      while (holdAfterFirstChunk && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (!progress(chunk * 10)) return WAVPRESS_STOPPED;
+      }
+    }
+    return WAVPRESS_OK;
+  }
+  std::vector<std::string> Paths() const {
+    const std::lock_guard lock(m_mutex);
+    return m_paths;
+  }
+  std::vector<std::int32_t> Encoders() const {
+    const std::lock_guard lock(m_mutex);
+    return m_encoders;
+  }
+
+ private:
+  mutable std::mutex m_mutex;
+  std::vector<std::string> m_paths;
+  std::vector<std::int32_t> m_encoders;
+};
+
+// Drags `paths` over `target` and drops them; true when the drop was taken.
+bool SendDrop(QWidget* target, const std::vector<fs::path>& paths) {
+  QMimeData data;
+  QList<QUrl> urls;
+  for (const fs::path& path : paths) urls += QUrl::fromLocalFile(Q(path));
+  data.setUrls(urls);
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  enter.setAccepted(false);
+  QApplication::sendEvent(target, &enter);
+  QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  drop.setAccepted(false);
+  QApplication::sendEvent(target, &drop);
+  return enter.isAccepted() && drop.isAccepted();
+}
+
+struct Fixture {
+  testsupport::ScopedTempDir dir;
+  FakeShell shell;
+  FakeEncoder encoder;
+  app::Form4 form{shell, encoder};
+  Fixture() { form.show(); }
+  fs::path Wav(const char* name) {
+    const fs::path path = dir / name;
+    testsupport::WriteText(path, "RIFF");
+    return path;
+  }
+  void Click(const char* name) { Control<QPushButton>(&form, name)->click(); }
+  bool Enabled(const char* name) { return Control<QWidget>(&form, name)->isEnabled(); }
+  QStringList Lines() { return Texts(Control<QListWidget>(&form, "List1")); }
+  // Starts a run and waits for its message.
+  void RunToEnd() {
+    const qsizetype before = shell.messages.size();
+    Click("Command3");
+    QTRY_VERIFY_WITH_TIMEOUT(shell.messages.size() > before, 60000);
+  }
+};
+
+}  // namespace
+
+class Form4Test : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void startsIdleWithItsCaptions() {
+    Fixture f;
+    QCOMPARE(f.form.windowTitle(), QString("Convert Wave Files To MP3 Format."));
+    QVERIFY(f.form.RunState().isEmpty());
+    QVERIFY(f.Enabled("Command1") && f.Enabled("Command5") && f.Enabled("Command4"));
+    QVERIFY(!f.Enabled("Command2") && !f.Enabled("Command3"));
+    QCOMPARE(Control<QLabel>(&f.form, "lblPercent")->text(), QString("0%"));
+    QCOMPARE(Control<QLabel>(&f.form, "Label2")->text(), QString("Currently Selected Filename"));
+  }
+
+  void addsWaveFilesByDialogFolderAndDrop() {
+    Fixture f;
+    const fs::path a = f.Wav("a.wav");
+    f.shell.openAnswers = {Q(f.dir / "notes.txt"), Q(a)};
+    f.Click("Command1");
+    QVERIFY(f.Lines().isEmpty());
+    QVERIFY(!f.Enabled("Command3"));
+    f.Click("Command1");
+    QCOMPARE(f.shell.openFilters,
+             QStringList({"Wave File (*.wav)|*.wav", "Wave File (*.wav)|*.wav"}));
+    QCOMPARE(f.Lines(), QStringList{Q(a)});
+    QVERIFY(f.Enabled("Command3"));
+
+    fs::create_directory(f.dir / "sub");
+    testsupport::WriteText(f.dir / "sub" / "b.WAV", "RIFF");
+    testsupport::WriteText(f.dir / "sub" / "c.mp3", "x");
+    f.shell.folderAnswers = {Q(f.dir / "sub")};
+    f.Click("Command5");
+    QCOMPARE(f.shell.folderPrompts, QStringList{"Add Contents : Please select a folder."});
+    QCOMPARE(f.Lines(), QStringList({Q(a), Q(f.dir / "sub" / "b.WAV")}));
+
+    // One path without ".WAV" refuses the whole drop; ".WAV" anywhere in a path passes.
+    QWidget* viewport = Control<QListWidget>(&f.form, "List1")->viewport();
+    QVERIFY(!SendDrop(viewport, {f.dir / "x.wav", f.dir / "y.mp3"}));
+    QCOMPARE(f.Lines().size(), 2);
+    QVERIFY(SendDrop(viewport, {f.dir / "My.Wavs" / "song.mp3"}));
+    QCOMPARE(f.Lines().last(), Q(f.dir / "My.Wavs" / "song.mp3"));
+    QVERIFY(f.Enabled("Command3"));
+  }
+
+  void removesTheCurrentEntry() {
+    Fixture f;
+    f.form.DropFiles({(f.dir / "a.wav").string(), (f.dir / "b.wav").string()});
+    auto* list = Control<QListWidget>(&f.form, "List1");
+    list->setCurrentRow(1);
+    QCOMPARE(Control<QLabel>(&f.form, "Label2")->text(), QString("b.wav"));
+    QVERIFY(f.Enabled("Command2"));
+    f.Click("Command2");
+    QCOMPARE(f.Lines(), QStringList{Q(f.dir / "a.wav")});
+    QCOMPARE(Control<QLabel>(&f.form, "Label2")->text(), QString());
+    list->setCurrentRow(0);
+    f.Click("Command2");
+    QVERIFY(f.Lines().isEmpty());
+    QVERIFY(!f.Enabled("Command2") && !f.Enabled("Command3"));
+  }
+
+  void theSameWaveAddedTwiceIsConvertedOnce() {
+    Fixture f;
+    const fs::path a = f.Wav("a.wav");
+    f.shell.openAnswers = {Q(a)};
+    f.Click("Command1");
+    f.form.DropFiles({a.string()});
+    QCOMPARE(f.Lines().size(), 2);
+    f.RunToEnd();
+    QCOMPARE(f.shell.messages, QStringList{"Encoding Complete !"});
+    QCOMPARE(f.encoder.Paths(), std::vector<std::string>{a.string()});
+    QCOMPARE(f.encoder.Encoders(), std::vector<std::int32_t>{0});
+    QVERIFY(fs::exists(f.dir / "a.mp3"));
+    // After a run: empty list, the buttons enabled, the run state kept.
+    QVERIFY(f.Lines().isEmpty());
+    QVERIFY(f.Enabled("Command2") && f.Enabled("Command3") && f.Enabled("List1"));
+    QCOMPARE(f.form.RunState(), QString("STOP"));
+    QCOMPARE(Control<QLabel>(&f.form, "Label1")->text(), QString("File: "));
+    QCOMPARE(Control<QLabel>(&f.form, "lblPercent")->text(), QString("0%"));
+    // Nothing to remove and nothing to convert: both do nothing.
+    f.Click("Command2");
+    f.Click("Command3");
+    QCOMPARE(f.shell.messages.size(), 1);
+    // Cancel after a run no longer closes the window.
+    f.Click("Command4");
+    QVERIFY(f.form.isVisible());
+  }
+
+  void cancelBeforeARunClosesTheWindow() {
+    Fixture f;
+    f.Click("Command4");
+    QVERIFY(!f.form.isVisible());
+  }
+
+  void cancelDuringARunStopsAtTheNextChunk() {
+    Fixture f;
+    f.encoder.holdAfterFirstChunk = true;
+    const fs::path a = f.Wav("a.wav"), b = f.Wav("b.wav");
+    f.form.DropFiles({a.string(), b.string()});
+    f.Click("Command3");
+    QCOMPARE(f.form.RunState(), QString("START"));
+    for (const char* name : {"List1", "Command1", "Command2", "Command3", "Command5"}) {
+      QVERIFY2(!f.Enabled(name), name);
+    }
+    QVERIFY(f.Enabled("Command4") && f.Enabled("cmdHelp"));
+    QTRY_COMPARE_WITH_TIMEOUT(Control<QLabel>(&f.form, "lblPercent")->text(), QString("10%"),
+                              30000);
+    QCOMPARE(Control<QProgressBar>(&f.form, "pMp3Encode")->value(), 10);
+    QCOMPARE(Control<QLabel>(&f.form, "Label1")->text(), QString("File:  1 -"));
+    f.Click("Command4");
+    QCOMPARE(f.form.RunState(), QString("STOP"));
+    QTRY_COMPARE_WITH_TIMEOUT(f.shell.messages, QStringList{"Encoding Cancelled !"}, 30000);
+    QCOMPARE(f.encoder.Paths(), std::vector<std::string>{a.string()});
+    QVERIFY(fs::file_size(f.dir / "a.mp3") > 0);
+    QVERIFY(!fs::exists(f.dir / "b.mp3"));
+    QVERIFY(f.Lines().isEmpty());
+    QVERIFY(f.form.isVisible());
+  }
+
+  void closingDuringARunStopsItAndWaits() {
+    Fixture f;
+    f.encoder.holdAfterFirstChunk = true;
+    const fs::path a = f.Wav("a.wav");
+    f.form.DropFiles({a.string()});
+    f.Click("Command3");
+    QTRY_VERIFY_WITH_TIMEOUT(!f.encoder.Paths().empty(), 30000);
+    f.form.close();
+    QVERIFY(!f.form.isVisible());
+    QVERIFY(!f.form.Running());
+    QVERIFY(f.shell.messages.isEmpty());
+  }
+
+  void aMissingEncoderLibraryEndsCompleteWithoutMp3() {
+    // The test's own folder holds no libwavpress, and neither does the loader's search path.
+    testsupport::ScopedTempDir dir;
+    const fs::path wav = dir / "tone.wav";
+    testsupport::WriteFile(wav, testsupport::ToneWav(0.2, 440));
+    FakeShell shell;
+    const auto encoder = app::CreateWavpressEncoder();
+    app::Form4 form(shell, *encoder);
+    form.show();
+    form.DropFiles({wav.string()});
+    Control<QPushButton>(&form, "Command3")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!shell.messages.isEmpty(), 60000);
+    QCOMPARE(shell.messages, QStringList{"Encoding Complete !"});
+    QVERIFY(!fs::exists(dir / "tone.mp3"));
+  }
+};
+
+QTEST_MAIN(Form4Test)
+#include "form4_test.moc"
