@@ -1,5 +1,6 @@
 #include "compose/contentslist.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -180,23 +181,14 @@ AddResult ContentsList::AddFolder(std::string_view folder, const FolderLister& l
     }
   }
 
-  // A few passes of a swap sort on track numbers. A name without a number (0) that follows a
-  // numbered one is swapped in front of it and never becomes the anchor.
-  const std::size_t n = tracks.size();
-  const std::size_t passes = n == 0 ? 0 : (n - 1) / 2 + 1;
-  for (std::size_t pass = 0; pass < passes; ++pass) {
-    int prev = 0;
-    std::size_t anchor = 0;
-    for (std::size_t k = 0; k < n; ++k) {
-      const int t = TrackNumberOf(tracks[k]);
-      if (t >= prev) {
-        prev = t;
-      } else {
-        std::swap(tracks[anchor], tracks[k]);
-      }
-      if (t != 0) anchor = k;
-    }
-  }
+  // Tracks in order of their number, names without one (0) first; equal numbers keep the
+  // folder's order. A fixed number of swap passes would leave some enumerations unsorted.
+  std::vector<std::pair<int, std::string>> numbered;
+  numbered.reserve(tracks.size());
+  for (std::string& name : tracks) numbered.emplace_back(TrackNumberOf(name), std::move(name));
+  std::stable_sort(numbered.begin(), numbered.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (std::size_t k = 0; k < tracks.size(); ++k) tracks[k] = std::move(numbered[k].second);
 
   for (const std::string& name : tracks) {
     const std::string key = TitleKey(name);

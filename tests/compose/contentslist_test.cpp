@@ -43,16 +43,22 @@ TEST(AddFolder, PutsPicturesFirstThenTracksByNumberEachWithItsLyrics) {
   EXPECT_TRUE(result.message.empty());  // placed lyrics are skipped silently
 }
 
-TEST(AddFolder, FollowsThePassSortWithItsAnchorRule) {
+TEST(AddFolder, SortsTracksFullyByNumberWithUnnumberedFirst) {
   const struct {
     Entries enumerated;
     Entries expected;
   } cases[] = {
-      // A name without a number after a numbered one is swapped in front and is no anchor.
+      // A name without a number goes in front of the numbered ones.
       {{"x - 3.mp3", "y.mp3"}, {"y.mp3", "x - 3.mp3"}},
       {{"3.mp3", "1.mp3", "2.mp3"}, {"1.mp3", "2.mp3", "3.mp3"}},
-      // Two passes for four names do not finish the job; the order is kept as the passes leave it.
-      {{"4.mp3", "3.mp3", "2.mp3", "1.mp3"}, {"2.mp3", "1.mp3", "3.mp3", "4.mp3"}},
+      // Enumerations that a few swap passes leave out of order.
+      {{"4.mp3", "3.mp3", "2.mp3", "1.mp3"}, {"1.mp3", "2.mp3", "3.mp3", "4.mp3"}},
+      {{"01 - a.mp3", "03 - c.mp3", "10 - j.mp3", "02 - b.mp3", "05 - e.mp3", "04 - d.mp3",
+        "09 - i.mp3", "06 - f.mp3", "08 - h.mp3", "07 - g.mp3"},
+       {"01 - a.mp3", "02 - b.mp3", "03 - c.mp3", "04 - d.mp3", "05 - e.mp3", "06 - f.mp3",
+        "07 - g.mp3", "08 - h.mp3", "09 - i.mp3", "10 - j.mp3"}},
+      {{"2.mp3", "b.mp3", "1.mp3", "a.mp3", "2 - again.mp3"},
+       {"b.mp3", "a.mp3", "1.mp3", "2.mp3", "2 - again.mp3"}},
       // The first piece that is a number counts; halves round to even.
       {{"Band - 10 - Ten.mp3", "Band - 2.5 - Two.mp3", "Band - 1 - One.mp3"},
        {"Band - 1 - One.mp3", "Band - 2.5 - Two.mp3", "Band - 10 - Ten.mp3"}},
