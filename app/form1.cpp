@@ -13,7 +13,6 @@
 #include <QShortcut>
 #include <QTextDocument>
 #include <QVBoxLayout>
-#include <QtMath>
 
 #include "album/albumformat.h"
 #include "album/text.h"
@@ -21,6 +20,7 @@
 #include "app/busycursor.h"
 #include "app/form2.h"
 #include "app/form7.h"
+#include "app/notebox.h"
 #include "app/shell.h"
 
 namespace app {
@@ -134,23 +134,8 @@ Form1::Form1(Shell& shell, QWidget* mainWindow, MediaDeviceFactory mediaDevices)
   Label1->setObjectName("Label1");
   Label1->setFrameShape(QFrame::StyledPanel);
   Label1->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  Text1 = new QPlainTextEdit(this);
-  Text1->setObjectName("Text1");
-  Text1->setReadOnly(true);
-  Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
-  // The note keeps its own line breaks; the box is made to hold all of it.
-  const QString note = ToQString(kContentsNote).replace("\r\n", "\n");
-  Text1->setPlainText(note);
-  Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Text1 = MakeNoteBox(this, kContentsNote);
   const QFontMetrics metrics(Text1->font());
-  int noteWidth = 0;
-  const QStringList lines = note.split('\n');
-  for (const QString& line : lines)
-    noteWidth = std::max(noteWidth, metrics.horizontalAdvance(line));
-  const int chrome = 2 * (Text1->frameWidth() + qCeil(Text1->document()->documentMargin())) + 4;
-  Text1->setMinimumWidth(noteWidth + chrome);
-  Text1->setFixedHeight(metrics.lineSpacing() * static_cast<int>(lines.size()) + chrome);
 
   auto* buttons = new QVBoxLayout;
   for (QPushButton* button : {Command1, Command5, Command2, Command3}) buttons->addWidget(button);

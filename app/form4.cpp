@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <QTextDocument>
 #include <QVBoxLayout>
-#include <QtMath>
 #include <memory>
 
 #include "album/text.h"
@@ -16,6 +15,7 @@
 #include "app/backgroundtask.h"
 #include "app/form1.h"
 #include "app/mp3encoder.h"
+#include "app/notebox.h"
 #include "app/shell.h"
 #include "wavpress/wavpress.h"
 
@@ -72,23 +72,8 @@ Form4::Form4(Shell& shell, Mp3Encoder& encoder, QWidget* parent)
   pMp3Encode->setRange(0, 100);
   pMp3Encode->setValue(0);
   pMp3Encode->setTextVisible(false);
-  Text1 = new QPlainTextEdit(this);
-  Text1->setObjectName("Text1");
-  Text1->setReadOnly(true);
-  Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
-  const QString note = ToQString(kEncoderNote).replace("\r\n", "\n");
-  Text1->setPlainText(note);
-  // The box holds the whole note, line for line.
+  Text1 = MakeNoteBox(this, kEncoderNote);
   const QFontMetrics metrics(Text1->font());
-  const QStringList lines = note.trimmed().split('\n');
-  int noteWidth = 0;
-  for (const QString& line : lines)
-    noteWidth = std::max(noteWidth, metrics.horizontalAdvance(line));
-  const int chrome = 2 * (Text1->frameWidth() + qCeil(Text1->document()->documentMargin())) + 4;
-  Text1->setMinimumWidth(noteWidth + chrome);
-  Text1->setFixedHeight(metrics.lineSpacing() * static_cast<int>(lines.size()) + chrome);
-  Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
   auto* buttons = new QVBoxLayout;
   for (QPushButton* button : {Command1, Command5, Command2, Command3}) buttons->addWidget(button);
