@@ -81,7 +81,7 @@ class AlbumReader {
 
   /// Reads and shows the tag; answers whether its Genre byte was 255. Writes the opened
   /// mark (Track byte 12) and upgrades an older-layout tag through `writeBack`, best effort.
-  bool ReadAlbumTag(AlbumDisplay& display, const TagWriter& writeBack);
+  [[nodiscard]] bool ReadAlbumTag(AlbumDisplay& display, const TagWriter& writeBack);
 
   /// Reads the trailer and the directory; lists the song titles (with their padding) and
   /// shows the track count. Damaged when the sizes cannot describe this file.

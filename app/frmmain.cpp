@@ -9,6 +9,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "album/albumformat.h"
 #include "app/artwork.h"
 #include "app/form1.h"
 #include "app/form3.h"
@@ -19,7 +20,6 @@
 namespace app {
 namespace {
 
-constexpr std::string_view kProgramName = "MP3 - Lyrabinder";
 constexpr std::string_view kCreditText = "Your tracks, lyrics and album art, bound into one MP3.";
 constexpr int kButtonPictureSize = 48;
 constexpr int kPlayFrameMs = 160;
@@ -53,11 +53,11 @@ frmMain::frmMain(Shell& shell, QWidget* parent) : QWidget(parent), m_shell(shell
   QFont titleFont = font();
   titleFont.setPointSizeF(titleFont.pointSizeF() * 2.2);
   titleFont.setBold(true);
-  Label2 = new QLabel(ToQString(kProgramName), title);
+  Label2 = new QLabel(ToQString(album::kProgramTitle), title);
   Label2->setObjectName("Label2");
   Label2->setFont(titleFont);
   Label2->setStyleSheet("color: #b8b2a2;");
-  Label1 = new QLabel(ToQString(kProgramName), title);
+  Label1 = new QLabel(ToQString(album::kProgramTitle), title);
   Label1->setObjectName("Label1");
   Label1->setFont(titleFont);
   Label1->setStyleSheet("color: #1d3b5c;");

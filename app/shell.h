@@ -8,12 +8,14 @@
 #include <QUrl>
 #include <string_view>
 
+#include "album/albumformat.h"
+
 class QWidget;
 
 namespace app {
 
-/// The caption of every message box.
-inline constexpr std::string_view kMessageTitle = "MP3 - Lyrabinder";
+/// The caption of every message box: the program's title.
+inline constexpr std::string_view kMessageTitle = album::kProgramTitle;
 
 class Shell {
  public:

@@ -52,7 +52,7 @@ std::optional<std::array<std::uint8_t, 4>> FindFrameHeader(const std::filesystem
 /// Runs the scan and decodes the header into `info`. What could not be determined stays as it
 /// was, except that a file which cannot pass as 128 kbps constant bitrate never keeps a
 /// Bitrate that would let it (see AnalyseStatus).
-AnalyseStatus AnalyseMP3(const std::filesystem::path& file, MP3HeaderInfo& info);
+[[nodiscard]] AnalyseStatus AnalyseMP3(const std::filesystem::path& file, MP3HeaderInfo& info);
 
 /// The quality rule: a 128 kbps constant-bitrate track.
 inline bool IsAcceptedTrack(AnalyseStatus status, const MP3HeaderInfo& info) {

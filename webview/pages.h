@@ -61,8 +61,9 @@ struct WebViewWriteResult {
 /// for each track its lyrics page and its frameset. Failures of "view.js", "view.htm" and
 /// the picture copy are warnings; any other failure stops the writing. An empty folder
 /// writes nothing.
-WebViewWriteResult WriteWebView(std::string_view folder, const PageContent& content,
-                                const std::vector<std::string>& pictureNames,
-                                std::string_view dataFolder, bool rewriteMainPage = false);
+[[nodiscard]] WebViewWriteResult WriteWebView(std::string_view folder, const PageContent& content,
+                                              const std::vector<std::string>& pictureNames,
+                                              std::string_view dataFolder,
+                                              bool rewriteMainPage = false);
 
 }  // namespace webview
