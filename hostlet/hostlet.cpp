@@ -2,8 +2,9 @@
 // name: gen_<component>.<class>.dll hosts the ProgID <component>.<class> from <component>.dll
 // in the same folder.
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 
 #include <cstdio>
 #include <cstring>

@@ -1,8 +1,9 @@
 // The in-process COM server around Plugin: class factory, unload test and self-registration.
 
+#include <windows.h>
+
 #include <objbase.h>
 #include <olectl.h>
-#include <windows.h>
 
 #include <new>
 #include <string>

@@ -1,9 +1,10 @@
 #include "platform/win32/wicpictureservice.h"
 
+#include <windows.h>
+
 #include <objidl.h>
 #include <oleauto.h>
 #include <wincodec.h>
-#include <windows.h>
 
 #include <limits>
 

@@ -1,8 +1,9 @@
 // Previews through WIC: the formats albums carry, the fitted size, transparency on white.
 
 #include <gtest/gtest.h>
-#include <wincodec.h>
 #include <windows.h>
+
+#include <wincodec.h>
 
 #include <array>
 
