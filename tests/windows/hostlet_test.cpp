@@ -172,6 +172,9 @@ TEST(HostletNames, OnlyWellFormedFileNamesLoad) {
       EXPECT_STREQ(host.Record()->description, "");
     }
   }
+  for (const std::string& name : {std::string("a"), longest, std::string("LbClass")}) {
+    DeleteStored(name);
+  }
 }
 
 TEST(HostletRegistration, RegistersWhenNoValidTimeIsStoredOrTheFileIsNewer) {
