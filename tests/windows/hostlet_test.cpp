@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <random>
@@ -98,6 +99,18 @@ std::uint64_t TimeOf(const std::vector<BYTE>& bytes) {
   for (int i = 0; i < 8; ++i)
     time |= static_cast<std::uint64_t>(bytes[static_cast<std::size_t>(i)]) << (8 * i);
   return time;
+}
+
+// A path as Winamp hands it over: in the system's ANSI code page.
+std::string Ansi(const fs::path& path) {
+  const std::wstring wide = path.wstring();
+  BOOL lossy = FALSE;
+  const int length = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, &lossy);
+  std::string text(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text.data(), length, nullptr, &lossy);
+  EXPECT_FALSE(lossy) << "the code page cannot hold the test's path";
+  text.resize(std::strlen(text.c_str()));
+  return text;
 }
 
 void SetLastWrite(const fs::path& path, std::uint64_t time) {
@@ -479,11 +492,15 @@ TEST_F(Winamp, FollowsAnAlbumThroughItsTracks) {
 }
 
 TEST_F(Winamp, Version2200OpensWith241AfterAnAlbumChange) {
-  const fs::path album = MakeAlbum();
+  // A folder name outside ASCII, handed over in the ANSI code page and opened as such.
+  const fs::path folder = albumDir.path() / L"D\u00e9mo \u00c4";
+  fs::create_directories(folder);
+  const fs::path album = folder / "Best_LB.MP3";
+  fs::rename(MakeAlbum(), album);
   // An existing sheet is replaced without a question.
-  testsupport::WriteText(albumDir / "Best_LB.cue", "old sheet");
+  testsupport::WriteText(folder / "Best_LB.cue", "old sheet");
   winamp.version = 0x2200;
-  winamp.playlist = {album.string()};
+  winamp.playlist = {Ansi(album)};
   Start();
   ASSERT_TRUE(PumpUntil([&] { return !winamp.Openings().empty(); }));
   EXPECT_EQ(winamp.Openings().front().ipc, winamp::kIpcMbOpen);
@@ -493,7 +510,8 @@ TEST_F(Winamp, Version2200OpensWith241AfterAnAlbumChange) {
     EXPECT_NE(call.ipc, winamp::kIpcMbOpenReal);
   }
   EXPECT_TRUE(broughtUp);
-  EXPECT_NE(webview::testing::ReadText(albumDir / "Best_LB.cue"), "old sheet");
+  const std::string sheet = webview::testing::ReadText(folder / "Best_LB.cue");
+  EXPECT_NE(sheet.find("FILE \"BEST_LB.mp3\" MP3"), std::string::npos) << sheet;
   EXPECT_TRUE(winamp.messageBoxes.empty());
 
   // Playing always switches pages with 249.
