@@ -6,6 +6,7 @@
 
 #include <oleauto.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -231,6 +232,56 @@ TEST_F(HostObject, AFailedStartReleasesEverything) {
   record->quit();
   EXPECT_EQ(probe.configured, 0);
   EXPECT_EQ(probe.quits, 0);
+}
+
+// The type library inside the host DLL describes both tables in the order both sides use.
+TEST(TypeLibrary, DescribesBothInterfacesInTableOrder) {
+  CoInitialize(nullptr);
+  ITypeLib* library = nullptr;
+  ASSERT_EQ(LoadTypeLibEx(fs::path(LB_HOSTLET_DLL).c_str(), REGKIND_NONE, &library), S_OK);
+  TLIBATTR* attributes = nullptr;
+  ASSERT_EQ(library->GetLibAttr(&attributes), S_OK);
+  EXPECT_TRUE(IsEqualGUID(attributes->guid, LIBID_TekWinAmpGenLib));
+  library->ReleaseTLibAttr(attributes);
+
+  struct Case {
+    const IID* iid;
+    std::vector<std::wstring> methods;
+  };
+  const std::vector<Case> cases = {
+      {&IID_Wrapper,
+       {L"Description", L"Description", L"ParentWindow", L"Version", L"AboutText",
+        L"ModuleHandle"}},
+      {&IID_ITekWinAmpGenPlugin, {L"Initialize", L"Configure", L"Quit"}},
+  };
+  for (const Case& c : cases) {
+    ITypeInfo* info = nullptr;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(*c.iid, &info), S_OK);
+    TYPEATTR* type = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&type), S_OK);
+    std::vector<std::pair<int, std::wstring>> slots;
+    for (UINT i = 0; i < type->cFuncs; ++i) {
+      FUNCDESC* function = nullptr;
+      ASSERT_EQ(info->GetFuncDesc(i, &function), S_OK);
+      BSTR name = nullptr;
+      UINT count = 0;
+      info->GetNames(function->memid, &name, 1, &count);
+      slots.emplace_back(function->oVft, Text(name));
+      SysFreeString(name);
+      info->ReleaseFuncDesc(function);
+    }
+    info->ReleaseTypeAttr(type);
+    info->Release();
+    std::sort(slots.begin(), slots.end());
+    std::vector<std::wstring> names;
+    for (const auto& slot : slots) names.push_back(slot.second);
+    EXPECT_EQ(names, c.methods);
+    // After the three methods of IUnknown.
+    ASSERT_FALSE(slots.empty());
+    EXPECT_EQ(slots.front().first, static_cast<int>(3 * sizeof(void*)));
+  }
+  library->Release();
+  CoUninitialize();
 }
 
 }  // namespace
