@@ -251,8 +251,8 @@ bool RegisterComponent() {
   HMODULE component = LoadLibraryA(g_componentPath);
   if (component == nullptr) return false;
   using RegisterFunction = HRESULT(STDAPICALLTYPE*)();
-  auto registerServer =
-      reinterpret_cast<RegisterFunction>(GetProcAddress(component, "DllRegisterServer"));
+  auto registerServer = reinterpret_cast<RegisterFunction>(
+      reinterpret_cast<void*>(GetProcAddress(component, "DllRegisterServer")));
   const bool ok = registerServer != nullptr && SUCCEEDED(registerServer());
   FreeLibrary(component);
   return ok;
