@@ -527,6 +527,50 @@ TEST_F(Winamp, Version2200OpensWith241AfterAnAlbumChange) {
       PumpUntil([&] { return OpeningEndsWith(from, winamp::kIpcMbOpenReal, "DYNAMIC2.HTM"); }));
 }
 
+TEST_F(Winamp, AnAlbumSeenBeforeIsRegeneratedOnlyWhenItsTagAsksOrViewJsIsMissing) {
+  const fs::path album = MakeAlbum();
+  const fs::path cue = albumDir / "Best_LB.cue";
+  winamp.playlist = {album.string(), (albumDir / "one.mp3").string()};
+  Start();
+  ASSERT_TRUE(PumpUntil([&] { return !winamp.Openings().empty(); }));
+  const fs::path folder = fs::path(winamp.Openings().front().text).parent_path();
+  ASSERT_TRUE(fs::exists(folder / "view.js"));
+
+  // The tag no longer answers yes (Genre, the file's last byte, other than 255).
+  testsupport::Bytes bytes = testsupport::ReadFile(album);
+  bytes.back() = 12;
+  testsupport::WriteFile(album, bytes);
+  const auto comeBack = [&] {
+    winamp.listPos = 1;
+    PollsAhead(1);
+    const std::size_t from = winamp.calls.size();
+    winamp.listPos = 0;
+    EXPECT_TRUE(PumpUntil([&] { return !winamp.Openings(from).empty(); }));
+  };
+  struct Case {
+    const char* what;
+    bool removeCue;
+    bool removeScript;
+    bool regenerates;
+    bool cueWritten;
+  };
+  for (const Case& c : {Case{"pages and sheet there", false, false, false, false},
+                        Case{"sheet missing", true, false, false, true},
+                        Case{"view.js missing", false, true, true, true}}) {
+    SCOPED_TRACE(c.what);
+    fs::remove(folder / "lyrics.htm");
+    if (c.removeCue)
+      fs::remove(cue);
+    else
+      testsupport::WriteText(cue, "old sheet");
+    if (c.removeScript) fs::remove(folder / "view.js");
+    comeBack();
+    EXPECT_EQ(fs::exists(folder / "lyrics.htm"), c.regenerates);
+    ASSERT_TRUE(fs::exists(cue));
+    EXPECT_EQ(webview::testing::ReadText(cue) != "old sheet", c.cueWritten);
+  }
+}
+
 TEST_F(Winamp, AnAlbumNameThatIsNoAlbumOpensNothing) {
   testsupport::WriteText(albumDir / "Fake_LB.MP3", std::string(4000, 'x'));
   winamp.playlist = {(albumDir / "Fake_LB.MP3").string(), (albumDir / "Gone_LB.MP3").string()};
