@@ -1,0 +1,4 @@
+#pragma once
+// What TekWinAmpGenLib.h takes from tekbase.idl comes from the system headers.
+#include <oaidl.h>
+#include <windows.h>

@@ -1,0 +1,149 @@
+// Previews through WIC: the formats albums carry, the fitted size, transparency on white.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <wincodec.h>
+
+#include <array>
+
+#include "platform/win32/wicpictureservice.h"
+#include "tests/webview/webviewtestutil.h"
+
+namespace {
+
+using testsupport::Bytes;
+
+// A 24-bit bottom-up BMP of one colour (B, G, R).
+Bytes Bmp(int width, int height, std::array<std::uint8_t, 3> bgr) {
+  const int stride = (width * 3 + 3) & ~3;
+  const int imageSize = stride * height;
+  Bytes out;
+  const auto put = [&](std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  };
+  out.push_back('B');
+  out.push_back('M');
+  put(static_cast<std::uint32_t>(54 + imageSize), 4);
+  put(0, 4);
+  put(54, 4);
+  put(40, 4);
+  put(static_cast<std::uint32_t>(width), 4);
+  put(static_cast<std::uint32_t>(height), 4);
+  put(1, 2);
+  put(24, 2);
+  put(0, 4);
+  put(static_cast<std::uint32_t>(imageSize), 4);
+  put(2835, 4);
+  put(2835, 4);
+  put(0, 4);
+  put(0, 4);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) out.insert(out.end(), bgr.begin(), bgr.end());
+    for (int pad = width * 3; pad < stride; ++pad) out.push_back(0);
+  }
+  return out;
+}
+
+struct Decoded {
+  GUID container{};
+  UINT width = 0;
+  UINT height = 0;
+  std::array<BYTE, 4> firstPixel{};  // B, G, R, A
+};
+
+// Reads a picture back through WIC.
+std::optional<Decoded> Decode(const std::vector<std::uint8_t>& bytes) {
+  IWICImagingFactory* factory = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_IWICImagingFactory, reinterpret_cast<void**>(&factory)))) {
+    return std::nullopt;
+  }
+  std::optional<Decoded> result;
+  IWICStream* stream = nullptr;
+  IWICBitmapDecoder* decoder = nullptr;
+  IWICBitmapFrameDecode* frame = nullptr;
+  IWICFormatConverter* converter = nullptr;
+  Decoded decoded;
+  if (SUCCEEDED(factory->CreateStream(&stream)) &&
+      SUCCEEDED(stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data()),
+                                             static_cast<DWORD>(bytes.size()))) &&
+      SUCCEEDED(factory->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand,
+                                                 &decoder)) &&
+      SUCCEEDED(decoder->GetContainerFormat(&decoded.container)) &&
+      SUCCEEDED(decoder->GetFrame(0, &frame)) &&
+      SUCCEEDED(frame->GetSize(&decoded.width, &decoded.height)) &&
+      SUCCEEDED(factory->CreateFormatConverter(&converter)) &&
+      SUCCEEDED(converter->Initialize(frame, GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone,
+                                      nullptr, 0.0, WICBitmapPaletteTypeCustom))) {
+    const WICRect first{0, 0, 1, 1};
+    if (SUCCEEDED(converter->CopyPixels(&first, 4, 4, decoded.firstPixel.data()))) result = decoded;
+  }
+  for (IUnknown* object :
+       std::initializer_list<IUnknown*>{converter, frame, decoder, stream, factory}) {
+    if (object != nullptr) object->Release();
+  }
+  return result;
+}
+
+class WicPictureService : public ::testing::Test {
+ protected:
+  WicPictureService() { CoInitialize(nullptr); }
+  ~WicPictureService() override { CoUninitialize(); }
+  platform::win32::WicPictureService service;
+};
+
+TEST_F(WicPictureService, MakesFittedJpegPreviewsOfBmpGifAndJpeg) {
+  const std::array<std::uint8_t, 12> palette = {0, 0, 255, 255, 0, 0, 0, 255, 0, 0, 0, 0};
+  const Bytes bmp = Bmp(500, 250, {0, 0, 255});
+  const auto jpegSource = webview::MakePreview(service, Bmp(400, 800, {255, 0, 0}));
+  ASSERT_TRUE(jpegSource);
+  struct Case {
+    const char* what;
+    Bytes picture;
+    UINT width;
+    UINT height;
+  };
+  const std::vector<Case> cases = {
+      {"BMP wider than the box", bmp, 250, 125},
+      {"GIF smaller than the box",
+       webview::testing::Gif(40, 20, palette, [](int, int) { return 0; }), 40, 20},
+      {"JPEG taller than the box", *jpegSource, 125, 250},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto preview = webview::MakePreview(service, c.picture);
+    ASSERT_TRUE(preview);
+    const auto decoded = Decode(*preview);
+    ASSERT_TRUE(decoded);
+    EXPECT_TRUE(IsEqualGUID(decoded->container, GUID_ContainerFormatJpeg));
+    EXPECT_EQ(decoded->width, c.width);
+    EXPECT_EQ(decoded->height, c.height);
+  }
+  // The colour survives (BMP red, at full quality).
+  const auto decoded = Decode(*webview::MakePreview(service, bmp));
+  ASSERT_TRUE(decoded);
+  EXPECT_GE(decoded->firstPixel[2], 240);
+  EXPECT_LE(decoded->firstPixel[0], 15);
+}
+
+TEST_F(WicPictureService, TransparentGifPartsBecomeWhite) {
+  // Colour 3 is black and see-through.
+  const std::array<std::uint8_t, 12> palette = {255, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0};
+  const Bytes gif = webview::testing::Gif(
+      16, 16, palette, [](int, int) { return 3; }, 3);
+  const auto preview = webview::MakePreview(service, gif);
+  ASSERT_TRUE(preview);
+  const auto decoded = Decode(*preview);
+  ASSERT_TRUE(decoded);
+  for (int channel = 0; channel < 3; ++channel) {
+    EXPECT_GE(decoded->firstPixel[static_cast<std::size_t>(channel)], 245) << channel;
+  }
+}
+
+TEST_F(WicPictureService, RefusesWhatIsNoPicture) {
+  EXPECT_FALSE(webview::MakePreview(service, testsupport::BytesOf("PIC 10 10")));
+  EXPECT_FALSE(webview::MakePreview(service, {}));
+}
+
+}  // namespace
