@@ -59,6 +59,11 @@ bool OpenOwnLevel(int parent, const std::string& name, const std::string& shown,
     error = shown + " belongs to another user";
     return false;
   }
+  // Ours, and kept private: nobody else may plant links or files in it.
+  if ((info.st_mode & 077) != 0 && ::fchmod(fd.get(), 0700) != 0) {
+    error = "cannot make " + shown + " private: " + Reason();
+    return false;
+  }
   out = std::move(fd);
   return true;
 }
