@@ -65,8 +65,8 @@ std::unique_ptr<PcmSource> PcmSource::Open(const char* path, PcmOpenError& error
   SF_INFO info{};
   SNDFILE* sound = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
   if (!sound) {
-    error = {PcmRefusal::NotAudio, std::string("not audio in a format that is read (") +
-                                       sf_strerror(nullptr) + ")"};
+    error = {PcmRefusal::NotAudio,
+             std::string("not audio in a format that is read (") + sf_strerror(nullptr) + ")"};
     return nullptr;
   }
   return Adopt(std::unique_ptr<PcmSource>(new PcmSource), sound, info.channels, info.samplerate,

@@ -120,6 +120,10 @@ std::int32_t Encode(const char* path, const WavpressProgress* progress) {
   if (std::filesystem::equivalent(path, outputPath, sameFileError)) {
     return Fail(WAVPRESS_OUTPUT_EXISTS, outputPath + " is the input itself");
   }
+  std::error_code folderError;
+  if (std::filesystem::is_directory(std::filesystem::symlink_status(output, folderError))) {
+    return Fail(WAVPRESS_CANNOT_WRITE, "cannot write " + outputPath + ": it is a folder");
+  }
   const bool replace = g_replace;
   const album::Replace mode = replace ? album::Replace::Allowed : album::Replace::Never;
   std::error_code statusError;

@@ -63,10 +63,10 @@ class Hostile : public ::testing::Test {
   int Cli(const std::string& arguments, std::string& out, std::string& err,
           const std::string& environment) {
     const auto errors = dir / "stderr.txt";
-    const int status = testsupport::RunCommand("(cd " + Quote(dir.path()) + " && " + environment +
-                                                   " timeout 60 " + kCli + " " + arguments +
-                                                   " 2>" + Quote(errors) + ")",
-                                               &out);
+    const int status =
+        testsupport::RunCommand("(cd " + Quote(dir.path()) + " && " + environment + " timeout 60 " +
+                                    kCli + " " + arguments + " 2>" + Quote(errors) + ")",
+                                &out);
     err = Text(errors);
     return status;
   }
@@ -107,14 +107,13 @@ TEST_F(Hostile, WebFolderStaysInAPrivateFolderWhateverTmpdirSays) {
   fs::create_directories(other);
   testsupport::WriteText(other / ".hidden", "keep");
   testsupport::WriteText(other / "view.js", "keep");
-  const auto path = Album({{"one.mp3", testsupport::Mp3Stream(2), 1, "One"}},
-                          {victim, "tmp", "2001", "", ""});
+  const auto path =
+      Album({{"one.mp3", testsupport::Mp3Stream(2), 1, "One"}}, {victim, "tmp", "2001", "", ""});
   for (const std::string& tmpdir : {"TMPDIR=" + Quote(dir / "missing"), std::string("TMPDIR=")}) {
     SCOPED_TRACE(tmpdir);
     std::string out, err;
     EXPECT_EQ(Cli("web " + Quote(path), out, err, tmpdir), 0) << err;
-    EXPECT_EQ(out.rfind("/tmp/" + webview::WebRootLevel() + "/tmp/" + victim + "/", 0), 0u)
-        << out;
+    EXPECT_EQ(out.rfind("/tmp/" + webview::WebRootLevel() + "/tmp/" + victim + "/", 0), 0u) << out;
     EXPECT_EQ(Text(other / ".hidden"), "keep");
     EXPECT_EQ(Text(other / "view.js"), "keep");
   }
@@ -123,8 +122,8 @@ TEST_F(Hostile, WebFolderStaysInAPrivateFolderWhateverTmpdirSays) {
 }
 
 TEST_F(Hostile, WebFolderNeverFollowsSymlinksNorClearsOtherFiles) {
-  const auto path = Album({{"one.mp3", testsupport::Mp3Stream(2), 1, "One"}},
-                          {"docs", "Evil", "2001", "", ""});
+  const auto path =
+      Album({{"one.mp3", testsupport::Mp3Stream(2), 1, "One"}}, {"docs", "Evil", "2001", "", ""});
   const fs::path victim = dir / "victim";
   fs::create_directories(victim / "Evil" / "docs");
   fs::create_directories(victim / "docs");
@@ -178,8 +177,7 @@ TEST_F(Hostile, ExtractionNeverReplacesTheAlbumNorAnEarlierItem) {
                           {}, "x_LB.MP3");
   const Bytes albumBytes = testsupport::ReadFile(path);
   std::string out, err;
-  ASSERT_EQ(Cli("extract " + Quote(path) + " --all --to " + Quote(dir.path()), out, err), 0)
-      << err;
+  ASSERT_EQ(Cli("extract " + Quote(path) + " --all --to " + Quote(dir.path()), out, err), 0) << err;
   EXPECT_EQ(testsupport::ReadFile(path), albumBytes);
   EXPECT_EQ(testsupport::ReadFile(dir / "same.mp3"), first);
   EXPECT_EQ(testsupport::ReadFile(dir / "same (2).mp3"), second);
@@ -224,8 +222,8 @@ TEST_F(Hostile, CueNeverReplacesASheetWithoutForceWhateverThePath) {
   const auto path = Album({{"one.mp3", testsupport::Mp3Stream(2), 1, "One"}});
   testsupport::WriteText(dir / "Best_LB.cue", "hand-edited");
   std::string out, err;
-  for (const std::string& given : {std::string("Best_LB.MP3"), std::string("./Best_LB.MP3"),
-                                   Quote(path)}) {
+  for (const std::string& given :
+       {std::string("Best_LB.MP3"), std::string("./Best_LB.MP3"), Quote(path)}) {
     SCOPED_TRACE(given);
     EXPECT_NE(Cli("cue " + given, out, err), 0);
     EXPECT_EQ(Text(dir / "Best_LB.cue"), "hand-edited");
@@ -246,8 +244,8 @@ TEST_F(Hostile, AFullDiskNamesTheFileWrittenAndTheCauseAndLeavesNothing) {
   EXPECT_TRUE(fs::is_empty(dir / "full"));
 
   // The album writer: the album being written is named, not its source.
-  const auto written = album::testing::MakeAlbum(dir, {{"src/big.mp3", big, 1, "Big"}},
-                                                 dir / "full" / "a _LB.MP3");
+  const auto written =
+      album::testing::MakeAlbum(dir, {{"src/big.mp3", big, 1, "Big"}}, dir / "full" / "a _LB.MP3");
   EXPECT_EQ(written.status, album::WriteStatus::WriteFailed);
   EXPECT_NE(written.error.find("cannot write " + (dir / "full" / "a _LB.MP3").string()),
             std::string::npos)
