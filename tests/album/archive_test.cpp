@@ -1,3 +1,7 @@
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include "album/archive.h"
@@ -85,6 +89,34 @@ TEST(Archive, AFailedCopyLeavesNoFile) {
   EXPECT_FALSE(ExtractItem(source, item, dir.path(), error));
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
+
+TEST(Archive, NumberedNamesKeepTheExtension) {
+  const std::pair<const char*, const char*> cases[] = {{"x_LB.MP3", "x_LB (2).MP3"},
+                                                       {"a.b.txt", "a.b (2).txt"},
+                                                       {"plain", "plain (2)"},
+                                                       {".hidden", ".hidden (2)"}};
+  for (const auto& [name, numbered] : cases) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(NumberedName(name, 2), numbered);
+  }
+}
+
+#ifndef _WIN32
+TEST(Archive, OpeningRefusesWhatIsNoRegularFile) {
+  ScopedTempDir dir;
+  std::filesystem::create_directory(dir / "folder");
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+  for (const char* name : {"folder", "pipe"}) {
+    SCOPED_TRACE(name);
+    std::string error;
+    EXPECT_FALSE(FileSource::Open(dir / name, error));
+    EXPECT_FALSE(error.empty());
+  }
+  std::string error;
+  EXPECT_FALSE(FileSource::Open(dir / "pipe", error));
+  EXPECT_EQ(error, kNotRegularFile);
+}
+#endif
 
 TEST(Archive, AnOrdinaryFileIsUnsupported) {
   NullDisplay display;
