@@ -114,7 +114,7 @@ std::unique_ptr<PcmSource> PcmSource::Adopt(std::unique_ptr<PcmSource> source, S
   sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
   if (rate == kTargetRate) {
     source->m_totalFrames = frames;
-    source->m_shortBlock.resize(kBlockFrames * channelCount);
+    source->m_shortBlock.reset(new std::int16_t[kBlockFrames * channelCount]);
     return source;
   }
   soxr_error_t soxrError = nullptr;
@@ -127,8 +127,8 @@ std::unique_ptr<PcmSource> PcmSource::Adopt(std::unique_ptr<PcmSource> source, S
   }
   source->m_totalFrames =
       std::llround(static_cast<double>(frames) * kTargetRate / static_cast<double>(rate));
-  source->m_floatBlock.resize(kBlockFrames * channelCount);
-  source->m_converted.resize(kBlockFrames * channelCount);
+  source->m_floatBlock.reset(new float[kBlockFrames * channelCount]);
+  source->m_converted.reset(new std::int16_t[kBlockFrames * channelCount]);
   return source;
 }
 
@@ -168,21 +168,21 @@ void PcmSource::Refill() {
 }
 
 bool PcmSource::ReadDirect() {
-  const sf_count_t got = sf_readf_short(m_file, m_shortBlock.data(), kBlockFrames);
+  const sf_count_t got = sf_readf_short(m_file, m_shortBlock.get(), kBlockFrames);
   if (got <= 0) {
     // libsndfile gives 0 both at the end and after an error; only its error state tells.
     if (sf_error(m_file) != SF_ERR_NO_ERROR) return false;
     m_finished = true;
     return true;
   }
-  AppendFrames(m_shortBlock.data(), static_cast<std::size_t>(got));
+  AppendFrames(m_shortBlock.get(), static_cast<std::size_t>(got));
   return true;
 }
 
 bool PcmSource::ReadConverted() {
   const auto channels = static_cast<std::size_t>(m_channels);
   if (m_floatOffset == m_floatFrames && !m_inputDone) {
-    const sf_count_t got = sf_readf_float(m_file, m_floatBlock.data(), kBlockFrames);
+    const sf_count_t got = sf_readf_float(m_file, m_floatBlock.get(), kBlockFrames);
     if (got <= 0) {
       if (sf_error(m_file) != SF_ERR_NO_ERROR) return false;
       m_inputDone = true;
@@ -192,27 +192,27 @@ bool PcmSource::ReadConverted() {
   }
   // A null input tells soxr that the input has ended; it then gives out what it holds back.
   const bool flushing = m_inputDone && m_floatOffset == m_floatFrames;
-  const float* in = flushing ? nullptr : m_floatBlock.data() + m_floatOffset * channels;
+  const float* in = flushing ? nullptr : m_floatBlock.get() + m_floatOffset * channels;
   std::size_t used = 0;
   std::size_t made = 0;
   const soxr_error_t error = soxr_process(m_resampler, in, m_floatFrames - m_floatOffset, &used,
-                                          m_converted.data(), kBlockFrames, &made);
+                                          m_converted.get(), kBlockFrames, &made);
   if (error) return false;
   m_floatOffset += used;
   if (flushing && made == 0) m_finished = true;
-  AppendFrames(m_converted.data(), made);
+  AppendFrames(m_converted.get(), made);
   return true;
 }
 
 void PcmSource::AppendFrames(const std::int16_t* samples, std::size_t frames) {
+  const std::size_t start = m_ready.size();
+  m_ready.resize(start + frames * 2);
+  std::int16_t* out = m_ready.data() + start;
   if (m_channels == 2) {
-    m_ready.insert(m_ready.end(), samples, samples + frames * 2);
+    std::copy_n(samples, frames * 2, out);
     return;
   }
-  for (std::size_t i = 0; i < frames; ++i) {
-    m_ready.push_back(samples[i]);
-    m_ready.push_back(samples[i]);
-  }
+  for (std::size_t i = 0; i < frames; ++i) out[2 * i] = out[2 * i + 1] = samples[i];
 }
 
 }  // namespace wavpress

@@ -68,13 +68,14 @@ class PcmSource {
   bool m_inputDone = false;
   bool m_finished = false;
   bool m_failed = false;
-  std::vector<std::int16_t> m_shortBlock;  // as read, direct path
-  std::vector<float> m_floatBlock;         // as read, converting path
-  std::size_t m_floatOffset = 0;           // frames of m_floatBlock already converted
+  // Block buffers are filled before they are read: left uninitialised.
+  std::unique_ptr<std::int16_t[]> m_shortBlock;  // as read, direct path
+  std::unique_ptr<float[]> m_floatBlock;         // as read, converting path
+  std::size_t m_floatOffset = 0;                 // frames of m_floatBlock already converted
   std::size_t m_floatFrames = 0;
-  std::vector<std::int16_t> m_converted;  // soxr output, file's channel count
-  std::vector<std::int16_t> m_ready;      // stereo frames not yet handed out
-  std::size_t m_readyOffset = 0;          // in samples
+  std::unique_ptr<std::int16_t[]> m_converted;  // soxr output, file's channel count
+  std::vector<std::int16_t> m_ready;            // stereo frames not yet handed out
+  std::size_t m_readyOffset = 0;                // in samples
 };
 
 }  // namespace wavpress
