@@ -34,7 +34,10 @@ void AlbumWrapReader::ReadFrames(AlbumDisplay& display) {
     at += static_cast<std::int64_t>(record.size());
     const std::string id(record.begin(), record.begin() + 4);
     const std::int64_t length = GetLE32(record, 7);
-    const std::int64_t want = std::clamp<std::int64_t>(length - 1, 0, size - at);
+    // The frames lie inside the header: a text that runs past it (or past the file) is
+    // damage and ends the reading, so that a claimed length never decides what is read.
+    const std::int64_t want = std::max<std::int64_t>(length - 1, 0);
+    if (want > std::min(size, kWrapHeaderSize) - at) return;
     std::vector<std::uint8_t> text(static_cast<std::size_t>(want));
     if (!m_source.ReadAt(at, text)) return;
     const auto zero = std::find(text.begin(), text.end(), std::uint8_t{0});

@@ -21,11 +21,25 @@ std::string StoredName(std::string_view utf8) {
 
 class Writer {
  public:
-  Writer(ByteSink& out, WriteResult& result) : m_out(out), m_result(result) {}
+  Writer(AtomicFile& file, const std::filesystem::path& output, WriteResult& result)
+      : m_file(file), m_out(file.Sink()), m_output(output), m_result(result) {}
 
   bool Put(std::span<const std::uint8_t> bytes) {
     if (m_out.Write(bytes)) return true;
-    return Fail(WriteStatus::WriteFailed, "Cannot Write The Album File (" + LastErrorText() + ")");
+    return WriteFailed();
+  }
+
+  // The file being written and the system's cause ("No space left on device").
+  bool WriteFailed() {
+    return Fail(WriteStatus::WriteFailed,
+                "Cannot Write The Album File : " + Utf8FromPath(m_output) + " (" +
+                    m_file.WriteError() + ")");
+  }
+
+  // A source that broke off, or the album that could not take its bytes.
+  bool CopyFailed(CopyResult copy, const std::string& source) {
+    if (copy == CopyResult::WriteFailed) return WriteFailed();
+    return Fail(WriteStatus::SourceUnreadable, "Cannot Read " + source);
   }
 
   bool Fail(WriteStatus status, std::string error) {
@@ -52,15 +66,17 @@ class Writer {
     entry.DataSize = static_cast<std::int32_t>(size);
     entry.FileName = std::string(FileNameOf(path));
     if (!Put(encode(entry))) return false;
-    if (!CopyRange(*source, 0, size, m_out)) {
-      return Fail(WriteStatus::SourceUnreadable, "Cannot Read " + path);
+    if (const CopyResult copy = CopyRange(*source, 0, size, m_out); copy != CopyResult::Ok) {
+      return CopyFailed(copy, path);
     }
     blockBytes += headerSize + size;
     return true;
   }
 
  private:
+  AtomicFile& m_file;
   ByteSink& m_out;
+  const std::filesystem::path& m_output;
   WriteResult& m_result;
 };
 
@@ -87,7 +103,7 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
                        const std::vector<std::int32_t>& firstFramePositions,
                        std::vector<TrackEntry> trackTable,
                        const std::vector<TitleCorrection>& corrections, const AlbumDetails& details,
-                       const WriteProgress& progress) {
+                       const WriteProgress& progress, Replace replace) {
   WriteResult result;
   std::size_t mp3Count = 0;
   for (const std::string& item : contents) mp3Count += KindOf(item) == ItemKind::Track;
@@ -112,7 +128,7 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
     result.error = "Cannot Create The Album File : " + Utf8FromPath(output) + " (" + error + ")";
     return result;
   }
-  Writer writer(file->Sink(), result);
+  Writer writer(*file, output, result);
   const auto setValue = [&](int value) {
     if (progress.setValue) progress.setValue(value);
   };
@@ -143,8 +159,9 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
       return result;
     }
     trackTable[k].AudioBytes = static_cast<std::int32_t>(length);
-    if (!CopyRange(*source, start, length, file->Sink())) {
-      writer.Fail(WriteStatus::SourceUnreadable, "Cannot Read " + contents[i]);
+    if (const CopyResult copy = CopyRange(*source, start, length, file->Sink());
+        copy != CopyResult::Ok) {
+      writer.CopyFailed(copy, contents[i]);
       return result;
     }
     ++k;
@@ -215,9 +232,13 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
   tag.Genre = kAlbumGenre;
   if (!writer.Put(EncodeAlbumTag(tag))) return result;
 
-  if (!file->Commit(error)) {
-    result.status = WriteStatus::WriteFailed;
-    result.error = "Cannot Write The Album File : " + Utf8FromPath(output) + " (" + error + ")";
+  if (!file->Commit(error, replace)) {
+    result.status = file->TargetExisted() ? WriteStatus::TargetExists : WriteStatus::WriteFailed;
+    result.error = file->TargetExisted()
+                       ? "The Album File Appeared While The Album Was Written, It Was Kept : " +
+                             Utf8FromPath(output)
+                       : "Cannot Write The Album File : " + Utf8FromPath(output) + " (" + error +
+                             ")";
   }
   return result;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "album/albumformat.h"
+#include "album/fileio.h"
 
 namespace album {
 
@@ -47,6 +48,7 @@ enum class WriteStatus {
   CannotCreate,      ///< the output could not be created
   SourceUnreadable,  ///< an MP3 could not be opened or read
   WriteFailed,       ///< writing or moving the output into place failed
+  TargetExists,      ///< a file of the output's name appeared meanwhile and was kept
 };
 
 struct WriteResult {
@@ -59,17 +61,19 @@ struct WriteResult {
   bool ok() const { return status == WriteStatus::Ok; }
 };
 
-/// Writes the album to `output`. The file appears only when complete (replacing a file of
-/// that name); on failure nothing is left behind. `contents` are UTF-8 paths in list order;
-/// `firstFramePositions` holds the 1-based first-frame position of each MP3 (1 or less:
-/// copy whole); `trackTable` one entry per MP3 with PlayLength, FileName and SongTitle;
-/// `corrections` one per track (missing ones count as unticked).
+/// Writes the album to `output`. The file appears only when complete; on failure nothing is
+/// left behind. A file of that name is replaced only with Replace::Allowed (the user agreed);
+/// with Replace::Never one that appeared during the writing is kept (TargetExists). `contents` are
+/// UTF-8 paths in list order; `firstFramePositions` holds the 1-based first-frame position of each
+/// MP3 (1 or less: copy whole); `trackTable` one entry per MP3 with PlayLength, FileName and
+/// SongTitle; `corrections` one per track (missing ones count as unticked).
 [[nodiscard]] WriteResult WriteAlbum(const std::filesystem::path& output,
                                      const std::vector<std::string>& contents,
                                      const std::vector<std::int32_t>& firstFramePositions,
                                      std::vector<TrackEntry> trackTable,
                                      const std::vector<TitleCorrection>& corrections,
-                                     const AlbumDetails& details, const WriteProgress& progress);
+                                     const AlbumDetails& details, const WriteProgress& progress,
+                                     Replace replace = Replace::Allowed);
 
 /// The tracks value as stored in the tag, or nothing when it does not fit a byte.
 std::optional<std::uint8_t> TracksByte(std::string_view tracks);

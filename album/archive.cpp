@@ -57,24 +57,66 @@ std::string SafeFileName(std::string_view storedName) {
   return name;
 }
 
+std::string NumberedName(std::string_view name, int n) {
+  const auto dot = name.rfind('.');
+  const bool hasExtension = dot != std::string_view::npos && dot > 0;
+  const std::string_view stem = hasExtension ? name.substr(0, dot) : name;
+  const std::string_view extension = hasExtension ? name.substr(dot) : std::string_view();
+  return std::string(stem) + " (" + std::to_string(n) + ")" + std::string(extension);
+}
+
+bool Extraction::Taken(const std::filesystem::path& target) const {
+  if (m_source.IsFile(target)) return true;
+  for (const auto& written : m_written) {
+    if (written == target || SameFile(written, target)) return true;
+  }
+  return false;
+}
+
+std::optional<Extraction::Written> Extraction::Extract(const ArchiveItem& item,
+                                                       std::string& error) {
+  const std::string name = SafeFileName(item.name);
+  Written written{m_folder / PathFromUtf8(name), false};
+  if (Taken(written.path)) {
+    // A numbered name must be free on disk too: it is no file the user asked to replace.
+    written.renamed = true;
+    std::error_code ec;
+    int n = 2;
+    do {
+      written.path = m_folder / PathFromUtf8(NumberedName(name, n++));
+    } while (Taken(written.path) ||
+             std::filesystem::exists(std::filesystem::symlink_status(written.path, ec)));
+  }
+  const std::string target = Utf8FromPath(written.path);
+  auto file = AtomicFile::Create(written.path, error);
+  if (!file) {
+    error = "cannot create " + target + ": " + error;
+    return std::nullopt;
+  }
+  const CopyResult copy = CopyRange(m_source, item.offset, item.size, file->Sink());
+  if (copy == CopyResult::ReadFailed) {
+    error = "cannot read " + item.name + " from the album";
+    return std::nullopt;
+  }
+  if (copy == CopyResult::WriteFailed) {
+    error = "cannot write " + target + ": " + file->WriteError();
+    return std::nullopt;
+  }
+  if (!file->Commit(error, written.renamed ? Replace::Never : Replace::Allowed)) {
+    error = "cannot write " + target + ": " + error;
+    return std::nullopt;
+  }
+  m_written.push_back(written.path);
+  return written;
+}
+
 std::optional<std::filesystem::path> ExtractItem(ByteSource& source, const ArchiveItem& item,
                                                  const std::filesystem::path& folder,
                                                  std::string& error) {
-  const std::filesystem::path target = folder / PathFromUtf8(SafeFileName(item.name));
-  auto file = AtomicFile::Create(target, error);
-  if (!file) {
-    error = "cannot create " + Utf8FromPath(target) + ": " + error;
-    return std::nullopt;
-  }
-  if (!CopyRange(source, item.offset, item.size, file->Sink())) {
-    error = "cannot copy " + item.name + " to " + Utf8FromPath(target);
-    return std::nullopt;
-  }
-  if (!file->Commit(error)) {
-    error = "cannot write " + Utf8FromPath(target) + ": " + error;
-    return std::nullopt;
-  }
-  return target;
+  Extraction extraction(source, folder);
+  auto written = extraction.Extract(item, error);
+  if (!written) return std::nullopt;
+  return written->path;
 }
 
 }  // namespace album

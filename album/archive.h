@@ -42,8 +42,36 @@ struct Archive {
 /// "." or "..", characters Windows refuses, or reserved device names.
 std::string SafeFileName(std::string_view storedName);
 
-/// Copies an item's bytes into folder/SafeFileName(item.name), replacing a file of that name
-/// only once the copy is complete. Returns the path written, or nothing with `error` set.
+/// "name (n).ext": the name an item gets when its own is taken.
+std::string NumberedName(std::string_view name, int n);
+
+/// One extraction into a folder. Each item goes to folder/SafeFileName(item.name), replacing
+/// an older file of that name only once the copy is complete; but never the album being read,
+/// nor an item written earlier in the same run: such an item gets the first free
+/// NumberedName instead.
+class Extraction {
+ public:
+  Extraction(ByteSource& source, std::filesystem::path folder)
+      : m_source(source), m_folder(std::move(folder)) {}
+
+  struct Written {
+    std::filesystem::path path;
+    bool renamed = false;  ///< its own name was taken
+  };
+
+  /// The path written, or nothing with `error` naming the file and the cause.
+  [[nodiscard]] std::optional<Written> Extract(const ArchiveItem& item, std::string& error);
+
+ private:
+  bool Taken(const std::filesystem::path& target) const;
+
+  ByteSource& m_source;
+  std::filesystem::path m_folder;
+  std::vector<std::filesystem::path> m_written;
+};
+
+/// Extracts one item on its own (see Extraction). Returns the path written, or nothing with
+/// `error` set.
 [[nodiscard]] std::optional<std::filesystem::path> ExtractItem(ByteSource& source,
                                                                const ArchiveItem& item,
                                                                const std::filesystem::path& folder,

@@ -59,12 +59,7 @@ FileHandle OpenFile(const std::filesystem::path& path, const char* mode, std::st
 
 std::unique_ptr<FileSource> FileSource::Open(const std::filesystem::path& path,
                                              std::string& error) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    error = std::strerror(EISDIR);
-    return nullptr;
-  }
-  FileHandle file = OpenFile(path, "rb", error);
+  FileHandle file = OpenRegularFile(path, error);
   if (!file) return nullptr;
   if (std::fseek(file.get(), 0, SEEK_END) != 0) {
     error = LastErrorText();
@@ -75,7 +70,7 @@ std::unique_ptr<FileSource> FileSource::Open(const std::filesystem::path& path,
     error = LastErrorText();
     return nullptr;
   }
-  return std::unique_ptr<FileSource>(new FileSource(std::move(file), size));
+  return std::unique_ptr<FileSource>(new FileSource(std::move(file), size, path));
 }
 
 bool FileSource::ReadAt(std::int64_t offset, std::span<std::uint8_t> out) {
@@ -92,21 +87,25 @@ bool FileSource::ReadAt(std::int64_t offset, std::span<std::uint8_t> out) {
 }
 
 bool FileSink::Write(std::span<const std::uint8_t> data) {
-  return std::fwrite(data.data(), 1, data.size(), m_file) == data.size();
+  errno = 0;
+  if (std::fwrite(data.data(), 1, data.size(), m_file) == data.size()) return true;
+  if (m_error.empty()) m_error = errno != 0 ? LastErrorText() : "write error";
+  return false;
 }
 
-bool CopyRange(ByteSource& from, std::int64_t offset, std::int64_t count, ByteSink& to) {
-  if (count < 0) return false;
+CopyResult CopyRange(ByteSource& from, std::int64_t offset, std::int64_t count, ByteSink& to) {
+  if (count < 0) return CopyResult::ReadFailed;
   std::vector<std::uint8_t> buffer(
       static_cast<std::size_t>(std::min<std::int64_t>(count, kCopyBufferSize)));
   while (count > 0) {
     const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(count, kCopyBufferSize));
     const std::span<std::uint8_t> part(buffer.data(), chunk);
-    if (!from.ReadAt(offset, part) || !to.Write(part)) return false;
+    if (!from.ReadAt(offset, part)) return CopyResult::ReadFailed;
+    if (!to.Write(part)) return CopyResult::WriteFailed;
     offset += static_cast<std::int64_t>(chunk);
     count -= static_cast<std::int64_t>(chunk);
   }
-  return true;
+  return CopyResult::Ok;
 }
 
 AtomicFile::AtomicFile(std::filesystem::path target, std::filesystem::path temp, FileHandle file)
@@ -119,13 +118,18 @@ std::unique_ptr<AtomicFile> AtomicFile::Create(const std::filesystem::path& targ
                                                std::string& error) {
   std::random_device seed;
   std::mt19937 random(seed());
-  std::error_code ec;
+  static constexpr char kHex[] = "0123456789abcdef";
   for (int attempt = 0; attempt < 16; ++attempt) {
-    std::filesystem::path temp = target;
-    temp += ".lb" + std::to_string(random() % 1000000) + ".part";
-    if (std::filesystem::exists(temp, ec)) continue;
-    FileHandle file = OpenFile(temp, "wb", error);
-    if (!file) return nullptr;
+    // Always 15 bytes, whatever the target's name.
+    std::string name = ".lb";
+    for (int i = 0; i < 8; ++i) name += kHex[random() % 16];
+    name += ".tmp";
+    const std::filesystem::path temp = target.parent_path() / name;
+    FileHandle file = CreateNewFile(temp, error);
+    if (!file) {
+      if (error == std::strerror(EEXIST)) continue;
+      return nullptr;
+    }
     std::setvbuf(file.get(), nullptr, _IOFBF, kCopyBufferSize);
     return std::unique_ptr<AtomicFile>(new AtomicFile(target, temp, std::move(file)));
   }
@@ -140,18 +144,22 @@ AtomicFile::~AtomicFile() {
   std::filesystem::remove(m_temp, ec);
 }
 
-bool AtomicFile::Commit(std::string& error) {
+bool AtomicFile::Commit(std::string& error, Replace replace) {
   errno = 0;
   const bool flushed = std::fflush(m_file.get()) == 0 && !std::ferror(m_file.get());
-  if (!flushed) error = LastErrorText();
+  if (!flushed) error = !m_sink.Error().empty() ? m_sink.Error() : LastErrorText();
   const bool closed = std::fclose(m_file.release()) == 0;
   if (flushed && !closed) error = LastErrorText();
   if (!flushed || !closed) return false;
-  std::error_code ec;
-  std::filesystem::rename(m_temp, m_target, ec);
-  if (ec) {
-    error = ec.message();
-    return false;
+  if (replace == Replace::Never) {
+    if (!RenameNoReplace(m_temp, m_target, m_targetExisted, error)) return false;
+  } else {
+    std::error_code ec;
+    std::filesystem::rename(m_temp, m_target, ec);
+    if (ec) {
+      error = ec.message();
+      return false;
+    }
   }
   m_committed = true;
   return true;

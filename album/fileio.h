@@ -19,6 +19,8 @@ class ByteSource {
   virtual std::int64_t Size() const = 0;
   /// Fills `out` from `offset`; false when not every byte could be read.
   [[nodiscard]] virtual bool ReadAt(std::int64_t offset, std::span<std::uint8_t> out) = 0;
+  /// True when the bytes come from the file at `path`, so that nothing is written over them.
+  virtual bool IsFile(const std::filesystem::path& /*path*/) const { return false; }
 };
 
 /// Sequential output.
@@ -57,6 +59,25 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 /// Opens a file with a C mode string ("rb", "wb", "r+b"); sets `error` on failure.
 FileHandle OpenFile(const std::filesystem::path& path, const char* mode, std::string& error);
 
+/// Opens an existing regular file for reading. Anything else (a folder, a FIFO, a device) is
+/// refused without waiting on it, with the reason in `error`.
+FileHandle OpenRegularFile(const std::filesystem::path& path, std::string& error);
+
+/// Creates a file that must not exist yet (nor be a symlink) and opens it for writing.
+FileHandle CreateNewFile(const std::filesystem::path& path, std::string& error);
+
+/// The reason OpenRegularFile gives for a file that is not a regular file.
+inline constexpr std::string_view kNotRegularFile = "not a regular file";
+
+/// Moves `from` to `to` unless `to` exists (also when it appeared a moment ago). `exists` tells
+/// that case apart from other failures.
+[[nodiscard]] bool RenameNoReplace(const std::filesystem::path& from,
+                                   const std::filesystem::path& to, bool& exists,
+                                   std::string& error);
+
+/// True when `a` and `b` name the same file (device and inode); false when either is missing.
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
 /// A file opened read-only; the file is never created.
 class FileSource final : public ByteSource {
  public:
@@ -64,29 +85,42 @@ class FileSource final : public ByteSource {
   static std::unique_ptr<FileSource> Open(const std::filesystem::path& path, std::string& error);
   std::int64_t Size() const override { return m_size; }
   bool ReadAt(std::int64_t offset, std::span<std::uint8_t> out) override;
+  bool IsFile(const std::filesystem::path& path) const override { return SameFile(m_path, path); }
 
  private:
-  FileSource(FileHandle file, std::int64_t size) : m_file(std::move(file)), m_size(size) {}
+  FileSource(FileHandle file, std::int64_t size, std::filesystem::path path)
+      : m_file(std::move(file)), m_size(size), m_path(std::move(path)) {}
   FileHandle m_file;
   std::int64_t m_size;
   std::int64_t m_position = -1;  // where the stream stands, to save seeks on sequential reads
+  std::filesystem::path m_path;
 };
 
 class FileSink final : public ByteSink {
  public:
   explicit FileSink(std::FILE* file) : m_file(file) {}
   bool Write(std::span<const std::uint8_t> data) override;
+  /// The system's reason for the first failed write (empty while none failed).
+  const std::string& Error() const { return m_error; }
 
  private:
   std::FILE* m_file;
+  std::string m_error;
 };
 
-/// Copies `count` bytes from `offset` of `from` into `to`. True only when every byte arrived.
-[[nodiscard]] bool CopyRange(ByteSource& from, std::int64_t offset, std::int64_t count,
-                             ByteSink& to);
+enum class CopyResult { Ok, ReadFailed, WriteFailed };
 
-/// A new file written beside its target and moved into place only when complete. Until
-/// Commit() succeeds the target is untouched; an uncommitted file is removed on destruction.
+/// Copies `count` bytes from `offset` of `from` into `to`, telling which side failed.
+[[nodiscard]] CopyResult CopyRange(ByteSource& from, std::int64_t offset, std::int64_t count,
+                                   ByteSink& to);
+
+/// Whether a commit may replace a file that exists at the target.
+enum class Replace { Never, Allowed };
+
+/// A new file written beside its target (under a short name of fixed length, so that any target
+/// name that fits the folder fits) and moved into place only when complete. Until Commit()
+/// succeeds the target is untouched; an uncommitted file is removed on destruction. A symlink at
+/// the target is replaced, never written through.
 class AtomicFile {
  public:
   /// Nothing on failure, with the reason in `error`.
@@ -97,8 +131,13 @@ class AtomicFile {
   AtomicFile& operator=(const AtomicFile&) = delete;
 
   ByteSink& Sink() { return m_sink; }
-  /// Flushes, closes and renames over the target (replacing an existing file).
-  [[nodiscard]] bool Commit(std::string& error);
+  /// The system's reason for the first failed write of the sink.
+  const std::string& WriteError() const { return m_sink.Error(); }
+  /// Flushes, closes and renames onto the target. With Replace::Never a file at the target
+  /// (even one that appeared after Create) is left alone and the commit fails with
+  /// TargetExisted() true.
+  [[nodiscard]] bool Commit(std::string& error, Replace replace = Replace::Allowed);
+  bool TargetExisted() const { return m_targetExisted; }
 
  private:
   AtomicFile(std::filesystem::path target, std::filesystem::path temp, FileHandle file);
@@ -107,6 +146,7 @@ class AtomicFile {
   FileHandle m_file;
   FileSink m_sink;
   bool m_committed = false;
+  bool m_targetExisted = false;
 };
 
 /// Overwrites bytes of an existing file in place through a separate write access.

@@ -4,6 +4,7 @@
 
 #include "album/fileio.h"
 #include "cli/commands.h"
+#include "cli/opening.h"
 #include "mp3header/mp3header.h"
 
 namespace cli {
@@ -53,18 +54,26 @@ void AddAnalyseCommand(CLI::App& app, int& exitCode) {
   command->add_option("FILE", *files, "MP3 files")->required();
   command->callback([files, asJson, &exitCode] {
     json all = json::array();
-    for (const std::string& file : *files) all.push_back(Record(file));
+    exitCode = 0;
+    for (const std::string& file : *files) {
+      // Reading a FIFO or a device would wait forever: such a file is refused, and said so.
+      std::string error;
+      if (!album::OpenRegularFile(album::PathFromUtf8(file), error)) {
+        std::cerr << "Cannot open " << TerminalText(file) << ": " << error << '\n';
+        exitCode = 1;
+      }
+      all.push_back(Record(file));
+    }
     if (*asJson) {
       std::cout << (all.size() == 1 ? all[0] : all).dump(2) << '\n';
     } else {
       for (const json& record : all) {
-        std::cout << record["file"].get<std::string>() << '\n';
+        std::cout << TerminalText(record["file"].get<std::string>()) << '\n';
         for (const auto& [key, value] : record.items()) {
           if (key != "file") std::cout << "  " << key << ": " << Text(value) << '\n';
         }
       }
     }
-    exitCode = 0;
   });
 }
 

@@ -170,7 +170,8 @@ int RunCreate(const CreateOptions& options) {
   writeProgress.setValue = [&](int value) { progress.Show("Writing album", value, maximum); };
   const album::WriteResult written = album::WriteAlbum(
       output, list.Entries(), quality.WriterPositions(), prepared.trackTable,
-      compose::TitleCorrections(prepared.trackLines, ticked), details, writeProgress);
+      compose::TitleCorrections(prepared.trackLines, ticked), details, writeProgress,
+      options.force ? album::Replace::Allowed : album::Replace::Never);
   progress.Clear();
   for (const std::string& warning : written.warnings) {
     std::cerr << "Left out of the album: " << warning << '\n';

@@ -23,9 +23,8 @@ void AddCueCommand(CLI::App& app, int& exitCode) {
     }
     album::AlbumReader reader(*source);
     ShownDetails shown;
-    const bool isAlbum = reader.IsAlbum();
-    if (isAlbum) (void)reader.ReadAlbumTag(shown, album::TagWriter{});
-    if (!isAlbum || reader.ReadTrackDirectory(shown) != album::ReadStatus::Ok) {
+    // The same validation as every other command: tag, directory, pictures and lyrics.
+    if (album::OpenAlbum(reader, shown, album::TagWriter{}) != album::ReadStatus::Ok) {
       std::cerr << album::kDamagedMessage << '\n';
       exitCode = 1;
       return;

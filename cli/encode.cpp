@@ -69,11 +69,13 @@ void AddEncodeCommand(CLI::App& app, int& exitCode) {
       app.add_subcommand("encode", "Convert WAV files to 128 kbps MP3 files beside them");
   auto files = std::make_shared<std::vector<std::string>>();
   auto encoder = std::make_shared<std::string>("lame");
+  auto force = std::make_shared<bool>(false);
+  command->add_flag("--force", *force, "Replace existing MP3 files");
   command->add_option("--encoder", *encoder, "Encoder library")
       ->check(CLI::IsMember({"lame", "bladeenc"}))
       ->capture_default_str();
   command->add_option("WAV", *files, "WAV files")->required();
-  command->callback([files, encoder, &exitCode] {
+  command->callback([files, encoder, force, &exitCode] {
     const wavpress::LoadedBridge bridge;
     if (!bridge.IsLoaded()) {
       std::cerr << "Cannot load " << WAVPRESS_LIBRARY_NAME << ": " << bridge.Error() << '\n';
@@ -81,6 +83,7 @@ void AddEncodeCommand(CLI::App& app, int& exitCode) {
       return;
     }
     bridge.SetEncoder(*encoder == "bladeenc" ? WAVPRESS_BLADEENC : WAVPRESS_LAME);
+    bridge.SetReplaceExisting(*force);
     const InterruptCatcher catcher;
     g_bar.shown = isatty(STDOUT_FILENO) != 0;
     const WavpressProgress progress = &OnProgress;
@@ -95,12 +98,18 @@ void AddEncodeCommand(CLI::App& app, int& exitCode) {
       if (g_bar.shown) DrawBar(0);
       const std::int32_t result = bridge.EncodeMp3(file.c_str(), &progress);
       if (g_bar.shown) std::cout << '\n';
+      std::string why;
+      const std::int32_t cause = bridge.LastFailure(why);
       if (result == WAVPRESS_STOPPED) {
+        // The part encoded so far stays, unless it could not be put in place.
+        if (cause != WAVPRESS_NO_FAILURE) std::cerr << why << '\n';
         cancelled = true;
         break;
       }
       if (result != WAVPRESS_OK) {
-        std::cerr << "Encoding failed: " << file << '\n';
+        std::cerr << "Encoding failed: " << file << ": " << why
+                  << (cause == WAVPRESS_OUTPUT_EXISTS ? " (give --force to replace it)" : "")
+                  << '\n';
         failed = true;
       }
     }

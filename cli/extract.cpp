@@ -45,16 +45,21 @@ void AddExtractCommand(CLI::App& app, int& exitCode) {
       chosen.push_back(static_cast<std::size_t>(index));
     }
     exitCode = 0;
+    album::Extraction extraction(*opened.archive.source, album::PathFromUtf8(*folder));
     for (const std::size_t i : chosen) {
       std::string error;
-      const auto written =
-          album::ExtractItem(*opened.archive.source, items[i], album::PathFromUtf8(*folder), error);
+      const auto written = extraction.Extract(items[i], error);
       if (!written) {
-        std::cerr << error << '\n';
+        std::cerr << TerminalText(error) << '\n';
         exitCode = 1;
         continue;
       }
-      std::cout << album::Utf8FromPath(*written) << '\n';
+      const std::string path = album::Utf8FromPath(written->path);
+      if (written->renamed) {
+        std::cerr << "Item " << i << ": its name is taken (by the album or an earlier item); "
+                  << "written as " << TerminalText(path) << '\n';
+      }
+      std::cout << TerminalText(path) << '\n';
     }
     if (exitCode == 0) std::cout << "File(s) Extraction Completed.\n";
   });

@@ -59,16 +59,16 @@ std::string Minutes(std::int32_t ms) {
 
 void PrintText(const json& listing) {
   const bool isAlbum = listing["format"] == "album";
-  std::cout << "Album Title : " << listing["title"].get<std::string>() << '\n'
-            << "Artist : " << listing["artist"].get<std::string>() << '\n'
-            << (isAlbum ? "Completeness : " : "Author : ") << listing["comment"].get<std::string>()
-            << '\n';
-  if (isAlbum) std::cout << "Year : " << listing["year"].get<std::string>() << '\n';
+  const auto text = [&](const json& value) { return TerminalText(value.get<std::string>()); };
+  std::cout << "Album Title : " << text(listing["title"]) << '\n'
+            << "Artist : " << text(listing["artist"]) << '\n'
+            << (isAlbum ? "Completeness : " : "Author : ") << text(listing["comment"]) << '\n';
+  if (isAlbum) std::cout << "Year : " << text(listing["year"]) << '\n';
   std::cout << "Tracks : " << listing["tracks"].get<int>() << '\n';
   for (const json& item : listing["items"]) {
     std::cout << item["index"].get<int>() << '\t' << item["kind"].get<std::string>() << '\t';
-    if (item.contains("title")) std::cout << item["title"].get<std::string>() << '\t';
-    std::cout << item["name"].get<std::string>();
+    if (item.contains("title")) std::cout << text(item["title"]) << '\t';
+    std::cout << text(item["name"]);
     if (item.contains("play_ms")) std::cout << '\t' << Minutes(item["play_ms"].get<std::int32_t>());
     std::cout << '\t' << item["size"].get<std::int64_t>() << " bytes\n";
   }

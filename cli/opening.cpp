@@ -32,10 +32,64 @@ bool RunProgram(std::vector<std::string> arguments) {
   return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+std::string TerminalText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  const auto octal = [&out](unsigned value) {
+    const char digits[] = {'\\', static_cast<char>('0' + ((value >> 6) & 7)),
+                           static_cast<char>('0' + ((value >> 3) & 7)),
+                           static_cast<char>('0' + (value & 7))};
+    out.append(digits, sizeof digits);
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    switch (c) {
+      case '\\':
+        out += "\\\\";
+        continue;
+      case '\a':
+        out += "\\a";
+        continue;
+      case '\b':
+        out += "\\b";
+        continue;
+      case '\t':
+        out += "\\t";
+        continue;
+      case '\n':
+        out += "\\n";
+        continue;
+      case '\v':
+        out += "\\v";
+        continue;
+      case '\f':
+        out += "\\f";
+        continue;
+      case '\r':
+        out += "\\r";
+        continue;
+      default:
+        break;
+    }
+    if (c < 0x20 || c == 0x7F) {
+      octal(c);
+    } else if (c == 0xC2 && i + 1 < text.size() &&
+               static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      // C1 controls in UTF-8 (U+0080-U+009F): terminals act on them too.
+      octal(c);
+      octal(static_cast<unsigned char>(text[++i]));
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 std::unique_ptr<album::FileSource> OpenSource(const std::string& path) {
   std::string error;
   auto source = album::FileSource::Open(album::PathFromUtf8(path), error);
-  if (!source) std::cerr << "Cannot open " << path << ": " << error << '\n';
+  if (!source) std::cerr << "Cannot open " << TerminalText(path) << ": " << error << '\n';
   return source;
 }
 
@@ -44,7 +98,7 @@ bool OpenForReading(const std::string& path, OpenedFile& opened) {
   const album::OpenStatus status =
       album::OpenArchive(album::PathFromUtf8(path), opened.shown, {}, opened.archive, error);
   if (status == album::OpenStatus::CannotOpen) {
-    std::cerr << "Cannot open " << path << ": " << error << '\n';
+    std::cerr << "Cannot open " << TerminalText(path) << ": " << error << '\n';
     return false;
   }
   if (status != album::OpenStatus::Ok) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "album/archive.h"
@@ -33,6 +34,11 @@ std::string ProgramDataFolder();
 
 /// Runs a program found on the PATH with its arguments; true when it ran and succeeded.
 bool RunProgram(std::vector<std::string> arguments);
+
+/// A text for the terminal: control characters (C0, DEL and C1) and the backslash shown escaped
+/// as ls -b does ("\n", "\033", "\\"), so that no name or tag can move the cursor, change
+/// the screen or fake a line of output.
+std::string TerminalText(std::string_view text);
 
 /// Opens `path` read-only; on failure prints why to stderr and returns nothing.
 std::unique_ptr<album::FileSource> OpenSource(const std::string& path);

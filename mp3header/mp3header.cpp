@@ -65,25 +65,18 @@ const char* YesNo(std::uint32_t bit) {
   return bit ? "yes" : "no";
 }
 
-// The scan, also giving the file's size.
-std::optional<std::array<std::uint8_t, 4>> Scan(const std::filesystem::path& path,
-                                                MP3HeaderInfo& info, AnalyseStatus& status,
-                                                std::int64_t& size) {
+// The scan of an open source.
+std::optional<std::array<std::uint8_t, 4>> ScanSource(album::ByteSource& file, MP3HeaderInfo& info,
+                                                      AnalyseStatus& status) {
   const auto report = [&](AnalyseStatus s) { status = s; };
-  std::string error;
-  auto file = album::FileSource::Open(path, error);
-  if (!file) {
-    report(AnalyseStatus::CannotOpen);
-    return std::nullopt;
-  }
-  size = file->Size();
+  const std::int64_t size = file.Size();
   if (size < kMinimumFileSize) {
     report(AnalyseStatus::TooShort);
     return std::nullopt;
   }
-  const std::int64_t frame = ScanForSync(*file, Id3v2Length(*file, size), size);
+  const std::int64_t frame = ScanForSync(file, Id3v2Length(file, size), size);
   std::array<std::uint8_t, 4> header{};
-  if (frame < 0 || !file->ReadAt(frame, header)) {
+  if (frame < 0 || !file.ReadAt(frame, header)) {
     info.IsVBR = false;
     info.HeaderPos = 0;
     report(AnalyseStatus::NoFrame);
@@ -92,10 +85,24 @@ std::optional<std::array<std::uint8_t, 4>> Scan(const std::filesystem::path& pat
   // The Xing tag follows the side information: 32 bytes in a two-channel frame, 17 in a
   // single-channel one, after the 4-byte header.
   const bool singleChannel = ((header[3] >> 6) & 3u) == 3u;
-  info.IsVBR = HasXingAt(*file, frame + 36) || (singleChannel && HasXingAt(*file, frame + 21));
+  info.IsVBR = HasXingAt(file, frame + 36) || (singleChannel && HasXingAt(file, frame + 21));
   info.HeaderPos = static_cast<std::int32_t>(std::min<std::int64_t>(frame + 1, INT32_MAX));
   report(AnalyseStatus::Ok);
   return header;
+}
+
+// The scan of a file, also giving the file's size.
+std::optional<std::array<std::uint8_t, 4>> Scan(const std::filesystem::path& path,
+                                                MP3HeaderInfo& info, AnalyseStatus& status,
+                                                std::int64_t& size) {
+  std::string error;
+  auto file = album::FileSource::Open(path, error);
+  if (!file) {
+    status = AnalyseStatus::CannotOpen;
+    return std::nullopt;
+  }
+  size = file->Size();
+  return ScanSource(*file, info, status);
 }
 
 }  // namespace
@@ -110,15 +117,10 @@ std::optional<std::array<std::uint8_t, 4>> FindFrameHeader(const std::filesystem
   return header;
 }
 
-AnalyseStatus AnalyseMP3(const std::filesystem::path& path, MP3HeaderInfo& info) {
-  AnalyseStatus status = AnalyseStatus::Ok;
-  std::int64_t size = 0;
-  const auto bytes = Scan(path, info, status, size);
-  if (status == AnalyseStatus::CannotOpen || status == AnalyseStatus::NoFrame) info.Bitrate = 0;
-  if (!bytes) return status;
-
-  const std::uint32_t h = (std::uint32_t{(*bytes)[0]} << 24) | (std::uint32_t{(*bytes)[1]} << 16) |
-                          (std::uint32_t{(*bytes)[2]} << 8) | std::uint32_t{(*bytes)[3]};
+AnalyseStatus DecodeFrameHeader(const std::array<std::uint8_t, 4>& bytes, std::int64_t fileSize,
+                                MP3HeaderInfo& info) {
+  const std::uint32_t h = (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
+                          (std::uint32_t{bytes[2]} << 8) | std::uint32_t{bytes[3]};
   const std::int16_t version = kVersions[(h >> 19) & 3u];
   const std::int16_t layer = kLayers[(h >> 17) & 3u];
   if (version != 1) return AnalyseStatus::NotMpeg1;
@@ -144,11 +146,28 @@ AnalyseStatus AnalyseMP3(const std::filesystem::path& path, MP3HeaderInfo& info)
   info.Layer = layer;
   info.Padding = YesNo((h >> 9) & 1u);
   info.CrcProtected = ((h >> 16) & 1u) ? "no" : "yes";
-  info.Seconds = bitrate > 0 ? static_cast<std::int32_t>(size * 8 / bitrate / 1000) : 0;
+  info.Seconds = bitrate > 0 ? static_cast<std::int32_t>(fileSize * 8 / bitrate / 1000) : 0;
   info.Copyright = YesNo((h >> 3) & 1u);
   info.Original = YesNo((h >> 2) & 1u);
   info.PrivateBit = YesNo((h >> 8) & 1u);
   return bitrate == 0 ? AnalyseStatus::FreeFormat : AnalyseStatus::Ok;
+}
+
+AnalyseStatus AnalyseMP3(album::ByteSource& source, MP3HeaderInfo& info) {
+  AnalyseStatus status = AnalyseStatus::Ok;
+  const auto bytes = ScanSource(source, info, status);
+  if (status == AnalyseStatus::NoFrame) info.Bitrate = 0;
+  if (!bytes) return status;
+  return DecodeFrameHeader(*bytes, source.Size(), info);
+}
+
+AnalyseStatus AnalyseMP3(const std::filesystem::path& path, MP3HeaderInfo& info) {
+  AnalyseStatus status = AnalyseStatus::Ok;
+  std::int64_t size = 0;
+  const auto bytes = Scan(path, info, status, size);
+  if (status == AnalyseStatus::CannotOpen || status == AnalyseStatus::NoFrame) info.Bitrate = 0;
+  if (!bytes) return status;
+  return DecodeFrameHeader(*bytes, size, info);
 }
 
 }  // namespace mp3header

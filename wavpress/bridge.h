@@ -47,6 +47,14 @@ class LoadedBridge {
   std::int32_t EncodeMp3(const char* path, const WavpressProgress* progress) const {
     return m_encodeMp3(path, progress);
   }
+  std::int32_t SetReplaceExisting(bool replace) const { return m_setReplace(replace ? 1 : 0); }
+  /// The cause of the last failure and its text.
+  std::int32_t LastFailure(std::string& text) const {
+    char buffer[1024] = {};
+    const std::int32_t code = m_lastFailure(buffer, static_cast<std::int32_t>(sizeof buffer));
+    text = buffer;
+    return code;
+  }
 
  private:
   bool Bind(const std::filesystem::path& file) {
@@ -63,8 +71,12 @@ class LoadedBridge {
     }
     m_setEncoder = reinterpret_cast<SetEncoderFunction>(dlsym(library, "SetEncoder"));
     m_encodeMp3 = reinterpret_cast<EncodeMp3Function>(dlsym(library, "EncodeMp3"));
-    if (!m_setEncoder || !m_encodeMp3) {
-      m_error = file.string() + ": SetEncoder or EncodeMp3 is missing";
+    m_setReplace =
+        reinterpret_cast<SetReplaceExistingFunction>(dlsym(library, "SetReplaceExisting"));
+    m_lastFailure = reinterpret_cast<LastFailureFunction>(dlsym(library, "LastFailure"));
+    if (!m_setEncoder || !m_encodeMp3 || !m_setReplace || !m_lastFailure) {
+      m_error = file.string() + ": an export (SetEncoder, EncodeMp3, SetReplaceExisting, " +
+                "LastFailure) is missing";
       dlclose(library);
       return false;
     }
@@ -76,6 +88,8 @@ class LoadedBridge {
   void* m_library = nullptr;
   SetEncoderFunction m_setEncoder = nullptr;
   EncodeMp3Function m_encodeMp3 = nullptr;
+  SetReplaceExistingFunction m_setReplace = nullptr;
+  LastFailureFunction m_lastFailure = nullptr;
   std::string m_error;
 };
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 struct sf_private_tag;
@@ -13,12 +14,26 @@ struct soxr;
 namespace wavpress {
 
 inline constexpr int kTargetRate = 44100;
+inline constexpr int kMinRate = 8000;
+inline constexpr int kMaxRate = 192000;
+
+/// Why a sound file is not taken.
+enum class PcmRefusal { None, Unreadable, NotAudio, Rate, Channels };
+
+struct PcmOpenError {
+  PcmRefusal refusal = PcmRefusal::None;
+  std::string text;  ///< the cause, for a message that names the file
+};
 
 class PcmSource {
  public:
-  /// Opens `path`; nothing when libsndfile cannot read it as audio of one or two channels, or
-  /// when its rate cannot be converted.
-  static std::unique_ptr<PcmSource> Open(const char* path);
+  /// Opens the regular file `path`; nothing, with the cause in `error`, when it cannot be
+  /// read, libsndfile does not read it as audio, or its rate lies outside kMinRate-kMaxRate or
+  /// its channel count outside 1-2.
+  static std::unique_ptr<PcmSource> Open(const char* path, PcmOpenError& error);
+  /// The same for a file held in memory; `bytes` must outlive the source.
+  static std::unique_ptr<PcmSource> OpenMemory(std::span<const std::uint8_t> bytes,
+                                               PcmOpenError& error);
   ~PcmSource();
   PcmSource(const PcmSource&) = delete;
   PcmSource& operator=(const PcmSource&) = delete;
@@ -35,12 +50,17 @@ class PcmSource {
   bool AtEnd();
 
  private:
+  struct Memory;
   PcmSource() = default;
+  static std::unique_ptr<PcmSource> Adopt(std::unique_ptr<PcmSource> source, sf_private_tag* file,
+                                          int channels, int rate, std::int64_t frames,
+                                          PcmOpenError& error);
   void Refill();
   bool ReadDirect();
   bool ReadConverted();
   void AppendFrames(const std::int16_t* samples, std::size_t frames);
 
+  std::unique_ptr<Memory> m_memory;
   sf_private_tag* m_file = nullptr;
   soxr* m_resampler = nullptr;
   int m_channels = 0;
@@ -48,13 +68,14 @@ class PcmSource {
   bool m_inputDone = false;
   bool m_finished = false;
   bool m_failed = false;
-  std::vector<std::int16_t> m_shortBlock;  // as read, direct path
-  std::vector<float> m_floatBlock;         // as read, converting path
-  std::size_t m_floatOffset = 0;           // frames of m_floatBlock already converted
+  // Block buffers are filled before they are read: left uninitialised.
+  std::unique_ptr<std::int16_t[]> m_shortBlock;  // as read, direct path
+  std::unique_ptr<float[]> m_floatBlock;         // as read, converting path
+  std::size_t m_floatOffset = 0;                 // frames of m_floatBlock already converted
   std::size_t m_floatFrames = 0;
-  std::vector<std::int16_t> m_converted;  // soxr output, file's channel count
-  std::vector<std::int16_t> m_ready;      // stereo frames not yet handed out
-  std::size_t m_readyOffset = 0;          // in samples
+  std::unique_ptr<std::int16_t[]> m_converted;  // soxr output, file's channel count
+  std::vector<std::int16_t> m_ready;            // stereo frames not yet handed out
+  std::size_t m_readyOffset = 0;                // in samples
 };
 
 }  // namespace wavpress

@@ -10,6 +10,7 @@
 #include <system_error>
 #include <vector>
 
+#include "album/fileio.h"
 #include "wavpress/bladeenc.h"
 #include "wavpress/dynlib.h"
 #include "wavpress/pcmsource.h"
@@ -26,6 +27,32 @@ constexpr std::size_t kConfigBufferSize = 512;
 
 // Kept from the load hook to the unload hook; nothing else survives between calls.
 std::atomic<std::int32_t> g_selected{WAVPRESS_BLADEENC};
+std::atomic<bool> g_replace{false};
+
+// The last call's cause of failure, for LastFailure.
+struct Failure {
+  std::int32_t code = WAVPRESS_NO_FAILURE;
+  std::string text;
+};
+Failure g_failure;
+
+std::int32_t Fail(std::int32_t code, std::string text) {
+  g_failure = {code, std::move(text)};
+  return WAVPRESS_FAILED;
+}
+
+std::int32_t FailureOf(PcmRefusal refusal) {
+  switch (refusal) {
+    case PcmRefusal::Rate:
+      return WAVPRESS_RATE_OUT_OF_RANGE;
+    case PcmRefusal::Channels:
+      return WAVPRESS_CHANNELS_OUT_OF_RANGE;
+    case PcmRefusal::NotAudio:
+      return WAVPRESS_UNSUPPORTED_FORMAT;
+    default:
+      return WAVPRESS_UNREADABLE;
+  }
+}
 LibraryHandle g_bladeEnc = nullptr;
 LibraryHandle g_lame = nullptr;
 
@@ -49,34 +76,6 @@ std::int32_t Percent(std::int64_t done, std::int64_t total) {
   return static_cast<std::int32_t>(std::min(percent, 99.0));
 }
 
-class OutputFile {
- public:
-  OutputFile() = default;
-  ~OutputFile() {
-    if (m_file) std::fclose(m_file);
-  }
-  OutputFile(const OutputFile&) = delete;
-  OutputFile& operator=(const OutputFile&) = delete;
-
-  // Creates or truncates; new files are writable.
-  [[nodiscard]] bool Create(const std::string& path) {
-    m_file = std::fopen(path.c_str(), "wb");
-    return m_file != nullptr;
-  }
-  [[nodiscard]] bool Write(const std::uint8_t* data, std::size_t size) {
-    return size == 0 || std::fwrite(data, 1, size, m_file) == size;
-  }
-  // Closing flushes the last buffered bytes, so it can fail too.
-  [[nodiscard]] bool Close() {
-    std::FILE* file = m_file;
-    m_file = nullptr;
-    return std::fclose(file) == 0;
-  }
-
- private:
-  std::FILE* m_file = nullptr;
-};
-
 class StreamGuard {
  public:
   StreamGuard(BeCloseStreamFunction close, BeStream stream) : m_close(close), m_stream(stream) {}
@@ -95,25 +94,64 @@ Function Lookup(LibraryHandle library, const char* name) {
 }
 
 std::int32_t Encode(const char* path, const WavpressProgress* progress) {
-  if (!path) return WAVPRESS_FAILED;
+  g_failure = {};
+  if (!path) return Fail(WAVPRESS_UNREADABLE, "no file given");
   // No fall-back: the selected library or nothing.
-  const LibraryHandle library = g_selected == WAVPRESS_BLADEENC ? g_bladeEnc : g_lame;
-  if (!library) return WAVPRESS_FAILED;
+  const bool blade = g_selected == WAVPRESS_BLADEENC;
+  const LibraryHandle library = blade ? g_bladeEnc : g_lame;
+  const std::string encoderName = blade ? kBladeEncFileName : kLameFileName;
+  if (!library) return Fail(WAVPRESS_NO_ENCODER, "the encoder " + encoderName + " is not loaded");
   const auto initStream = Lookup<BeInitStreamFunction>(library, "beInitStream");
   const auto encodeChunk = Lookup<BeEncodeChunkFunction>(library, "beEncodeChunk");
   const auto deinitStream = Lookup<BeDeinitStreamFunction>(library, "beDeinitStream");
   const auto closeStream = Lookup<BeCloseStreamFunction>(library, "beCloseStream");
-  if (!initStream || !encodeChunk || !deinitStream || !closeStream) return WAVPRESS_FAILED;
+  if (!initStream || !encodeChunk || !deinitStream || !closeStream) {
+    return Fail(WAVPRESS_NO_ENCODER, encoderName + " lacks a function of the encoder interface");
+  }
 
   // Only what libsndfile reads as audio is encoded, never a header or a foreign file's bytes.
-  const auto source = PcmSource::Open(path);
-  if (!source) return WAVPRESS_FAILED;
+  PcmOpenError refused;
+  const auto source = PcmSource::Open(path, refused);
+  if (!source) return Fail(FailureOf(refused.refusal), std::string(path) + ": " + refused.text);
   const std::string outputPath = Mp3PathFor(path);
-  // An input whose extension already is ".mp3" would be truncated by its own output.
+  const std::filesystem::path output(outputPath);
+  // An input whose extension already is ".mp3" would be replaced by its own output.
   std::error_code sameFileError;
-  if (std::filesystem::equivalent(path, outputPath, sameFileError)) return WAVPRESS_FAILED;
-  OutputFile output;
-  if (!output.Create(outputPath)) return WAVPRESS_FAILED;
+  if (std::filesystem::equivalent(path, outputPath, sameFileError)) {
+    return Fail(WAVPRESS_OUTPUT_EXISTS, outputPath + " is the input itself");
+  }
+  std::error_code folderError;
+  if (std::filesystem::is_directory(std::filesystem::symlink_status(output, folderError))) {
+    return Fail(WAVPRESS_CANNOT_WRITE, "cannot write " + outputPath + ": it is a folder");
+  }
+  const bool replace = g_replace;
+  const album::Replace mode = replace ? album::Replace::Allowed : album::Replace::Never;
+  std::error_code statusError;
+  if (!replace && std::filesystem::exists(std::filesystem::symlink_status(output, statusError))) {
+    return Fail(WAVPRESS_OUTPUT_EXISTS, outputPath + " exists");
+  }
+  std::string error;
+  auto file = album::AtomicFile::Create(output, error);
+  if (!file) return Fail(WAVPRESS_CANNOT_WRITE, "cannot create " + outputPath + ": " + error);
+  const auto writeFailed = [&] {
+    return Fail(WAVPRESS_CANNOT_WRITE, "cannot write " + outputPath + ": " + file->WriteError());
+  };
+  const auto write = [&](const std::uint8_t* data, std::size_t size) {
+    return size == 0 || file->Sink().Write({data, size});
+  };
+  const auto encoderFailed = [&] {
+    return Fail(WAVPRESS_ENCODER_ERROR, encoderName + " failed on " + std::string(path));
+  };
+  // Moves what was written into place; a file that appeared meanwhile is kept.
+  const auto commit = [&]() -> bool {
+    if (file->Commit(error, mode)) return true;
+    if (file->TargetExisted()) {
+      Fail(WAVPRESS_OUTPUT_EXISTS, outputPath + " appeared meanwhile; kept it");
+    } else {
+      Fail(WAVPRESS_CANNOT_WRITE, "cannot write " + outputPath + ": " + error);
+    }
+    return false;
+  };
 
   std::array<std::uint8_t, kConfigBufferSize> record{};
   PutMp3Config(record, {.SampleRate = kTargetRate, .Mode = kModeStereo, .Bitrate = kBitrate});
@@ -121,42 +159,49 @@ std::int32_t Encode(const char* path, const WavpressProgress* progress) {
   std::uint32_t bufferSize = 0;
   BeStream stream = 0;
   if (initStream(record.data(), &samplesPerChunk, &bufferSize, &stream) != kBeOk) {
-    return WAVPRESS_FAILED;
+    return encoderFailed();
   }
   const StreamGuard guard(closeStream, stream);
   const std::size_t chunkFrames = samplesPerChunk / 2;
-  if (chunkFrames == 0 || bufferSize == 0) return WAVPRESS_FAILED;
+  if (chunkFrames == 0 || bufferSize == 0) return encoderFailed();
   std::vector<std::int16_t> pcm;
   std::vector<std::uint8_t> mp3;
   try {
     pcm.resize(chunkFrames * 2);
     mp3.resize(bufferSize);
   } catch (const std::bad_alloc&) {
-    return WAVPRESS_FAILED;
+    return Fail(WAVPRESS_ENCODER_ERROR, "out of memory");
   }
 
   const std::int64_t total = source->TotalFrames();
   std::int64_t done = 0;
   for (;;) {
     const std::int64_t frames = source->Read(pcm);
-    if (frames < 0) return WAVPRESS_FAILED;
+    if (frames < 0) return Fail(WAVPRESS_UNREADABLE, "cannot read " + std::string(path));
     if (frames == 0) break;
     std::uint32_t written = 0;
     if (encodeChunk(stream, static_cast<std::uint32_t>(frames * 2), pcm.data(), mp3.data(),
                     &written) != kBeOk) {
-      return WAVPRESS_FAILED;
+      return encoderFailed();
     }
-    if (written > bufferSize || !output.Write(mp3.data(), written)) return WAVPRESS_FAILED;
+    if (written > bufferSize) return encoderFailed();
+    if (!write(mp3.data(), written)) return writeFailed();
     done += frames;
     const std::int32_t percent = source->AtEnd() ? 100 : Percent(done, total);
-    // After a stop nothing more is encoded and the stream is not flushed.
-    if (progress && *progress && (*progress)(percent) == 0) return WAVPRESS_STOPPED;
+    // After a stop nothing more is encoded and the stream is not flushed; the part encoded
+    // so far is kept.
+    if (progress && *progress && (*progress)(percent) == 0) {
+      (void)commit();
+      return WAVPRESS_STOPPED;
+    }
   }
 
   std::uint32_t written = 0;
-  if (deinitStream(stream, mp3.data(), &written) != kBeOk) return WAVPRESS_FAILED;
-  if (written > bufferSize || !output.Write(mp3.data(), written)) return WAVPRESS_FAILED;
-  return output.Close() ? WAVPRESS_OK : WAVPRESS_FAILED;
+  if (deinitStream(stream, mp3.data(), &written) != kBeOk || written > bufferSize) {
+    return encoderFailed();
+  }
+  if (!write(mp3.data(), written)) return writeFailed();
+  return commit() ? WAVPRESS_OK : WAVPRESS_FAILED;
 }
 
 // Load and unload hooks. A library that cannot be loaded is passed over silently: it shows as
@@ -168,6 +213,7 @@ __attribute__((constructor)) void OnLoad() {
   } catch (...) {
   }
   g_selected = WAVPRESS_BLADEENC;
+  g_replace = false;
 }
 
 __attribute__((destructor)) void OnUnload() {
@@ -187,12 +233,27 @@ WAVPRESS_API int32_t WAVPRESS_CALL SetEncoder(int32_t encoder) {
   return 0;
 }
 
+WAVPRESS_API int32_t WAVPRESS_CALL SetReplaceExisting(int32_t replace) {
+  wavpress::g_replace = replace != 0;
+  return 0;
+}
+
 WAVPRESS_API int32_t WAVPRESS_CALL EncodeMp3(const char* path, const WavpressProgress* progress) {
   try {
     return wavpress::Encode(path, progress);
   } catch (...) {
-    return WAVPRESS_FAILED;
+    return wavpress::Fail(WAVPRESS_ENCODER_ERROR, "unexpected error");
   }
+}
+
+WAVPRESS_API int32_t WAVPRESS_CALL LastFailure(char* text, int32_t size) {
+  if (text && size > 0) {
+    const std::string& message = wavpress::g_failure.text;
+    const auto length = std::min<std::size_t>(message.size(), static_cast<std::size_t>(size) - 1);
+    std::copy_n(message.data(), length, text);
+    text[length] = '\0';
+  }
+  return wavpress::g_failure.code;
 }
 
 }  // extern "C"

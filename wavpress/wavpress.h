@@ -32,8 +32,21 @@ extern "C" {
 /** Results of EncodeMp3. */
 enum {
   WAVPRESS_OK = 0,      /**< the file was encoded */
-  WAVPRESS_FAILED = -1, /**< any failure; the causes are not told apart */
+  WAVPRESS_FAILED = -1, /**< any failure; LastFailure tells why */
   WAVPRESS_STOPPED = -2 /**< the progress callback asked to stop */
+};
+
+/** Causes of the last failure, from LastFailure. */
+enum {
+  WAVPRESS_NO_FAILURE = 0,
+  WAVPRESS_NO_ENCODER = 1,            /**< the selected encoder library is missing or incomplete */
+  WAVPRESS_UNREADABLE = 2,            /**< the input cannot be opened, or is no regular file */
+  WAVPRESS_UNSUPPORTED_FORMAT = 3,    /**< the input is not audio libsndfile reads */
+  WAVPRESS_RATE_OUT_OF_RANGE = 4,     /**< the sample rate lies outside 8000-192000 Hz */
+  WAVPRESS_CHANNELS_OUT_OF_RANGE = 5, /**< more than two channels */
+  WAVPRESS_OUTPUT_EXISTS = 6,         /**< the output exists and replacing was not allowed */
+  WAVPRESS_CANNOT_WRITE = 7,          /**< the output cannot be created or written (disk full) */
+  WAVPRESS_ENCODER_ERROR = 8          /**< the encoder library failed */
 };
 
 /** Encoder selections: only 1 selects the BladeEnc library, every other value the LAME one. */
@@ -45,18 +58,31 @@ typedef int32_t(WAVPRESS_CALL* WavpressProgress)(int32_t percent);
 /** Selects the encoder library for the following EncodeMp3 calls (1 at load time); returns 0. */
 WAVPRESS_API int32_t WAVPRESS_CALL SetEncoder(int32_t encoder);
 
-/** Encodes the sound file `path` (native path bytes; WAV or any other format libsndfile reads,
- * one or two channels, any rate) into `path` with the file name's extension replaced by ".mp3",
- * at 128 kbit/s, 44100 Hz, stereo. `progress` is the address of a variable that holds the
- * callback, called after every chunk with the share of frames done; the last chunk reports 100.
- * A null slot or callback means no reports. Returns WAVPRESS_OK, WAVPRESS_FAILED (no output file
- * is created when the input is not readable audio) or WAVPRESS_STOPPED; what was written so far
- * stays on disk after a failure or a stop. Calls must not overlap. */
+/** Allows (nonzero) or forbids (0, at load time) the following EncodeMp3 calls to replace an
+ * existing output file; returns 0. Front ends allow it only once the user agreed. */
+WAVPRESS_API int32_t WAVPRESS_CALL SetReplaceExisting(int32_t replace);
+
+/** Encodes the sound file `path` (native path bytes; a regular file in WAV or any other format
+ * libsndfile reads, one or two channels, 8000 to 192000 Hz) into `path` with the file name's
+ * extension replaced by ".mp3", at 128 kbit/s, 44100 Hz, stereo. `progress` is the address of a
+ * variable that holds the callback, called after every chunk with the share of frames done; the
+ * last chunk reports 100. A null slot or callback means no reports. Returns WAVPRESS_OK,
+ * WAVPRESS_FAILED or WAVPRESS_STOPPED. The output is written beside its place and moved there
+ * when complete: a failure leaves nothing; after a stop the part encoded so far is moved there.
+ * An existing output (or a symlink in its place) is replaced only as SetReplaceExisting allows,
+ * and never written through. Calls must not overlap. */
 WAVPRESS_API int32_t WAVPRESS_CALL EncodeMp3(const char* path, const WavpressProgress* progress);
+
+/** The cause of the last EncodeMp3 failure (WAVPRESS_NO_FAILURE after a success), with a text
+ * naming the file and the cause copied into `text` (UTF-8, cut to `size` bytes with the NUL);
+ * `text` may be null. */
+WAVPRESS_API int32_t WAVPRESS_CALL LastFailure(char* text, int32_t size);
 
 typedef int32_t(WAVPRESS_CALL* SetEncoderFunction)(int32_t encoder);
 typedef int32_t(WAVPRESS_CALL* EncodeMp3Function)(const char* path,
                                                   const WavpressProgress* progress);
+typedef int32_t(WAVPRESS_CALL* SetReplaceExistingFunction)(int32_t replace);
+typedef int32_t(WAVPRESS_CALL* LastFailureFunction)(char* text, int32_t size);
 
 #ifdef __cplusplus
 }

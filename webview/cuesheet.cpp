@@ -97,11 +97,17 @@ CueResult WriteCueSheet(std::string_view albumPath, const CueInput& input,
     return result;
   }
   result.path = CuePathFor(albumPath);
-  if (confirmReplace && PathExists(result.path) && !confirmReplace(kCueExistsQuestion)) {
-    result.status = CueStatus::Declined;
-    return result;
+  // Replacing needs an answer; a sheet that appears after the question is kept.
+  bool agreed = !confirmReplace;
+  if (confirmReplace && PathExists(result.path)) {
+    if (!confirmReplace(kCueExistsQuestion)) {
+      result.status = CueStatus::Declined;
+      return result;
+    }
+    agreed = true;
   }
-  if (!WriteTextFile(result.path, CueSheetText(input), result.error)) {
+  if (!WriteTextFile(result.path, CueSheetText(input), result.error,
+                     agreed ? album::Replace::Allowed : album::Replace::Never)) {
     result.status = CueStatus::CannotWrite;
   }
   return result;

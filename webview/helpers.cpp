@@ -1,7 +1,12 @@
 #include "webview/helpers.h"
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <system_error>
@@ -18,9 +23,11 @@ std::mt19937& Generator() {
   return generator;
 }
 
+#ifdef _WIN32
 char Lower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
+#endif
 
 bool IsSeparator(char c) {
 #ifdef _WIN32
@@ -54,11 +61,41 @@ int RandomInt(int low, int high) {
   return static_cast<int>(std::floor(r * span)) + low;
 }
 
-std::string TempFolder() {
+namespace {
+
+bool IsWritableFolder(const std::filesystem::path& path) {
   std::error_code ec;
-  std::string folder = album::Utf8FromPath(std::filesystem::temp_directory_path(ec));
-  if (ec) folder.clear();
-  if (folder.empty() || !IsSeparator(folder.back())) {
+  if (path.empty() || !std::filesystem::is_directory(path, ec)) return false;
+#ifdef _WIN32
+  return true;
+#else
+  return ::access(path.c_str(), W_OK | X_OK) == 0;
+#endif
+}
+
+std::filesystem::path SystemTempFolder() {
+#ifdef _WIN32
+  std::error_code ec;
+  const auto path = std::filesystem::temp_directory_path(ec);
+  return ec ? std::filesystem::path() : path;
+#else
+  // As temp_directory_path looks, but a variable that is empty or names no writable folder is
+  // passed over instead of ending the search.
+  for (const char* name : {"TMPDIR", "TMP", "TEMP", "TEMPDIR"}) {
+    const char* value = std::getenv(name);
+    if (value && *value && IsWritableFolder(value)) return value;
+  }
+  return "/tmp";
+#endif
+}
+
+}  // namespace
+
+std::string TempFolder() {
+  const std::filesystem::path path = SystemTempFolder();
+  if (!IsWritableFolder(path)) return {};
+  std::string folder = album::Utf8FromPath(path);
+  if (!IsSeparator(folder.back())) {
     folder += static_cast<char>(std::filesystem::path::preferred_separator);
   }
   return folder;
@@ -68,12 +105,19 @@ bool PathExists(std::string_view path) {
   std::string text = album::Trim(path);
   if (text.size() > 1 && IsSeparator(text.back())) text.pop_back();
   if (text.empty()) return false;
+#ifndef _WIN32
+  // One root holds every path, relative ones too: only the file system can tell.
+  std::error_code missing;
+  return std::filesystem::exists(
+      std::filesystem::symlink_status(album::PathFromUtf8(text), missing));
+#else
   if (LogicalDriveList().find(Lower(text.front())) == std::string::npos) return false;
   const int type = DriveTypeOf(text);
   if (type < 1 || type > 6) return false;
   if (text.size() == 2 && text[1] == ':') return true;
   std::error_code ec;
   return std::filesystem::exists(album::PathFromUtf8(text), ec);
+#endif
 }
 
 std::filesystem::path ProgramDataFolder(const std::filesystem::path& programFolder) {

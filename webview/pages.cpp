@@ -110,11 +110,13 @@ std::string HtmlEscape(std::string_view text) {
   return out;
 }
 
-bool WriteTextFile(const std::string& path, const std::string& text, std::string& error) {
+bool WriteTextFile(const std::string& path, const std::string& text, std::string& error,
+                   album::Replace replace) {
   auto file = album::AtomicFile::Create(album::PathFromUtf8(path), error);
   const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()),
                                             text.size());
-  if (file && file->Sink().Write(bytes) && file->Commit(error)) return true;
+  if (file && !file->Sink().Write(bytes)) error = file->WriteError();
+  if (file && error.empty() && file->Commit(error, replace)) return true;
   error = "cannot write " + path + (error.empty() ? "" : ": " + error);
   return false;
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "album/fileio.h"
 #include "webview/lyrics.h"
 #include "webview/webfolder.h"
 
@@ -26,10 +27,11 @@ std::string HtmlEscape(std::string_view text);
 /// Lines joined by CR LF, the last one ended too.
 std::string JoinLines(const std::vector<std::string>& lines);
 
-/// Writes a whole text file (replacing one of that name only once complete). False, with
-/// "cannot write PATH: reason" in `error`, on failure.
+/// Writes a whole text file (replacing one of that name only once complete, and only with
+/// Replace::Allowed). False, with "cannot write PATH: reason" in `error`, on failure.
 [[nodiscard]] bool WriteTextFile(const std::string& path, const std::string& text,
-                                 std::string& error);
+                                 std::string& error,
+                                 album::Replace replace = album::Replace::Allowed);
 
 /// The address of a preview in `folder` for the slide list and (first picture) the image
 /// element. On Windows the pages' own form: "file:///" + folder with "/" (slides) or as it

@@ -7,6 +7,7 @@
 #include "album/fileio.h"
 #include "album/text.h"
 #include "webview/helpers.h"
+#include "webview/webfolder_platform.h"
 
 namespace webview {
 
@@ -25,52 +26,55 @@ std::string WebFolderLevel(std::string_view text) {
   return level;
 }
 
+std::string WebRootLevel() {
+  return "lyrabinder-web-" + WebFolderLevel(UserName());
+}
+
 std::string WebFolderFor(std::string_view tempFolder, const DetailTexts& details) {
-  return std::string(tempFolder) + WebFolderLevel(details.artist) + kSeparator +
-         WebFolderLevel(details.albumTitle) + kSeparator;
+  return std::string(tempFolder) + WebRootLevel() + kSeparator + WebFolderLevel(details.artist) +
+         kSeparator + WebFolderLevel(details.albumTitle) + kSeparator;
 }
 
 std::string PrepareWebFolder(std::string_view tempFolder, const DetailTexts& details,
                              std::string& error) {
-  const std::string artistLevel =
-      std::string(tempFolder) + WebFolderLevel(details.artist) + kSeparator;
-  const std::string folder = WebFolderFor(tempFolder, details);
-  for (const std::string& level : {std::string(tempFolder), artistLevel, folder}) {
-    if (PathExists(level)) continue;
-    std::error_code ec;
-    std::filesystem::create_directory(album::PathFromUtf8(level), ec);
-    if (ec) {
-      error = "cannot create " + level + ": " + ec.message();
-      return {};
-    }
+  if (tempFolder.empty()) {
+    error = "no temporary folder: TMPDIR and the system's default are missing or not writable";
+    return {};
   }
-  return folder;
+  const std::vector<std::string> levels = {WebRootLevel(), WebFolderLevel(details.artist),
+                                           WebFolderLevel(details.albumTitle)};
+  if (!MakeOwnFolders(std::string(tempFolder), levels, error)) return {};
+  return WebFolderFor(tempFolder, details);
 }
 
 bool LacksScript(std::string_view folder) {
   return !PathExists(std::string(folder) + std::string(kScriptName));
 }
 
+namespace {
+
+bool IsNumberedPage(std::string_view name, std::string_view prefix) {
+  constexpr std::string_view kSuffix = ".htm";
+  if (!name.starts_with(prefix) || !name.ends_with(kSuffix)) return false;
+  const std::string_view digits = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+  return !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+}  // namespace
+
+bool IsWebViewFile(std::string_view name) {
+  for (const std::string_view page :
+       {kMainPageName, kScriptName, kViewPageName, kLyricsPageName, kNoPicturesImageName}) {
+    if (name == page) return true;
+  }
+  // Previews end in "jpg" (PreviewFileName); ".lb*.tmp" are unfinished files of ours.
+  return IsNumberedPage(name, "dynamic") || IsNumberedPage(name, "lyrics") ||
+         (name.size() > 3 && name.ends_with("jpg")) ||
+         (name.starts_with(".lb") && name.ends_with(".tmp"));
+}
+
 bool ClearWebFolder(std::string_view folder, std::string& error) {
-  std::error_code ec;
-  std::vector<std::filesystem::path> files;
-  std::filesystem::directory_iterator it(album::PathFromUtf8(folder), ec);
-  for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-    std::error_code kind;
-    if (!it->is_directory(kind)) files.push_back(it->path());
-  }
-  if (ec) {
-    error = "cannot list " + std::string(folder) + ": " + ec.message();
-    return false;
-  }
-  for (const auto& file : files) {
-    std::filesystem::remove(file, ec);
-    if (ec) {
-      error = "cannot delete " + album::Utf8FromPath(file) + ": " + ec.message();
-      return false;
-    }
-  }
-  return true;
+  return RemoveFilesIn(std::string(folder), IsWebViewFile, error);
 }
 
 std::string TrackPageName(int n) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "album/albumwrap.h"
@@ -134,6 +135,41 @@ TEST(AlbumWrap, FrameLengthsBeyondTheFileStopTheReading) {
   Shown shown;
   AlbumWrapReader(source).ReadFrames(shown);  // must neither crash nor allocate the length
   SUCCEED();
+}
+
+// A sparse file: the given bytes, then zeros up to `size`; remembers the largest read.
+class SparseSource final : public ByteSource {
+ public:
+  SparseSource(Bytes head, std::int64_t size) : m_head(std::move(head)), m_size(size) {}
+  std::int64_t Size() const override { return m_size; }
+  bool ReadAt(std::int64_t offset, std::span<std::uint8_t> out) override {
+    largestRead = std::max(largestRead, out.size());
+    if (offset < 0 || static_cast<std::int64_t>(out.size()) > m_size - offset) return false;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      const auto at = static_cast<std::size_t>(offset) + i;
+      out[i] = at < m_head.size() ? m_head[at] : 0;
+    }
+    return true;
+  }
+  std::size_t largestRead = 0;
+
+ private:
+  Bytes m_head;
+  std::int64_t m_size;
+};
+
+TEST(AlbumWrap, AClaimedFrameLengthNeverDecidesWhatIsRead) {
+  // A 1.5 GB file whose first frame claims 0x7FFFFFFF bytes: only the header is ever read.
+  for (const std::int32_t claimed : {0x7FFFFFFF, 1325, 1400}) {
+    SCOPED_TRACE(claimed);
+    Bytes data = MakeWrap({{"a.mp3", Pattern(10)}});
+    PutLE32(data, 10 + 7, claimed);
+    SparseSource source(data, std::int64_t{1536} << 20);
+    Shown shown;
+    AlbumWrapReader(source).ReadFrames(shown);
+    EXPECT_LE(source.largestRead, static_cast<std::size_t>(kWrapHeaderSize));
+    EXPECT_EQ(shown.title, "");  // the damaged frame ends the reading
+  }
 }
 
 TEST(AlbumWrap, ItemTitles) {

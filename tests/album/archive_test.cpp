@@ -1,3 +1,7 @@
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include "album/archive.h"
@@ -85,6 +89,67 @@ TEST(Archive, AFailedCopyLeavesNoFile) {
   EXPECT_FALSE(ExtractItem(source, item, dir.path(), error));
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
+
+TEST(AtomicFile, ReplacesOnlyWhenAllowedAndFitsAnyNameThatFits) {
+  ScopedTempDir dir;
+  const std::string longName = std::string(250, 'n') + ".mp3";  // 254 bytes
+  const struct {
+    std::string name;
+    bool existing;
+    Replace replace;
+    bool committed;
+  } cases[] = {
+      {"new.mp3", false, Replace::Never, true},
+      {"old.mp3", true, Replace::Never, false},
+      {"old2.mp3", true, Replace::Allowed, true},
+      {longName, false, Replace::Never, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name.size() > 20 ? "long name" : c.name);
+    const auto target = dir / c.name;
+    if (c.existing) testsupport::WriteText(target, "kept");
+    std::string error;
+    auto file = AtomicFile::Create(target, error);
+    ASSERT_TRUE(file) << error;
+    const Bytes data = Pattern(1000);
+    ASSERT_TRUE(file->Sink().Write(data));
+    EXPECT_EQ(file->Commit(error, c.replace), c.committed) << error;
+    EXPECT_EQ(file->TargetExisted(), c.existing && !c.committed);
+    EXPECT_EQ(ReadFile(target), c.committed ? data : testsupport::BytesOf("kept"));
+    file.reset();
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+      EXPECT_NE(entry.path().extension(), ".tmp") << "an unfinished file stayed";
+    }
+  }
+}
+
+TEST(Archive, NumberedNamesKeepTheExtension) {
+  const std::pair<const char*, const char*> cases[] = {{"x_LB.MP3", "x_LB (2).MP3"},
+                                                       {"a.b.txt", "a.b (2).txt"},
+                                                       {"plain", "plain (2)"},
+                                                       {".hidden", ".hidden (2)"}};
+  for (const auto& [name, numbered] : cases) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(NumberedName(name, 2), numbered);
+  }
+}
+
+#ifndef _WIN32
+TEST(Archive, OpeningRefusesWhatIsNoRegularFile) {
+  ScopedTempDir dir;
+  std::filesystem::create_directory(dir / "folder");
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+  for (const char* name : {"folder", "pipe"}) {
+    SCOPED_TRACE(name);
+    std::string error;
+    EXPECT_FALSE(FileSource::Open(dir / name, error));
+    EXPECT_FALSE(error.empty());
+  }
+  std::string error;
+  EXPECT_FALSE(FileSource::Open(dir / "pipe", error));
+  EXPECT_EQ(error, kNotRegularFile);
+}
+#endif
 
 TEST(Archive, AnOrdinaryFileIsUnsupported) {
   NullDisplay display;

@@ -63,7 +63,7 @@ TEST_F(CommandLine, WebWritesTheViewAndPrintsItsFolder) {
   const Bytes before = testsupport::ReadFile(path);
   std::string out, err;
   ASSERT_EQ(Cli("web " + Quote(path), out, err), 0) << err;
-  const auto folder = dir / "temp" / "Band" / "Best Of";
+  const auto folder = dir / "temp" / WebRootLevel() / "Band" / "Best Of";
   EXPECT_EQ(out, testing::FolderText(folder) + "\n");
   EXPECT_EQ(err, "");
   EXPECT_EQ(testing::FileNames(folder),
@@ -80,8 +80,9 @@ TEST_F(CommandLine, WebCopiesTheNoPicturesImageFromTheDataFolder) {
   const auto path = Album({{"one.mp3", testsupport::Mp3Stream(3), 1, "One"}});
   std::string out, err;
   ASSERT_EQ(Cli("web " + Quote(path), out, err), 0) << err;
-  EXPECT_EQ(testsupport::ReadFile(dir / "temp" / "Band" / "Best Of" / "vrnprog2.gif"),
-            testsupport::ReadFile(std::filesystem::path(LB_DATA_DIR) / "vrnprog2.gif"));
+  EXPECT_EQ(
+      testsupport::ReadFile(dir / "temp" / WebRootLevel() / "Band" / "Best Of" / "vrnprog2.gif"),
+      testsupport::ReadFile(std::filesystem::path(LB_DATA_DIR) / "vrnprog2.gif"));
 }
 
 TEST_F(CommandLine, WebOpensTheMainPageInTheDesktopsBrowser) {
@@ -96,7 +97,8 @@ TEST_F(CommandLine, WebOpensTheMainPageInTheDesktopsBrowser) {
   ASSERT_EQ(Cli("web --open " + Quote(path), out, err, "PATH=" + Quote(dir / "bin") + ":\"$PATH\""),
             0)
       << err;
-  const std::string folder = testing::FolderText(dir / "temp" / "Band" / "Best Of");
+  const std::string folder =
+      testing::FolderText(dir / "temp" / WebRootLevel() / "Band" / "Best Of");
   EXPECT_EQ(ReadText(dir / "opened.txt"), folder + "MP3 - LyrabinderWeb.htm");
 
   testsupport::WriteText(opener, "#!/bin/sh\nexit 3\n");

@@ -179,10 +179,20 @@ TEST_F(EncodeMp3Test, OutputReplacesTheExtensionOfTheFileNameOnly) {
   EXPECT_FALSE(fs::exists(dir / "rec.mp3"));
 }
 
-TEST_F(EncodeMp3Test, OverwritesAnExistingMp3ButNeverItsOwnInput) {
+TEST_F(EncodeMp3Test, ReplacesAnExistingMp3OnlyWhenAllowedAndNeverItsOwnInput) {
   const auto wav = Wav("take.wav", 0.5);
   WriteFile(dir / "take.mp3", Bytes(100000, 0x55));
+  bridge.SetReplaceExisting(0);
+  std::string why;
+  ASSERT_EQ(bridge.Encode(wav), WAVPRESS_FAILED);
+  EXPECT_EQ(bridge.LastFailure(&why), WAVPRESS_OUTPUT_EXISTS);
+  EXPECT_NE(why.find("take.mp3 exists"), std::string::npos) << why;
+  EXPECT_EQ(ReadFile(dir / "take.mp3"), Bytes(100000, 0x55));
+  EXPECT_TRUE(g_progress.reports.empty());
+
+  bridge.SetReplaceExisting(1);
   ASSERT_EQ(bridge.Encode(wav), WAVPRESS_OK);
+  EXPECT_EQ(bridge.LastFailure(), WAVPRESS_NO_FAILURE);
   const Bytes mp3 = ReadFile(dir / "take.mp3");
   ASSERT_LT(mp3.size(), 100000u);
   EXPECT_EQ(mp3[0], 0xFF);
@@ -201,13 +211,26 @@ TEST_F(EncodeMp3Test, UnreadableInputOrOutputFails) {
   const auto blocked = Wav("blocked.wav", 0.5);
   fs::create_directory(dir / "blocked.mp3");  // the output cannot be created over a folder
 
-  for (const char* name : {"missing.wav", "notes.wav", "noise.wav"}) {
-    SCOPED_TRACE(name);
-    EXPECT_EQ(bridge.Encode(dir / name), WAVPRESS_FAILED);
-    EXPECT_FALSE(fs::exists(fs::path(dir / name).replace_extension(".mp3")));
+  const struct {
+    const char* name;
+    std::int32_t cause;
+  } cases[] = {{"missing.wav", WAVPRESS_UNREADABLE},
+               {"notes.wav", WAVPRESS_UNSUPPORTED_FORMAT},
+               {"noise.wav", WAVPRESS_UNSUPPORTED_FORMAT}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(bridge.Encode(dir / c.name), WAVPRESS_FAILED);
+    std::string why;
+    EXPECT_EQ(bridge.LastFailure(&why), c.cause);
+    EXPECT_NE(why.find(c.name), std::string::npos) << why;
+    EXPECT_FALSE(fs::exists(fs::path(dir / c.name).replace_extension(".mp3")));
   }
   EXPECT_EQ(bridge.Encode(blocked), WAVPRESS_FAILED);
-  EXPECT_TRUE(g_progress.reports.empty());
+  EXPECT_EQ(bridge.LastFailure(), WAVPRESS_CANNOT_WRITE);
+  EXPECT_TRUE(fs::is_directory(dir / "blocked.mp3"));
+  for (const auto& entry : fs::directory_iterator(dir.path())) {
+    EXPECT_NE(entry.path().extension(), ".tmp") << "an unfinished output stayed";
+  }
 }
 
 // Layouts with chosen encoder libraries: which one is used, and what it is given.
@@ -292,10 +315,12 @@ TEST_F(EncoderLibraryTest, ReleasesTheStreamOnEveryReturn) {
     const char* calls;
     const char* output;
   } cases[] = {
-      {"init fails", bad, 0, kBeOk, 0, WAVPRESS_FAILED, "init", ""},
-      {"second chunk fails", kBeOk, 2, kBeOk, 0, WAVPRESS_FAILED, "init chunk chunk close", "C"},
+      // A failure leaves no output; a stop keeps what was encoded.
+      {"init fails", bad, 0, kBeOk, 0, WAVPRESS_FAILED, "init", nullptr},
+      {"second chunk fails", kBeOk, 2, kBeOk, 0, WAVPRESS_FAILED, "init chunk chunk close",
+       nullptr},
       {"flush fails", kBeOk, 0, bad, 0, WAVPRESS_FAILED, "init chunk chunk chunk deinit close",
-       "CCC"},
+       nullptr},
       {"stop at the second chunk", kBeOk, 0, kBeOk, 2, WAVPRESS_STOPPED, "init chunk chunk close",
        "CC"},
       {"stop at the last chunk", kBeOk, 0, kBeOk, 3, WAVPRESS_STOPPED,
@@ -303,10 +328,21 @@ TEST_F(EncoderLibraryTest, ReleasesTheStreamOnEveryReturn) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
+    fs::remove(dir / "take.mp3");
     fake.Script(c.initResult, c.failingChunk, c.deinitResult);
     EXPECT_EQ(bridge.Encode(wav, c.stopAt), c.result);
     EXPECT_EQ(CallNames(fake.Log()), c.calls);
-    EXPECT_EQ(ReadFile(dir / "take.mp3"), testsupport::BytesOf(c.output));
+    if (c.output) {
+      EXPECT_EQ(ReadFile(dir / "take.mp3"), testsupport::BytesOf(c.output));
+    } else {
+      EXPECT_FALSE(fs::exists(dir / "take.mp3"));
+      if (c.result == WAVPRESS_FAILED) {
+        EXPECT_EQ(bridge.LastFailure(), WAVPRESS_ENCODER_ERROR);
+      }
+    }
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+      EXPECT_NE(entry.path().extension(), ".tmp");
+    }
   }
 }
 

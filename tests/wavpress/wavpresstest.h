@@ -50,7 +50,11 @@ class Bridge {
     }
     m_setEncoder = Bind<SetEncoderFunction>(m_library, "SetEncoder");
     m_encodeMp3 = Bind<EncodeMp3Function>(m_library, "EncodeMp3");
-    EXPECT_TRUE(m_setEncoder && m_encodeMp3);
+    m_setReplace = Bind<SetReplaceExistingFunction>(m_library, "SetReplaceExisting");
+    m_lastFailure = Bind<LastFailureFunction>(m_library, "LastFailure");
+    EXPECT_TRUE(m_setEncoder && m_encodeMp3 && m_setReplace && m_lastFailure);
+    // The tests encode into the same folder again and again.
+    if (m_setReplace) m_setReplace(1);
   }
   ~Bridge() {
     if (!m_library) return;
@@ -65,6 +69,14 @@ class Bridge {
 
   bool Loaded() const { return m_setEncoder && m_encodeMp3; }
   std::int32_t SetEncoder(std::int32_t encoder) const { return m_setEncoder(encoder); }
+  std::int32_t SetReplaceExisting(std::int32_t replace) const { return m_setReplace(replace); }
+  /// LastFailure's cause, with its text in `text`.
+  std::int32_t LastFailure(std::string* text = nullptr) const {
+    char buffer[512] = {};
+    const std::int32_t cause = m_lastFailure(buffer, sizeof buffer);
+    if (text) *text = buffer;
+    return cause;
+  }
 
   /// EncodeMp3 with the recording callback, which answers 0 at call `stopAt` (0: never).
   std::int32_t Encode(const fs::path& wav, std::size_t stopAt = 0) const {
@@ -78,6 +90,8 @@ class Bridge {
   void* m_library = nullptr;
   SetEncoderFunction m_setEncoder = nullptr;
   EncodeMp3Function m_encodeMp3 = nullptr;
+  SetReplaceExistingFunction m_setReplace = nullptr;
+  LastFailureFunction m_lastFailure = nullptr;
 };
 
 /// A folder holding a copy of libwavpress.so and, as asked, liblame_enc.so and a BladeEnc

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include <set>
 
 #include "tests/webview/webviewtestutil.h"
@@ -47,15 +50,20 @@ TEST(PathExists, FindsFilesAndFoldersOnPresentDrives) {
   EXPECT_FALSE(PathExists(folder + "missing.txt"));
   EXPECT_FALSE(PathExists(""));
   EXPECT_FALSE(PathExists("   "));
-  EXPECT_FALSE(PathExists("file.txt"));  // no drive
   EXPECT_EQ(DriveTypeOf(""), 0);
   EXPECT_EQ(DriveTypeOf(folder), 3);
 #ifdef _WIN32
   const char drive = folder.front();
   EXPECT_TRUE(PathExists(std::string(1, drive) + ":"));
   EXPECT_NE(LogicalDriveList().find(static_cast<char>(std::tolower(drive))), std::string::npos);
+  EXPECT_FALSE(PathExists("file.txt"));  // no drive
 #else
   EXPECT_EQ(LogicalDriveList(), "/");
+  // A relative path is as real as any other: the existence test must not say no to it.
+  const auto relative = std::filesystem::relative(dir / "file.txt");
+  ASSERT_TRUE(relative.is_relative());
+  EXPECT_TRUE(PathExists(album::Utf8FromPath(relative)));
+  EXPECT_FALSE(PathExists("no-such-file.txt"));
 #endif
 }
 
@@ -65,6 +73,38 @@ TEST(TempFolder, IsAnExistingFolderEndingInASeparator) {
   EXPECT_EQ(folder.back(), static_cast<char>(std::filesystem::path::preferred_separator));
   EXPECT_TRUE(PathExists(folder));
 }
+
+#ifndef _WIN32
+TEST(TempFolder, AMissingOrEmptyTmpdirFallsBackToTheSystemDefault) {
+  ScopedTempDir dir;
+  const char* saved = std::getenv("TMPDIR");
+  const std::string before = saved ? saved : "";
+  const struct {
+    std::string tmpdir;
+    std::string folder;
+  } cases[] = {
+      {testing::FolderText(dir.path()), testing::FolderText(dir.path())},
+      {album::Utf8FromPath(dir / "missing"), "/tmp/"},
+      {"", "/tmp/"},
+      {album::Utf8FromPath(dir / "file.txt"), "/tmp/"},
+  };
+  testsupport::WriteText(dir / "file.txt", "");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.tmpdir);
+    ::setenv("TMPDIR", c.tmpdir.c_str(), 1);
+    EXPECT_EQ(TempFolder(), c.folder);
+  }
+  if (saved) {
+    ::setenv("TMPDIR", before.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
+  // Without a temporary folder nothing is made anywhere.
+  std::string error;
+  EXPECT_EQ(PrepareWebFolder("", {"victim", "tmp", ""}, error), "");
+  EXPECT_NE(error.find("no temporary folder"), std::string::npos) << error;
+}
+#endif
 
 TEST(WebFolderLevel, ReplacesSeparatorsAndNamesEmptyLevels) {
   const std::pair<std::string, std::string> cases[] = {
@@ -88,33 +128,64 @@ TEST(WebFolderLevel, ReplacesSeparatorsAndNamesEmptyLevels) {
   }
 }
 
-TEST(PrepareWebFolder, CreatesTheLevelsUnderTheTemporaryFolder) {
+TEST(PrepareWebFolder, CreatesTheLevelsUnderAFolderOfOurOwn) {
   ScopedTempDir dir;
   const std::string temp = testing::FolderText(dir.path());
   std::string error;
   const std::string folder = PrepareWebFolder(temp, {"Back: Home", "AC/DC  ", "1980"}, error);
   const char s = static_cast<char>(std::filesystem::path::preferred_separator);
-  EXPECT_EQ(folder, temp + "AC DC" + s + "Back  Home" + s);
+  EXPECT_EQ(WebRootLevel().rfind("lyrabinder-web-", 0), 0u);
+  EXPECT_EQ(folder, temp + WebRootLevel() + s + "AC DC" + s + "Back  Home" + s);
+  EXPECT_EQ(folder, WebFolderFor(temp, {"Back: Home", "AC/DC  ", "1980"}));
   EXPECT_TRUE(std::filesystem::is_directory(album::PathFromUtf8(folder)));
   EXPECT_EQ(PrepareWebFolder(temp, {"Back: Home", "AC/DC", ""}, error), folder);
 
   // A file in the place of a level.
-  testsupport::WriteText(dir / "Blocked", "");
+  testsupport::WriteText(dir / WebRootLevel() / "Blocked", "");
   EXPECT_EQ(PrepareWebFolder(temp, {"T", "Blocked", ""}, error), "");
   EXPECT_NE(error.find("Blocked"), std::string::npos);
 }
 
-TEST(ClearWebFolder, DeletesFilesButNotFolders) {
+TEST(ClearWebFolder, DeletesOnlyTheFilesOfTheWebView) {
   ScopedTempDir dir;
-  testsupport::WriteText(dir / "a.htm", "");
-  testsupport::WriteText(dir / "b.jpg", "");
+  const std::string names[] = {"MP3 - LyrabinderWeb.htm",
+                               "view.js",
+                               "view.htm",
+                               "lyrics.htm",
+                               "vrnprog2.gif",
+                               "dynamic1.htm",
+                               "lyrics12.htm",
+                               "cover.jpg"};
+  for (const std::string& name : names) testsupport::WriteText(dir / name, "");
+  const std::string kept[] = {"a.htm", "dynamicx.htm", "notes.txt", ".hidden", "lyrics.txt"};
+  for (const std::string& name : kept) testsupport::WriteText(dir / name, "keep");
   std::filesystem::create_directory(dir / "sub");
-  testsupport::WriteText(dir / "sub" / "keep.txt", "");
+  testsupport::WriteText(dir / "sub" / "view.js", "");
+  std::filesystem::create_directory(dir / "elsewhere");
+  testsupport::WriteText(dir / "elsewhere" / "view.js", "keep");
+#ifndef _WIN32
+  // A link named as a page goes, its target stays.
+  std::filesystem::create_symlink(dir / "elsewhere" / "view.js", dir / "view.htm.link");
+  std::filesystem::create_symlink(dir / "elsewhere" / "view.js", dir / "dynamic2.htm");
+#endif
   std::string error;
   EXPECT_TRUE(ClearWebFolder(testing::FolderText(dir.path()), error)) << error;
-  EXPECT_EQ(testing::FileNames(dir.path()), std::vector<std::string>{"sub"});
-  EXPECT_TRUE(std::filesystem::exists(dir / "sub" / "keep.txt"));
+  std::vector<std::string> left = {".hidden",    "a.htm",     "dynamicx.htm", "elsewhere",
+                                   "lyrics.txt", "notes.txt", "sub"};
+#ifndef _WIN32
+  left.push_back("view.htm.link");
+#endif
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(testing::FileNames(dir.path()), left);
+  EXPECT_TRUE(std::filesystem::exists(dir / "sub" / "view.js"));
+  EXPECT_EQ(testing::ReadText(dir / "elsewhere" / "view.js"), "keep");
   EXPECT_FALSE(ClearWebFolder(testing::FolderText(dir / "missing"), error));
+#ifndef _WIN32
+  // A folder reached through a link is not cleared.
+  std::filesystem::create_directory_symlink(dir / "elsewhere", dir / "link");
+  EXPECT_FALSE(ClearWebFolder(testing::FolderText(dir / "link"), error));
+  EXPECT_EQ(testing::ReadText(dir / "elsewhere" / "view.js"), "keep");
+#endif
 }
 
 TEST(SplitLyrics, EveryLineEndEndsALine) {

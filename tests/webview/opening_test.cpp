@@ -49,7 +49,7 @@ class Opening : public ::testing::Test {
   }
 
   std::filesystem::path Folder(std::string_view artist, std::string_view title) {
-    return dir / "temp" / album::PathFromUtf8(artist) / album::PathFromUtf8(title);
+    return dir / "temp" / WebRootLevel() / album::PathFromUtf8(artist) / album::PathFromUtf8(title);
   }
 
   ScopedTempDir dir;
@@ -151,31 +151,34 @@ TEST_F(Opening, RegeneratesOnlyWhenTheTagAsksOrTheScriptIsMissing) {
   const auto path = Album({{"one.mp3", testsupport::Mp3Stream(2), 1, "One"}});
   const auto folder = Folder("Band", "Best Of");
   ASSERT_EQ(Open(path).status, OpeningStatus::Ok);
-  testsupport::WriteText(folder / "stale.htm", "old");
+  // A page of an earlier album of that name; other files are not the view's to delete.
+  testsupport::WriteText(folder / "dynamic9.htm", "old");
+  testsupport::WriteText(folder / "notes.txt", "keep");
   testsupport::WriteText(folder / "MP3 - LyrabinderWeb.htm", "old main");
 
   // Genre 255: every opening starts from an empty folder.
   WebViewOpening opening = Open(path);
   EXPECT_TRUE(opening.regenerated);
-  EXPECT_FALSE(std::filesystem::exists(folder / "stale.htm"));
+  EXPECT_FALSE(std::filesystem::exists(folder / "dynamic9.htm"));
   EXPECT_EQ(ReadText(folder / "MP3 - LyrabinderWeb.htm"), MainFramesetPage());
 
   // Another genre: the pages of the earlier opening are shown as they are.
   Bytes data = testsupport::ReadFile(path);
   data.back() = 12;
   testsupport::WriteFile(path, data);
-  testsupport::WriteText(folder / "stale.htm", "old");
+  testsupport::WriteText(folder / "dynamic9.htm", "old");
   opening = Open(path);
   EXPECT_EQ(opening.status, OpeningStatus::Ok);
   EXPECT_FALSE(opening.tagAnsweredYes);
   EXPECT_FALSE(opening.regenerated);
-  EXPECT_TRUE(std::filesystem::exists(folder / "stale.htm"));
+  EXPECT_TRUE(std::filesystem::exists(folder / "dynamic9.htm"));
 
   std::filesystem::remove(folder / "view.js");
   opening = Open(path);
   EXPECT_TRUE(opening.regenerated);
-  EXPECT_FALSE(std::filesystem::exists(folder / "stale.htm"));
+  EXPECT_FALSE(std::filesystem::exists(folder / "dynamic9.htm"));
   EXPECT_TRUE(std::filesystem::exists(folder / "view.js"));
+  EXPECT_EQ(ReadText(folder / "notes.txt"), "keep");
 }
 
 TEST_F(Opening, HooksRunInTheOrderOfTheSequence) {
@@ -267,7 +270,8 @@ TEST_F(Opening, HostileAlbumsStayInsideTheTemporaryFolder) {
       EXPECT_EQ(page.find("<img src=x"), std::string::npos);
     }
   }
-  EXPECT_EQ(FileNames(dir / "temp"), (std::vector<std::string>{"AC DC", "_", "sentinel.txt"}));
+  EXPECT_EQ(FileNames(dir / "temp"), (std::vector<std::string>{WebRootLevel(), "sentinel.txt"}));
+  EXPECT_EQ(FileNames(dir / "temp" / WebRootLevel()), (std::vector<std::string>{"AC DC", "_"}));
 }
 
 }  // namespace

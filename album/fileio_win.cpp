@@ -1,0 +1,61 @@
+// The file operations that differ between systems: Windows.
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+#include "album/fileio.h"
+
+namespace album {
+
+FileHandle OpenRegularFile(const std::filesystem::path& path, std::string& error) {
+  std::error_code ec;
+  const auto status = std::filesystem::status(path, ec);
+  if (!ec && std::filesystem::is_directory(status)) {
+    error = std::strerror(EISDIR);
+    return nullptr;
+  }
+  if (!ec && !std::filesystem::is_regular_file(status)) {
+    error = std::string(kNotRegularFile);
+    return nullptr;
+  }
+  return OpenFile(path, "rb", error);
+}
+
+FileHandle CreateNewFile(const std::filesystem::path& path, std::string& error) {
+  const int fd =
+      ::_wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+  if (fd < 0) {
+    error = LastErrorText();
+    return nullptr;
+  }
+  FileHandle file(::_fdopen(fd, "wb"));
+  if (!file) {
+    error = LastErrorText();
+    ::_close(fd);
+    ::_wunlink(path.c_str());
+  }
+  return file;
+}
+
+bool RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to,
+                     bool& exists, std::string& error) {
+  exists = false;
+  // Without MOVEFILE_REPLACE_EXISTING an existing target makes the move fail.
+  if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+  const DWORD code = ::GetLastError();
+  exists = code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS;
+  error = exists ? std::strerror(EEXIST) : std::system_category().message(static_cast<int>(code));
+  return false;
+}
+
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code ec;
+  return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+}  // namespace album

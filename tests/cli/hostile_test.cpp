@@ -1,0 +1,370 @@
+// The command line against hostile files, odd paths, full disks and races: nothing is lost,
+// nothing outside its place is touched, and every refusal says why.
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "album/albumformat.h"
+#include "album/bytes.h"
+#include "tests/album/albumtestutil.h"
+#include "webview/webfolder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using album::testing::Source;
+using testsupport::Bytes;
+using testsupport::Quote;
+using testsupport::ScopedTempDir;
+
+const std::string kCli = LB_CLI;
+
+std::string Text(const fs::path& path) {
+  const Bytes bytes = testsupport::ReadFile(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// A WAV header of any rate and channel count, with `dataBytes` of silence.
+Bytes Wav(std::uint32_t rate, std::uint16_t channels, std::uint32_t dataBytes) {
+  Bytes out;
+  const auto text = [&](std::string_view s) { out.insert(out.end(), s.begin(), s.end()); };
+  const auto le = [&](std::uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  };
+  text("RIFF");
+  le(36 + dataBytes, 4);
+  text("WAVEfmt ");
+  le(16, 4);
+  le(1, 2);
+  le(channels, 2);
+  le(rate, 4);
+  le(rate * channels * 2u, 4);
+  le(channels * 2u, 2);
+  le(16, 2);
+  text("data");
+  le(dataBytes, 4);
+  out.resize(out.size() + dataBytes, 0);
+  return out;
+}
+
+class Hostile : public ::testing::Test {
+ protected:
+  Hostile() { fs::create_directories(dir / "temp"); }
+
+  // Runs the command line (bounded in time: a command that blocks fails the test) with stdout
+  // in `out` and stderr in `err`. `environment` precedes the command.
+  int Cli(const std::string& arguments, std::string& out, std::string& err) {
+    return Cli(arguments, out, err, "TMPDIR=" + Quote(dir / "temp"));
+  }
+  int Cli(const std::string& arguments, std::string& out, std::string& err,
+          const std::string& environment) {
+    const auto errors = dir / "stderr.txt";
+    const int status =
+        testsupport::RunCommand("(cd " + Quote(dir.path()) + " && " + environment + " timeout 60 " +
+                                    kCli + " " + arguments + " 2>" + Quote(errors) + ")",
+                                &out);
+    err = Text(errors);
+    return status;
+  }
+
+  fs::path Album(const std::vector<Source>& sources, album::AlbumDetails details = {},
+                 const std::string& name = "Best_LB.MP3") {
+    if (details.albumTitle.empty()) details = {"Best Of", "Band", "2001", "", ""};
+    const auto path = dir / name;
+    const auto result = album::testing::MakeAlbum(dir, sources, path, details);
+    EXPECT_TRUE(result.ok()) << result.error;
+    return path;
+  }
+
+  // A small tmpfs at `path` (root only); false where mounting is not allowed.
+  bool MountSmallDisk(const fs::path& path, const char* size) {
+    fs::create_directories(path);
+    if (::mount("tmpfs", path.c_str(), "tmpfs", 0, (std::string("size=") + size).c_str()) != 0) {
+      return false;
+    }
+    m_mounts.push_back(path);
+    return true;
+  }
+
+  ~Hostile() override {
+    for (const auto& mount : m_mounts) ::umount2(mount.c_str(), MNT_DETACH);
+  }
+
+  ScopedTempDir dir;
+  std::vector<fs::path> m_mounts;
+};
+
+// --- names and folders -------------------------------------------------------------------
+
+TEST_F(Hostile, WebFolderStaysInAPrivateFolderWhateverTmpdirSays) {
+  // Another program's folder that an album named "tmp" / "victim" reached through "/" + artist.
+  const std::string victim = "victim-" + std::to_string(::getpid());
+  const fs::path other = fs::path("/tmp") / victim;
+  fs::create_directories(other);
+  testsupport::WriteText(other / ".hidden", "keep");
+  testsupport::WriteText(other / "view.js", "keep");
+  const auto path =
+      Album({{"one.mp3", testsupport::Mp3Stream(2), 1, "One"}}, {victim, "tmp", "2001", "", ""});
+  for (const std::string& tmpdir : {"TMPDIR=" + Quote(dir / "missing"), std::string("TMPDIR=")}) {
+    SCOPED_TRACE(tmpdir);
+    std::string out, err;
+    EXPECT_EQ(Cli("web " + Quote(path), out, err, tmpdir), 0) << err;
+    EXPECT_EQ(out.rfind("/tmp/" + webview::WebRootLevel() + "/tmp/" + victim + "/", 0), 0u) << out;
+    EXPECT_EQ(Text(other / ".hidden"), "keep");
+    EXPECT_EQ(Text(other / "view.js"), "keep");
+  }
+  fs::remove_all(other);
+  fs::remove_all(fs::path("/tmp") / webview::WebRootLevel() / "tmp" / victim);
+}
+
+TEST_F(Hostile, WebFolderNeverFollowsSymlinksNorClearsOtherFiles) {
+  const auto path =
+      Album({{"one.mp3", testsupport::Mp3Stream(2), 1, "One"}}, {"docs", "Evil", "2001", "", ""});
+  const fs::path victim = dir / "victim";
+  fs::create_directories(victim / "Evil" / "docs");
+  fs::create_directories(victim / "docs");
+  testsupport::WriteText(victim / "Evil" / "docs" / "view.js", "keep");
+  testsupport::WriteText(victim / "docs" / "letter.txt", "keep");
+  const fs::path root = dir / "temp" / webview::WebRootLevel();
+  std::string out, err;
+
+  SCOPED_TRACE("someone else's link in place of the web root");
+  fs::create_directory_symlink(victim, root);
+  EXPECT_NE(Cli("web " + Quote(path), out, err), 0);
+  EXPECT_NE(err.find("not a folder"), std::string::npos) << err;
+  fs::remove(root);
+
+  SCOPED_TRACE("a link in place of the artist level");
+  fs::create_directory(root);
+  fs::create_directory_symlink(victim, root / "Evil");
+  EXPECT_NE(Cli("web " + Quote(path), out, err), 0);
+  EXPECT_NE(err.find("not a folder"), std::string::npos) << err;
+  fs::remove(root / "Evil");
+  EXPECT_EQ(Text(victim / "Evil" / "docs" / "view.js"), "keep");
+  EXPECT_EQ(Text(victim / "docs" / "letter.txt"), "keep");
+
+  SCOPED_TRACE("our own folder: private, and only the view's files are cleared");
+  ASSERT_EQ(Cli("web " + Quote(path), out, err), 0) << err;
+  const fs::path folder = root / "Evil" / "docs";
+  testsupport::WriteText(folder / "notes.txt", "keep");
+  fs::remove(folder / "view.js");  // makes the next opening regenerate
+  ASSERT_EQ(Cli("web " + Quote(path), out, err), 0) << err;
+  EXPECT_EQ(Text(folder / "notes.txt"), "keep");
+  EXPECT_TRUE(fs::exists(folder / "view.js"));
+  for (const auto& level : {root, root / "Evil", folder}) {
+    struct stat info {};
+    ASSERT_EQ(::stat(level.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u) << level;
+  }
+
+  SCOPED_TRACE("a level of another user");
+  if (::chown((root / "Evil").c_str(), 12345, 12345) == 0) {
+    EXPECT_NE(Cli("web " + Quote(path), out, err), 0);
+    EXPECT_NE(err.find("another user"), std::string::npos) << err;
+  }
+}
+
+TEST_F(Hostile, ExtractionNeverReplacesTheAlbumNorAnEarlierItem) {
+  const Bytes first = testsupport::Mp3Stream(2), second = testsupport::Mp3Stream(3),
+              own = testsupport::Mp3Stream(4);
+  const auto path = Album({{"a/same.mp3", first, 1, "A"},
+                           {"b/same.mp3", second, 1, "B"},
+                           {"c/x.mp3", own, 1, "C", "x_LB.MP3"}},
+                          {}, "x_LB.MP3");
+  const Bytes albumBytes = testsupport::ReadFile(path);
+  std::string out, err;
+  ASSERT_EQ(Cli("extract " + Quote(path) + " --all --to " + Quote(dir.path()), out, err), 0) << err;
+  EXPECT_EQ(testsupport::ReadFile(path), albumBytes);
+  EXPECT_EQ(testsupport::ReadFile(dir / "same.mp3"), first);
+  EXPECT_EQ(testsupport::ReadFile(dir / "same (2).mp3"), second);
+  EXPECT_EQ(testsupport::ReadFile(dir / "x_LB (2).MP3"), own);
+  EXPECT_NE(err.find("same (2).mp3"), std::string::npos) << err;
+  EXPECT_NE(err.find("x_LB (2).MP3"), std::string::npos) << err;
+}
+
+TEST_F(Hostile, LongNamesExtractWhateverTheTemporaryName) {
+  const std::string name = std::string(240, 'n') + ".mp3";  // 244 bytes, legal
+  const Bytes track = testsupport::Mp3Stream(2);
+  const auto path = Album({{"src/" + name, track, 1, "Long"}});
+  fs::create_directory(dir / "out");
+  std::string out, err;
+  ASSERT_EQ(Cli("extract " + Quote(path) + " --all --to " + Quote(dir / "out"), out, err), 0)
+      << err;
+  EXPECT_EQ(testsupport::ReadFile(dir / "out" / name), track);
+}
+
+// --- replacing files ----------------------------------------------------------------------
+
+TEST_F(Hostile, EncodeReplacesAnExistingMp3OnlyWithForceAndNeverThroughALink) {
+  testsupport::WriteFile(dir / "x.wav", testsupport::ToneWav(0.5, 440));
+  testsupport::WriteText(dir / "x.mp3", "the user's file");
+  std::string out, err;
+  EXPECT_NE(Cli("encode x.wav", out, err), 0);
+  EXPECT_EQ(Text(dir / "x.mp3"), "the user's file");
+  EXPECT_NE(err.find("--force"), std::string::npos) << err;
+
+  fs::remove(dir / "x.mp3");
+  testsupport::WriteText(dir / "target.txt", "another file");
+  fs::create_symlink(dir / "target.txt", dir / "x.mp3");
+  EXPECT_NE(Cli("encode x.wav", out, err), 0);
+  EXPECT_EQ(Text(dir / "target.txt"), "another file");
+  ASSERT_EQ(Cli("encode --force x.wav", out, err), 0) << err;
+  EXPECT_EQ(Text(dir / "target.txt"), "another file");
+  EXPECT_FALSE(fs::is_symlink(dir / "x.mp3"));
+  EXPECT_GT(fs::file_size(dir / "x.mp3"), 1000u);
+}
+
+TEST_F(Hostile, CueNeverReplacesASheetWithoutForceWhateverThePath) {
+  const auto path = Album({{"one.mp3", testsupport::Mp3Stream(2), 1, "One"}});
+  testsupport::WriteText(dir / "Best_LB.cue", "hand-edited");
+  std::string out, err;
+  for (const std::string& given :
+       {std::string("Best_LB.MP3"), std::string("./Best_LB.MP3"), Quote(path)}) {
+    SCOPED_TRACE(given);
+    EXPECT_NE(Cli("cue " + given, out, err), 0);
+    EXPECT_EQ(Text(dir / "Best_LB.cue"), "hand-edited");
+  }
+  EXPECT_EQ(Cli("cue --force Best_LB.MP3", out, err), 0) << err;
+  EXPECT_NE(Text(dir / "Best_LB.cue"), "hand-edited");
+}
+
+TEST_F(Hostile, AFullDiskNamesTheFileWrittenAndTheCauseAndLeavesNothing) {
+  if (!MountSmallDisk(dir / "full", "16k")) GTEST_SKIP() << "mounting a tmpfs needs root";
+  const Bytes big = testsupport::Mp3Stream(200);  // far beyond 16 KiB
+  const auto path = Album({{"big.mp3", big, 1, "Big"}});
+  std::string out, err;
+  EXPECT_NE(Cli("extract " + Quote(path) + " --all --to " + Quote(dir / "full"), out, err), 0);
+  EXPECT_NE(err.find("cannot write " + (dir / "full" / "big.mp3").string()), std::string::npos)
+      << err;
+  EXPECT_NE(err.find("No space left on device"), std::string::npos) << err;
+  EXPECT_TRUE(fs::is_empty(dir / "full"));
+
+  // The album writer: the album being written is named, not its source.
+  const auto written =
+      album::testing::MakeAlbum(dir, {{"src/big.mp3", big, 1, "Big"}}, dir / "full" / "a _LB.MP3");
+  EXPECT_EQ(written.status, album::WriteStatus::WriteFailed);
+  EXPECT_NE(written.error.find("Cannot Write The Album File : " + (dir / "full" / "a _LB.MP3").string()),
+            std::string::npos)
+      << written.error;
+  EXPECT_NE(written.error.find("No space left on device"), std::string::npos) << written.error;
+  EXPECT_TRUE(fs::is_empty(dir / "full"));
+
+  // The encoder: a 16 KiB WAV fits, its MP3 does not.
+  ASSERT_TRUE(MountSmallDisk(dir / "wav", "20k"));
+  testsupport::WriteFile(dir / "wav" / "w.wav", Wav(8000, 1, 16000));
+  EXPECT_NE(Cli("encode " + Quote(dir / "wav" / "w.wav"), out, err), 0);
+  EXPECT_NE(err.find("No space left on device"), std::string::npos) << err;
+  EXPECT_EQ(testsupport::RunCommand("ls -A " + Quote(dir / "wav"), &out), 0);
+  EXPECT_EQ(out, "w.wav\n");
+}
+
+// --- races ----------------------------------------------------------------------------------
+
+TEST_F(Hostile, AnAlbumThatAppearsWhileWritingIsKeptUnlessReplacingWasAsked) {
+  const auto output = dir / "new _LB.MP3";
+  album::WriteProgress progress;
+  progress.setValue = [&](int value) {
+    if (value == 1) testsupport::WriteText(output, "the other run's album");
+  };
+  std::vector<std::string> contents = {(dir / "t.mp3").string()};
+  testsupport::WriteFile(dir / "t.mp3", testsupport::Mp3Stream(2));
+  const auto write = [&](album::Replace replace) {
+    return album::WriteAlbum(output, contents, {1}, {{1000, 0, "t.mp3", "T"}}, {},
+                             {"T", "A", "2001", "", "1"}, progress, replace);
+  };
+  const auto kept = write(album::Replace::Never);
+  EXPECT_EQ(kept.status, album::WriteStatus::TargetExists);
+  EXPECT_NE(kept.error.find("new _LB.MP3"), std::string::npos) << kept.error;
+  EXPECT_EQ(Text(output), "the other run's album");
+  for (const auto& entry : fs::directory_iterator(dir.path())) {
+    EXPECT_FALSE(entry.path().extension() == ".tmp") << entry.path();  // no unfinished file
+  }
+
+  EXPECT_TRUE(write(album::Replace::Allowed).ok());
+  EXPECT_NE(Text(output), "the other run's album");
+}
+
+// --- special files --------------------------------------------------------------------------
+
+TEST_F(Hostile, EveryCommandRefusesAFifoWithoutWaitingOnIt) {
+  ASSERT_EQ(::mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
+  fs::create_directory(dir / "out");
+  for (const std::string_view command :
+       {"list pipe.wav", "list --json pipe.wav", "analyse pipe.wav", "cue pipe.wav",
+        "extract pipe.wav --all --to out", "encode pipe.wav", "web pipe.wav"}) {
+    SCOPED_TRACE(command);
+    std::string out, err;
+    const int status = Cli(std::string(command), out, err);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(status, 124 << 8) << "blocked";
+    EXPECT_NE(err.find("not a regular file"), std::string::npos) << err;
+  }
+}
+
+// --- hostile WAVs --------------------------------------------------------------------------
+
+TEST_F(Hostile, EncodeRefusesRatesAndChannelsOutOfRangeAndSaysWhyEachFileFailed) {
+  testsupport::WriteFile(dir / "slow.wav", Wav(1, 2, 2000));
+  testsupport::WriteFile(dir / "wide.wav", Wav(44100, 6, 1200));
+  testsupport::WriteText(dir / "text.wav", std::string(500, 'x'));
+  struct Case {
+    const char* file;
+    const char* reason;
+  } const cases[] = {
+      {"slow.wav", "sample rate 1 Hz is outside 8000-192000 Hz"},
+      {"wide.wav", "6 channels"},
+      {"text.wav", "not audio"},
+      {"missing.wav", "No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    std::string out, err;
+    EXPECT_NE(Cli(std::string("encode ") + c.file, out, err), 0);
+    EXPECT_NE(err.find(std::string("Encoding failed: ") + c.file + ": "), std::string::npos) << err;
+    EXPECT_NE(err.find(c.reason), std::string::npos) << err;
+    EXPECT_FALSE(fs::exists(fs::path(dir / c.file).replace_extension(".mp3")));
+  }
+}
+
+// --- what reaches the terminal; one validation for every command -------------------------
+
+TEST_F(Hostile, ListShowsControlCharactersEscapedAndJsonKeepsThemExact) {
+  const std::string name = "a\x1b[2Jb\anew\nline.mp3";
+  const auto path = Album({{"one.mp3", testsupport::Mp3Stream(2), 1, "T\x1b]0;x\a", name}},
+                          {"Ti\x1btle", "Art\nist", "2001", "", ""});
+  std::string out, err;
+  ASSERT_EQ(Cli("list " + Quote(path), out, err), 0) << err;
+  for (const char c : out) {
+    EXPECT_TRUE(c == '\n' || c == '\t' || static_cast<unsigned char>(c) >= 0x20)
+        << static_cast<int>(c);
+  }
+  EXPECT_NE(out.find("a\\033[2Jb\\anew\\nline.mp3"), std::string::npos) << out;
+  EXPECT_NE(out.find("Art\\nist"), std::string::npos) << out;
+
+  ASSERT_EQ(Cli("list --json " + Quote(path), out, err), 0) << err;
+  EXPECT_EQ(out.find('\x1b'), std::string::npos);
+  const auto listing = nlohmann::json::parse(out);
+  EXPECT_EQ(listing["items"][0]["name"], name);
+  EXPECT_EQ(listing["artist"], "Art\nist");
+}
+
+TEST_F(Hostile, CueRefusesAlbumsTheOtherCommandsRefuse) {
+  const Bytes track = testsupport::Mp3Stream(2);
+  const auto path = Album({{"one.mp3", track, 1, "One"}, {"c.gif", Bytes(100, 7)}});
+  Bytes data = testsupport::ReadFile(path);
+  album::PutLE32(data, track.size(), 0x7FFFFFF0);  // the picture's DataSize
+  testsupport::WriteFile(path, data);
+  for (const std::string_view command : {"list", "cue"}) {
+    SCOPED_TRACE(command);
+    std::string out, err;
+    EXPECT_NE(Cli(std::string(command) + " " + Quote(path), out, err), 0);
+    EXPECT_NE(err.find(std::string(album::kDamagedMessage)), std::string::npos) << err;
+  }
+  EXPECT_FALSE(fs::exists(dir / "Best_LB.cue"));
+}
+
+}  // namespace
