@@ -1,0 +1,104 @@
+#include <SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <string>
+
+#include "media/audiooutput.h"
+
+namespace media {
+namespace {
+
+constexpr Uint16 kBufferFrames = 2048;  // about 46 ms at 44100 Hz
+
+std::mutex& SdlMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+// SDL's audio is process-wide: initialised once, on the first output, and switched to the
+// dummy driver for good when the real one cannot open a device.
+bool g_initialised = false;
+bool g_dummy = false;
+
+bool UseDummy() {
+  if (g_initialised) SDL_AudioQuit();
+  g_initialised = SDL_AudioInit("dummy") == 0;
+  g_dummy = true;
+  return g_initialised;
+}
+
+class SdlOutput final : public AudioOutput {
+ public:
+  ~SdlOutput() override {
+    if (m_device != 0) {
+      std::lock_guard lock(SdlMutex());
+      SDL_CloseAudioDevice(m_device);
+    }
+  }
+
+  bool Open(long rate, int channels, PcmPull pull) override {
+    if (m_device != 0 || rate <= 0 || channels <= 0) return false;
+    m_pull = std::move(pull);
+    m_channels = channels;
+    SDL_AudioSpec wanted{};
+    wanted.freq = static_cast<int>(rate);
+    wanted.format = AUDIO_S16SYS;
+    wanted.channels = static_cast<Uint8>(channels);
+    wanted.samples = kBufferFrames;
+    wanted.callback = &SdlOutput::Callback;
+    wanted.userdata = this;
+    std::lock_guard lock(SdlMutex());
+    if (!g_initialised && !g_dummy) {
+      g_initialised = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+      if (!g_initialised && !UseDummy()) return false;
+    }
+    SDL_AudioSpec got{};
+    // No changes allowed: SDL converts whatever the device wants.
+    m_device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &got, 0);
+    if (m_device == 0 && !g_dummy && UseDummy()) {
+      m_device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &got, 0);
+    }
+    return m_device != 0;
+  }
+
+  void SetPaused(bool paused) override {
+    if (m_device != 0) SDL_PauseAudioDevice(m_device, paused ? 1 : 0);
+  }
+
+  void Reset(const std::function<void()>& change) override {
+    if (m_device != 0) SDL_LockAudioDevice(m_device);
+    change();
+    m_played = 0;
+    if (m_device != 0) SDL_UnlockAudioDevice(m_device);
+  }
+
+  std::int64_t PlayedFrames() const override { return m_played.load(); }
+
+ private:
+  static void Callback(void* userdata, Uint8* stream, int length) {
+    auto* self = static_cast<SdlOutput*>(userdata);
+    auto* samples = reinterpret_cast<std::int16_t*>(stream);
+    const std::size_t frameBytes =
+        sizeof(std::int16_t) * static_cast<std::size_t>(self->m_channels);
+    const std::size_t frames = static_cast<std::size_t>(length) / frameBytes;
+    const std::size_t got = self->m_pull ? self->m_pull(samples, frames) : 0;
+    // Past the end of the stream the device plays silence and the clock stands still.
+    std::fill(stream + got * frameBytes, stream + length, Uint8{0});
+    self->m_played += static_cast<std::int64_t>(got);
+  }
+
+  SDL_AudioDeviceID m_device = 0;
+  PcmPull m_pull;
+  int m_channels = 2;
+  std::atomic<std::int64_t> m_played{0};
+};
+
+}  // namespace
+
+std::unique_ptr<AudioOutput> CreateSdlOutput() {
+  return std::make_unique<SdlOutput>();
+}
+
+}  // namespace media
