@@ -194,13 +194,22 @@ void Player::Stop() {
   m_listener.DisplayChanged();
 }
 
-void Player::Seek(int seconds) {
+void Player::SeekBy(std::int64_t ms) {
+  SeekWith([ms](std::int64_t position) { return position + ms; });
+}
+
+void Player::SeekTo(std::int64_t ms) {
+  const std::int64_t start = m_trackStartMs;
+  SeekWith([ms, start](std::int64_t) { return start + ms; });
+}
+
+void Player::SeekWith(const std::function<std::int64_t(std::int64_t position)>& target) {
   if (m_resumePending || m_state != PlayState::Playing) return;
   (void)m_device.SendString("pause mp3");
   Query("status mp3 position");
   m_resumePending = true;
   m_progress.SetEnabled(false);
-  std::int64_t p = ReplyValue() + std::int64_t{seconds} * 1000;
+  std::int64_t p = target(ReplyValue());
   // A seek never leaves the current track.
   if (p >= m_trackEndMs) p = m_trackEndMs;
   if (p <= m_trackStartMs) p = m_trackStartMs;

@@ -83,7 +83,11 @@ class Player {
   void Pause();
   void Stop();
   /// Seeks by `seconds` inside the current track; nothing while paused or stopped.
-  void Seek(int seconds);
+  void Seek(int seconds) { SeekBy(std::int64_t{seconds} * 1000); }
+  /// Seeks by `ms` from the position the device reports, clamped to the current track.
+  void SeekBy(std::int64_t ms);
+  /// Seeks to `ms` from the start of the current track, clamped to it.
+  void SeekTo(std::int64_t ms);
   /// The track-selection event (a list click, or a change of the selection by the program).
   void SelectTrack(int index);
   void SetRandom(bool on) { m_random = on; }
@@ -116,6 +120,8 @@ class Player {
 
  private:
   void Select(int index);
+  /// Pauses, then plays on at `target(position)` clamped to the current track.
+  void SeekWith(const std::function<std::int64_t(std::int64_t position)>& target);
   void ClearReply();
   void Query(std::string_view command);
   /// The number at the start of the reply (blanks skipped), or -1 when it holds none.

@@ -181,6 +181,13 @@ TEST_F(Rules, SeeksStayInsideTheTrack) {
     EXPECT_EQ(m_player.State(), PlayState::Playing);
     EXPECT_TRUE(m_timer.on);
   }
+  PlayTrack(1);
+  m_player.SeekTo(500);
+  EXPECT_EQ(m_device.Take()[3], "play mp3 from 1499");
+  PlayTrack(1);
+  m_player.SeekTo(5000);
+  EXPECT_EQ(m_device.Take()[3], "play mp3 from 3000");
+
   // A seek to the end: the next tick ends the track.
   PlayTrack(1);
   m_device.position = 2500;
