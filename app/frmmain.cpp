@@ -11,6 +11,7 @@
 
 #include "app/artwork.h"
 #include "app/form1.h"
+#include "app/form5.h"
 #include "app/shell.h"
 
 namespace app {
@@ -130,8 +131,11 @@ frmMain::frmMain(Shell& shell, QWidget* parent) : QWidget(parent), m_shell(shell
   connect(cmdHelp, &QPushButton::clicked, this, [this] { OpenHelp(m_shell); });
   connect(Command5, &QToolButton::clicked, this,
           [this] { m_shell.ShowMessage(this, ToQString(kEncoderLaterMessage)); });
-  connect(Command4, &QToolButton::clicked, this,
-          [this] { m_shell.ShowMessage(this, ToQString(kPlayerLaterMessage)); });
+  connect(Command4, &QToolButton::clicked, this, [this] {
+    auto* player = new Form5(m_shell, this);
+    player->setAttribute(Qt::WA_DeleteOnClose);
+    player->Load();
+  });
   connect(Command3, &QToolButton::clicked, this,
           [this] { m_shell.ShowMessage(this, ToQString(kExtractLaterMessage)); });
   connect(Command2, &QToolButton::clicked, this, &frmMain::OpenContentsWindow);

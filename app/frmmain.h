@@ -15,8 +15,6 @@ class Form1;
 class Shell;
 
 inline constexpr std::string_view kMainCaption = "MP3 - Lyrabinder - FREEWARE :-)";
-inline constexpr std::string_view kPlayerLaterMessage =
-    "Play Album: the album player comes with a later version of MP3 - Lyrabinder.";
 inline constexpr std::string_view kExtractLaterMessage =
     "Extract Item(s): the extraction window comes with a later version of MP3 - Lyrabinder.";
 inline constexpr std::string_view kEncoderLaterMessage =
