@@ -399,6 +399,11 @@ void Form5::showEvent(QShowEvent* event) {
   if (m_ready) LayOut();
 }
 
+void Form5::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (m_ready && isVisible()) LayOut();
+}
+
 void Form5::SelectionChanged(int index) {
   List1->blockSignals(true);
   List1->setCurrentRow(index);

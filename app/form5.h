@@ -100,6 +100,7 @@ class Form5 : public QWidget, private player::PlayerListener {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   struct Opening;

@@ -116,10 +116,18 @@ class PlayerAdaptor final : public QDBusAbstractAdaptor {
     m_mpris->Player().PlayEntry(next < count ? next : 0);
   }
   void Previous() { m_mpris->Player().PlayEntry(std::max(Rules().Selected() - 1, 0)); }
-  void Seek(qlonglong offsetUs) { Rules().SeekBy(offsetUs / 1000); }
+  void Seek(qlonglong offsetUs) {
+    if (Rules().State() != player::PlayState::Playing) return;
+    Rules().SeekBy(offsetUs / 1000);
+    emit Seeked(m_mpris->PositionUs());
+  }
   void SetPosition(const QDBusObjectPath& track, qlonglong positionUs) {
-    if (track.path() != Mpris::TrackId(Rules().CurrentTrack()) || positionUs < 0) return;
+    if (Rules().State() != player::PlayState::Playing ||
+        track.path() != Mpris::TrackId(Rules().CurrentTrack()) || positionUs < 0) {
+      return;
+    }
     Rules().SeekTo(positionUs / 1000);
+    emit Seeked(m_mpris->PositionUs());
   }
   void OpenUri(const QString&) {}
 

@@ -9,6 +9,8 @@
 #include <QSettings>
 #include <QSlider>
 #include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include "app/form5.h"
 #include "app/form6.h"
@@ -137,6 +139,20 @@ class Form5Test : public QObject {
     QVERIFY(viewer->isVisible());
     QCOMPARE(viewer->x(), player.form->frameGeometry().right() + 1);
     QVERIFY(viewer->NavigatedUrl().toLocalFile().endsWith("/MP3 - LyrabinderWeb.htm"));
+    // The engine really runs: the frameset loads with its two frames.
+    auto* browser = viewer->findChild<QWebEngineView*>("wcIE");
+    QVERIFY(browser != nullptr);
+    QCOMPARE(browser->size(), viewer->size());
+    int frames = 0;
+    QElapsedTimer waited;
+    waited.start();
+    while (frames != 2 && viewer->HasBrowser() && waited.elapsed() < 30000) {
+      browser->page()->runJavaScript("document.getElementsByTagName('frame').length",
+                                     [&frames](const QVariant& value) { frames = value.toInt(); });
+      QTest::qWait(200);
+    }
+    QVERIFY2(viewer->HasBrowser(), "Qt WebEngine could not start");
+    QCOMPARE(frames, 2);
 
     QStringList seekItems;
     for (QAction* action : player.Get<QMenu>("pop")->actions()) seekItems += action->text();
@@ -173,6 +189,22 @@ class Form5Test : public QObject {
     // The state word blinks red and green.
     const QString before = player.Get<QLabel>("Label11")->styleSheet();
     QTRY_VERIFY_WITH_TIMEOUT(player.Get<QLabel>("Label11")->styleSheet() != before, 5000);
+  }
+
+  void playerWorksOnWhenTheBrowserFails() {
+    Player player(m_album);
+    QTRY_VERIFY_WITH_TIMEOUT(player.form && player.form->Ready(), kOpenTimeoutMs);
+    app::Form6* viewer = player.form->Viewer();
+    auto* browser = viewer->findChild<QWebEngineView*>("wcIE");
+    QVERIFY(browser != nullptr);
+    emit browser->page()->renderProcessTerminated(QWebEnginePage::CrashedTerminationStatus, 1);
+    QVERIFY(!viewer->HasBrowser());
+    QVERIFY(viewer->isHidden());
+    player.Get<QAbstractButton>("Command2")->click();
+    QCOMPARE(player.Text("Label11"), QString("PLAYING"));
+    QVERIFY(viewer->isHidden());
+    player.Get<QAbstractButton>("Command3")->click();
+    QCOMPARE(player.Text("Label11"), QString("STOPPED"));
   }
 
   void helpAndCueSheet() {
@@ -245,6 +277,16 @@ class Form5Test : public QObject {
     QVERIFY2(reply.contains("/org/lyrabinder/track/2"), qPrintable(reply));
     QVERIFY2(reply.contains("Band"), qPrintable(reply));
     QVERIFY2(reply.contains("mpris:artUrl"), qPrintable(reply));
+
+    DbusSend(player2 + ".SetPosition", {"objpath:/org/lyrabinder/track/2", "int64:500000"});
+    reply =
+        DbusSend("org.freedesktop.DBus.Properties.Get", {"string:" + player2, "string:Position"});
+    const qlonglong position = reply.section("int64", 1).trimmed().toLongLong();
+    QVERIFY2(position >= 450000 && position < 1500000, qPrintable(reply));
+    DbusSend("org.freedesktop.DBus.Properties.Set",
+             {"string:" + player2, "string:Volume", "variant:double:0.5"});
+    QCOMPARE(player.form->Volume(), 50);
+    player.form->SetVolume(100);
     DbusSend(player2 + ".PlayPause");
     QCOMPARE(player.Text("Label11"), QString("PAUSED"));
     DbusSend(player2 + ".Stop");
@@ -258,6 +300,8 @@ int main(int argc, char** argv) {
   qputenv("SDL_AUDIODRIVER", "dummy");
   testsupport::ScopedTempDir config;
   qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.path().string()));
+  // Web folders go under the temporary folder.
+  qputenv("TMPDIR", QByteArray::fromStdString(config.path().string()));
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication application(argc, argv);
   Form5Test test;
