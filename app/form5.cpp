@@ -372,7 +372,6 @@ void Form5::Opened(Opening& opening) {
   SetControlsEnabled(true);
   const QString fileName = QFileInfo(QString::fromStdString(opening.path)).fileName();
   setWindowTitle(ToQString(kAlbumCaptionPrefix) + fileName);
-  m_albumFileTitle = fileName.left(fileName.size() - 4);
   m_ready = true;
   show();
   if (m_mainWindow) m_mainWindow->hide();

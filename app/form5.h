@@ -131,7 +131,6 @@ class Form5 : public QWidget, private player::PlayerListener {
   webview::DetailTexts m_details;
   webview::CueInput m_cue;
   std::vector<std::string> m_pictureNames;
-  QString m_albumFileTitle;
 
   QListWidget* List1 = nullptr;
   QLineEdit* Text1 = nullptr;
