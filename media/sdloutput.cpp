@@ -11,7 +11,9 @@
 namespace media {
 namespace {
 
-constexpr Uint16 kBufferFrames = 2048;  // about 46 ms at 44100 Hz
+// The clock counts what the output has taken, which runs ahead of what is heard by up to a
+// buffer or two: small buffers keep that short.
+constexpr Uint16 kBufferFrames = 1024;  // about 23 ms at 44100 Hz
 
 std::mutex& SdlMutex() {
   static std::mutex mutex;

@@ -158,6 +158,8 @@ void Player::Play() {
   if (ReplyNumber() >= 0) from = ReplyNumber();
   if (newStart) (void)m_device.SendString(media::OpenCommand(m_albumPath));
   (void)m_device.SendString("set mp3 time format tmsf");
+  // Lengths of a damaged directory may sum below 0; the device takes no sign.
+  from = std::max<std::int64_t>(from, 0);
   (void)m_device.SendString("play mp3 from " + std::to_string(from));
   Query("status mp3 length");
   m_albumLengthMs = ReplyValue();
