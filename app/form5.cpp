@@ -27,6 +27,7 @@
 #include "app/form6.h"
 #include "app/mpris.h"
 #include "app/shell.h"
+#include "media/audiooutput.h"
 #include "platform/qt/qtpictureservice.h"
 #include "webview/helpers.h"
 #include "webview/opening.h"
@@ -286,6 +287,7 @@ void Form5::Load() {
   RunInBackground<std::shared_ptr<Opening>>(
       this,
       [opening, dataFolder, self] {
+        media::PrepareSdlOutput();
         std::string error;
         auto source = album::FileSource::Open(album::PathFromUtf8(opening->path), error);
         if (!source) {

@@ -30,4 +30,8 @@ class AudioOutput {
 /// "dummy" driver, which still consumes audio in real time, so the clock runs as it would.
 std::unique_ptr<AudioOutput> CreateSdlOutput();
 
+/// Loads SDL and starts its audio ahead of the first output, so that a thread that may not
+/// wait (a window's) does not pay for it at the first Play. Safe on any thread.
+void PrepareSdlOutput();
+
 }  // namespace media

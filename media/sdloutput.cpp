@@ -72,6 +72,15 @@ bool UseDummy(const SdlLibrary& sdl) {
   return g_initialised;
 }
 
+// Starts SDL's audio with the real driver, else the dummy one; call under SdlMutex.
+bool StartAudio(const SdlLibrary& sdl) {
+  if (!g_initialised && !g_dummy) {
+    g_initialised = sdl.InitSubSystem(SDL_INIT_AUDIO) == 0;
+    if (!g_initialised) return UseDummy(sdl);
+  }
+  return g_initialised;
+}
+
 class SdlOutput final : public AudioOutput {
  public:
   ~SdlOutput() override {
@@ -96,10 +105,7 @@ class SdlOutput final : public AudioOutput {
     wanted.callback = &SdlOutput::Callback;
     wanted.userdata = this;
     std::lock_guard lock(SdlMutex());
-    if (!g_initialised && !g_dummy) {
-      g_initialised = sdl.InitSubSystem(SDL_INIT_AUDIO) == 0;
-      if (!g_initialised && !UseDummy(sdl)) return false;
-    }
+    if (!StartAudio(sdl)) return false;
     SDL_AudioSpec got{};
     // No changes allowed: SDL converts whatever the device wants.
     m_device = sdl.OpenAudioDevice(nullptr, 0, &wanted, &got, 0);
@@ -143,6 +149,11 @@ class SdlOutput final : public AudioOutput {
 };
 
 }  // namespace
+
+void PrepareSdlOutput() {
+  std::lock_guard lock(SdlMutex());
+  if (const SdlLibrary* sdl = SdlLibrary::Get()) (void)StartAudio(*sdl);
+}
 
 std::unique_ptr<AudioOutput> CreateSdlOutput() {
   return std::make_unique<SdlOutput>();
