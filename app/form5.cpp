@@ -362,8 +362,11 @@ void Form5::Opened(Opening& opening) {
   m_showViewer = opening.pictures && opening.lyrics;
 
   std::vector<player::PlayerTrack> tracks;
-  for (int k = 0; k < static_cast<int>(opening.tracks.size()); ++k) {
-    tracks.push_back({List1->item(k)->text().toStdString(), opening.tracks[k].PlayLength});
+  for (std::size_t k = 0; k < opening.tracks.size(); ++k) {
+    const QString title = k < static_cast<std::size_t>(opening.shown.items.size())
+                              ? opening.shown.items[static_cast<qsizetype>(k)]
+                              : QString();
+    tracks.push_back({title.toStdString(), opening.tracks[k].PlayLength});
   }
   m_form6 = new Form6;
   m_form6->setAttribute(Qt::WA_DeleteOnClose, false);

@@ -14,6 +14,7 @@
 
 #include "app/form5.h"
 #include "app/form6.h"
+#include "app/frmmain.h"
 #include "app/mpris.h"
 #include "tests/gui/fakeshell.h"
 #include "tests/gui/guisupport.h"
@@ -39,6 +40,14 @@ QString RunAsync(const QString& program, const QStringList& arguments) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   }
   return QString::fromUtf8(process.readAll());
+}
+
+// The player window that has opened its album, if any.
+app::Form5* ReadyPlayer() {
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (auto* player = qobject_cast<app::Form5*>(top); player && player->Ready()) return player;
+  }
+  return nullptr;
 }
 
 QString DbusSend(const QString& method, const QStringList& more = {}) {
@@ -254,6 +263,21 @@ class Form5Test : public QObject {
     QTRY_VERIFY(cancelled.form == nullptr);
     QVERIFY(cancelled.shell.messages.isEmpty());
     QVERIFY(cancelled.mainWindow.isVisible());
+  }
+
+  void playAlbumOnTheMainWindowOpensThePlayer() {
+    FakeShell shell;
+    shell.openAnswers.push_back(m_album);
+    app::frmMain window(shell);
+    window.show();
+    Control<QAbstractButton>(&window, "Command4")->click();
+    QPointer<app::Form5> form;
+    QTRY_VERIFY_WITH_TIMEOUT((form = ReadyPlayer()) != nullptr, kOpenTimeoutMs);
+    QVERIFY(form->isVisible());
+    QVERIFY(window.isHidden());
+    Control<QPushButton>(form, "Command1")->click();
+    QTRY_VERIFY(form == nullptr);
+    QVERIFY(window.isVisible());
   }
 
   void desktopMediaControls() {
