@@ -33,7 +33,7 @@ QString RunAsync(const QString& program, const QStringList& arguments) {
   QProcess process;
   process.setProcessChannelMode(QProcess::MergedChannels);
   process.start(program, arguments);
-  if (!process.waitForStarted(10000)) return "cannot start " + program;
+  if (!process.waitForStarted(10000)) return "cannot start " + program + " (Debian package dbus)";
   QElapsedTimer waited;
   waited.start();
   while (process.state() != QProcess::NotRunning && waited.elapsed() < 30000) {
