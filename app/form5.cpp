@@ -56,6 +56,11 @@ QToolButton* MakeButton(QWidget* parent, const char* name, QStyle::StandardPixma
   return button;
 }
 
+// The program's settings file (~/.config/lyrabinder/lyrabinder.conf).
+std::unique_ptr<QSettings> SettingsFile() {
+  return std::make_unique<QSettings>("lyrabinder", "lyrabinder");
+}
+
 QString Colour(int bgr) {
   return QStringLiteral("color: #%1%2%3")
       .arg(bgr & 0xFF, 2, 16, QChar('0'))
@@ -370,8 +375,7 @@ void Form5::Opened(Opening& opening) {
   }
   m_form6 = new Form6;
   m_form6->setAttribute(Qt::WA_DeleteOnClose, false);
-  QSettings settings;
-  SetVolume(settings.value(ToQString(kVolumeKey), 100).toInt());
+  SetVolume(SettingsFile()->value(ToQString(kVolumeKey), 100).toInt());
   m_player->Load(opening.path, std::move(tracks), ToQString(kSeekCaption).toStdString());
 
   SetControlsEnabled(true);
@@ -462,7 +466,7 @@ void Form5::SetVolume(int percent) {
   m_volume = percent;
   if (m_volumeSlider && m_volumeSlider->value() != percent) m_volumeSlider->setValue(percent);
   (void)m_device->SendString("setaudio all volume to " + std::to_string(percent * 10));
-  QSettings().setValue(ToQString(kVolumeKey), percent);
+  SettingsFile()->setValue(ToQString(kVolumeKey), percent);
   emit playerChanged();
 }
 

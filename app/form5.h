@@ -38,7 +38,7 @@ inline constexpr std::string_view kAlbumCaptionPrefix = "Album File : ";
 inline constexpr std::string_view kSeekCaption = "(Click) FF - RWD ...";
 inline constexpr std::string_view kCueToolTip =
     "Usable In Some Players Like WinAmp With MP3Cue Plugin.";
-/// Where the volume is remembered (QSettings), 0 to 100.
+/// Where the volume is remembered (the settings file lyrabinder/lyrabinder.conf), 0 to 100.
 inline constexpr std::string_view kVolumeKey = "player/volume";
 
 /// A label that reports a release of the mouse button on it.

@@ -6,7 +6,6 @@
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
-#include <QSettings>
 #include <QSlider>
 #include <QTest>
 #include <QWebEnginePage>
@@ -91,8 +90,6 @@ class Form5Test : public QObject {
 
  private slots:
   void initTestCase() {
-    QCoreApplication::setOrganizationName("lyrabinder-tests");
-    QSettings().clear();
     // Three tracks with lyrics for the first and two pictures, made by the command line.
     const std::string cli = LB_CLI;
     std::vector<std::string> items;
