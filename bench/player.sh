@@ -14,7 +14,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 runs=${RUNS:-5}
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy} QT_QPA_PLATFORM=offscreen
-export QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox TMPDIR=$work
+export QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox TMPDIR=$work XDG_CONFIG_HOME=$work
 
 make_tracks "$work/album"
 for i in $(seq -w 1 10); do
