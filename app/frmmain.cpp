@@ -14,6 +14,7 @@
 #include "app/form1.h"
 #include "app/form3.h"
 #include "app/form4.h"
+#include "app/form5.h"
 #include "app/mp3encoder.h"
 #include "app/shell.h"
 
@@ -132,8 +133,11 @@ frmMain::frmMain(Shell& shell, QWidget* parent) : QWidget(parent), m_shell(shell
 
   connect(cmdHelp, &QPushButton::clicked, this, [this] { OpenHelp(m_shell); });
   connect(Command5, &QToolButton::clicked, this, &frmMain::OpenEncoderWindow);
-  connect(Command4, &QToolButton::clicked, this,
-          [this] { m_shell.ShowMessage(this, ToQString(kPlayerLaterMessage)); });
+  connect(Command4, &QToolButton::clicked, this, [this] {
+    auto* player = new Form5(m_shell, this);
+    player->setAttribute(Qt::WA_DeleteOnClose);
+    player->Load();
+  });
   connect(Command3, &QToolButton::clicked, this, &frmMain::OpenExtractionWindow);
   connect(Command2, &QToolButton::clicked, this, &frmMain::OpenContentsWindow);
   connect(Command1, &QToolButton::clicked, this, &QWidget::close);

@@ -17,8 +17,6 @@ class Mp3Encoder;
 class Shell;
 
 inline constexpr std::string_view kMainCaption = "MP3 - Lyrabinder - FREEWARE :-)";
-inline constexpr std::string_view kPlayerLaterMessage =
-    "Play Album: the album player comes with a later version of MP3 - Lyrabinder.";
 
 class frmMain : public QWidget {
   Q_OBJECT

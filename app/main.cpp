@@ -5,6 +5,8 @@
 #include "app/singleinstance.h"
 
 int main(int argc, char** argv) {
+  // The web view window's browser shares OpenGL contexts with the widgets.
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication application(argc, argv);
   QApplication::setApplicationName("lyrabinder");
   QGuiApplication::setDesktopFileName("lyrabinder");

@@ -16,5 +16,6 @@ void AddWebCommand(CLI::App& app, int& exitCode);
 void AddCueCommand(CLI::App& app, int& exitCode);
 void AddCreateCommand(CLI::App& app, int& exitCode);
 void AddDemoCommand(CLI::App& app, int& exitCode);
+void AddPlayCommand(CLI::App& app, int& exitCode);
 
 }  // namespace cli

@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
   cli::AddCueCommand(app, exitCode);
   cli::AddCreateCommand(app, exitCode);
   cli::AddDemoCommand(app, exitCode);
+  cli::AddPlayCommand(app, exitCode);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

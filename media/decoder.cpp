@@ -4,6 +4,8 @@
 
 #include <limits>
 
+#include "media/bufferedfile.h"
+
 namespace media {
 namespace {
 
@@ -20,18 +22,34 @@ std::unique_ptr<Decoder> Decoder::Open(const std::filesystem::path& path, std::s
     error = "libmpg123 cannot be initialised";
     return nullptr;
   }
+  auto file = BufferedFile::Open(path);
+  if (!file) {
+    error = "cannot open the file for reading";
+    return nullptr;
+  }
   int result = MPG123_OK;
   mpg123_handle* handle = mpg123_new(nullptr, &result);
   if (!handle) {
     error = mpg123_plain_strerror(result);
     return nullptr;
   }
-  std::unique_ptr<Decoder> decoder(new Decoder(handle));
+  std::unique_ptr<Decoder> decoder(new Decoder(handle, std::move(file)));
   // Gapless decoding would trim the encoder delay and padding that an info frame declares;
   // inside an album those samples are played, and the info frame itself is an ordinary frame.
   mpg123_param(handle, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0.0);
   mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_IGNORE_INFOFRAME | MPG123_QUIET, 0.0);
-  if (mpg123_open(handle, path.c_str()) != MPG123_OK) {
+  // Every stream decodes to signed 16-bit stereo at its own rate (mono duplicated), so that an
+  // album mixing mono and stereo tracks plays through one output format.
+  mpg123_format_none(handle);
+  const long* rates = nullptr;
+  std::size_t rateCount = 0;
+  mpg123_rates(&rates, &rateCount);
+  for (std::size_t i = 0; i < rateCount; ++i) {
+    mpg123_format(handle, rates[i], MPG123_STEREO, MPG123_ENC_SIGNED_16);
+  }
+  if (mpg123_replace_reader_handle(handle, &BufferedFile::ReadCallback, &BufferedFile::SeekCallback,
+                                   nullptr) != MPG123_OK ||
+      mpg123_open_handle(handle, decoder->m_file.get()) != MPG123_OK) {
     error = mpg123_strerror(handle);
     return nullptr;
   }
@@ -44,9 +62,46 @@ std::unique_ptr<Decoder> Decoder::Open(const std::filesystem::path& path, std::s
   return decoder;
 }
 
+Decoder::Decoder(mpg123_handle_struct* handle, std::unique_ptr<BufferedFile> file)
+    : m_handle(handle), m_file(std::move(file)) {}
+
 Decoder::~Decoder() {
   mpg123_close(m_handle);
   mpg123_delete(m_handle);
+}
+
+std::optional<std::int64_t> Decoder::SeekSample(std::int64_t sample) {
+  if (sample < 0) return std::nullopt;
+  off_t reached = mpg123_seek(m_handle, static_cast<off_t>(sample), SEEK_SET);
+  if (reached < 0) return std::nullopt;
+  // A target beyond the end answers the target, and the length is an estimate until every
+  // frame header has been read: near the end, scan and land on the real end.
+  const off_t estimate = mpg123_length(m_handle);
+  if (estimate >= 0 && reached + 2 * 1152 >= estimate && mpg123_scan(m_handle) == MPG123_OK) {
+    const off_t length = mpg123_length(m_handle);
+    if (length >= 0 && reached > length) {
+      reached = mpg123_seek(m_handle, length, SEEK_SET);
+      if (reached < 0) return std::nullopt;
+    }
+  }
+  return static_cast<std::int64_t>(reached);
+}
+
+std::size_t Decoder::ReadPcm(std::int16_t* out, std::size_t frames) {
+  const std::size_t frameBytes = sizeof(std::int16_t) * static_cast<std::size_t>(m_channels);
+  std::size_t done = 0;
+  while (done < frames) {
+    std::size_t got = 0;
+    const int result =
+        mpg123_read(m_handle, reinterpret_cast<unsigned char*>(out) + done * frameBytes,
+                    (frames - done) * frameBytes, &got);
+    done += got / frameBytes;
+    // A format change mid-stream cannot happen here: one format is allowed per rate.
+    if (result == MPG123_NEW_FORMAT) continue;
+    if (result != MPG123_OK) break;
+    if (got == 0) break;
+  }
+  return done;
 }
 
 std::optional<std::int64_t> Decoder::ScanSamples() {

@@ -2,6 +2,8 @@
 // An MPEG audio stream opened on libmpg123 with the settings every part of the program decodes
 // with: gapless decoding off and a LAME/Xing info frame decoded as an ordinary frame. A track's
 // length then equals its span inside an album, whose audio is the tracks' frames back to back.
+// The file is read through a BufferedFile: the length scan and playback cost one read per
+// 256 KiB, not one per frame.
 
 #include <cstdint>
 #include <filesystem>
@@ -13,6 +15,8 @@ struct mpg123_handle_struct;
 
 namespace media {
 
+class BufferedFile;
+
 class Decoder {
  public:
   /// Nothing when the file cannot be opened or holds no MPEG audio, with the reason in `error`.
@@ -23,18 +27,26 @@ class Decoder {
 
   /// Sample rate of the first frame, in Hz.
   long Rate() const { return m_rate; }
+  /// Channels of the decoded PCM: always 2 (mono is duplicated).
   int Channels() const { return m_channels; }
 
   /// Reads every frame header to the end of the stream; the exact length in samples per
   /// channel, or nothing when the scan fails.
   std::optional<std::int64_t> ScanSamples();
 
-  /// The underlying handle, positioned as the caller left it (for decoding).
-  mpg123_handle_struct* Handle() { return m_handle; }
+  /// Moves decoding to sample `sample` (per channel) from the start, exactly: libmpg123 walks
+  /// the frame headers and decodes the frame before the target. The sample reached (the end
+  /// when `sample` lies beyond it), or nothing when the stream cannot seek.
+  [[nodiscard]] std::optional<std::int64_t> SeekSample(std::int64_t sample);
+
+  /// Decodes up to `frames` sample frames as interleaved signed 16-bit PCM into `out` (room for
+  /// frames * Channels() values); the frames written, 0 at the end of the stream or on an error.
+  std::size_t ReadPcm(std::int16_t* out, std::size_t frames);
 
  private:
-  explicit Decoder(mpg123_handle_struct* handle) : m_handle(handle) {}
+  Decoder(mpg123_handle_struct* handle, std::unique_ptr<BufferedFile> file);
   mpg123_handle_struct* m_handle;
+  std::unique_ptr<BufferedFile> m_file;  // outlives the handle's use of it
   long m_rate = 0;
   int m_channels = 0;
 };

@@ -6,10 +6,15 @@
 //                                             when the path has no spaces)
 //   set ALIAS time format tmsf|milliseconds|ms  accepted; replies stay in milliseconds
 //   status ALIAS length                       the exact playing time, decimal digits
+//   status ALIAS position                     the position: what the output has played
+//   status ALIAS mode                         "playing", "paused" or "stopped"
+//   play ALIAS [from MS]                      plays from MS, or on from where it paused/stopped
+//   pause ALIAS | stop ALIAS                  holds the position
+//   setaudio ALIAS|all volume to N            the device's volume, 0 to 1000, for this and
+//                                             later files
 //   close ALIAS | close all
 //
-// Playback commands (play, stop, pause, seek, status position/mode) belong to the player and
-// are answered UnrecognizedCommand until it adds them.
+// Anything else, or an alias that is not open, gives an error code and an empty reply.
 
 #include <cstdint>
 #include <memory>
@@ -46,7 +51,7 @@ class MediaDevice {
 
 /// The device on libmpg123: exact lengths from a full frame scan with gapless decoding off and
 /// a LAME/Xing info frame decoded as an ordinary frame, so that the lengths of tracks add up
-/// to the decoded length of an album made of them.
+/// to the decoded length of an album made of them; playing through SDL2 (CreateSdlOutput).
 std::unique_ptr<MediaDevice> CreateMediaDevice();
 
 /// The open command for a file: the path quoted, type MPEGVideo, alias "mp3".

@@ -42,13 +42,6 @@ class FrmMainTest : public QObject {
              QString("Can Extract From AlbumWrap Archives Too !"));
   }
 
-  void laterWindowsSaySo() {
-    FakeShell shell;
-    app::frmMain window(shell);
-    Control<QAbstractButton>(&window, "Command4")->click();
-    QCOMPARE(shell.messages, QStringList({app::ToQString(app::kPlayerLaterMessage)}));
-  }
-
   void waveToMp3OpensTheEncoderWindowModally() {
     FakeShell shell;
     app::frmMain window(shell);

@@ -80,8 +80,15 @@ TEST(MediaDevice, AnswersTheLengthCommandsAndRefusesTheRest) {
   const MediaReply length = device->SendString("status mp3 length");
   EXPECT_TRUE(length.ok());
   EXPECT_EQ(length.text, "2612");  // 100 frames of 1152 samples at 44100 Hz
-  EXPECT_EQ(device->SendString("status mp3 position").error, MediaError::UnrecognizedCommand);
-  EXPECT_EQ(device->SendString("play mp3").error, MediaError::UnrecognizedCommand);
+  EXPECT_EQ(device->SendString("status mp3 position").text, "0");
+  EXPECT_EQ(device->SendString("status mp3 mode").text, "stopped");
+  for (const char* wrong : {"play mp3 from -5", "play mp3 at 5", "play mp3 from x", "seek mp3",
+                            "status mp3 volume", "setaudio mp3 volume to loud"}) {
+    SCOPED_TRACE(wrong);
+    EXPECT_EQ(device->SendString(wrong).error, MediaError::UnrecognizedCommand);
+    EXPECT_TRUE(device->SendString(wrong).text.empty());
+  }
+  EXPECT_EQ(device->SendString("pause nothing").error, MediaError::UnknownAlias);
   EXPECT_TRUE(device->SendString("close all").ok());
   EXPECT_EQ(device->SendString("close mp3").error, MediaError::UnknownAlias);
   EXPECT_EQ(device->SendString("status mp3 length").error, MediaError::UnknownAlias);

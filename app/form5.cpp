@@ -1,0 +1,495 @@
+#include "app/form5.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QSlider>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "album/albumreader.h"
+#include "album/fileio.h"
+#include "app/backgroundtask.h"
+#include "app/form6.h"
+#include "app/mpris.h"
+#include "app/shell.h"
+#include "media/audiooutput.h"
+#include "platform/qt/qtpictureservice.h"
+#include "webview/helpers.h"
+#include "webview/opening.h"
+
+namespace app {
+namespace {
+
+QLabel* MakeLabel(QWidget* parent, const char* name, std::string_view text) {
+  auto* label = new QLabel(ToQString(text), parent);
+  label->setObjectName(name);
+  return label;
+}
+
+QLineEdit* MakeBox(QWidget* parent, const char* name) {
+  auto* box = new QLineEdit(parent);
+  box->setObjectName(name);
+  box->setReadOnly(true);
+  return box;
+}
+
+QToolButton* MakeButton(QWidget* parent, const char* name, QStyle::StandardPixmap icon) {
+  auto* button = new QToolButton(parent);
+  button->setObjectName(name);
+  button->setIcon(parent->style()->standardIcon(icon));
+  button->setIconSize(QSize(32, 32));
+  return button;
+}
+
+// The program's settings file (~/.config/lyrabinder/lyrabinder.conf).
+std::unique_ptr<QSettings> SettingsFile() {
+  return std::make_unique<QSettings>("lyrabinder", "lyrabinder");
+}
+
+QString Colour(int bgr) {
+  return QStringLiteral("color: #%1%2%3")
+      .arg(bgr & 0xFF, 2, 16, QChar('0'))
+      .arg((bgr >> 8) & 0xFF, 2, 16, QChar('0'))
+      .arg((bgr >> 16) & 0xFF, 2, 16, QChar('0'));
+}
+
+// The seek menu's items, in the order the menu lists them.
+struct SeekItem {
+  const char* name;
+  const char* caption;
+  int seconds;
+};
+constexpr SeekItem kSeekItems[] = {
+    {"fwd5", "FWD  5 s", 5},      {"fwd15", "FWD 15 s", 15},  {"fwd30", "FWD 30 s", 30},
+    {"fwd1", "FWD 1 m", 60},      {"back1", "BACK 1 m", -60}, {"back30", "BACK 30  s", -30},
+    {"back15", "BACK 15 s", -15}, {"back5", "BACK 5 s", -5},
+};
+
+// What the reader shows, gathered on the opening's thread.
+struct GatheredDisplay final : album::AlbumDisplay {
+  QString title, artist, comment, year, trackCount;
+  QStringList items;
+  void ShowAlbumTitle(const std::string& text) override { title = QString::fromStdString(text); }
+  void ShowArtist(const std::string& text) override { artist = QString::fromStdString(text); }
+  void ShowComment(const std::string& text) override { comment = QString::fromStdString(text); }
+  void ShowYear(const std::string& text) override { year = QString::fromStdString(text); }
+  void ShowTrackCount(int count) override {
+    trackCount = QString::fromStdString(album::TrackCountText(count));
+  }
+  void AddListItem(const std::string& text) override { items += QString::fromStdString(text); }
+};
+
+}  // namespace
+
+ClickLabel::ClickLabel(QWidget* parent) : QWidget(parent), m_label(new QLabel(this)) {
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(m_label);
+  setCursor(Qt::PointingHandCursor);
+}
+
+void ClickLabel::setText(const QString& text) {
+  m_label->setText(text);
+}
+
+QString ClickLabel::text() const {
+  return m_label->text();
+}
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
+  emit released(event->globalPosition().toPoint());
+}
+
+class Form5::QtTimer final : public player::Timer {
+ public:
+  explicit QtTimer(QTimer* timer) : m_timer(timer) {}
+  void SetEnabled(bool enabled) override {
+    if (enabled) {
+      m_timer->start();
+    } else {
+      m_timer->stop();
+    }
+  }
+  bool Enabled() const override { return m_timer->isActive(); }
+
+ private:
+  QTimer* m_timer;
+};
+
+struct Form5::Opening {
+  std::string path;
+  std::string sourceError;
+  webview::WebViewOpening result;
+  GatheredDisplay shown;
+  std::vector<album::TrackEntry> tracks;
+  bool pictures = false;
+  bool lyrics = false;
+};
+
+Form5::Form5(Shell& shell, QWidget* mainWindow, MediaDeviceFactory mediaDevices)
+    : QWidget(nullptr), m_shell(shell), m_mainWindow(mainWindow), m_device(mediaDevices()) {
+  setObjectName("Form5");
+  m_task = new BackgroundTask(this);
+  List1 = new QListWidget(this);
+  List1->setObjectName("List1");
+  Text1 = MakeBox(this, "Text1");
+  Text2 = MakeBox(this, "Text2");
+  Text3 = MakeBox(this, "Text3");
+  Text4 = MakeBox(this, "Text4");
+  Text5 = MakeBox(this, "Text5");
+  Label7 = MakeLabel(this, "Label7", "Album Title :");
+  Label6 = MakeLabel(this, "Label6", "Artist :");
+  Label3 = MakeLabel(this, "Label3", "Completeness :");
+  Label4 = MakeLabel(this, "Label4", "Year :");
+  Label5 = MakeLabel(this, "Label5", "Tracks :");
+  Label12 = MakeLabel(this, "Label12", "Current Song:");
+  lblCurSong = MakeLabel(this, "lblCurSong", "");
+  Label11 = MakeLabel(this, "Label11", player::kStoppedWord);
+  QFont bold = Label11->font();
+  bold.setBold(true);
+  Label11->setFont(bold);
+  Label8 = MakeLabel(this, "Label8", "Elapsed :");
+  Label10 = new ClickLabel(this);
+  Label10->setObjectName("Label10");
+  Label10->setText(ToQString(kSeekCaption));
+  Label2 = MakeLabel(this, "Label2", "Track Length :");
+  Label9 = MakeLabel(this, "Label9", "");
+  Label1 = MakeLabel(this, "Label1", "Album Length :");
+  lblLengthA = MakeLabel(this, "lblLengthA", player::kPressPlay);
+  Command2 = MakeButton(this, "Command2", QStyle::SP_MediaPlay);
+  Command4 = MakeButton(this, "Command4", QStyle::SP_MediaPause);
+  Command3 = MakeButton(this, "Command3", QStyle::SP_MediaStop);
+  Command5 = MakeButton(this, "Command5", QStyle::SP_MediaVolume);
+  random = new QCheckBox("Random", this);
+  random->setObjectName("random");
+  loop = new QCheckBox("Loop", this);
+  loop->setObjectName("loop");
+  cmdCUE = new QPushButton("Make *.CUE", this);
+  cmdCUE->setObjectName("cmdCUE");
+  cmdCUE->setToolTip(ToQString(kCueToolTip));
+  cmdHelp = new QPushButton("Help", this);
+  cmdHelp->setObjectName("cmdHelp");
+  Command1 = new QPushButton("Close Window", this);
+  Command1->setObjectName("Command1");
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName("Timer1");
+  Timer1->setInterval(player::kProgressIntervalMs);
+  Timer2 = new QTimer(this);
+  Timer2->setObjectName("Timer2");
+  Timer2->setInterval(player::kBlinkIntervalMs);
+  pop = new QMenu("nada", this);
+  pop->setObjectName("pop");
+  for (const SeekItem& item : kSeekItems) {
+    QAction* action = pop->addAction(QString::fromLatin1(item.caption));
+    action->setObjectName(item.name);
+    const int seconds = item.seconds;
+    connect(action, &QAction::triggered, this, [this, seconds] { m_player->Seek(seconds); });
+  }
+
+  auto* details = new QGridLayout;
+  const std::pair<QLabel*, QLineEdit*> rows[] = {
+      {Label7, Text1}, {Label6, Text2}, {Label3, Text3}, {Label4, Text4}, {Label5, Text5}};
+  int row = 0;
+  for (const auto& [label, box] : rows) {
+    details->addWidget(label, row, 0);
+    details->addWidget(box, row++, 1);
+  }
+  auto* status = new QGridLayout;
+  status->addWidget(Label12, 0, 0);
+  status->addWidget(lblCurSong, 0, 1, 1, 2);
+  status->addWidget(Label8, 1, 0);
+  status->addWidget(Label10, 1, 1);
+  status->addWidget(Label11, 1, 2, Qt::AlignRight);
+  status->addWidget(Label2, 2, 0);
+  status->addWidget(Label9, 2, 1);
+  status->addWidget(Label1, 3, 0);
+  status->addWidget(lblLengthA, 3, 1);
+  auto* buttons = new QHBoxLayout;
+  for (QWidget* w : {static_cast<QWidget*>(Command2), static_cast<QWidget*>(Command4),
+                     static_cast<QWidget*>(Command3), static_cast<QWidget*>(Command5),
+                     static_cast<QWidget*>(random), static_cast<QWidget*>(loop)}) {
+    buttons->addWidget(w);
+  }
+  buttons->addStretch();
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(cmdCUE);
+  bottom->addWidget(cmdHelp);
+  bottom->addStretch();
+  bottom->addWidget(Command1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(details);
+  layout->addWidget(List1, 1);
+  layout->addLayout(status);
+  layout->addLayout(buttons);
+  layout->addLayout(bottom);
+  resize(460, 560);
+
+  m_progressTimer = std::make_unique<QtTimer>(Timer1);
+  m_player = std::make_unique<player::Player>(*m_device, *m_progressTimer,
+                                              static_cast<player::PlayerListener&>(*this));
+
+  connect(Command2, &QToolButton::clicked, this, [this] { m_player->Play(); });
+  connect(Command4, &QToolButton::clicked, this, [this] { m_player->Pause(); });
+  connect(Command3, &QToolButton::clicked, this, [this] { m_player->Stop(); });
+  connect(Command5, &QToolButton::clicked, this, &Form5::ShowVolume);
+  connect(Command1, &QPushButton::clicked, this, &QWidget::close);
+  connect(cmdHelp, &QPushButton::clicked, this, [this] { OpenHelp(m_shell); });
+  connect(cmdCUE, &QPushButton::clicked, this, &Form5::MakeCue);
+  connect(List1, &QListWidget::currentRowChanged, this,
+          [this](int index) { m_player->SelectTrack(index); });
+  connect(random, &QCheckBox::clicked, this, [this](bool on) {
+    m_player->SetRandom(on);
+    m_player->RandomClicked();
+  });
+  connect(loop, &QCheckBox::toggled, this, [this](bool on) { m_player->SetLoop(on); });
+  connect(Label10, &ClickLabel::released, this, [this](const QPoint& at) { pop->popup(at); });
+  connect(Timer1, &QTimer::timeout, this, [this] { m_player->ProgressTick(); });
+  connect(Timer2, &QTimer::timeout, this, [this] { m_player->BlinkTick(); });
+  Timer2->start();
+  DisplayChanged();
+}
+
+Form5::~Form5() {
+  if (m_player) m_player->Stop();
+  delete m_form6;
+}
+
+Form6* Form5::Viewer() const {
+  return m_form6;
+}
+
+QString Form5::FirstPreview() const {
+  if (m_pictureNames.empty()) return {};
+  return QString::fromStdString(m_webFolder + m_pictureNames.front());
+}
+
+void Form5::Load() {
+  webview::SeedRandomFromClock();
+  const QString chosen = m_shell.OpenFileName(this, ToQString(kPlayerFilter));
+  if (chosen.isEmpty()) {
+    close();
+    return;
+  }
+  m_opening = true;
+  auto opening = std::make_shared<Opening>();
+  opening->path = chosen.toStdString();
+  const std::string dataFolder = DataFolder().toStdString();
+  (void)m_task->Start(
+      [this, opening, dataFolder](const TaskControl& task) {
+        media::PrepareSdlOutput();
+        std::string error;
+        auto source = album::FileSource::Open(album::PathFromUtf8(opening->path), error);
+        if (!source) {
+          opening->sourceError = error.empty() ? "cannot open" : error;
+          return;
+        }
+        album::AlbumReader reader(*source);
+        platform::qt::QtPictureService pictures;
+        webview::OpeningOptions options;
+        options.tempFolder = webview::TempFolder();
+        options.dataFolder = dataFolder;
+        // The window shows its state while the previews are made on this thread.
+        options.beforePreviews = [this, &task] { task.Post([this] { ShowPreviewsMessage(); }); };
+        opening->result = webview::OpenWebView(
+            *source, reader, opening->shown,
+            album::FileTagWriter(album::PathFromUtf8(opening->path)), pictures, options);
+        opening->tracks = reader.TrackTable();
+        const album::AlbumSections& sections = reader.Sections();
+        opening->pictures = sections.lyricsOffset > sections.pictureOffset;
+        opening->lyrics = sections.directoryOffset > sections.lyricsOffset;
+      },
+      {}, [this, opening] { Opened(*opening); });
+}
+
+void Form5::ShowPreviewsMessage() {
+  if (!m_opening) return;
+  SetControlsEnabled(false);
+  setWindowTitle(ToQString(kPreviewsCaption));
+  show();
+  if (!m_busyCursor) QApplication::setOverrideCursor(Qt::WaitCursor);
+  m_busyCursor = true;
+}
+
+void Form5::Opened(Opening& opening) {
+  m_opening = false;
+  if (m_busyCursor) QApplication::restoreOverrideCursor();
+  m_busyCursor = false;
+  using webview::OpeningStatus;
+  const OpeningStatus status = opening.result.status;
+  if (opening.sourceError.empty() &&
+      (status == OpeningStatus::NotAlbum || status == OpeningStatus::Damaged)) {
+    m_shell.ShowMessage(this, ToQString(kDamagedMessage));
+    close();
+    return;
+  }
+  // Any other failure of the opening closes the player without a word.
+  if (!opening.sourceError.empty() || status != OpeningStatus::Ok || opening.tracks.empty()) {
+    close();
+    return;
+  }
+  Text1->setText(opening.shown.title);
+  Text2->setText(opening.shown.artist);
+  Text3->setText(opening.shown.comment);
+  Text4->setText(opening.shown.year);
+  Text5->setText(opening.shown.trackCount);
+  List1->blockSignals(true);
+  List1->clear();
+  List1->addItems(opening.shown.items);
+  List1->blockSignals(false);
+  m_webFolder = opening.result.folder;
+  m_details = opening.result.details;
+  m_pictureNames = opening.result.pictureNames;
+  m_cue = webview::CueInputFor(opening.path, m_details, opening.tracks);
+  m_showViewer = opening.pictures && opening.lyrics;
+
+  std::vector<player::PlayerTrack> tracks;
+  for (std::size_t k = 0; k < opening.tracks.size(); ++k) {
+    const QString title = k < static_cast<std::size_t>(opening.shown.items.size())
+                              ? opening.shown.items[static_cast<qsizetype>(k)]
+                              : QString();
+    tracks.push_back({title.toStdString(), opening.tracks[k].PlayLength});
+  }
+  m_form6 = new Form6;
+  m_form6->setAttribute(Qt::WA_DeleteOnClose, false);
+  SetVolume(SettingsFile()->value(ToQString(kVolumeKey), 100).toInt());
+  m_player->Load(opening.path, std::move(tracks), ToQString(kSeekCaption).toStdString());
+
+  SetControlsEnabled(true);
+  const QString fileName = QFileInfo(QString::fromStdString(opening.path)).fileName();
+  setWindowTitle(ToQString(kAlbumCaptionPrefix) + fileName);
+  m_ready = true;
+  show();
+  if (m_mainWindow) m_mainWindow->hide();
+  LayOut();
+  m_mpris = new Mpris(*this);
+  emit opened();
+}
+
+void Form5::SetControlsEnabled(bool enabled) {
+  for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    child->setEnabled(enabled);
+  }
+}
+
+void Form5::LayOut() {
+  move(0, y());
+  if (!m_form6 || !m_showViewer || !m_form6->HasBrowser()) return;
+  m_form6->show();
+  m_form6->move(frameGeometry().right() + 1, y());
+}
+
+void Form5::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (m_ready) LayOut();
+}
+
+void Form5::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (m_ready && isVisible()) LayOut();
+}
+
+void Form5::SelectionChanged(int index) {
+  List1->blockSignals(true);
+  List1->setCurrentRow(index);
+  List1->blockSignals(false);
+}
+
+void Form5::PageChanged() {
+  if (m_form6) {
+    m_form6->ShowPage(QString::fromStdString(m_webFolder),
+                      QString::fromStdString(m_player->WebPageName()));
+  }
+  emit playerChanged();
+}
+
+void Form5::DisplayChanged() {
+  if (!m_player) return;
+  const player::PlayerTexts& texts = m_player->Texts();
+  Label11->setText(QString::fromStdString(texts.state));
+  Label11->setStyleSheet(Colour(texts.stateColour));
+  Label10->setText(QString::fromStdString(texts.elapsed));
+  Label9->setText(QString::fromStdString(texts.trackLength));
+  lblLengthA->setText(QString::fromStdString(texts.albumLength));
+  lblCurSong->setText(QString::fromStdString(texts.currentSong));
+  emit playerChanged();
+}
+
+void Form5::MakeCue() {
+  const webview::CueResult result = webview::WriteCueSheet(
+      m_player->AlbumPath(), m_cue,
+      [this](std::string_view question) { return m_shell.AskYesNo(this, ToQString(question)); });
+  switch (result.status) {
+    case webview::CueStatus::Written:
+      m_shell.ShowMessage(this, ToQString(webview::kCueCreatedMessage));
+      break;
+    case webview::CueStatus::CannotWrite:
+      m_shell.ShowMessage(this, QString::fromStdString(result.error));
+      break;
+    case webview::CueStatus::NoAlbum:
+    case webview::CueStatus::Declined:
+      break;
+  }
+}
+
+void Form5::PlayEntry(int index) {
+  if (!m_ready || index < 0 || index >= List1->count()) return;
+  List1->setCurrentRow(index);
+  m_player->Play();
+}
+
+void Form5::SetVolume(int percent) {
+  percent = std::clamp(percent, 0, 100);
+  m_volume = percent;
+  if (m_volumeSlider && m_volumeSlider->value() != percent) m_volumeSlider->setValue(percent);
+  (void)m_device->SendString("setaudio all volume to " + std::to_string(percent * 10));
+  SettingsFile()->setValue(ToQString(kVolumeKey), percent);
+  emit playerChanged();
+}
+
+void Form5::ShowVolume() {
+  if (!m_volumePopup) {
+    m_volumePopup = new QWidget(this, Qt::Popup);
+    m_volumePopup->setObjectName("VolumePopup");
+    m_volumeSlider = new QSlider(Qt::Vertical, m_volumePopup);
+    m_volumeSlider->setObjectName("VolumeSlider");
+    m_volumeSlider->setRange(0, 100);
+    m_volumeSlider->setValue(m_volume);
+    auto* layout = new QVBoxLayout(m_volumePopup);
+    layout->addWidget(m_volumeSlider);
+    m_volumePopup->resize(40, 140);
+    connect(m_volumeSlider, &QSlider::valueChanged, this, &Form5::SetVolume);
+  }
+  m_volumePopup->move(Command5->mapToGlobal(QPoint(0, Command5->height())));
+  m_volumePopup->show();
+}
+
+void Form5::closeEvent(QCloseEvent* event) {
+  // The opening runs on: the window closes when it has ended.
+  if (m_opening) {
+    event->ignore();
+    return;
+  }
+  m_player->Stop();
+  delete m_mpris;
+  m_mpris = nullptr;
+  if (m_form6) m_form6->close();
+  if (m_mainWindow) m_mainWindow->show();
+  QWidget::closeEvent(event);
+}
+
+}  // namespace app

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# The album player on an album of 12 tracks (about 45 MB) and 10 pictures of 1500 x 1500:
+# opening to ready (previews made) and Play to the first audio written to the output
+# (player_bench, offscreen), then CPU while playing: `lyrabinder-cli play` for 10 s against
+# mpg123 decoding the same album (its CPU time per second of audio). Run after a build of the
+# linux preset (BUILD=build/<dir> to pick another build).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/bench/lib.sh"
+build=${BUILD:-$root/build/linux}
+cli=$build/cli/lyrabinder-cli
+bench=$build/bench/player_bench
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+runs=${RUNS:-5}
+export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy} QT_QPA_PLATFORM=offscreen
+export QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox TMPDIR=$work XDG_CONFIG_HOME=$work
+
+make_tracks "$work/album"
+for i in $(seq -w 1 10); do
+  ffmpeg -loglevel error -f lavfi -i "testsrc=size=1500x1500:rate=1" -frames:v 1 -q:v 2 \
+    "$work/album/picture$i.jpg"
+done
+album=$work/Bench_LB.MP3
+"$cli" create --folder "$work/album" -o "$album" --title Bench --artist Bench --year 2024 \
+  --force > /dev/null
+echo "album: $(($(stat -c %s "$album") / 1000000)) MB, 12 tracks, 10 pictures 1500 x 1500"
+
+echo "-- player window (goals: opening <= 300 ms, Play to first audio <= 50 ms)"
+"$bench" "$album" "$runs"
+
+echo "-- CPU while playing (goal <= 3 % of one core)"
+seconds=10
+/usr/bin/time -f "%U %S" -o "$work/ours" "$cli" play "$album" --for $((seconds * 1000)) > /dev/null
+python3 - "$work/ours" $seconds <<'PY'
+import sys
+user, system = map(float, open(sys.argv[1]).read().split()[-2:])
+print(f"{'lyrabinder-cli play, 10 s':40} {100 * (user + system) / float(sys.argv[2]):6.2f} % of one core")
+PY
+audio=$("$cli" list --json "$album" | python3 -c \
+  'import json,sys; print(sum(i.get("play_ms",0) for i in json.load(sys.stdin)["items"])/1000)')
+/usr/bin/time -f "%U %S" -o "$work/peer" mpg123 -q -o dummy "$album" 2> /dev/null
+python3 - "$work/peer" "$audio" <<'PY'
+import sys
+user, system = map(float, open(sys.argv[1]).read().split()[-2:])
+print(f"{'mpg123 -o dummy, CPU per audio second':40} {100 * (user + system) / float(sys.argv[2]):6.2f} % of one core")
+PY

@@ -1,0 +1,105 @@
+// The album player against the clock, offscreen: from choosing an album to the player ready
+// (previews made), and from Play to the first audio handed to the output. Prints the median
+// of the runs in milliseconds.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "app/form5.h"
+#include "media/mpg123device.h"
+#include "tests/gui/fakeshell.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The SDL output, noting when the first audio is handed to it.
+class TimedOutput final : public media::AudioOutput {
+ public:
+  explicit TimedOutput(std::atomic<Clock::rep>* first)
+      : m_inner(media::CreateSdlOutput()), m_first(first) {}
+  bool Open(long rate, int channels, media::PcmPull pull) override {
+    auto* first = m_first;
+    return m_inner->Open(
+        rate, channels, [pull = std::move(pull), first](std::int16_t* out, std::size_t frames) {
+          const std::size_t got = pull(out, frames);
+          Clock::rep none = 0;
+          if (got > 0) {
+            first->compare_exchange_strong(none, Clock::now().time_since_epoch().count());
+          }
+          return got;
+        });
+  }
+  void SetPaused(bool paused) override { m_inner->SetPaused(paused); }
+  void Reset(const std::function<void()>& change) override { m_inner->Reset(change); }
+  std::int64_t PlayedFrames() const override { return m_inner->PlayedFrames(); }
+
+ private:
+  std::unique_ptr<media::AudioOutput> m_inner;
+  std::atomic<Clock::rep>* m_first;
+};
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: player_bench ALBUM [RUNS]\n");
+    return 2;
+  }
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  QApplication application(argc, argv);
+  const QString album = QString::fromLocal8Bit(argv[1]);
+  const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
+  std::atomic<Clock::rep> firstAudio{0};
+  int previews = 0;
+  std::vector<double> opening, toAudio, playCall;
+  for (int run = 0; run < runs; ++run) {
+    guitest::FakeShell shell;
+    shell.openAnswers.push_back(album);
+    auto* form = new app::Form5(shell, nullptr, [&firstAudio] {
+      return std::make_unique<media::Mpg123Device>(
+          [&firstAudio] { return std::make_unique<TimedOutput>(&firstAudio); });
+    });
+    QEventLoop loop;
+    QObject::connect(form, &app::Form5::opened, &loop, &QEventLoop::quit);
+    QElapsedTimer timer;
+    timer.start();
+    form->Load();
+    if (!form->Ready()) loop.exec();
+    opening.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    previews = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(form->WebFolder())) {
+      if (entry.path().extension() == ".jpg") ++previews;
+    }
+
+    firstAudio = 0;
+    const auto played = Clock::now();
+    form->Rules().Play();
+    playCall.push_back(std::chrono::duration<double, std::milli>(Clock::now() - played).count());
+    while (firstAudio == 0 && Clock::now() - played < std::chrono::seconds(5)) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+    toAudio.push_back(std::chrono::duration<double, std::milli>(Clock::duration(firstAudio.load()) -
+                                                                played.time_since_epoch())
+                          .count());
+    form->Rules().Stop();
+    delete form;
+  }
+  std::printf("opening to ready, previews made: %8.1f ms (median of %d)\n", Median(opening), runs);
+  std::printf("Play to first audio:             %8.1f ms (median of %d)\n", Median(toAudio), runs);
+  std::printf("Play on the GUI thread (with the album's length scan): %8.1f ms (median of %d)\n",
+              Median(playCall), runs);
+  std::printf("previews in the web folder: %d\n", previews);
+  return 0;
+}

@@ -1,0 +1,180 @@
+#include <CLI/CLI.hpp>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "album/archive.h"
+#include "cli/commands.h"
+#include "cli/opening.h"
+#include "media/mediadevice.h"
+#include "player/player.h"
+#include "webview/helpers.h"
+
+namespace cli {
+namespace {
+
+using json = nlohmann::ordered_json;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::string_view kDamagedMessage = "File Is Damaged, Or Of An Unsupported Type !";
+
+std::atomic<bool> g_interrupted{false};
+
+void OnPlayInterrupt(int) {
+  g_interrupted = true;
+}
+
+// The rules switch the progress timer; the loop below runs it.
+class LoopTimer final : public player::Timer {
+ public:
+  void SetEnabled(bool enabled) override { m_on = enabled; }
+  bool Enabled() const override { return m_on; }
+
+ private:
+  bool m_on = false;
+};
+
+class Printer final : public player::PlayerListener {
+ public:
+  void SelectionChanged(int) override {}
+  void PageChanged() override { pageChanged = true; }
+  void DisplayChanged() override {}
+  bool pageChanged = false;
+};
+
+struct PlayOptions {
+  std::string album;
+  int track = 1;
+  std::int64_t fromMs = 0;
+  std::int64_t forMs = -1;
+  bool loop = false;
+  bool random = false;
+  bool json = false;
+};
+
+const char* StateName(player::PlayState state) {
+  switch (state) {
+    case player::PlayState::Playing:
+      return "playing";
+    case player::PlayState::Paused:
+      return "paused";
+    case player::PlayState::Stopped:
+      break;
+  }
+  return "stopped";
+}
+
+void PrintTrack(const player::Player& player) {
+  const int track = player.CurrentTrack();
+  std::cout << "Track " << track + 1 << " : "
+            << player.Tracks()[static_cast<std::size_t>(track)].title << " ("
+            << webview::FormatSeconds((player.TrackEnd() - player.TrackStart()) / 1000.0) << ")"
+            << std::endl;
+}
+
+void PrintPosition(const player::Player& player, std::int32_t position, bool asJson) {
+  const int track = player.CurrentTrack();
+  if (asJson) {
+    const json line = {{"state", StateName(player.State())},
+                       {"track", track + 1},
+                       {"title", player.Tracks()[static_cast<std::size_t>(track)].title},
+                       {"position_ms", position},
+                       {"track_start_ms", player.TrackStart()},
+                       {"track_end_ms", player.TrackEnd()},
+                       {"album_length_ms", player.AlbumLength()}};
+    std::cout << line.dump() << std::endl;
+    return;
+  }
+  std::cout << "  " << webview::FormatSeconds((position - player.TrackStart()) / 1000.0) << " / "
+            << webview::FormatSeconds((player.TrackEnd() - player.TrackStart()) / 1000.0)
+            << std::endl;
+}
+
+int Play(const PlayOptions& options) {
+  OpenedFile opened;
+  if (!OpenForReading(options.album, opened)) return 1;
+  std::vector<player::PlayerTrack> tracks;
+  for (const album::ArchiveItem& item : opened.archive.items) {
+    if (item.kind == album::ItemKind::Track) tracks.push_back({item.title, item.playLength});
+  }
+  if (opened.archive.format != album::ArchiveFormat::Album || tracks.empty()) {
+    std::cerr << kDamagedMessage << '\n';
+    return 1;
+  }
+  if (options.track < 1 || options.track > static_cast<int>(tracks.size())) {
+    std::cerr << "--track: the album has tracks 1 to " << tracks.size() << '\n';
+    return 2;
+  }
+
+  const auto device = media::CreateMediaDevice();
+  LoopTimer timer;
+  Printer printer;
+  webview::SeedRandomFromClock();
+  player::Player player(*device, timer, printer);
+  player.Load(options.album, std::move(tracks), "");
+  player.SetRandom(options.random);
+  player.SelectTrack(options.track - 1);
+  printer.pageChanged = false;
+  player.Play();
+  if (options.fromMs > 0) player.SeekTo(options.fromMs);
+  if (player.AlbumLength() == 0) {
+    player.Stop();
+    std::cerr << "cannot play " << options.album << '\n';
+    return 1;
+  }
+
+  std::signal(SIGINT, OnPlayInterrupt);
+  std::signal(SIGTERM, OnPlayInterrupt);
+  const auto started = Clock::now();
+  auto nextTick = started + std::chrono::milliseconds(player::kProgressIntervalMs);
+  auto nextPrint = started;
+  const int lastTrack = static_cast<int>(player.Tracks().size()) - 1;
+  while (!g_interrupted && player.State() == player::PlayState::Playing) {
+    const auto now = Clock::now();
+    if (options.forMs >= 0 && now - started >= std::chrono::milliseconds(options.forMs)) break;
+    if (printer.pageChanged) {
+      printer.pageChanged = false;
+      if (!options.json) PrintTrack(player);
+    }
+    if (now >= nextPrint) {
+      PrintPosition(player, player.QueryPosition(), options.json);
+      nextPrint += std::chrono::seconds(1);
+    }
+    if (timer.Enabled() && now >= nextTick) {
+      // In order, Loop carries playing into the next track, and the end of the last track
+      // ends the album unless --loop asks for more. Random counts its own choices.
+      player.SetLoop(options.loop || (!options.random && player.CurrentTrack() < lastTrack));
+      player.ProgressTick();
+      nextTick += std::chrono::milliseconds(player::kProgressIntervalMs);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  const std::int32_t position = player.QueryPosition();
+  player.Stop();
+  if (options.json) PrintPosition(player, position, true);
+  return 0;
+}
+
+}  // namespace
+
+void AddPlayCommand(CLI::App& app, int& exitCode) {
+  auto* command = app.add_subcommand("play", "Play an album through the album player's rules");
+  auto options = std::make_shared<PlayOptions>();
+  command->add_option("ALBUM", options->album, "Album file")->required();
+  command->add_option("--track", options->track, "Track to start with (1-based)")
+      ->check(CLI::PositiveNumber);
+  command->add_option("--from", options->fromMs, "Start this many ms into the track")
+      ->check(CLI::NonNegativeNumber);
+  command->add_option("--for", options->forMs, "Stop after this many ms")
+      ->check(CLI::NonNegativeNumber);
+  command->add_flag("--loop", options->loop, "Start again after the last track");
+  command->add_flag("--random", options->random,
+                    "Random tracks (as the player's Random box; with --loop without end)");
+  command->add_flag("--json", options->json, "One JSON object per line");
+  command->callback([options, &exitCode] { exitCode = Play(*options); });
+}
+
+}  // namespace cli

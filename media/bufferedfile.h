@@ -1,0 +1,49 @@
+#pragma once
+// A read-only file read through one large buffer, for libmpg123's reader callbacks: the
+// decoder asks for a frame header and body at a time (a few hundred bytes), which would
+// otherwise cost a system call each.
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+namespace media {
+
+class BufferedFile {
+ public:
+  static constexpr std::size_t kBufferSize = 256 * 1024;
+
+  /// Nothing when the file cannot be opened for reading (or is not a regular file).
+  static std::unique_ptr<BufferedFile> Open(const std::filesystem::path& path);
+  ~BufferedFile();
+  BufferedFile(const BufferedFile&) = delete;
+  BufferedFile& operator=(const BufferedFile&) = delete;
+
+  /// Up to `size` bytes at the current offset; 0 at the end, -1 on a read error.
+  std::ptrdiff_t Read(void* out, std::size_t size);
+  /// Moves the offset as lseek does (SEEK_SET, SEEK_CUR, SEEK_END); the new offset or -1.
+  off_t Seek(off_t offset, int whence);
+  /// The file's size in bytes when it was opened.
+  std::int64_t Size() const { return m_size; }
+
+  /// libmpg123's reader callbacks over a BufferedFile* handle.
+  static ssize_t ReadCallback(void* handle, void* out, std::size_t size);
+  static off_t SeekCallback(void* handle, off_t offset, int whence);
+
+ private:
+  BufferedFile(int fd, std::int64_t size) : m_fd(fd), m_size(size) {}
+  bool Fill();
+
+  int m_fd;
+  std::int64_t m_size;
+  std::vector<std::uint8_t> m_buffer;
+  std::int64_t m_bufferOffset = 0;  ///< file offset of m_buffer[0]
+  std::size_t m_bufferFill = 0;     ///< valid bytes in m_buffer
+  std::int64_t m_offset = 0;        ///< the reader's offset
+};
+
+}  // namespace media

@@ -1,0 +1,267 @@
+#include "player/player.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "album/text.h"
+#include "webview/helpers.h"
+#include "webview/webfolder.h"
+
+namespace player {
+namespace {
+
+std::int32_t Clamp(std::int64_t value) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+std::int64_t SumBefore(const std::vector<std::int32_t>& lengths, int index) {
+  std::int64_t sum = 0;
+  for (int k = 0; k < index && k < static_cast<int>(lengths.size()); ++k) sum += lengths[k];
+  return sum;
+}
+
+std::string Seconds(std::int64_t ms) {
+  return webview::FormatSeconds(static_cast<double>(ms) / 1000.0);
+}
+
+}  // namespace
+
+std::int32_t TrackStartMs(const std::vector<std::int32_t>& lengths, int index) {
+  if (index <= 0) return 0;
+  return Clamp(SumBefore(lengths, index) - 1);
+}
+
+std::int32_t TrackEndMs(const std::vector<std::int32_t>& lengths, int index) {
+  if (index >= static_cast<int>(lengths.size()) - 1) return 0;
+  return Clamp(SumBefore(lengths, index + 1));
+}
+
+Player::Player(media::MediaDevice& device, Timer& progressTimer, PlayerListener& listener,
+               RandomChoice random)
+    : m_device(device),
+      m_progress(progressTimer),
+      m_listener(listener),
+      m_choose(random ? std::move(random) : RandomChoice(webview::RandomInt)),
+      m_webPageName(webview::kMainPageName) {
+  ClearReply();
+}
+
+void Player::Load(std::string albumPath, std::vector<PlayerTrack> tracks,
+                  std::string elapsedCaption) {
+  Stop();
+  m_albumPath = std::move(albumPath);
+  m_tracks = std::move(tracks);
+  m_lengths.clear();
+  for (const PlayerTrack& track : m_tracks) m_lengths.push_back(track.playLength);
+  m_elapsedCaption = std::move(elapsedCaption);
+  m_texts = PlayerTexts{};
+  m_texts.elapsed = m_elapsedCaption;
+  m_randomPlays = 0;
+  m_selected = -1;
+  SetPage(std::string(webview::kMainPageName));
+  if (!m_tracks.empty()) Select(0);
+  m_listener.DisplayChanged();
+}
+
+void Player::ClearReply() {
+  m_reply.assign(kReplySize, ' ');
+}
+
+void Player::Query(std::string_view command) {
+  // Like a fixed reply buffer: at most 29 characters and a terminator; a failed query
+  // leaves nothing to read.
+  const media::MediaReply reply = m_device.SendString(command);
+  ClearReply();
+  const std::string text = reply.text.substr(0, kReplySize - 1);
+  std::copy(text.begin(), text.end(), m_reply.begin());
+}
+
+std::int64_t Player::ReplyNumber() const {
+  std::size_t at = m_reply.find_first_not_of(' ');
+  if (at == std::string::npos || m_reply[at] < '0' || m_reply[at] > '9') return -1;
+  std::int64_t value = 0;
+  for (; at < m_reply.size() && m_reply[at] >= '0' && m_reply[at] <= '9'; ++at) {
+    value = std::min<std::int64_t>(value * 10 + (m_reply[at] - '0'),
+                                   std::numeric_limits<std::int32_t>::max());
+  }
+  return value;
+}
+
+std::int32_t Player::ReplyValue() const {
+  return static_cast<std::int32_t>(std::max<std::int64_t>(ReplyNumber(), 0));
+}
+
+void Player::SetPage(std::string page) {
+  m_webPageName = std::move(page);
+  m_listener.PageChanged();
+}
+
+void Player::SetState(PlayState state) {
+  m_state = state;
+  switch (state) {
+    case PlayState::Stopped:
+      m_texts.state = kStoppedWord;
+      break;
+    case PlayState::Playing:
+      m_texts.state = kPlayingWord;
+      break;
+    case PlayState::Paused:
+      m_texts.state = kPausedWord;
+      break;
+  }
+}
+
+int Player::ChooseRandom() {
+  const int count = static_cast<int>(m_tracks.size());
+  return std::clamp(m_choose(0, count - 1), 0, std::max(count - 1, 0));
+}
+
+void Player::Select(int index) {
+  m_selected = index;
+  m_listener.SelectionChanged(index);
+  SelectTrack(index);
+}
+
+void Player::SelectTrack(int index) {
+  if (index < 0 || index >= static_cast<int>(m_tracks.size())) return;
+  m_selected = index;
+  m_texts.trackLength = Seconds(m_tracks[static_cast<std::size_t>(index)].playLength);
+  if (index != m_currentTrack) {
+    // A paused track is given up: the next Play starts the newly chosen one.
+    m_resumePending = false;
+    ClearReply();
+    m_currentTrack = index;
+  }
+  m_listener.DisplayChanged();
+}
+
+void Player::Play() {
+  if (m_tracks.empty() || m_selected < 0) return;
+  const bool newStart = !m_resumePending;
+  std::int64_t from = 0;
+  if (newStart) {
+    Stop();
+    if (m_random) {
+      Select(ChooseRandom());
+      ++m_randomPlays;
+    }
+    m_currentTrack = m_selected;
+    m_trackStartMs = TrackStartMs(m_lengths, m_selected);
+    m_trackEndMs = TrackEndMs(m_lengths, m_selected);
+    SetPage(webview::TrackPageName(m_currentTrack + 1));
+    from = m_trackStartMs;
+  } else {
+    m_resumePending = false;
+  }
+  m_texts.currentSong = m_tracks[static_cast<std::size_t>(m_selected)].title;
+  if (ReplyNumber() >= 0) from = ReplyNumber();
+  if (newStart) (void)m_device.SendString(media::OpenCommand(m_albumPath));
+  (void)m_device.SendString("set mp3 time format tmsf");
+  // Lengths of a damaged directory may sum below 0; the device takes no sign.
+  from = std::max<std::int64_t>(from, 0);
+  (void)m_device.SendString("play mp3 from " + std::to_string(from));
+  Query("status mp3 length");
+  m_albumLengthMs = ReplyValue();
+  m_texts.albumLength = Seconds(m_albumLengthMs);
+  if (m_trackEndMs == 0) m_trackEndMs = m_albumLengthMs;
+  m_positionMs = static_cast<std::int32_t>(from);
+  SetState(PlayState::Playing);
+  m_progress.SetEnabled(true);
+  m_listener.DisplayChanged();
+}
+
+void Player::Pause() {
+  // Paused already, or nothing loaded to pause: the device is closed.
+  if (m_resumePending || m_state == PlayState::Stopped) return;
+  (void)m_device.SendString("pause mp3");
+  Query("status mp3 position");
+  m_positionMs = ReplyValue();
+  m_resumePending = true;
+  m_progress.SetEnabled(false);
+  SetState(PlayState::Paused);
+  m_listener.DisplayChanged();
+}
+
+void Player::Stop() {
+  ClearReply();
+  m_resumePending = false;
+  m_progress.SetEnabled(false);
+  m_texts.elapsed.clear();
+  (void)m_device.SendString("stop mp3");
+  (void)m_device.SendString("close all");
+  SetState(PlayState::Stopped);
+  m_texts.currentSong.clear();
+  SetPage(std::string(webview::kMainPageName));
+  m_listener.DisplayChanged();
+}
+
+void Player::SeekBy(std::int64_t ms) {
+  SeekWith([ms](std::int64_t position) { return position + ms; });
+}
+
+void Player::SeekTo(std::int64_t ms) {
+  const std::int64_t start = m_trackStartMs;
+  SeekWith([ms, start](std::int64_t) { return start + ms; });
+}
+
+void Player::SeekWith(const std::function<std::int64_t(std::int64_t position)>& target) {
+  if (m_resumePending || m_state != PlayState::Playing) return;
+  (void)m_device.SendString("pause mp3");
+  Query("status mp3 position");
+  m_resumePending = true;
+  m_progress.SetEnabled(false);
+  std::int64_t p = target(ReplyValue());
+  // A seek never leaves the current track.
+  if (p >= m_trackEndMs) p = m_trackEndMs;
+  if (p <= m_trackStartMs) p = m_trackStartMs;
+  ClearReply();
+  const std::string text = " " + std::to_string(p);
+  std::copy(text.begin(), text.end(), m_reply.begin());
+  Play();
+}
+
+std::int32_t Player::QueryPosition() {
+  if (m_state != PlayState::Playing) return m_positionMs;
+  // Outside the rules' own queries: the reply buffer keeps what they put there.
+  const media::MediaReply reply = m_device.SendString("status mp3 position");
+  if (reply.ok() && !reply.text.empty()) {
+    m_positionMs = Clamp(static_cast<std::int64_t>(album::LeadingNumber(reply.text)));
+  }
+  return m_positionMs;
+}
+
+void Player::ProgressTick() {
+  Query("status mp3 position");
+  const std::int32_t pos = ReplyValue();
+  m_positionMs = pos;
+  m_texts.elapsed = Seconds(std::int64_t{pos} - m_trackStartMs);
+  m_listener.DisplayChanged();
+  if (pos < std::int64_t{m_trackEndMs} - 50 && pos < m_albumLengthMs) return;
+
+  Stop();
+  const int count = static_cast<int>(m_tracks.size());
+  if (m_loop) {
+    Select(m_selected + 1 < count ? m_selected + 1 : 0);
+    if (!m_random) Play();
+  }
+  if (m_random) {
+    if (m_randomPlays < count - 1) {
+      Select(ChooseRandom());
+      Play();
+    } else {
+      m_randomPlays = 0;
+      if (m_loop) {
+        Select(ChooseRandom());
+        Play();
+      }
+    }
+  }
+}
+
+void Player::BlinkTick() {
+  m_texts.stateColour = m_texts.stateColour == kRed ? kGreen : kRed;
+  m_listener.DisplayChanged();
+}
+
+}  // namespace player

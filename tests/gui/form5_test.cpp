@@ -1,0 +1,336 @@
+// The album player and its web view window, offscreen, on an album made by the command line;
+// the desktop's media controls through dbus-send on a private session bus.
+#include <QAction>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include "app/form5.h"
+#include "app/form6.h"
+#include "app/frmmain.h"
+#include "app/mpris.h"
+#include "tests/gui/fakeshell.h"
+#include "tests/gui/guisupport.h"
+#include "tests/support/testsupport.h"
+#include "webview/helpers.h"
+
+using namespace guitest;
+using testsupport::Quote;
+
+namespace {
+
+constexpr int kOpenTimeoutMs = 60000;
+
+// A program run while the event loop goes on, so that it may call back into this process.
+QString RunAsync(const QString& program, const QStringList& arguments) {
+  QProcess process;
+  process.setProcessChannelMode(QProcess::MergedChannels);
+  process.start(program, arguments);
+  if (!process.waitForStarted(10000)) return "cannot start " + program + " (Debian package dbus)";
+  QElapsedTimer waited;
+  waited.start();
+  while (process.state() != QProcess::NotRunning && waited.elapsed() < 30000) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return QString::fromUtf8(process.readAll());
+}
+
+// The player window that has opened its album, if any.
+app::Form5* ReadyPlayer() {
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (auto* player = qobject_cast<app::Form5*>(top); player && player->Ready()) return player;
+  }
+  return nullptr;
+}
+
+QString DbusSend(const QString& method, const QStringList& more = {}) {
+  QStringList arguments{"--session", "--print-reply",
+                        "--dest=" + app::ToQString(app::kMprisService),
+                        app::ToQString(app::kMprisPath), method};
+  return RunAsync("dbus-send", arguments + more);
+}
+
+}  // namespace
+
+class Form5Test : public QObject {
+  Q_OBJECT
+
+  testsupport::ScopedTempDir m_dir;
+  QString m_album;
+  std::vector<std::int32_t> m_lengths;
+
+  struct Player {
+    FakeShell shell;
+    QWidget mainWindow;
+    QPointer<app::Form5> form;
+    explicit Player(const QString& album) {
+      mainWindow.show();
+      shell.openAnswers.push_back(album);
+      form = new app::Form5(shell, &mainWindow);
+      form->setAttribute(Qt::WA_DeleteOnClose);
+      form->Load();
+    }
+    ~Player() { delete form; }
+    template <typename T>
+    T* Get(const char* name) {
+      return Control<T>(form, name);
+    }
+    QString Text(const char* name) {
+      if (auto* label = Get<QLabel>(name)) return label->text();
+      if (auto* box = Get<QLineEdit>(name)) return box->text();
+      return Get<app::ClickLabel>(name)->text();
+    }
+  };
+
+ private slots:
+  void initTestCase() {
+    // Three tracks with lyrics for the first and two pictures, made by the command line.
+    const std::string cli = LB_CLI;
+    std::vector<std::string> items;
+    for (int i = 1; i <= 3; ++i) {
+      const auto track =
+          m_dir / ("0" + std::to_string(i) + " - Song " + std::to_string(i) + ".mp3");
+      WriteTrack(track, 40 + 20 * static_cast<std::size_t>(i));
+      items.push_back(Quote(track));
+      if (i == 1) {
+        testsupport::WriteText(m_dir / "01 - Song 1.txt", "Song 1\r\nla la la\r\n");
+        items.push_back(Quote(m_dir / "01 - Song 1.txt"));
+      }
+    }
+    WritePicture(m_dir / "front.jpg", 600, 600);
+    WritePicture(m_dir / "back.jpg", 300, 200);
+    items.push_back(Quote(m_dir / "front.jpg"));
+    items.push_back(Quote(m_dir / "back.jpg"));
+    const auto album = m_dir / "Band - Record _LB.MP3";
+    std::string command = Quote(cli) + " create -o " + Quote(album) +
+                          " --title Record --artist Band --year 2001 --force";
+    for (const std::string& item : items) command += " " + item;
+    std::string output;
+    QVERIFY2(testsupport::RunCommand(command, &output) == 0, output.c_str());
+    m_album = Q(album);
+    for (int frames : {60, 80, 100}) m_lengths.push_back((frames * 1152 * 1000 + 22050) / 44100);
+  }
+
+  void openingFillsTheWindowAndShowsTheViewer() {
+    Player player(m_album);
+    QTRY_VERIFY_WITH_TIMEOUT(player.form && player.form->Ready(), kOpenTimeoutMs);
+    QCOMPARE(player.shell.openFilters, QStringList{"MP3 Lyrabinder (*_LB.MP3*)|*_lb.mp3"});
+    QCOMPARE(player.Text("Text1"), QString("Record"));
+    QCOMPARE(player.Text("Text2").trimmed(), QString("Band"));
+    QCOMPARE(player.Text("Text4"), QString("2001"));
+    QCOMPARE(player.Text("Text5").trimmed(), QString("3"));
+    QCOMPARE(Texts(player.Get<QListWidget>("List1")).size(), 3);
+    QCOMPARE(Texts(player.Get<QListWidget>("List1"))[1].trimmed(), QString("Song 2"));
+    QCOMPARE(player.Get<QListWidget>("List1")->currentRow(), 0);
+    QCOMPARE(player.form->windowTitle(), QString("Album File : Band - Record _LB.MP3"));
+    QCOMPARE(player.Text("Label9"),
+             QString::fromStdString(webview::FormatSeconds(m_lengths[0] / 1000.0)));
+    QCOMPARE(player.Text("lblLengthA"), QString("Press Play"));
+    QCOMPARE(player.Text("Label11"), QString("STOPPED"));
+    QCOMPARE(player.Text("Label10"), QString("(Click) FF - RWD ..."));
+    QCOMPARE(player.Get<QPushButton>("cmdCUE")->toolTip(),
+             QString("Usable In Some Players Like WinAmp With MP3Cue Plugin."));
+    QVERIFY(player.Get<QPushButton>("Command1")->isEnabled());
+    QVERIFY(player.mainWindow.isHidden());
+
+    app::Form6* viewer = player.form->Viewer();
+    QVERIFY(viewer != nullptr);
+    QCOMPARE(viewer->windowTitle(), QString("MP3 - Lyrabinder - Viewer"));
+    QVERIFY(viewer->isVisible());
+    QCOMPARE(viewer->x(), player.form->frameGeometry().right() + 1);
+    QVERIFY(viewer->NavigatedUrl().toLocalFile().endsWith("/MP3 - LyrabinderWeb.htm"));
+    // The engine really runs: the frameset loads with its two frames.
+    auto* browser = viewer->findChild<QWebEngineView*>("wcIE");
+    QVERIFY(browser != nullptr);
+    QCOMPARE(browser->size(), viewer->size());
+    int frames = 0;
+    QElapsedTimer waited;
+    waited.start();
+    while (frames != 2 && viewer->HasBrowser() && waited.elapsed() < 30000) {
+      browser->page()->runJavaScript("document.getElementsByTagName('frame').length",
+                                     [&frames](const QVariant& value) { frames = value.toInt(); });
+      QTest::qWait(200);
+    }
+    QVERIFY2(viewer->HasBrowser(), "Qt WebEngine could not start");
+    QCOMPARE(frames, 2);
+
+    QStringList seekItems;
+    for (QAction* action : player.Get<QMenu>("pop")->actions()) seekItems += action->text();
+    QCOMPARE(seekItems, QStringList({"FWD  5 s", "FWD 15 s", "FWD 30 s", "FWD 1 m", "BACK 1 m",
+                                     "BACK 30  s", "BACK 15 s", "BACK 5 s"}));
+
+    player.Get<QPushButton>("Command1")->click();
+    QTRY_VERIFY(player.form == nullptr);
+    QVERIFY(player.mainWindow.isVisible());
+  }
+
+  void playPauseStopDriveTheLabelsAndTheViewer() {
+    Player player(m_album);
+    QTRY_VERIFY_WITH_TIMEOUT(player.form && player.form->Ready(), kOpenTimeoutMs);
+    player.Get<QAbstractButton>("Command2")->click();
+    QCOMPARE(player.Text("Label11"), QString("PLAYING"));
+    QCOMPARE(player.Text("lblCurSong").trimmed(), QString("Song 1"));
+    QVERIFY(player.Text("lblLengthA") != "Press Play");
+    QVERIFY(player.form->Viewer()->NavigatedUrl().toLocalFile().endsWith("/dynamic1.htm"));
+    QVERIFY(player.Get<QTimer>("Timer1")->isActive());
+    // The elapsed time comes with the first tick.
+    QTRY_VERIFY(player.Text("Label10").startsWith("00:"));
+
+    player.Get<QAbstractButton>("Command4")->click();
+    QCOMPARE(player.Text("Label11"), QString("PAUSED"));
+    QVERIFY(!player.Get<QTimer>("Timer1")->isActive());
+
+    // Minimised, the viewer skips the navigation and catches up when restored.
+    app::Form6* viewer = player.form->Viewer();
+    viewer->showMinimized();
+    player.Get<QAbstractButton>("Command3")->click();
+    QCOMPARE(player.Text("Label11"), QString("STOPPED"));
+    QCOMPARE(player.Text("lblCurSong"), QString());
+    QVERIFY(viewer->NavigatedUrl().toLocalFile().endsWith("/dynamic1.htm"));
+    viewer->showNormal();
+    QTRY_VERIFY(viewer->NavigatedUrl().toLocalFile().endsWith("/MP3 - LyrabinderWeb.htm"));
+
+    // The state word blinks red and green.
+    const QString before = player.Get<QLabel>("Label11")->styleSheet();
+    QTRY_VERIFY_WITH_TIMEOUT(player.Get<QLabel>("Label11")->styleSheet() != before, 5000);
+  }
+
+  void playerWorksOnWhenTheBrowserFails() {
+    Player player(m_album);
+    QTRY_VERIFY_WITH_TIMEOUT(player.form && player.form->Ready(), kOpenTimeoutMs);
+    app::Form6* viewer = player.form->Viewer();
+    auto* browser = viewer->findChild<QWebEngineView*>("wcIE");
+    QVERIFY(browser != nullptr);
+    emit browser->page()->renderProcessTerminated(QWebEnginePage::CrashedTerminationStatus, 1);
+    QVERIFY(!viewer->HasBrowser());
+    QVERIFY(viewer->isHidden());
+    player.Get<QAbstractButton>("Command2")->click();
+    QCOMPARE(player.Text("Label11"), QString("PLAYING"));
+    QVERIFY(viewer->isHidden());
+    player.Get<QAbstractButton>("Command3")->click();
+    QCOMPARE(player.Text("Label11"), QString("STOPPED"));
+  }
+
+  void helpAndCueSheet() {
+    Player player(m_album);
+    QTRY_VERIFY_WITH_TIMEOUT(player.form && player.form->Ready(), kOpenTimeoutMs);
+    player.Get<QPushButton>("cmdHelp")->click();
+    QCOMPARE(player.shell.openedDocuments.size(), 1);
+    QVERIFY(player.shell.openedDocuments[0].toLocalFile().endsWith("help/MP3.htm"));
+
+    player.Get<QPushButton>("cmdCUE")->click();
+    QCOMPARE(player.shell.messages, QStringList{"CUE File created."});
+    const auto cue = m_dir / "Band - Record _LB.cue";
+    QVERIFY(std::filesystem::exists(cue));
+    player.shell.yesNoAnswers.push_back(false);
+    player.Get<QPushButton>("cmdCUE")->click();
+    QCOMPARE(player.shell.questions,
+             QStringList{"A CUE sheet already exists for this file,\r\nReplace it ?"});
+    QCOMPARE(player.shell.messages.size(), 1);
+    std::filesystem::remove(cue);
+  }
+
+  void volumeIsRememberedBetweenRuns() {
+    {
+      Player player(m_album);
+      QTRY_VERIFY_WITH_TIMEOUT(player.form && player.form->Ready(), kOpenTimeoutMs);
+      player.Get<QAbstractButton>("Command5")->click();
+      QSlider* slider = player.form->VolumeSlider();
+      QVERIFY(slider != nullptr);
+      QCOMPARE(slider->value(), 100);
+      slider->setValue(40);
+      QCOMPARE(player.form->Volume(), 40);
+    }
+    Player again(m_album);
+    QTRY_VERIFY_WITH_TIMEOUT(again.form && again.form->Ready(), kOpenTimeoutMs);
+    QCOMPARE(again.form->Volume(), 40);
+    again.form->SetVolume(100);
+  }
+
+  void refusesFilesThatAreNoAlbumAndClosesOnCancel() {
+    testsupport::WriteText(m_dir / "x_LB.MP3", std::string(4000, 'x'));
+    Player wrong(Q(m_dir / "x_LB.MP3"));
+    QTRY_VERIFY_WITH_TIMEOUT(wrong.form == nullptr, kOpenTimeoutMs);
+    QCOMPARE(wrong.shell.messages, QStringList{"File Is Damaged, Or Of An Unsupported Type !"});
+    QVERIFY(wrong.mainWindow.isVisible());
+
+    Player cancelled{QString()};
+    QTRY_VERIFY(cancelled.form == nullptr);
+    QVERIFY(cancelled.shell.messages.isEmpty());
+    QVERIFY(cancelled.mainWindow.isVisible());
+  }
+
+  void playAlbumOnTheMainWindowOpensThePlayer() {
+    FakeShell shell;
+    shell.openAnswers.push_back(m_album);
+    app::frmMain window(shell);
+    window.show();
+    Control<QAbstractButton>(&window, "Command4")->click();
+    QPointer<app::Form5> form;
+    QTRY_VERIFY_WITH_TIMEOUT((form = ReadyPlayer()) != nullptr, kOpenTimeoutMs);
+    QVERIFY(form->isVisible());
+    QVERIFY(window.isHidden());
+    Control<QPushButton>(form, "Command1")->click();
+    QTRY_VERIFY(form == nullptr);
+    QVERIFY(window.isVisible());
+  }
+
+  void desktopMediaControls() {
+    QVERIFY2(qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS"),
+             "no session bus: run under dbus-run-session (Debian package dbus)");
+    Player player(m_album);
+    QTRY_VERIFY_WITH_TIMEOUT(player.form && player.form->Ready(), kOpenTimeoutMs);
+    const QString player2 = "org.mpris.MediaPlayer2.Player";
+    QString reply = DbusSend("org.freedesktop.DBus.Properties.Get",
+                             {"string:" + player2, "string:PlaybackStatus"});
+    QVERIFY2(reply.contains("\"Stopped\""), qPrintable(reply));
+
+    DbusSend(player2 + ".PlayPause");
+    QCOMPARE(player.Text("Label11"), QString("PLAYING"));
+    DbusSend(player2 + ".Next");
+    QCOMPARE(player.form->Rules().CurrentTrack(), 1);
+    QCOMPARE(player.Get<QListWidget>("List1")->currentRow(), 1);
+    reply =
+        DbusSend("org.freedesktop.DBus.Properties.Get", {"string:" + player2, "string:Metadata"});
+    QVERIFY2(reply.contains("Song 2"), qPrintable(reply));
+    QVERIFY2(reply.contains("/org/lyrabinder/track/2"), qPrintable(reply));
+    QVERIFY2(reply.contains("Band"), qPrintable(reply));
+    QVERIFY2(reply.contains("mpris:artUrl"), qPrintable(reply));
+
+    DbusSend(player2 + ".SetPosition", {"objpath:/org/lyrabinder/track/2", "int64:500000"});
+    reply =
+        DbusSend("org.freedesktop.DBus.Properties.Get", {"string:" + player2, "string:Position"});
+    const qlonglong position = reply.section("int64", 1).trimmed().toLongLong();
+    QVERIFY2(position >= 450000 && position < 1500000, qPrintable(reply));
+    DbusSend("org.freedesktop.DBus.Properties.Set",
+             {"string:" + player2, "string:Volume", "variant:double:0.5"});
+    QCOMPARE(player.form->Volume(), 50);
+    player.form->SetVolume(100);
+    DbusSend(player2 + ".PlayPause");
+    QCOMPARE(player.Text("Label11"), QString("PAUSED"));
+    DbusSend(player2 + ".Stop");
+    QCOMPARE(player.Text("Label11"), QString("STOPPED"));
+  }
+};
+
+int main(int argc, char** argv) {
+  // The browser as root and headless; no sound card.
+  qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox");
+  qputenv("SDL_AUDIODRIVER", "dummy");
+  testsupport::ScopedTempDir config;
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.path().string()));
+  // Web folders go under the temporary folder.
+  qputenv("TMPDIR", QByteArray::fromStdString(config.path().string()));
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  QApplication application(argc, argv);
+  Form5Test test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "form5_test.moc"
