@@ -1,42 +1,32 @@
 #pragma once
 // For front ends: the bridge loaded by name at run time, its exports bound by name.
 
-#include <dlfcn.h>
-
-#include <filesystem>
 #include <string>
-#include <system_error>
 
+#include "platform/dynlib/dynlib.h"
 #include "wavpress/wavpress.h"
 
 namespace wavpress {
 
-/// The folder, relative to a front end's own, where an installed tree keeps the bridge and the
-/// encoder libraries; the build tree has the same layout.
-inline constexpr const char* kBridgeFolder = "../lib/lyrabinder";
-
 /// The loaded bridge; released when destroyed.
 class LoadedBridge {
  public:
-  /// Loads the bridge from the executable's folder, else from kBridgeFolder under it, else
-  /// through the loader's search, and binds both exports. On failure IsLoaded() is false and
-  /// Error() says why.
+  /// Loads the bridge as a program module (platform::LoadProgramModule) and binds both exports. On
+  /// failure IsLoaded() is false and Error() says why.
   LoadedBridge() {
-    std::error_code error;
-    const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    std::string searched;
-    if (!error) {
-      const auto folder = executable.parent_path();
-      if (Bind(folder / WAVPRESS_LIBRARY_NAME)) return;
-      if (Bind(folder / kBridgeFolder / WAVPRESS_LIBRARY_NAME)) return;
-      searched = folder.string() + ", " + (folder / kBridgeFolder).string() + " or ";
+    platform::LibraryHandle library = platform::LoadProgramModule(WAVPRESS_LIBRARY_NAME, m_error);
+    if (!library) return;
+    m_setEncoder =
+        reinterpret_cast<SetEncoderFunction>(platform::FindSymbol(library, "SetEncoder"));
+    m_encodeMp3 = reinterpret_cast<EncodeMp3Function>(platform::FindSymbol(library, "EncodeMp3"));
+    if (!m_setEncoder || !m_encodeMp3) {
+      m_error = std::string(WAVPRESS_LIBRARY_NAME) + ": SetEncoder or EncodeMp3 is missing";
+      platform::ReleaseLibrary(library);
+      return;
     }
-    if (Bind(WAVPRESS_LIBRARY_NAME)) return;
-    if (m_error.empty()) m_error = "not found in " + searched + "the loader's search path";
+    m_library = library;
   }
-  ~LoadedBridge() {
-    if (m_library) dlclose(m_library);
-  }
+  ~LoadedBridge() { platform::ReleaseLibrary(m_library); }
   LoadedBridge(const LoadedBridge&) = delete;
   LoadedBridge& operator=(const LoadedBridge&) = delete;
 
@@ -49,30 +39,6 @@ class LoadedBridge {
   }
 
  private:
-  bool Bind(const std::filesystem::path& file) {
-    void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!library) {
-      // A missing file is expected along the way; only a file that is there but fails to load
-      // has a reason worth telling.
-      const char* reason = dlerror();
-      std::error_code error;
-      if (file.has_parent_path() && std::filesystem::exists(file, error)) {
-        m_error = reason ? reason : file.string() + " cannot be loaded";
-      }
-      return false;
-    }
-    m_setEncoder = reinterpret_cast<SetEncoderFunction>(dlsym(library, "SetEncoder"));
-    m_encodeMp3 = reinterpret_cast<EncodeMp3Function>(dlsym(library, "EncodeMp3"));
-    if (!m_setEncoder || !m_encodeMp3) {
-      m_error = file.string() + ": SetEncoder or EncodeMp3 is missing";
-      dlclose(library);
-      return false;
-    }
-    m_library = library;
-    m_error.clear();
-    return true;
-  }
-
   void* m_library = nullptr;
   SetEncoderFunction m_setEncoder = nullptr;
   EncodeMp3Function m_encodeMp3 = nullptr;

@@ -10,12 +10,17 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/dynlib/dynlib.h"
 #include "wavpress/bladeenc.h"
-#include "wavpress/dynlib.h"
 #include "wavpress/pcmsource.h"
 
 namespace wavpress {
 namespace {
+
+using platform::FindSymbol;
+using platform::LibraryHandle;
+using platform::LoadBesideThisLibrary;
+using platform::ReleaseLibrary;
 
 constexpr const char* kBladeEncFileName = "libbladeenc.so";
 constexpr const char* kLameFileName = "liblame_enc.so";

@@ -51,7 +51,8 @@ WAVPRESS_API int32_t WAVPRESS_CALL SetEncoder(int32_t encoder);
  * callback, called after every chunk with the share of frames done; the last chunk reports 100.
  * A null slot or callback means no reports. Returns WAVPRESS_OK, WAVPRESS_FAILED (no output file
  * is created when the input is not readable audio) or WAVPRESS_STOPPED; what was written so far
- * stays on disk after a failure or a stop. Calls must not overlap. */
+ * stays on disk after a failure or a stop. Calls may run at once on several threads, each on its
+ * own file. */
 WAVPRESS_API int32_t WAVPRESS_CALL EncodeMp3(const char* path, const WavpressProgress* progress);
 
 typedef int32_t(WAVPRESS_CALL* SetEncoderFunction)(int32_t encoder);
