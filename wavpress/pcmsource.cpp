@@ -33,7 +33,10 @@ std::unique_ptr<PcmSource> PcmSource::Open(const char* path) {
     return source;
   }
   soxr_error_t error = nullptr;
-  const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_INT16_I);
+  soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_INT16_I);
+  // libsoxr seeds its dither from the clock: the same file would give other bytes on every run.
+  // Rounding keeps an encoding repeatable.
+  io.flags |= SOXR_NO_DITHER;
   source->m_resampler = soxr_create(info.samplerate, kTargetRate, static_cast<unsigned>(channels),
                                     &error, &io, nullptr, nullptr);
   if (error || !source->m_resampler) return nullptr;

@@ -128,7 +128,9 @@ TEST(EncodeCommand, CtrlCStopsEveryFileAtItsNextChunk) {
     SCOPED_TRACE(input.string());
     std::error_code error;
     const auto size = fs::file_size(fs::path(input).replace_extension(".mp3"), error);
-    if (!error) EXPECT_LT(size, complete * 9 / 10);
+    if (!error) {
+      EXPECT_LT(size, complete * 9 / 10);
+    }
   }
 }
 
