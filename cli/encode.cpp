@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <filesystem>
 #include <iostream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -56,6 +58,30 @@ class InterruptCatcher {
   struct sigaction m_previous {};
 };
 
+// Files whose outputs could be the same file ("a.wav" and "a.WAV" both make "a.mp3") must not be
+// encoded at once. The key errs on the safe side: the folder and the name up to its first dot.
+std::string OutputClashKey(const std::string& file) {
+  const std::filesystem::path path(file);
+  std::error_code error;
+  std::filesystem::path folder = std::filesystem::weakly_canonical(
+      path.has_parent_path() ? path.parent_path() : std::filesystem::path("."), error);
+  if (error) folder = path.parent_path();
+  const std::string name = path.filename().string();
+  return (folder / name.substr(0, name.find('.'))).string();
+}
+
+// Indexes of `files` in groups that may run at once; each group in the given order.
+std::vector<std::vector<std::size_t>> ClashFreeGroups(const std::vector<std::string>& files) {
+  std::vector<std::vector<std::size_t>> groups;
+  std::map<std::string, std::size_t> groupOfKey;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const auto [found, added] = groupOfKey.emplace(OutputClashKey(files[i]), groups.size());
+    if (added) groups.emplace_back();
+    groups[found->second].push_back(i);
+  }
+  return groups;
+}
+
 }  // namespace
 
 void AddEncodeCommand(CLI::App& app, int& exitCode) {
@@ -82,16 +108,20 @@ void AddEncodeCommand(CLI::App& app, int& exitCode) {
     // Files are encoded in parallel; each output depends on its own input only, so the bytes are
     // those of a run one after the other.
     std::vector<std::int32_t> results(files->size(), WAVPRESS_STOPPED);
+    const std::vector<std::vector<std::size_t>> groups = ClashFreeGroups(*files);
     RunInParallel(
-        files->size(), WorkerCount(files->size()),
-        [&](std::size_t i) {
-          const std::string& file = (*files)[i];
-          t_file = i;
-          board.Start(i, file);
-          results[i] = bridge.EncodeMp3(file.c_str(), &progress);
-          board.Finish(i);
-          if (results[i] != WAVPRESS_OK && results[i] != WAVPRESS_STOPPED) {
-            board.Print(std::cerr, "Encoding failed: " + file);
+        groups.size(), WorkerCount(groups.size()),
+        [&](std::size_t group) {
+          for (const std::size_t i : groups[group]) {
+            if (g_interrupted) return;
+            const std::string& file = (*files)[i];
+            t_file = i;
+            board.Start(i, file);
+            results[i] = bridge.EncodeMp3(file.c_str(), &progress);
+            board.Finish(i);
+            if (results[i] != WAVPRESS_OK && results[i] != WAVPRESS_STOPPED) {
+              board.Print(std::cerr, "Encoding failed: " + file);
+            }
           }
         },
         [] { return g_interrupted.load(); });

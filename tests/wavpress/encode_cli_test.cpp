@@ -81,6 +81,19 @@ TEST(EncodeCommand, EncodesInParallelToTheBytesOfOneFileAtATime) {
     EXPECT_FALSE(together.empty());
     EXPECT_EQ(together, testsupport::ReadFile(dir / "alone" / mp3));
   }
+
+  // Two inputs with one output are encoded one after the other: the later one's bytes remain.
+  WriteFile(dir / "together" / "same.wav", ToneWav(3.0, 440));
+  WriteFile(dir / "together" / "same.WAV", ToneWav(3.0, 330));
+  WriteFile(dir / "alone" / "same.WAV", ToneWav(3.0, 330));
+  ASSERT_EQ(RunCommand(kCli + " encode " + Quote(dir / "together" / "same.wav") + " " +
+                           Quote(dir / "together" / "same.WAV"),
+                       &output),
+            0)
+      << output;
+  ASSERT_EQ(RunCommand(kCli + " encode " + Quote(dir / "alone" / "same.WAV"), &output), 0);
+  EXPECT_EQ(testsupport::ReadFile(dir / "together" / "same.mp3"),
+            testsupport::ReadFile(dir / "alone" / "same.mp3"));
 }
 
 // Every worker stops at its next chunk: no output is complete, and no file starts afterwards.
