@@ -33,10 +33,14 @@ extern "C" void OnInterrupt(int) {
   g_interrupted = true;
 }
 
-// Ctrl-C stops every file at its next chunk.
+// Ctrl-C stops every file at its next chunk. Nothing may be thrown back into the bridge: a bar
+// that cannot be drawn does not stop the encoding.
 std::int32_t OnProgress(std::int32_t percent) {
   if (g_interrupted) return 0;
-  g_board->Update(t_file, percent);
+  try {
+    g_board->Update(t_file, percent);
+  } catch (...) {
+  }
   return 1;
 }
 

@@ -2,19 +2,32 @@
 // The Qt picture service as a module loaded at run time, so that programs which make previews
 // only now and then (the command line) start without mapping Qt.
 
-#include <memory>
+#include <stddef.h>
+#include <stdint.h>
+
 #include <string>
 
 #include "webview/previews.h"
+
+// The module's one export, a C function: the module and its users need not share a C++ runtime
+// (the command line links its own), so nothing of C++ crosses, exceptions included.
+extern "C" {
+/// Replaces *width and *height, the picture's size, with the size to scale it to.
+typedef void (*LbPictureFit)(void* context, int32_t* width, int32_t* height);
+/// Receives the JPEG bytes; they are valid during the call only.
+typedef void (*LbPictureSink)(void* context, const uint8_t* data, size_t size);
+/// As webview::PictureService::ScaledJpeg: 1 when the JPEG was made and handed to `sink`, else 0.
+typedef int32_t (*LbScaledJpegFunction)(const uint8_t* picture, size_t size, LbPictureFit fit,
+                                        void* fitContext, int32_t quality, LbPictureSink sink,
+                                        void* sinkContext);
+}
 
 namespace platform::qt {
 
 /// The module's file name, found like the encoder bridge (platform::LoadProgramModule).
 inline constexpr const char* kPictureModuleName = "liblyrabinder-pictures.so";
-/// Its one export: `webview::PictureService* LbCreatePictureService()`, a new service owned by
-/// the caller, or null when it cannot be made.
-inline constexpr const char* kPictureModuleEntry = "LbCreatePictureService";
-using CreatePictureServiceFunction = webview::PictureService* (*)();
+/// The name of its LbScaledJpegFunction.
+inline constexpr const char* kPictureModuleEntry = "LbScaledJpeg";
 
 /// A picture service that loads the module when the first picture comes.
 class LoadedPictureService final : public webview::PictureService {
@@ -36,7 +49,7 @@ class LoadedPictureService final : public webview::PictureService {
  private:
   std::string m_moduleFile;
   bool m_tried = false;
-  std::unique_ptr<webview::PictureService> m_service;
+  LbScaledJpegFunction m_scaledJpeg = nullptr;
   std::string m_error;
 };
 

@@ -50,7 +50,7 @@ TEST(LoadedPictureService, SaysWhyTheModuleCannotBeLoaded) {
   };
   const Case cases[] = {
       {"liblyrabinder-missing.so", "not found in "},
-      {LB_NOT_A_PICTURE_MODULE, "it has no LbCreatePictureService"},
+      {LB_NOT_A_PICTURE_MODULE, "it has no LbScaledJpeg"},
   };
   const Bytes picture = Picture("JPEG");
   for (const Case& c : cases) {
