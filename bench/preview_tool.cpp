@@ -1,5 +1,6 @@
-// Makes the web view's previews of the given pictures in a folder, the way an album's
-// opening does: one process, one picture after the other. Used by previews.sh.
+// Makes the web view's previews of the given pictures in a folder, the way the command line's
+// `web` does: one process, the picture module loaded at the first picture, one picture after the
+// other. Timed by bench/all.
 
 #include <filesystem>
 #include <fstream>
@@ -7,7 +8,7 @@
 #include <iterator>
 #include <vector>
 
-#include "platform/qt/qtpictureservice.h"
+#include "platform/qt/picturemodule.h"
 #include "webview/previews.h"
 
 int main(int argc, char** argv) {
@@ -16,7 +17,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::filesystem::path folder = argv[1];
-  platform::qt::QtPictureService service;
+  platform::qt::LoadedPictureService service;
   int failures = 0;
   for (int i = 2; i < argc; ++i) {
     const std::filesystem::path picture = argv[i];
@@ -32,5 +33,6 @@ int main(int argc, char** argv) {
       ++failures;
     }
   }
+  if (!service.LoadError().empty()) std::cerr << service.LoadError() << '\n';
   return failures == 0 ? 0 : 1;
 }

@@ -19,7 +19,7 @@
 #include "compose/tracktable.h"
 #include "media/mediadevice.h"
 #include "mp3header/mp3header.h"
-#include "platform/qt/qtpictureservice.h"
+#include "platform/qt/picturemodule.h"
 #include "wavpress/bridge.h"
 #include "webview/cuesheet.h"
 #include "webview/opening.h"
@@ -276,7 +276,7 @@ std::string WriteWebView(const fs::path& albumPath, const fs::path& webRoot) {
   if (!source) throw DemoError{"cannot open the album: " + error};
   album::AlbumReader reader(*source);
   album::NullDisplay display;
-  platform::qt::QtPictureService pictures;
+  platform::qt::LoadedPictureService pictures;
   webview::OpeningOptions options;
   fs::create_directories(webRoot);
   options.tempFolder = album::Utf8FromPath(webRoot) + "/";
@@ -284,6 +284,7 @@ std::string WriteWebView(const fs::path& albumPath, const fs::path& webRoot) {
   const webview::WebViewOpening opening =
       webview::OpenWebView(*source, reader, display, album::TagWriter{}, pictures, options);
   for (const std::string& warning : opening.warnings) std::cerr << warning << '\n';
+  if (!pictures.LoadError().empty()) throw DemoError{"web view: " + pictures.LoadError()};
   if (opening.status != webview::OpeningStatus::Ok) {
     throw DemoError{"web view: " +
                     (opening.error.empty() ? std::string(album::kDamagedMessage) : opening.error)};
@@ -355,7 +356,7 @@ int RunDemo(const fs::path& dir) {
     ++lyrics;
   }
   Step("lyrics", std::to_string(lyrics) + " text files");
-  platform::qt::QtPictureService pictures;
+  platform::qt::LoadedPictureService pictures;
   const Bytes bmp = CoverBmp(480, 480);
   const auto jpeg = pictures.ScaledJpeg(
       bmp, [](webview::PictureSize size) { return size; }, 90);
@@ -363,7 +364,9 @@ int RunDemo(const fs::path& dir) {
     WriteBytes(source / "cover.jpg", *jpeg);
     Step("cover", "cover.jpg, 480 x 480, drawn in code and encoded by the picture service");
   } else {
-    Step("cover", "none: the picture service could not encode JPEG");
+    Step("cover", "none: " + (pictures.LoadError().empty()
+                                  ? std::string("the picture service could not encode JPEG")
+                                  : pictures.LoadError()));
   }
 
   const fs::path albumPath = MakeAlbum(source, dir);

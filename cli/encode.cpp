@@ -1,11 +1,17 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <atomic>
 #include <csignal>
+#include <filesystem>
 #include <iostream>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "cli/commands.h"
+#include "cli/parallel.h"
 #include "wavpress/bridge.h"
 
 namespace cli {
@@ -13,34 +19,28 @@ namespace {
 
 constexpr const char* kCompleteMessage = "Encoding Complete !";
 constexpr const char* kCancelledMessage = "Encoding Cancelled !";
-constexpr int kBarWidth = 40;
 
-volatile std::sig_atomic_t g_interrupted = 0;
+// Set by the signal handler, read by every worker.
+std::atomic<bool> g_interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "must be safe in a signal handler");
 
-// What the progress callback draws; it is a plain C callback, so this lives here.
-struct BarState {
-  bool shown = false;
-  std::string name;
-  int lastPercent = -1;
-};
-BarState g_bar;
+// What the progress callback draws on; it is a plain C callback, called on the thread that
+// encodes, so the file's number is that thread's own.
+ProgressBoard* g_board = nullptr;
+thread_local std::size_t t_file = 0;
 
 extern "C" void OnInterrupt(int) {
-  g_interrupted = 1;
+  g_interrupted = true;
 }
 
-void DrawBar(int percent) {
-  const int filled = percent * kBarWidth / 100;
-  std::cout << '\r' << g_bar.name << " [" << std::string(static_cast<std::size_t>(filled), '#')
-            << std::string(static_cast<std::size_t>(kBarWidth - filled), ' ') << "] " << percent
-            << '%' << std::flush;
-  g_bar.lastPercent = percent;
-}
-
-// Ctrl-C stops the current file at its next chunk.
+// Ctrl-C stops every file at its next chunk. Nothing may be thrown back into the bridge: a bar
+// that cannot be drawn does not stop the encoding.
 std::int32_t OnProgress(std::int32_t percent) {
   if (g_interrupted) return 0;
-  if (g_bar.shown && percent != g_bar.lastPercent) DrawBar(percent);
+  try {
+    g_board->Update(t_file, percent);
+  } catch (...) {
+  }
   return 1;
 }
 
@@ -48,7 +48,7 @@ std::int32_t OnProgress(std::int32_t percent) {
 class InterruptCatcher {
  public:
   InterruptCatcher() {
-    g_interrupted = 0;
+    g_interrupted = false;
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
@@ -61,6 +61,30 @@ class InterruptCatcher {
  private:
   struct sigaction m_previous {};
 };
+
+// Files whose outputs could be the same file ("a.wav" and "a.WAV" both make "a.mp3") must not be
+// encoded at once. The key errs on the safe side: the folder and the name up to its first dot.
+std::string OutputClashKey(const std::string& file) {
+  const std::filesystem::path path(file);
+  std::error_code error;
+  std::filesystem::path folder = std::filesystem::weakly_canonical(
+      path.has_parent_path() ? path.parent_path() : std::filesystem::path("."), error);
+  if (error) folder = path.parent_path();
+  const std::string name = path.filename().string();
+  return (folder / name.substr(0, name.find('.'))).string();
+}
+
+// Indexes of `files` in groups that may run at once; each group in the given order.
+std::vector<std::vector<std::size_t>> ClashFreeGroups(const std::vector<std::string>& files) {
+  std::vector<std::vector<std::size_t>> groups;
+  std::map<std::string, std::size_t> groupOfKey;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const auto [found, added] = groupOfKey.emplace(OutputClashKey(files[i]), groups.size());
+    if (added) groups.emplace_back();
+    groups[found->second].push_back(i);
+  }
+  return groups;
+}
 
 }  // namespace
 
@@ -85,34 +109,46 @@ void AddEncodeCommand(CLI::App& app, int& exitCode) {
     bridge.SetEncoder(*encoder == "bladeenc" ? WAVPRESS_BLADEENC : WAVPRESS_LAME);
     bridge.SetReplaceExisting(*force);
     const InterruptCatcher catcher;
-    g_bar.shown = isatty(STDOUT_FILENO) != 0;
+    ProgressBoard board(std::cout, isatty(STDOUT_FILENO) != 0);
+    g_board = &board;
     const WavpressProgress progress = &OnProgress;
-    bool cancelled = false;
-    bool failed = false;
-    for (const std::string& file : *files) {
-      if (g_interrupted) {
-        cancelled = true;
-        break;
-      }
-      g_bar.name = file;
-      if (g_bar.shown) DrawBar(0);
-      const std::int32_t result = bridge.EncodeMp3(file.c_str(), &progress);
-      if (g_bar.shown) std::cout << '\n';
-      std::string why;
-      const std::int32_t cause = bridge.LastFailure(why);
-      if (result == WAVPRESS_STOPPED) {
-        // The part encoded so far stays, unless it could not be put in place.
-        if (cause != WAVPRESS_NO_FAILURE) std::cerr << why << '\n';
-        cancelled = true;
-        break;
-      }
-      if (result != WAVPRESS_OK) {
-        std::cerr << "Encoding failed: " << file << ": " << why
-                  << (cause == WAVPRESS_OUTPUT_EXISTS ? " (give --force to replace it)" : "")
-                  << '\n';
-        failed = true;
-      }
-    }
+    // Files are encoded in parallel; each output depends on its own input only, so the bytes are
+    // those of a run one after the other.
+    std::vector<std::int32_t> results(files->size(), WAVPRESS_STOPPED);
+    const std::vector<std::vector<std::size_t>> groups = ClashFreeGroups(*files);
+    RunInParallel(
+        groups.size(), WorkerCount(groups.size()),
+        [&](std::size_t group) {
+          for (const std::size_t i : groups[group]) {
+            if (g_interrupted) return;
+            const std::string& file = (*files)[i];
+            t_file = i;
+            board.Start(i, file);
+            results[i] = bridge.EncodeMp3(file.c_str(), &progress);
+            board.Finish(i);
+            // The cause is this thread's own: each worker asks right after its call.
+            std::string why;
+            const std::int32_t cause = bridge.LastFailure(why);
+            if (results[i] == WAVPRESS_STOPPED) {
+              // The part encoded so far stays, unless it could not be put in place.
+              if (cause != WAVPRESS_NO_FAILURE) board.Print(std::cerr, why);
+            } else if (results[i] != WAVPRESS_OK) {
+              board.Print(std::cerr,
+                          "Encoding failed: " + file + ": " + why +
+                              (cause == WAVPRESS_OUTPUT_EXISTS ? " (give --force to replace it)"
+                                                               : ""));
+            }
+          }
+        },
+        [] { return g_interrupted.load(); });
+    g_board = nullptr;
+    const auto count = [&](std::int32_t result) {
+      return std::count(results.begin(), results.end(), result);
+    };
+    // A file not started counts as stopped: only Ctrl-C leaves one.
+    const bool cancelled = g_interrupted || count(WAVPRESS_STOPPED) > 0;
+    const bool failed =
+        count(WAVPRESS_OK) + count(WAVPRESS_STOPPED) < static_cast<std::ptrdiff_t>(results.size());
     std::cout << (cancelled ? kCancelledMessage : kCompleteMessage) << '\n';
     exitCode = cancelled || failed ? 1 : 0;
   });

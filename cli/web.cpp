@@ -6,7 +6,7 @@
 #include "album/fileio.h"
 #include "cli/commands.h"
 #include "cli/opening.h"
-#include "platform/qt/qtpictureservice.h"
+#include "platform/qt/picturemodule.h"
 #include "webview/helpers.h"
 #include "webview/opening.h"
 
@@ -27,7 +27,7 @@ void AddWebCommand(CLI::App& app, int& exitCode) {
     }
     album::AlbumReader reader(*source);
     album::NullDisplay display;
-    platform::qt::QtPictureService pictures;
+    platform::qt::LoadedPictureService pictures;
     webview::OpeningOptions options;
     options.tempFolder = webview::TempFolder();
     options.dataFolder = ProgramDataFolder();
@@ -35,6 +35,12 @@ void AddWebCommand(CLI::App& app, int& exitCode) {
     const webview::WebViewOpening opening =
         webview::OpenWebView(*source, reader, display, album::TagWriter{}, pictures, options);
     for (const std::string& warning : opening.warnings) std::cerr << warning << '\n';
+    // The pages are written without previews then, but the run did not do its work.
+    if (!pictures.LoadError().empty()) {
+      std::cerr << pictures.LoadError() << '\n';
+      exitCode = 1;
+      return;
+    }
     switch (opening.status) {
       case webview::OpeningStatus::Ok:
         break;

@@ -118,7 +118,10 @@ std::unique_ptr<PcmSource> PcmSource::Adopt(std::unique_ptr<PcmSource> source, S
     return source;
   }
   soxr_error_t soxrError = nullptr;
-  const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_INT16_I);
+  soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_INT16_I);
+  // libsoxr seeds its dither from the clock: the same file would give other bytes on every run.
+  // Rounding keeps an encoding repeatable.
+  io.flags |= SOXR_NO_DITHER;
   source->m_resampler = soxr_create(rate, kTargetRate, static_cast<unsigned>(channelCount),
                                     &soxrError, &io, nullptr, nullptr);
   if (soxrError || !source->m_resampler) {

@@ -7,16 +7,22 @@
 #include <filesystem>
 #include <new>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
 #include "album/fileio.h"
+#include "platform/dynlib/dynlib.h"
 #include "wavpress/bladeenc.h"
-#include "wavpress/dynlib.h"
 #include "wavpress/pcmsource.h"
 
 namespace wavpress {
 namespace {
+
+using platform::FindSymbol;
+using platform::LibraryHandle;
+using platform::LoadBesideThisLibrary;
+using platform::ReleaseLibrary;
 
 constexpr const char* kBladeEncFileName = "libbladeenc.so";
 constexpr const char* kLameFileName = "liblame_enc.so";
@@ -29,15 +35,19 @@ constexpr std::size_t kConfigBufferSize = 512;
 std::atomic<std::int32_t> g_selected{WAVPRESS_BLADEENC};
 std::atomic<bool> g_replace{false};
 
-// The last call's cause of failure, for LastFailure.
+// The cause of this thread's last failure, for LastFailure: encodings may run on several
+// threads at once. Plain bytes, so that no thread-exit destructor keeps the library loaded.
 struct Failure {
   std::int32_t code = WAVPRESS_NO_FAILURE;
-  std::string text;
+  char text[1024] = {};
 };
-Failure g_failure;
+thread_local Failure g_failure;
 
-std::int32_t Fail(std::int32_t code, std::string text) {
-  g_failure = {code, std::move(text)};
+std::int32_t Fail(std::int32_t code, const std::string& text) {
+  g_failure.code = code;
+  const std::size_t length = std::min(text.size(), sizeof g_failure.text - 1);
+  std::copy_n(text.data(), length, g_failure.text);
+  g_failure.text[length] = '\0';
   return WAVPRESS_FAILED;
 }
 
@@ -248,7 +258,7 @@ WAVPRESS_API int32_t WAVPRESS_CALL EncodeMp3(const char* path, const WavpressPro
 
 WAVPRESS_API int32_t WAVPRESS_CALL LastFailure(char* text, int32_t size) {
   if (text && size > 0) {
-    const std::string& message = wavpress::g_failure.text;
+    const std::string_view message = wavpress::g_failure.text;
     const auto length = std::min<std::size_t>(message.size(), static_cast<std::size_t>(size) - 1);
     std::copy_n(message.data(), length, text);
     text[length] = '\0';

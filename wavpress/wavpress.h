@@ -70,7 +70,7 @@ WAVPRESS_API int32_t WAVPRESS_CALL SetReplaceExisting(int32_t replace);
  * WAVPRESS_FAILED or WAVPRESS_STOPPED. The output is written beside its place and moved there
  * when complete: a failure leaves nothing; after a stop the part encoded so far is moved there.
  * An existing output (or a symlink in its place) is replaced only as SetReplaceExisting allows,
- * and never written through. Calls must not overlap. */
+ * and never written through. Calls may run at once on several threads, each on its own file. */
 WAVPRESS_API int32_t WAVPRESS_CALL EncodeMp3(const char* path, const WavpressProgress* progress);
 
 /** The cause of the last EncodeMp3 failure (WAVPRESS_NO_FAILURE after a success), with a text

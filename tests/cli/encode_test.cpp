@@ -49,12 +49,56 @@ TEST(EncodeCommand, EncodesEachFileAndNamesTheOnesThatFail) {
   EXPECT_FALSE(fs::exists(dir / "first.mp3"));
 }
 
-TEST(EncodeCommand, CtrlCStopsTheRunAtTheNextChunk) {
+TEST(EncodeCommand, EncodesInParallelToTheBytesOfOneFileAtATime) {
   const ScopedTempDir dir;
-  const auto longer = dir / "long.wav";
-  const auto next = dir / "next.wav";
-  WriteFile(longer, ToneWav(90.0, 440));
-  WriteFile(next, ToneWav(0.5, 440));
+  const std::vector<std::pair<std::string, testsupport::Bytes>> inputs = {
+      {"one.wav", ToneWav(3.0, 440)},
+      {"two.wav", ToneWav(2.0, 330, 1, 22050)},
+      {"three.wav", ToneWav(4.0, 550)},
+      {"four.wav", ToneWav(1.0, 660, 2, 48000)},
+  };
+  fs::create_directories(dir / "together");
+  fs::create_directories(dir / "alone");
+  std::string files;
+  for (const auto& [name, wav] : inputs) {
+    WriteFile(dir / "together" / name, wav);
+    WriteFile(dir / "alone" / name, wav);
+    files += " " + Quote(dir / "together" / name);
+  }
+  std::string output;
+  ASSERT_EQ(RunCommand(kCli + " encode" + files, &output), 0) << output;
+  EXPECT_EQ(output, "Encoding Complete !\n");
+  for (const auto& [name, wav] : inputs) {
+    ASSERT_EQ(RunCommand(kCli + " encode " + Quote(dir / "alone" / name), &output), 0) << output;
+  }
+  for (const auto& [name, wav] : inputs) {
+    SCOPED_TRACE(name);
+    const fs::path mp3 = fs::path(name).replace_extension(".mp3");
+    const auto together = testsupport::ReadFile(dir / "together" / mp3);
+    EXPECT_FALSE(together.empty());
+    EXPECT_EQ(together, testsupport::ReadFile(dir / "alone" / mp3));
+  }
+
+  // Two inputs with one output are encoded one after the other: the later one's bytes remain.
+  WriteFile(dir / "together" / "same.wav", ToneWav(3.0, 440));
+  WriteFile(dir / "together" / "same.WAV", ToneWav(3.0, 330));
+  WriteFile(dir / "alone" / "same.WAV", ToneWav(3.0, 330));
+  ASSERT_EQ(RunCommand(kCli + " encode " + Quote(dir / "together" / "same.wav") + " " +
+                           Quote(dir / "together" / "same.WAV"),
+                       &output),
+            0)
+      << output;
+  ASSERT_EQ(RunCommand(kCli + " encode " + Quote(dir / "alone" / "same.WAV"), &output), 0);
+  EXPECT_EQ(testsupport::ReadFile(dir / "together" / "same.mp3"),
+            testsupport::ReadFile(dir / "alone" / "same.mp3"));
+}
+
+// Every worker stops at its next chunk: no output is complete, and no file starts afterwards.
+TEST(EncodeCommand, CtrlCStopsEveryFileAtItsNextChunk) {
+  const ScopedTempDir dir;
+  const std::vector<fs::path> inputs = {dir / "a.wav", dir / "b.wav", dir / "c.wav"};
+  constexpr double kSeconds = 60.0;
+  for (const fs::path& input : inputs) WriteFile(input, ToneWav(kSeconds, 440));
   const auto log = dir / "output.txt";
 
   const pid_t child = fork();
@@ -63,11 +107,12 @@ TEST(EncodeCommand, CtrlCStopsTheRunAtTheNextChunk) {
     const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(out, STDOUT_FILENO);
     dup2(out, STDERR_FILENO);
-    execl(kCli.c_str(), kCli.c_str(), "encode", longer.c_str(), next.c_str(), nullptr);
+    execl(kCli.c_str(), kCli.c_str(), "encode", inputs[0].c_str(), inputs[1].c_str(),
+          inputs[2].c_str(), nullptr);
     _exit(127);
   }
   // The first chunk's output shows that the run is under way (and Ctrl-C caught).
-  const auto partial = dir / "long.mp3";
+  const auto partial = dir / "a.mp3";
   int status = 0;
   bool exited = false;
   // The output grows under a temporary name beside its place.
@@ -91,7 +136,16 @@ TEST(EncodeCommand, CtrlCStopsTheRunAtTheNextChunk) {
   EXPECT_EQ(WEXITSTATUS(status), 1);
   EXPECT_EQ(testsupport::ReadFile(log), testsupport::BytesOf("Encoding Cancelled !\n"));
   EXPECT_TRUE(fs::exists(partial));
-  EXPECT_FALSE(fs::exists(dir / "next.mp3"));
+  // 128 kbit/s: a complete output holds 16,000 bytes a second.
+  const auto complete = static_cast<std::uintmax_t>(kSeconds * 16000);
+  for (const fs::path& input : inputs) {
+    SCOPED_TRACE(input.string());
+    std::error_code error;
+    const auto size = fs::file_size(fs::path(input).replace_extension(".mp3"), error);
+    if (!error) {
+      EXPECT_LT(size, complete * 9 / 10);
+    }
+  }
 }
 
 }  // namespace

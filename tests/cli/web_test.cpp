@@ -107,6 +107,29 @@ TEST_F(CommandLine, WebOpensTheMainPageInTheDesktopsBrowser) {
   EXPECT_EQ(err, "Cannot open " + folder + "MP3 - LyrabinderWeb.htm in a browser.\n");
 }
 
+// A copy of the program away from the build tree finds no picture module beside it.
+TEST_F(CommandLine, WebSaysWhyItCannotMakePreviews) {
+  const auto path =
+      Album({{"one.mp3", testsupport::Mp3Stream(3), 1, "One"}, {"cover.jpg", Jpeg(500, 250)}});
+  const auto program = dir / "elsewhere" / "lyrabinder-cli";
+  std::filesystem::create_directories(program.parent_path());
+  std::filesystem::copy_file(LB_CLI, program);
+  std::filesystem::permissions(program, std::filesystem::perms::owner_exec,
+                               std::filesystem::perm_options::add);
+  const auto errors = dir / "stderr.txt";
+  std::string out;
+  EXPECT_EQ(testsupport::RunCommand("(TMPDIR=" + Quote(dir / "temp") + " " + Quote(program) +
+                                        " web " + Quote(path) + " 2>" + Quote(errors) + ")",
+                                    &out),
+            1);
+  const std::string err = ReadText(errors);
+  EXPECT_NE(err.find("Cannot load liblyrabinder-pictures.so: not found in " +
+                     (dir / "elsewhere").string()),
+            std::string::npos)
+      << err;
+  EXPECT_EQ(out, "");
+}
+
 TEST_F(CommandLine, WebRefusesWhatIsNoAlbum) {
   testsupport::WriteFile(dir / "plain.mp3", testsupport::Mp3Stream(10));
   std::string out, err;

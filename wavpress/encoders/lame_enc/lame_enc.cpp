@@ -39,11 +39,15 @@ struct Stream {
 
   lame_t m_flags;
   int m_channels;
+  // Held while the stream encodes; the table's lock is not, so streams encode in parallel.
+  std::mutex m_mutex;
   bool m_flushed = false;
 };
 
+// The table of streams; lame_init_params also sets up tables of libmp3lame shared by every
+// stream, so configuring happens under this lock too.
 std::mutex g_mutex;
-std::map<BeStream, std::unique_ptr<Stream>> g_streams;
+std::map<BeStream, std::shared_ptr<Stream>> g_streams;
 BeStream g_lastHandle = 0;
 
 template <typename T, std::size_t N>
@@ -96,10 +100,11 @@ lame_t Configure(const Mp3Config& config) {
   return flags;
 }
 
-// The caller holds g_mutex. Null for an unknown handle.
-Stream* Find(BeStream handle) {
+// Null for an unknown handle. A stream closed meanwhile lives on until its last call returns.
+std::shared_ptr<Stream> Find(BeStream handle) {
+  std::lock_guard lock(g_mutex);
   const auto found = g_streams.find(handle);
-  return found == g_streams.end() ? nullptr : found->second.get();
+  return found == g_streams.end() ? nullptr : found->second;
 }
 
 BeResult Written(int made, std::uint32_t* written) {
@@ -134,7 +139,7 @@ LAME_ENC_API BeResult beInitStream(const std::uint8_t* config, std::uint32_t* sa
   do {
     ++g_lastHandle;
   } while (g_lastHandle == 0 || g_streams.contains(g_lastHandle));
-  g_streams.emplace(g_lastHandle, std::make_unique<Stream>(flags, channels));
+  g_streams.emplace(g_lastHandle, std::make_shared<Stream>(flags, channels));
   *samplesPerChunk = kFrameSamples * static_cast<std::uint32_t>(channels);
   *bufferSize = kBufferSize;
   *stream = g_lastHandle;
@@ -144,9 +149,10 @@ LAME_ENC_API BeResult beInitStream(const std::uint8_t* config, std::uint32_t* sa
 LAME_ENC_API BeResult beEncodeChunk(BeStream stream, std::uint32_t samples, const std::int16_t* pcm,
                                     std::uint8_t* out, std::uint32_t* written) {
   using namespace lame_enc;
-  std::lock_guard lock(g_mutex);
-  Stream* found = Find(stream);
-  if (!found || found->m_flushed) return kBeInvalidHandle;
+  const std::shared_ptr<Stream> found = Find(stream);
+  if (!found) return kBeInvalidHandle;
+  std::lock_guard lock(found->m_mutex);
+  if (found->m_flushed) return kBeInvalidHandle;
   const auto channels = static_cast<std::uint32_t>(found->m_channels);
   // The buffer size reported is only enough for one chunk at a time.
   if (!out || !written || (samples > 0 && !pcm) || samples > kFrameSamples * channels) {
@@ -164,9 +170,10 @@ LAME_ENC_API BeResult beEncodeChunk(BeStream stream, std::uint32_t samples, cons
 
 LAME_ENC_API BeResult beDeinitStream(BeStream stream, std::uint8_t* out, std::uint32_t* written) {
   using namespace lame_enc;
-  std::lock_guard lock(g_mutex);
-  Stream* found = Find(stream);
-  if (!found || found->m_flushed) return kBeInvalidHandle;
+  const std::shared_ptr<Stream> found = Find(stream);
+  if (!found) return kBeInvalidHandle;
+  std::lock_guard lock(found->m_mutex);
+  if (found->m_flushed) return kBeInvalidHandle;
   if (!out || !written) return kBeInvalidFormatParameters;
   found->m_flushed = true;
   return Written(lame_encode_flush(found->m_flags, out, static_cast<int>(kBufferSize)), written);
