@@ -42,7 +42,7 @@ TEST(AddFolder, PutsPicturesFirstThenTracksByNumberEachWithItsLyrics) {
   EXPECT_TRUE(result.message.empty());  // placed lyrics are skipped silently
 }
 
-TEST(AddFolder, SortsTracksFullyByNumberWithUnnumberedFirst) {
+TEST(AddFolder, OrdersPicturesAndTracksFullyByNumberWithUnnumberedFirst) {
   const struct {
     Entries enumerated;
     Entries expected;
@@ -62,6 +62,9 @@ TEST(AddFolder, SortsTracksFullyByNumberWithUnnumberedFirst) {
       {{"Band - 10 - Ten.mp3", "Band - 2.5 - Two.mp3", "Band - 1 - One.mp3"},
        {"Band - 1 - One.mp3", "Band - 2.5 - Two.mp3", "Band - 10 - Ten.mp3"}},
       {{"b.mp3", "a.mp3"}, {"b.mp3", "a.mp3"}},
+      // Albums and other files stay out; lyrics that match no track go last.
+      {{"notes.txt", "Old_LB.mp3", "1 - Song.mp3", "x.doc", "Song lyrics.TXT", "b.GIF"},
+       {"b.GIF", "1 - Song.mp3", "Song lyrics.TXT", "notes.txt"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.enumerated.front());
@@ -69,14 +72,6 @@ TEST(AddFolder, SortsTracksFullyByNumberWithUnnumberedFirst) {
     (void)list.AddFolder("/f", FakeLister(c.enumerated));
     EXPECT_EQ(list.Entries(), InFolder("/f/", c.expected));
   }
-}
-
-TEST(AddFolder, LeavesOutAlbumsAndOtherFilesAndPutsUnmatchedLyricsLast) {
-  ContentsList list;
-  (void)list.AddFolder("/f/", FakeLister({"notes.txt", "Old_LB.mp3", "1 - Song.mp3", "x.doc",
-                                          "Song lyrics.TXT", "b.GIF"}));
-  EXPECT_EQ(list.Entries(),
-            InFolder("/f/", {"b.GIF", "1 - Song.mp3", "Song lyrics.TXT", "notes.txt"}));
 }
 
 TEST(AddFolder, ReportsDuplicatesOnceAndAddsTheRest) {
