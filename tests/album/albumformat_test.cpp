@@ -17,12 +17,12 @@ TEST(AlbumFormat, TrackEntryFieldsLieAtTheirOffsets) {
   EXPECT_EQ(bytes[311], ' ');
   const TrackEntry back = DecodeTrackEntry(bytes);
   EXPECT_EQ(back.PlayLength, 185250);
-  EXPECT_EQ(back.FileName.size(), kFileNameWidth);
+  EXPECT_EQ(back.FileName, "01 - One.mp3" + std::string(242, ' '));
   EXPECT_EQ(back.SongTitle, "One" + std::string(47, ' '));
 }
 
 TEST(AlbumFormat, TagHoldsTheCurrentLayout) {
-  AlbumTag tag{"TAG", "Title", "Artist", std::string(kProgramTitle), "1999", "Complete", 0, 7, 255};
+  AlbumTag tag{"TAG", "Title", "Artist", "MP3 - Lyrabinder", "1999", "Complete", 0, 7, 255};
   const auto bytes = EncodeAlbumTag(tag);
   EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 3), "TAG");
   EXPECT_EQ(std::string(bytes.begin() + 63, bytes.begin() + 93), "MP3 - Lyrabinder              ");

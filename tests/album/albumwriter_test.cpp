@@ -21,6 +21,21 @@ Bytes Slice(const Bytes& data, std::size_t from, std::size_t count) {
                data.begin() + static_cast<long>(from + count));
 }
 
+// The album at `path`, opened as the extraction window opens it.
+struct Reopened {
+  MemorySource source;
+  AlbumReader reader{source};
+  explicit Reopened(const std::filesystem::path& path) : source(ReadFile(path)) {
+    NullDisplay display;
+    EXPECT_EQ(OpenAlbum(reader, display, {}), ReadStatus::Ok);
+  }
+  std::vector<int> LyricsTracks() const {
+    std::vector<int> numbers;
+    for (const auto& lyrics : reader.LyricsTable()) numbers.push_back(lyrics.entry.TrackNumber);
+    return numbers;
+  }
+};
+
 TEST(WriteAlbum, WritesATwoTrackAlbumWithCoverAndLyricsByteForByte) {
   ScopedTempDir dir;
   const Bytes one = Pattern(1000, 1), two = Pattern(2000, 2), cover = Pattern(300, 3),
@@ -89,12 +104,9 @@ TEST(WriteAlbum, TickedLinesGiveTheTitleAfterTheSeparator) {
       MakeAlbum(dir, {{"a.mp3", Pattern(10), 1, "Guess A"}, {"b.mp3", Pattern(10), 1, "Guess B"}},
                 out, {}, {{true, "Artist   -   Real - Title"}, {false, "x   -   y"}})
           .ok());
-  MemorySource source(ReadFile(out));
-  AlbumReader reader(source);
-  NullDisplay display;
-  ASSERT_EQ(reader.ReadTrackDirectory(display), ReadStatus::Ok);
-  EXPECT_EQ(Trim(reader.TrackTable()[0].SongTitle), "Real - Title");
-  EXPECT_EQ(Trim(reader.TrackTable()[1].SongTitle), "Guess B");
+  const Reopened album(out);
+  EXPECT_EQ(Trim(album.reader.TrackTable()[0].SongTitle), "Real - Title");
+  EXPECT_EQ(Trim(album.reader.TrackTable()[1].SongTitle), "Guess B");
 }
 
 TEST(WriteAlbum, LyricsBelongToTheFirstTrackOfTheSameName) {
@@ -108,13 +120,7 @@ TEST(WriteAlbum, LyricsBelongToTheFirstTrackOfTheSameName) {
                          {"other.txt", Pattern(6)}},
                         out)
                   .ok());
-  MemorySource source(ReadFile(out));
-  AlbumReader reader(source);
-  NullDisplay display;
-  ASSERT_EQ(OpenAlbum(reader, display, {}), ReadStatus::Ok);
-  ASSERT_EQ(reader.LyricsTable().size(), 2u);
-  EXPECT_EQ(reader.LyricsTable()[0].entry.TrackNumber, 1);
-  EXPECT_EQ(reader.LyricsTable()[1].entry.TrackNumber, 3);
+  EXPECT_EQ(Reopened(out).LyricsTracks(), (std::vector<int>{1, 3}));
 }
 
 TEST(WriteAlbum, LyricsKeepTheirTrackNumberBeyondTrack256) {
@@ -125,12 +131,7 @@ TEST(WriteAlbum, LyricsKeepTheirTrackNumberBeyondTrack256) {
   const auto out = dir / "o _LB.MP3";
   AlbumDetails details{"A", "B", "2000", "Complete", "255"};
   ASSERT_TRUE(MakeAlbum(dir, sources, out, details).ok());
-  MemorySource source(ReadFile(out));
-  AlbumReader reader(source);
-  NullDisplay display;
-  ASSERT_EQ(OpenAlbum(reader, display, {}), ReadStatus::Ok);
-  ASSERT_EQ(reader.LyricsTable().size(), 1u);
-  EXPECT_EQ(reader.LyricsTable()[0].entry.TrackNumber, 300);
+  EXPECT_EQ(Reopened(out).LyricsTracks(), std::vector<int>{300});
 }
 
 TEST(WriteAlbum, RefusesATracksValueThatDoesNotFitAByteBeforeWriting) {
@@ -175,13 +176,10 @@ TEST(WriteAlbum, AnUnreadablePictureEndsThePictureBlockOnly) {
       WriteAlbum(out, contents, {1}, {{1, 0, "a.mp3", "x"}}, {}, {"A", "B", "C", "D", "1"}, {});
   ASSERT_TRUE(result.ok()) << result.error;
   ASSERT_EQ(result.warnings.size(), 1u);
-  MemorySource source(ReadFile(out));
-  AlbumReader reader(source);
-  NullDisplay display;
-  ASSERT_EQ(OpenAlbum(reader, display, {}), ReadStatus::Ok);
-  ASSERT_EQ(reader.Pictures().size(), 1u);
-  EXPECT_EQ(Trim(reader.Pictures()[0].entry.FileName), "first.jpg");
-  EXPECT_EQ(reader.LyricsTable().size(), 1u);
+  const Reopened album(out);
+  ASSERT_EQ(album.reader.Pictures().size(), 1u);
+  EXPECT_EQ(Trim(album.reader.Pictures()[0].entry.FileName), "first.jpg");
+  EXPECT_EQ(album.LyricsTracks(), std::vector<int>{1});
 }
 
 TEST(WriteAlbum, RefusesATrackTableThatDoesNotMatchTheList) {

@@ -53,8 +53,9 @@ TEST(ExtractSelected, KeepsTheAlbumUnlessEverySelectedItemWasExtracted) {
     EXPECT_TRUE(result.failures[0].starts_with("Could Not Extract c.jpg : "));
     EXPECT_FALSE(MayDeleteAlbum(result));
     EXPECT_EQ(ExtractionCompletionText(result, true), "File(s) Extraction Completed.\n" +
-                                                          result.failures[0] + "\n" +
-                                                          std::string(kAlbumKeptMessage));
+                                                          result.failures[0] +
+                                                          "\nThe Album Was Not Deleted, Because "
+                                                          "Not Every Selected Item Was Extracted.");
     EXPECT_EQ(ExtractionCompletionText(result, false),
               "File(s) Extraction Completed.\n" + result.failures[0]);
   }

@@ -9,7 +9,6 @@
 #include <QTest>
 #include <cstdio>
 
-#include "album/extraction.h"
 #include "app/form3.h"
 #include "tests/album/albumtestutil.h"
 #include "tests/gui/fakeshell.h"
@@ -55,20 +54,22 @@ Bytes MakeWrap(const std::vector<std::pair<std::string, Bytes>>& items) {
   return out;
 }
 
-// Sizes chosen so that a first track is shorter than one 4096-byte block and the others
-// end in a remainder.
+// Sizes that end in a remainder of a 4096-byte block (the first track: shorter than one).
 const Bytes kTrack1 = Pattern(3000, 1);
 const Bytes kTrack2 = Pattern(9001, 2);
 const Bytes kLyrics = Pattern(700, 3);
 const Bytes kCover = Pattern(5000, 4);
 const Bytes kBack = Pattern(4097, 5);
 
-// An album of two tracks (the second titled like a lyrics file), lyrics and two pictures; its
-// lines: One, words.txt, front.jpg, back.gif, One.txt.
+// An album of two tracks (the second titled like a lyrics file), lyrics and two pictures,
+// opened in the window; its lines: One, words.txt, front.jpg, back.gif, One.txt.
 struct AlbumFixture {
   testsupport::ScopedTempDir dir;
   fs::path album = dir / "Band - Test _LB.MP3";
   fs::path out = dir / "out";
+  FakeShell shell;
+  app::Form3 form{shell};
+  bool opened = false;
   AlbumFixture() {
     const auto result = album::testing::MakeAlbum(dir,
                                                   {{"src/01 - One.mp3", kTrack1, 1, "One"},
@@ -79,6 +80,9 @@ struct AlbumFixture {
                                                   album);
     if (!result.ok()) qFatal("cannot make the test album: %s", result.error.c_str());
     fs::create_directory(out);
+    shell.openAnswers = {Q(album)};
+    opened = form.Open();
+    form.show();
   }
   std::vector<std::string> OutNames() const {
     std::vector<std::string> names;
@@ -91,6 +95,12 @@ struct AlbumFixture {
 void Select(app::Form3& form, std::initializer_list<int> rows) {
   auto* list = Control<QListWidget>(&form, "List1");
   for (const int row : rows) list->item(row)->setSelected(true);
+}
+
+QStringList TrimmedLines(app::Form3& form) {
+  QStringList lines;
+  for (const QString& line : Texts(Control<QListWidget>(&form, "List1"))) lines += line.trimmed();
+  return lines;
 }
 
 // "Extract" into `folder`, waiting until the end of the extraction is reported.
@@ -108,76 +118,48 @@ class Form3Test : public QObject {
 
  private slots:
   void opensAnAlbumAndListsItsItems() {
-    AlbumFixture fixture;
-    FakeShell shell;
-    shell.openAnswers = {Q(fixture.album)};
-    app::Form3 form(shell);
-    QVERIFY(form.Open());
-    QCOMPARE(shell.openFilters, QStringList{app::ToQString(app::kExtractFilter)});
-    QCOMPARE(form.windowTitle(), QString("Album File : Band - Test _LB.MP3"));
-    QCOMPARE(form.Format(), album::ArchiveFormat::Album);
-    QStringList lines;
-    for (const QString& line : Texts(Control<QListWidget>(&form, "List1"))) lines += line.trimmed();
-    QCOMPARE(lines, QStringList({"One", "words.txt", "front.jpg", "back.gif", "One.txt"}));
-    QVERIFY(!Control<QLineEdit>(&form, "Text4")->isHidden());
-    QVERIFY(Control<QProgressBar>(&form, "ProgressBar1")->isHidden());
+    AlbumFixture f;
+    QVERIFY(f.opened);
+    QCOMPARE(f.shell.openFilters,
+             QStringList{"MP3 Lyrabinder (*_LB.MP3*)|*_lb.mp3|AlbumWrap (*_ALBW.MP3)|*_albw.mp3|"
+                         "All MP3's (*.MP3)|*.mp3"});
+    QCOMPARE(f.form.windowTitle(), QString("Album File : Band - Test _LB.MP3"));
+    QCOMPARE(f.form.Format(), album::ArchiveFormat::Album);
+    QCOMPARE(TrimmedLines(f.form),
+             QStringList({"One", "words.txt", "front.jpg", "back.gif", "One.txt"}));
+    QVERIFY(!Control<QLineEdit>(&f.form, "Text4")->isHidden());
+    QVERIFY(Control<QProgressBar>(&f.form, "ProgressBar1")->isHidden());
   }
 
-  void extractsOnlyThePicturesChosen() {
-    AlbumFixture fixture;
-    FakeShell shell;
-    shell.openAnswers = {Q(fixture.album)};
-    app::Form3 form(shell);
-    QVERIFY(form.Open());
-    form.show();
-    Select(form, {2, 3});
-    ExtractInto(form, shell, fixture.out);
-    QCOMPARE(shell.folderPrompts, QStringList{"Please select a folder."});
-    QCOMPARE(shell.messages, QStringList{"File(s) Extraction Completed."});
-    QCOMPARE(fixture.OutNames(), (std::vector<std::string>{"back.gif", "front.jpg"}));
-    QVERIFY(ReadFile(fixture.out / "front.jpg") == kCover);
-    QVERIFY(ReadFile(fixture.out / "back.gif") == kBack);
-    auto* bar = Control<QProgressBar>(&form, "ProgressBar1");
+  void extractsOnlyTheItemsChosen() {
+    AlbumFixture f;
+    QVERIFY(f.opened);
+    Select(f.form, {2, 3});
+    ExtractInto(f.form, f.shell, f.out);
+    QCOMPARE(f.shell.folderPrompts, QStringList{"Please select a folder."});
+    QCOMPARE(f.shell.messages, QStringList{"File(s) Extraction Completed."});
+    QCOMPARE(f.OutNames(), (std::vector<std::string>{"back.gif", "front.jpg"}));
+    QVERIFY(ReadFile(f.out / "front.jpg") == kCover);
+    QVERIFY(ReadFile(f.out / "back.gif") == kBack);
+    auto* bar = Control<QProgressBar>(&f.form, "ProgressBar1");
     QCOMPARE(bar->maximum(), 5);
     QCOMPARE(bar->value(), 5);
-    QVERIFY(Control<QPushButton>(&form, "Command2")->isEnabled());
-    QVERIFY(form.isVisible());
-  }
-
-  void extractsEveryItemByteForByteWithItsKindFromTheAlbum() {
-    // The short first track, and a track whose title reads like a lyrics file.
-    AlbumFixture fixture;
-    FakeShell shell;
-    shell.openAnswers = {Q(fixture.album)};
-    app::Form3 form(shell);
-    QVERIFY(form.Open());
-    form.show();
-    Control<QPushButton>(&form, "Command1")->click();
-    QCOMPARE(Control<QListWidget>(&form, "List1")->selectedItems().size(), 5);
-    ExtractInto(form, shell, fixture.out);
-    QCOMPARE(shell.messages, QStringList{"File(s) Extraction Completed."});
-    QCOMPARE(fixture.OutNames(), (std::vector<std::string>{"01 - One.mp3", "02 - Two.mp3",
-                                                           "One.txt", "back.gif", "front.jpg"}));
-    QVERIFY(ReadFile(fixture.out / "01 - One.mp3") == kTrack1);
-    QVERIFY(ReadFile(fixture.out / "02 - Two.mp3") == kTrack2);
-    QVERIFY(ReadFile(fixture.out / "One.txt") == kLyrics);
+    QVERIFY(Control<QPushButton>(&f.form, "Command2")->isEnabled());
+    QVERIFY(f.form.isVisible());
   }
 
   void nothingSelectedOrNoFolderExtractsNothing() {
-    AlbumFixture fixture;
-    FakeShell shell;
-    shell.openAnswers = {Q(fixture.album)};
-    app::Form3 form(shell);
-    QVERIFY(form.Open());
-    Control<QPushButton>(&form, "Command2")->click();
-    QCOMPARE(shell.messages, QStringList{"You must select at least one item for extraction."});
-    QVERIFY(shell.folderPrompts.isEmpty());
-    Select(form, {0});
-    Control<QPushButton>(&form, "Command2")->click();  // folder chooser cancelled
-    QCOMPARE(shell.folderPrompts.size(), 1);
-    QCOMPARE(shell.messages.size(), 1);
-    QVERIFY(!form.Busy());
-    QVERIFY(fixture.OutNames().empty());
+    AlbumFixture f;
+    QVERIFY(f.opened);
+    Control<QPushButton>(&f.form, "Command2")->click();
+    QCOMPARE(f.shell.messages, QStringList{"You must select at least one item for extraction."});
+    QVERIFY(f.shell.folderPrompts.isEmpty());
+    Select(f.form, {0});
+    Control<QPushButton>(&f.form, "Command2")->click();  // folder chooser cancelled
+    QCOMPARE(f.shell.folderPrompts.size(), 1);
+    QCOMPARE(f.shell.messages.size(), 1);
+    QVERIFY(!f.form.Busy());
+    QVERIFY(f.OutNames().empty());
   }
 
   void readsAnAlbumWrapArchive() {
@@ -202,9 +184,7 @@ class Form3Test : public QObject {
     }
     QVERIFY(labels.contains("Author :"));
     QVERIFY(!labels.contains("Year :"));
-    QStringList lines;
-    for (const QString& line : Texts(Control<QListWidget>(&form, "List1"))) lines += line.trimmed();
-    QCOMPARE(lines, QStringList({"First Song", "Second"}));
+    QCOMPARE(TrimmedLines(form), QStringList({"First Song", "Second"}));
 
     Control<QPushButton>(&form, "Command1")->click();
     ExtractInto(form, shell, dir / "out");
@@ -214,45 +194,35 @@ class Form3Test : public QObject {
   }
 
   void deletesTheAlbumAfterAnExtractionOfEveryChosenItem() {
-    {
-      AlbumFixture fixture;
-      FakeShell shell;
-      shell.openAnswers = {Q(fixture.album)};
-      app::Form3 form(shell);
-      QVERIFY(form.Open());
-      form.show();
-      Select(form, {0, 4});
-      Control<QCheckBox>(&form, "Check1")->setChecked(true);
-      ExtractInto(form, shell, fixture.out);
-      QCOMPARE(shell.messages, QStringList{"File(s) Extraction Completed."});
-      QVERIFY(!fs::exists(fixture.album));
-      QVERIFY(!form.isVisible());
-      QCOMPARE(form.result(), int(QDialog::Accepted));
-    }
+    AlbumFixture f;
+    QVERIFY(f.opened);
+    Select(f.form, {0, 4});
+    Control<QCheckBox>(&f.form, "Check1")->setChecked(true);
+    ExtractInto(f.form, f.shell, f.out);
+    QCOMPARE(f.shell.messages, QStringList{"File(s) Extraction Completed."});
+    QVERIFY(!fs::exists(f.album));
+    QVERIFY(!f.form.isVisible());
+    QCOMPARE(f.form.result(), int(QDialog::Accepted));
   }
 
   void keepsTheAlbumWhenAnItemWasNotExtracted() {
-    {
-      AlbumFixture fixture;
-      // A folder in the place of an item cannot be replaced by it.
-      fs::create_directory(fixture.out / "front.jpg");
-      FakeShell shell;
-      shell.openAnswers = {Q(fixture.album)};
-      app::Form3 form(shell);
-      QVERIFY(form.Open());
-      form.show();
-      Control<QPushButton>(&form, "Command1")->click();
-      Control<QCheckBox>(&form, "Check1")->setChecked(true);
-      ExtractInto(form, shell, fixture.out);
-      QCOMPARE(shell.messages.size(), 1);
-      const QString text = shell.messages.front();
-      QVERIFY2(text.startsWith("File(s) Extraction Completed.\nCould Not Extract front.jpg : "),
-               qPrintable(text));
-      QVERIFY(text.endsWith(app::ToQString(album::kAlbumKeptMessage)));
-      QVERIFY(fs::exists(fixture.album));
-      QVERIFY(form.isVisible());
-      QVERIFY(ReadFile(fixture.out / "back.gif") == kBack);
-    }
+    AlbumFixture f;
+    QVERIFY(f.opened);
+    // A folder in the place of an item cannot be replaced by it.
+    fs::create_directory(f.out / "front.jpg");
+    Control<QPushButton>(&f.form, "Command1")->click();
+    QCOMPARE(Control<QListWidget>(&f.form, "List1")->selectedItems().size(), 5);
+    Control<QCheckBox>(&f.form, "Check1")->setChecked(true);
+    ExtractInto(f.form, f.shell, f.out);
+    QCOMPARE(f.shell.messages.size(), 1);
+    const QString text = f.shell.messages.front();
+    QVERIFY2(text.startsWith("File(s) Extraction Completed.\nCould Not Extract front.jpg : "),
+             qPrintable(text));
+    QVERIFY(text.endsWith(
+        "\nThe Album Was Not Deleted, Because Not Every Selected Item Was Extracted."));
+    QVERIFY(fs::exists(f.album));
+    QVERIFY(f.form.isVisible());
+    QVERIFY(ReadFile(f.out / "back.gif") == kBack);
   }
 
   void refusesAnOrdinaryMp3() {
@@ -264,13 +234,9 @@ class Form3Test : public QObject {
     app::Form3 form(shell);
     QVERIFY(!form.Open());
     QCOMPARE(shell.messages, QStringList{"File Is Damaged, Or Of An Unsupported Type !"});
-  }
-
-  void cancellingTheOpenDialogClosesQuietly() {
-    FakeShell shell;
-    app::Form3 form(shell);
+    // A cancelled open dialog closes the window quietly.
     QVERIFY(!form.Open());
-    QVERIFY(shell.messages.isEmpty());
+    QCOMPARE(shell.messages.size(), 1);
   }
 };
 

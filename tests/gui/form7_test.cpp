@@ -54,11 +54,10 @@ class Form7Test : public QObject {
     for (const Case& c : cases) {
       const app::PictureFit fit =
           app::FitPicture(c.w, c.h, c.boxW, c.boxH, c.leftOffset, c.topOffset, c.centre);
-      const QString where = QString("%1x%2 in %3x%4").arg(c.w).arg(c.h).arg(c.boxW).arg(c.boxH);
-      QVERIFY2(fit.left == c.expected.left, qPrintable(where));
-      QVERIFY2(fit.top == c.expected.top, qPrintable(where));
-      QVERIFY2(qFuzzyCompare(fit.width, c.expected.width), qPrintable(where));
-      QVERIFY2(qFuzzyCompare(fit.height, c.expected.height), qPrintable(where));
+      QVERIFY2(fit.left == c.expected.left && fit.top == c.expected.top &&
+                   qFuzzyCompare(fit.width, c.expected.width) &&
+                   qFuzzyCompare(fit.height, c.expected.height),
+               qPrintable(QString("%1x%2 in %3x%4").arg(c.w).arg(c.h).arg(c.boxW).arg(c.boxH)));
     }
     const app::PictureFit empty = app::FitPicture(0, 0, 100, 100, 3, 4, true);
     QCOMPARE(empty.width, 0.0f);
@@ -110,7 +109,7 @@ class Form7Test : public QObject {
   void largeFilesAreNotLoaded() {
     testsupport::ScopedTempDir dir;
     // A picture with 850000 bytes or more is refused by its size alone.
-    auto big = testsupport::Pattern(app::kPreviewSizeLimit);
+    auto big = testsupport::Pattern(850000);
     testsupport::WriteFile(dir / "big.jpg", big);
     big.pop_back();
     testsupport::WriteFile(dir / "just below.jpg", big);

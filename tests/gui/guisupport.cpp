@@ -1,6 +1,9 @@
 #include "tests/gui/guisupport.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QImage>
+#include <QMimeData>
 
 #include "tests/support/testsupport.h"
 
@@ -32,14 +35,6 @@ void Write160kbps(const std::filesystem::path& path) {
   testsupport::WriteFile(path, bytes);
 }
 
-void WriteVbr(const std::filesystem::path& path) {
-  Bytes bytes = testsupport::Mp3Stream(20);
-  // A joint-stereo frame's Xing tag follows its 32 bytes of side information.
-  const std::string_view xing = "Xing";
-  std::copy(xing.begin(), xing.end(), bytes.begin() + 36);
-  testsupport::WriteFile(path, bytes);
-}
-
 void WritePicture(const std::filesystem::path& path, int width, int height) {
   QImage image(width, height, QImage::Format_RGB32);
   image.fill(QColor(0x30, 0x60, 0x90));
@@ -60,6 +55,20 @@ QStringList Paths(const std::vector<std::filesystem::path>& paths) {
   QStringList texts;
   for (const auto& path : paths) texts += Q(path);
   return texts;
+}
+
+int SendDrop(QWidget* target, const QStringList& paths) {
+  QMimeData data;
+  QList<QUrl> urls;
+  for (const QString& path : paths) urls += QUrl::fromLocalFile(path);
+  data.setUrls(urls);
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  enter.setAccepted(false);
+  QApplication::sendEvent(target, &enter);
+  QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  drop.setAccepted(false);
+  QApplication::sendEvent(target, &drop);
+  return int(enter.isAccepted()) + int(drop.isAccepted());
 }
 
 }  // namespace guitest

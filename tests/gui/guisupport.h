@@ -28,9 +28,6 @@ void WriteTrack(const std::filesystem::path& path, std::size_t frames = 40,
 /// An MP3 of 160 kbps frames.
 void Write160kbps(const std::filesystem::path& path);
 
-/// An MP3 whose first frame carries a Xing variable-bitrate tag.
-void WriteVbr(const std::filesystem::path& path);
-
 /// A JPEG picture of the given size.
 void WritePicture(const std::filesystem::path& path, int width, int height);
 
@@ -65,5 +62,9 @@ QStringList Texts(const QListWidget* list);
 
 /// Paths as the contents list holds them.
 QStringList Paths(const std::vector<std::filesystem::path>& paths);
+
+/// Drags `paths` over `target` and drops them: 2 when the entry and the drop were both taken,
+/// 0 when both were refused.
+int SendDrop(QWidget* target, const QStringList& paths);
 
 }  // namespace guitest
