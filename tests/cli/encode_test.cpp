@@ -79,11 +79,17 @@ TEST(EncodeCommand, EncodesInParallelToTheBytesOfOneFileAtATime) {
     EXPECT_EQ(together, testsupport::ReadFile(dir / "alone" / mp3));
   }
 
-  // Two inputs with one output are encoded one after the other: the later one's bytes remain.
+  // Two inputs with one output are encoded one after the other, never into one file at once:
+  // without --force the later one is refused, with it the later one's bytes remain.
   WriteFile(dir / "together" / "same.wav", ToneWav(3.0, 440));
   WriteFile(dir / "together" / "same.WAV", ToneWav(3.0, 330));
   WriteFile(dir / "alone" / "same.WAV", ToneWav(3.0, 330));
-  ASSERT_EQ(RunCommand(kCli + " encode " + Quote(dir / "together" / "same.wav") + " " +
+  const std::string both =
+      Quote(dir / "together" / "same.wav") + " " + Quote(dir / "together" / "same.WAV");
+  EXPECT_EQ(RunCommand(kCli + " encode " + both + " 2>&1", &output), 1);
+  EXPECT_TRUE(Contains(output, "same.mp3 exists (give --force to replace it)")) << output;
+  fs::remove(dir / "together" / "same.mp3");
+  ASSERT_EQ(RunCommand(kCli + " encode --force " + Quote(dir / "together" / "same.wav") + " " +
                            Quote(dir / "together" / "same.WAV"),
                        &output),
             0)

@@ -247,8 +247,9 @@ TEST_F(Hostile, AFullDiskNamesTheFileWrittenAndTheCauseAndLeavesNothing) {
   const auto written =
       album::testing::MakeAlbum(dir, {{"src/big.mp3", big, 1, "Big"}}, dir / "full" / "a _LB.MP3");
   EXPECT_EQ(written.status, album::WriteStatus::WriteFailed);
-  EXPECT_NE(written.error.find("Cannot Write The Album File : " + (dir / "full" / "a _LB.MP3").string()),
-            std::string::npos)
+  EXPECT_NE(
+      written.error.find("Cannot Write The Album File : " + (dir / "full" / "a _LB.MP3").string()),
+      std::string::npos)
       << written.error;
   EXPECT_NE(written.error.find("No space left on device"), std::string::npos) << written.error;
   EXPECT_TRUE(fs::is_empty(dir / "full"));

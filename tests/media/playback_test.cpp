@@ -10,7 +10,6 @@
 #include "media/decoder.h"
 #include "media/mediadevice.h"
 #include "media/mpg123device.h"
-#include "tests/media/lamefiles.h"
 #include "tests/support/testsupport.h"
 
 namespace media {
@@ -65,8 +64,8 @@ class Playback : public ::testing::Test {
   void SetUp() override {
     // No sound card needed: SDL's silent driver plays in real time.
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-    ASSERT_TRUE(testsupport::HasProgram("lame")) << "lame is missing (Debian package lame)";
-    ASSERT_TRUE(lamefiles::MakeMp3(m_dir / "tone.mp3", 3.0, 440.0));
+    ASSERT_TRUE(testsupport::Peer("lame", "lame"));
+    ASSERT_TRUE(testsupport::MakeMp3(m_dir / "tone.mp3", 3.0, 440.0));
   }
   std::string Path() const { return (m_dir / "tone.mp3").string(); }
   testsupport::ScopedTempDir m_dir;

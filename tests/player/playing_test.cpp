@@ -9,7 +9,6 @@
 
 #include "media/mediadevice.h"
 #include "player/player.h"
-#include "tests/media/lamefiles.h"
 #include "tests/support/testsupport.h"
 
 namespace player {
@@ -40,13 +39,13 @@ class Playing : public ::testing::Test {
   void SetUp() override {
     // No sound card needed: SDL's silent driver plays in real time.
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-    ASSERT_TRUE(testsupport::HasProgram("lame")) << "lame is missing (Debian package lame)";
+    ASSERT_TRUE(testsupport::Peer("lame", "lame"));
     std::filesystem::create_directory(m_dir / "tracks");
     const double seconds[] = {1.3, 1.7, 2.2};
     for (int i = 0; i < 3; ++i) {
       const std::string name = "0" + std::to_string(i + 1) + " - Song " + std::to_string(i + 1);
       ASSERT_TRUE(
-          lamefiles::MakeMp3(m_dir / "tracks" / (name + ".mp3"), seconds[i], 300.0 + 100 * i));
+          testsupport::MakeMp3(m_dir / "tracks" / (name + ".mp3"), seconds[i], 300.0 + 100 * i));
     }
     m_album = (m_dir / "Band - Record _LB.MP3").string();
     ASSERT_EQ(RunCommand(Quote(kCli) + " create --folder " + Quote(m_dir / "tracks") + " -o " +
