@@ -34,10 +34,6 @@ QLabel* Caption(const char* text, QWidget* buddy, QWidget* parent) {
 
 }  // namespace
 
-QString ReplaceFileQuestion(const QString& path) {
-  return QFileInfo(path).fileName() + " already exists.\nDo you want to replace it?";
-}
-
 Form2::Form2(Form1& contents, Shell& shell, media::MediaDevice& device)
     : QDialog(&contents), m_contents(contents), m_shell(shell), m_device(device) {
   setObjectName("Form2");
@@ -181,11 +177,16 @@ void Form2::MakeAlbum() {
       !m_shell.AskYesNo(this, ReplaceFileQuestion(output))) {
     return;
   }
+  // Only a file the user agreed to replace (here or in the save dialog) is replaced; one that
+  // appears while the album is written is kept.
+  const album::Replace replace =
+      QFileInfo::exists(output) ? album::Replace::Allowed : album::Replace::Never;
   SetControlsEnabled(false);
-  StartWrite(output, details);
+  StartWrite(output, details, replace);
 }
 
-void Form2::StartWrite(const QString& output, const album::AlbumDetails& details) {
+void Form2::StartWrite(const QString& output, const album::AlbumDetails& details,
+                       album::Replace replace) {
   std::vector<bool> ticked;
   for (int row = 0; row < List1->count(); ++row) {
     ticked.push_back(List1->item(row)->checkState() == Qt::Checked);
@@ -213,7 +214,7 @@ void Form2::StartWrite(const QString& output, const album::AlbumDetails& details
         progress.setValue = [&control](int value) { control.Report(value); };
         try {
           *result = album::WriteAlbum(target, entries, positions, trackTable, corrections, details,
-                                      progress);
+                                      progress, replace);
         } catch (const std::exception& e) {
           result->status = album::WriteStatus::WriteFailed;
           result->error = std::string("Cannot Write The Album File (") + e.what() + ")";

@@ -1,5 +1,6 @@
 #include "app/form4.h"
 
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,6 +18,7 @@
 #include "app/mp3encoder.h"
 #include "app/notebox.h"
 #include "app/shell.h"
+#include "wavpress/outputname.h"
 #include "wavpress/wavpress.h"
 
 namespace app {
@@ -220,11 +222,22 @@ void Form4::Run() {
   SetListControlsEnabled(false);
   m_runState = ToQString(kRunStarted);
 
-  const std::vector<std::string> entries = m_list.Entries();
+  // An MP3 that exists already is replaced only once the user agreed; one the user keeps is
+  // not converted.
+  std::vector<std::string> entries;
+  std::vector<bool> replace;
+  for (const std::string& entry : m_list.Entries()) {
+    const QString output = QString::fromStdString(wavpress::Mp3PathFor(entry));
+    const QFileInfo existing(output);
+    const bool exists = existing.exists() || existing.isSymLink();
+    if (exists && !m_shell.AskYesNo(this, ReplaceFileQuestion(output))) continue;
+    entries.push_back(entry);
+    replace.push_back(exists);
+  }
   auto stopped = std::make_shared<bool>(false);
   Mp3Encoder* encoder = &m_encoder;
   m_task->Start(
-      [this, entries, stopped, encoder](const TaskControl& control) {
+      [this, entries, replace, stopped, encoder](const TaskControl& control) {
         encoder->SetEncoder(WAVPRESS_LAME);
         for (std::size_t i = 0; i < entries.size(); ++i) {
           control.Post([this, number = i + 1] {
@@ -232,7 +245,7 @@ void Form4::Run() {
             pMp3Encode->setValue(0);
           });
           const std::int32_t result = encoder->EncodeMp3(
-              entries[i], [&control](int percent) { return control.Report(percent); });
+              entries[i], replace[i], [&control](int percent) { return control.Report(percent); });
           // A failed file is passed over without a message; a stop ends the run.
           if (result == WAVPRESS_STOPPED || !control.Pause(kAfterFilePauseMs)) {
             *stopped = true;

@@ -24,11 +24,13 @@ class WavpressEncoder final : public Mp3Encoder {
     if (const wavpress::LoadedBridge* bridge = Bridge()) bridge->SetEncoder(encoder);
   }
 
-  std::int32_t EncodeMp3(const std::string& path, const EncodeProgress& progress) override {
+  std::int32_t EncodeMp3(const std::string& path, bool replace,
+                         const EncodeProgress& progress) override {
     const std::lock_guard lock(g_conversion);
     const wavpress::LoadedBridge* bridge = Bridge();
     // A missing bridge fails the file like any other failure; the run goes on.
     if (bridge == nullptr) return WAVPRESS_FAILED;
+    bridge->SetReplaceExisting(replace);
     g_progress = &progress;
     const WavpressProgress slot = progress ? &ForwardProgress : nullptr;
     const std::int32_t result = bridge->EncodeMp3(album::PathFromUtf8(path).c_str(), &slot);

@@ -18,9 +18,11 @@ class Mp3Encoder {
   virtual ~Mp3Encoder() = default;
   /// Selects the encoder library for the following conversions (0: LAME).
   virtual void SetEncoder(std::int32_t encoder) = 0;
-  /// Converts the WAV file `path` (UTF-8) into an MP3 beside it: WAVPRESS_OK, WAVPRESS_FAILED
-  /// or WAVPRESS_STOPPED. Runs on a worker thread; calls do not overlap.
-  virtual std::int32_t EncodeMp3(const std::string& path, const EncodeProgress& progress) = 0;
+  /// Converts the WAV file `path` (UTF-8) into an MP3 beside it, replacing an existing MP3 only
+  /// when `replace` says so: WAVPRESS_OK, WAVPRESS_FAILED or WAVPRESS_STOPPED. Runs on a worker
+  /// thread; calls do not overlap.
+  virtual std::int32_t EncodeMp3(const std::string& path, bool replace,
+                                 const EncodeProgress& progress) = 0;
 };
 
 /// libwavpress, loaded by name at the first call and kept loaded. While it cannot be loaded,

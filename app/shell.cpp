@@ -12,6 +12,10 @@
 #include <QStandardPaths>
 
 namespace app {
+
+QString ReplaceFileQuestion(const QString& path) {
+  return QFileInfo(path).fileName() + " already exists.\nDo you want to replace it?";
+}
 namespace {
 
 // "*.mp3" -> "*.[mM][pP]3": the patterns were written for a file system that ignores case.

@@ -17,6 +17,9 @@ namespace app {
 /// The caption of every message box: the program's title.
 inline constexpr std::string_view kMessageTitle = album::kProgramTitle;
 
+/// "NAME already exists." + new line + "Do you want to replace it?" for the file at `path`.
+QString ReplaceFileQuestion(const QString& path);
+
 class Shell {
  public:
   virtual ~Shell() = default;

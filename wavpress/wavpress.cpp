@@ -14,6 +14,7 @@
 #include "album/fileio.h"
 #include "platform/dynlib/dynlib.h"
 #include "wavpress/bladeenc.h"
+#include "wavpress/outputname.h"
 #include "wavpress/pcmsource.h"
 
 namespace wavpress {
@@ -65,18 +66,6 @@ std::int32_t FailureOf(PcmRefusal refusal) {
 }
 LibraryHandle g_bladeEnc = nullptr;
 LibraryHandle g_lame = nullptr;
-
-// The extension starts at the last '.' of the file name; the path's first character never
-// counts. A name without one gets ".mp3" appended, so that a dot in a folder name can never send
-// the output into another folder.
-std::string Mp3PathFor(const std::string& path) {
-  const std::size_t nameStart = path.find_last_of('/') + 1;  // 0 without a folder
-  const std::size_t dot = path.find_last_of('.');
-  if (dot != std::string::npos && dot >= std::max<std::size_t>(nameStart, 1)) {
-    return path.substr(0, dot) + ".mp3";
-  }
-  return path + ".mp3";
-}
 
 // Percentage of the frames done, truncated; 100 is kept for the last chunk, since the total is
 // an estimate when the rate is converted.

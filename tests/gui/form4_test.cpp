@@ -33,10 +33,12 @@ class FakeEncoder final : public app::Mp3Encoder {
     const std::lock_guard lock(m_mutex);
     m_encoders.push_back(encoder);
   }
-  std::int32_t EncodeMp3(const std::string& path, const app::EncodeProgress& progress) override {
+  std::int32_t EncodeMp3(const std::string& path, bool replace,
+                         const app::EncodeProgress& progress) override {
     {
       const std::lock_guard lock(m_mutex);
       m_paths.push_back(path);
+      m_replace.push_back(replace);
     }
     fs::path output = path;
     output.replace_extension(".mp3");
@@ -61,11 +63,16 @@ class FakeEncoder final : public app::Mp3Encoder {
     const std::lock_guard lock(m_mutex);
     return m_encoders;
   }
+  std::vector<bool> Replaced() const {
+    const std::lock_guard lock(m_mutex);
+    return m_replace;
+  }
 
  private:
   mutable std::mutex m_mutex;
   std::vector<std::string> m_paths;
   std::vector<std::int32_t> m_encoders;
+  std::vector<bool> m_replace;
 };
 
 struct Fixture {
@@ -180,6 +187,23 @@ class Form4Test : public QObject {
     // Cancel after a run no longer closes the window.
     f.Click("Command4");
     QVERIFY(f.form.isVisible());
+  }
+
+  void anExistingMp3IsReplacedOnlyAfterTheUserAgreed() {
+    Fixture f;
+    const fs::path kept = f.Wav("kept.wav"), replaced = f.Wav("replaced.wav"),
+                   fresh = f.Wav("new.wav");
+    testsupport::WriteText(f.dir / "kept.mp3", "mine");
+    testsupport::WriteText(f.dir / "replaced.mp3", "old");
+    f.form.DropFiles({kept.string(), replaced.string(), fresh.string()});
+    f.shell.yesNoAnswers = {false, true};
+    f.RunToEnd();
+    QCOMPARE(f.shell.questions,
+             QStringList({"kept.mp3 already exists.\nDo you want to replace it?",
+                          "replaced.mp3 already exists.\nDo you want to replace it?"}));
+    QCOMPARE(f.encoder.Paths(), (std::vector<std::string>{replaced.string(), fresh.string()}));
+    QCOMPARE(f.encoder.Replaced(), (std::vector<bool>{true, false}));
+    QCOMPARE(testsupport::ReadFile(f.dir / "kept.mp3"), testsupport::BytesOf("mine"));
   }
 
   void cancelDuringARunStopsAtTheNextChunk() {
