@@ -18,6 +18,7 @@
 #include "tests/windows/fakewinamp.h"
 #include "webplugin/winampipc.h"
 #include "webview/helpers.h"
+#include "webview/webfolder.h"
 
 namespace {
 
@@ -300,7 +301,7 @@ class Winamp : public ::testing::Test {
   ~Winamp() override {
     Quit();
     std::error_code ec;
-    fs::remove_all(fs::path(webview::TempFolder()) / artist, ec);
+    fs::remove_all(fs::path(webview::TempFolder()) / webview::WebRootLevel() / artist, ec);
   }
 
   // Loads the host (registering the component from this folder) and starts it.
@@ -427,7 +428,7 @@ TEST_F(Winamp, FollowsAnAlbumThroughItsTracks) {
   }
   EXPECT_TRUE(broughtUp);
   const fs::path folder = fs::path(opening.text).parent_path();
-  EXPECT_EQ(folder, fs::path(webview::TempFolder()) / artist / "Best Of");
+  EXPECT_EQ(folder, fs::path(webview::TempFolder()) / webview::WebRootLevel() / artist / "Best Of");
   for (const char* name : {"MP3 - LyrabinderWeb.htm", "view.js", "view.htm", "lyrics.htm",
                            "dynamic1.htm", "dynamic2.htm", "front.jpg"}) {
     EXPECT_TRUE(fs::exists(folder / name)) << name;
