@@ -16,6 +16,7 @@
 #include "app/form2.h"
 #include "app/form3.h"
 #include "app/form4.h"
+#include "app/form5.h"
 #include "app/form7.h"
 #include "app/frmmain.h"
 #include "app/mp3encoder.h"
@@ -179,5 +180,22 @@ int main(int argc, char** argv) {
   Capture(&form4, "Form4-running");
   Control<QPushButton>(&form4, "Command4")->click();
   QTest::qWait(300);
+  form4.close();
+
+  // The player on that album, playing its first track, with the web view beside it.
+  shell.openAnswers = {Q(album)};
+  auto* player = new app::Form5(shell, &main);
+  player->setAttribute(Qt::WA_DeleteOnClose);
+  player->move(60, 40);
+  player->Load();
+  for (int waited = 0; !player->Ready() && waited < 30000; waited += 50) QTest::qWait(50);
+  if (!player->Ready()) ++g_failures;
+  auto* play = Control<QAbstractButton>(player, "Command2");
+  for (int waited = 0; !play->isEnabled() && waited < 30000; waited += 50) QTest::qWait(50);
+  play->click();
+  QTest::qWait(600);
+  Capture(player, "Form5");
+  CaptureScreen("Form5+Form6");
+  player->close();
   return g_failures == 0 ? 0 : 1;
 }
