@@ -3,9 +3,9 @@
 #include <array>
 #include <limits>
 
-#include "album/codepage.h"
-#include "album/fileio.h"
-#include "album/text.h"
+#include "base/codepage.h"
+#include "base/fileio.h"
+#include "base/text.h"
 
 namespace album {
 namespace {
@@ -14,14 +14,14 @@ constexpr std::int64_t kLongMax = std::numeric_limits<std::int32_t>::max();
 
 // Equal as the stored Char[254] fields are equal.
 std::string StoredName(std::string_view utf8) {
-  std::string ansi = ToAnsi(utf8).substr(0, kFileNameWidth);
+  std::string ansi = base::ToAnsi(utf8).substr(0, kFileNameWidth);
   ansi.resize(kFileNameWidth, ' ');
   return ansi;
 }
 
 class Writer {
  public:
-  Writer(AtomicFile& file, const std::filesystem::path& output, WriteResult& result)
+  Writer(base::AtomicFile& file, const std::filesystem::path& output, WriteResult& result)
       : m_file(file), m_out(file.Sink()), m_output(output), m_result(result) {}
 
   bool Put(std::span<const std::uint8_t> bytes) {
@@ -32,13 +32,13 @@ class Writer {
   // The file being written and the system's cause ("No space left on device").
   bool WriteFailed() {
     return Fail(WriteStatus::WriteFailed,
-                "Cannot Write The Album File : " + Utf8FromPath(m_output) + " (" +
+                "Cannot Write The Album File : " + base::Utf8FromPath(m_output) + " (" +
                     m_file.WriteError() + ")");
   }
 
   // A source that broke off, or the album that could not take its bytes.
-  bool CopyFailed(CopyResult copy, const std::string& source) {
-    if (copy == CopyResult::WriteFailed) return WriteFailed();
+  bool CopyFailed(base::CopyResult copy, const std::string& source) {
+    if (copy == base::CopyResult::WriteFailed) return WriteFailed();
     return Fail(WriteStatus::SourceUnreadable, "Cannot Read " + source);
   }
 
@@ -54,7 +54,7 @@ class Writer {
   bool PutEmbedded(const std::string& path, Entry entry, Encode encode, std::int64_t& blockBytes,
                    std::int64_t headerSize) {
     std::string error;
-    auto source = FileSource::Open(PathFromUtf8(path), error);
+    auto source = base::FileSource::Open(base::PathFromUtf8(path), error);
     if (!source) {
       m_result.warnings.push_back("Cannot Read " + path + " (" + error + ")");
       return false;
@@ -64,9 +64,10 @@ class Writer {
       return Fail(WriteStatus::TooLarge, "File Too Large For An Album : " + path);
     }
     entry.DataSize = static_cast<std::int32_t>(size);
-    entry.FileName = std::string(FileNameOf(path));
+    entry.FileName = std::string(base::FileNameOf(path));
     if (!Put(encode(entry))) return false;
-    if (const CopyResult copy = CopyRange(*source, 0, size, m_out); copy != CopyResult::Ok) {
+    if (const base::CopyResult copy = base::CopyRange(*source, 0, size, m_out);
+        copy != base::CopyResult::Ok) {
       return CopyFailed(copy, path);
     }
     blockBytes += headerSize + size;
@@ -74,8 +75,8 @@ class Writer {
   }
 
  private:
-  AtomicFile& m_file;
-  ByteSink& m_out;
+  base::AtomicFile& m_file;
+  base::ByteSink& m_out;
   const std::filesystem::path& m_output;
   WriteResult& m_result;
 };
@@ -89,7 +90,7 @@ std::string CorrectedTitle(std::string_view lineText) {
 }
 
 std::optional<std::uint8_t> TracksByte(std::string_view tracks) {
-  const double value = RoundHalfEven(LeadingNumber(tracks));
+  const double value = base::RoundHalfEven(base::LeadingNumber(tracks));
   if (!(value >= 0.0 && value <= 255.0)) return std::nullopt;
   return static_cast<std::uint8_t>(value);
 }
@@ -103,7 +104,7 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
                        const std::vector<std::int32_t>& firstFramePositions,
                        std::vector<TrackEntry> trackTable,
                        const std::vector<TitleCorrection>& corrections, const AlbumDetails& details,
-                       const WriteProgress& progress, Replace replace) {
+                       const WriteProgress& progress, base::Replace replace) {
   WriteResult result;
   std::size_t mp3Count = 0;
   for (const std::string& item : contents) mp3Count += KindOf(item) == ItemKind::Track;
@@ -122,10 +123,11 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
   }
 
   std::string error;
-  auto file = AtomicFile::Create(output, error);
+  auto file = base::AtomicFile::Create(output, error);
   if (!file) {
     result.status = WriteStatus::CannotCreate;
-    result.error = "Cannot Create The Album File : " + Utf8FromPath(output) + " (" + error + ")";
+    result.error =
+        "Cannot Create The Album File : " + base::Utf8FromPath(output) + " (" + error + ")";
     return result;
   }
   Writer writer(*file, output, result);
@@ -141,7 +143,7 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
   std::int64_t audioBytes = 0;
   for (std::size_t i = 0; i < contents.size(); ++i) {
     if (KindOf(contents[i]) != ItemKind::Track) continue;
-    auto source = FileSource::Open(PathFromUtf8(contents[i]), error);
+    auto source = base::FileSource::Open(base::PathFromUtf8(contents[i]), error);
     if (!source) {
       writer.Fail(WriteStatus::SourceUnreadable, "Cannot Read " + contents[i] + " (" + error + ")");
       return result;
@@ -159,8 +161,8 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
       return result;
     }
     trackTable[k].AudioBytes = static_cast<std::int32_t>(length);
-    if (const CopyResult copy = CopyRange(*source, start, length, file->Sink());
-        copy != CopyResult::Ok) {
+    if (const base::CopyResult copy = base::CopyRange(*source, start, length, file->Sink());
+        copy != base::CopyResult::Ok) {
       writer.CopyFailed(copy, contents[i]);
       return result;
     }
@@ -187,7 +189,7 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
     // The lyrics belong to the MP3 before them: the first track of that file name.
     LyricsEntry entry;
     if (i > 0) {
-      const std::string key = StoredName(FileNameOf(contents[i - 1]));
+      const std::string key = StoredName(base::FileNameOf(contents[i - 1]));
       for (std::size_t j = 0; j < trackTable.size(); ++j) {
         if (StoredName(trackTable[j].FileName) == key) {
           entry.TrackNumber = static_cast<std::int16_t>(j + 1);
@@ -234,11 +236,11 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
 
   if (!file->Commit(error, replace)) {
     result.status = file->TargetExisted() ? WriteStatus::TargetExists : WriteStatus::WriteFailed;
-    result.error = file->TargetExisted()
-                       ? "The Album File Appeared While The Album Was Written, It Was Kept : " +
-                             Utf8FromPath(output)
-                       : "Cannot Write The Album File : " + Utf8FromPath(output) + " (" + error +
-                             ")";
+    result.error =
+        file->TargetExisted()
+            ? "The Album File Appeared While The Album Was Written, It Was Kept : " +
+                  base::Utf8FromPath(output)
+            : "Cannot Write The Album File : " + base::Utf8FromPath(output) + " (" + error + ")";
   }
   return result;
 }

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "album/albumformat.h"
-#include "album/fileio.h"
+#include "base/fileio.h"
 
 namespace album {
 
@@ -73,7 +73,7 @@ struct WriteResult {
                                      std::vector<TrackEntry> trackTable,
                                      const std::vector<TitleCorrection>& corrections,
                                      const AlbumDetails& details, const WriteProgress& progress,
-                                     Replace replace = Replace::Allowed);
+                                     base::Replace replace = base::Replace::Allowed);
 
 /// The tracks value as stored in the tag, or nothing when it does not fit a byte.
 std::optional<std::uint8_t> TracksByte(std::string_view tracks);

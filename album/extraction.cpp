@@ -4,7 +4,7 @@
 
 namespace album {
 
-ExtractionResult ExtractSelected(ByteSource& source, const std::vector<ArchiveItem>& items,
+ExtractionResult ExtractSelected(base::ByteSource& source, const std::vector<ArchiveItem>& items,
                                  const std::vector<bool>& selected,
                                  const std::filesystem::path& folder,
                                  const ExtractionProgress& progress) {

@@ -30,7 +30,7 @@ using ExtractionProgress = std::function<bool(int linesDone)>;
 /// Extracts every item of `items` whose flag in `selected` is set into `folder`, in list order.
 /// Each item's kind and place come from the album's own records (never from the text its line
 /// shows). Selected items after a stop count as not extracted.
-[[nodiscard]] ExtractionResult ExtractSelected(ByteSource& source,
+[[nodiscard]] ExtractionResult ExtractSelected(base::ByteSource& source,
                                                const std::vector<ArchiveItem>& items,
                                                const std::vector<bool>& selected,
                                                const std::filesystem::path& folder,

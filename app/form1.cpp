@@ -15,13 +15,13 @@
 #include <QVBoxLayout>
 
 #include "album/albumformat.h"
-#include "album/text.h"
 #include "app/artwork.h"
 #include "app/busycursor.h"
 #include "app/form2.h"
 #include "app/form7.h"
 #include "app/notebox.h"
 #include "app/shell.h"
+#include "base/text.h"
 
 namespace app {
 namespace {
@@ -282,7 +282,7 @@ void Form1::RemoveItem() {
 }
 
 void Form1::UpdateSelectedLabel() {
-  Label1->setText(ToQString(album::FileNameOf(CurrentEntry().toStdString())));
+  Label1->setText(ToQString(base::FileNameOf(CurrentEntry().toStdString())));
 }
 
 void Form1::ListGotFocus() {

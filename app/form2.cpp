@@ -16,12 +16,12 @@
 #include <QVBoxLayout>
 #include <exception>
 
-#include "album/fileio.h"
 #include "app/artwork.h"
 #include "app/backgroundtask.h"
 #include "app/busycursor.h"
 #include "app/form1.h"
 #include "app/shell.h"
+#include "base/fileio.h"
 
 namespace app {
 namespace {
@@ -179,14 +179,14 @@ void Form2::MakeAlbum() {
   }
   // Only a file the user agreed to replace (here or in the save dialog) is replaced; one that
   // appears while the album is written is kept.
-  const album::Replace replace =
-      QFileInfo::exists(output) ? album::Replace::Allowed : album::Replace::Never;
+  const base::Replace replace =
+      QFileInfo::exists(output) ? base::Replace::Allowed : base::Replace::Never;
   SetControlsEnabled(false);
   StartWrite(output, details, replace);
 }
 
 void Form2::StartWrite(const QString& output, const album::AlbumDetails& details,
-                       album::Replace replace) {
+                       base::Replace replace) {
   std::vector<bool> ticked;
   for (int row = 0; row < List1->count(); ++row) {
     ticked.push_back(List1->item(row)->checkState() == Qt::Checked);
@@ -201,7 +201,7 @@ void Form2::StartWrite(const QString& output, const album::AlbumDetails& details
   const std::vector<std::string> entries = m_contents.Entries();
   const std::vector<std::int32_t> positions = m_contents.WriterPositions();
   const std::vector<album::TrackEntry> trackTable = m_prepared.trackTable;
-  const std::filesystem::path target = album::PathFromUtf8(output.toStdString());
+  const std::filesystem::path target = base::PathFromUtf8(output.toStdString());
   auto result = std::make_shared<album::WriteResult>();
 
   m_busy.emplace();

@@ -11,13 +11,13 @@
 #include <QVBoxLayout>
 #include <memory>
 
-#include "album/text.h"
 #include "app/artwork.h"
 #include "app/backgroundtask.h"
 #include "app/form1.h"
 #include "app/mp3encoder.h"
 #include "app/notebox.h"
 #include "app/shell.h"
+#include "base/text.h"
 #include "wavpress/outputname.h"
 #include "wavpress/wavpress.h"
 
@@ -183,7 +183,7 @@ void Form4::ListClicked() {
   }
   Command2->setEnabled(true);
   if (current != nullptr) {
-    Label2->setText(ToQString(album::FileNameOf(current->text().toStdString())));
+    Label2->setText(ToQString(base::FileNameOf(current->text().toStdString())));
   }
 }
 

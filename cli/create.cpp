@@ -8,7 +8,7 @@
 
 #include "album/albumwriter.h"
 #include "album/archive.h"
-#include "album/fileio.h"
+#include "base/fileio.h"
 #include "cli/commands.h"
 #include "compose/contentslist.h"
 #include "compose/tracktable.h"
@@ -65,12 +65,12 @@ std::filesystem::path OutputPath(const CreateOptions& options, const album::Albu
   std::string proposed = compose::ProposedAlbumFileName(details.artist, details.albumTitle);
   std::replace(proposed.begin(), proposed.end(), '/', '_');
   proposed = album::SafeFileName(proposed);
-  if (options.output.empty()) return album::PathFromUtf8(compose::AlbumOutputName(proposed));
+  if (options.output.empty()) return base::PathFromUtf8(compose::AlbumOutputName(proposed));
   std::error_code ec;
-  if (std::filesystem::is_directory(album::PathFromUtf8(options.output), ec)) {
-    return album::PathFromUtf8(options.output) / album::PathFromUtf8(proposed);
+  if (std::filesystem::is_directory(base::PathFromUtf8(options.output), ec)) {
+    return base::PathFromUtf8(options.output) / base::PathFromUtf8(proposed);
   }
-  return album::PathFromUtf8(compose::AlbumOutputName(options.output));
+  return base::PathFromUtf8(compose::AlbumOutputName(options.output));
 }
 
 // Gathers the list as the contents window would; false when nothing can be made of it.
@@ -160,7 +160,7 @@ int RunCreate(const CreateOptions& options) {
   const std::filesystem::path output = OutputPath(options, details);
   std::error_code ec;
   if (std::filesystem::exists(output, ec) && !options.force) {
-    std::cerr << album::Utf8FromPath(output) << " exists; give --force to replace it.\n";
+    std::cerr << base::Utf8FromPath(output) << " exists; give --force to replace it.\n";
     return 1;
   }
 
@@ -171,7 +171,7 @@ int RunCreate(const CreateOptions& options) {
   const album::WriteResult written = album::WriteAlbum(
       output, list.Entries(), quality.WriterPositions(), prepared.trackTable,
       compose::TitleCorrections(prepared.trackLines, ticked), details, writeProgress,
-      options.force ? album::Replace::Allowed : album::Replace::Never);
+      options.force ? base::Replace::Allowed : base::Replace::Never);
   progress.Clear();
   for (const std::string& warning : written.warnings) {
     std::cerr << "Left out of the album: " << warning << '\n';
@@ -181,7 +181,7 @@ int RunCreate(const CreateOptions& options) {
     return 1;
   }
   PrintMessage(compose::kAlbumCreatedMessage);
-  std::cout << album::Utf8FromPath(output) << '\n';
+  std::cout << base::Utf8FromPath(output) << '\n';
   // An album that lacks a picture or lyrics file that was asked for is not a success.
   return written.warnings.empty() ? 0 : 1;
 }

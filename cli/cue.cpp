@@ -2,7 +2,7 @@
 #include <iostream>
 
 #include "album/albumreader.h"
-#include "album/fileio.h"
+#include "base/fileio.h"
 #include "cli/commands.h"
 #include "cli/opening.h"
 #include "webview/cuesheet.h"

@@ -5,7 +5,7 @@
 
 #include <iostream>
 
-#include "album/fileio.h"
+#include "base/fileio.h"
 #include "webview/helpers.h"
 
 extern char** environ;
@@ -19,7 +19,7 @@ std::filesystem::path ProgramFolder() {
 }
 
 std::string ProgramDataFolder() {
-  return album::Utf8FromPath(webview::ProgramDataFolder(ProgramFolder()));
+  return base::Utf8FromPath(webview::ProgramDataFolder(ProgramFolder()));
 }
 
 bool RunProgram(std::vector<std::string> arguments) {
@@ -86,9 +86,9 @@ std::string TerminalText(std::string_view text) {
   return out;
 }
 
-std::unique_ptr<album::FileSource> OpenSource(const std::string& path) {
+std::unique_ptr<base::FileSource> OpenSource(const std::string& path) {
   std::string error;
-  auto source = album::FileSource::Open(album::PathFromUtf8(path), error);
+  auto source = base::FileSource::Open(base::PathFromUtf8(path), error);
   if (!source) std::cerr << "Cannot open " << TerminalText(path) << ": " << error << '\n';
   return source;
 }
@@ -96,7 +96,7 @@ std::unique_ptr<album::FileSource> OpenSource(const std::string& path) {
 bool OpenForReading(const std::string& path, OpenedFile& opened) {
   std::string error;
   const album::OpenStatus status =
-      album::OpenArchive(album::PathFromUtf8(path), opened.shown, {}, opened.archive, error);
+      album::OpenArchive(base::PathFromUtf8(path), opened.shown, {}, opened.archive, error);
   if (status == album::OpenStatus::CannotOpen) {
     std::cerr << "Cannot open " << TerminalText(path) << ": " << error << '\n';
     return false;

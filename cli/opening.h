@@ -41,7 +41,7 @@ bool RunProgram(std::vector<std::string> arguments);
 std::string TerminalText(std::string_view text);
 
 /// Opens `path` read-only; on failure prints why to stderr and returns nothing.
-std::unique_ptr<album::FileSource> OpenSource(const std::string& path);
+std::unique_ptr<base::FileSource> OpenSource(const std::string& path);
 
 /// Opens `path`; on failure prints the message to stderr and returns false.
 bool OpenForReading(const std::string& path, OpenedFile& opened);

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "album/text.h"
+#include "base/text.h"
 
 namespace compose {
 namespace {
@@ -68,7 +68,7 @@ int TrackNumberOf(std::string_view fileName) {
     const auto dash = fileName.find('-', start);
     const std::string_view piece = fileName.substr(start, dash - start);
     if (StartsWithNumber(piece)) {
-      const double value = album::RoundHalfEven(album::LeadingNumber(piece));
+      const double value = base::RoundHalfEven(base::LeadingNumber(piece));
       // An Integer holds the number; a larger one is no track number.
       if (value >= -32768.0 && value <= 32767.0) return static_cast<int>(value);
     }
@@ -93,7 +93,7 @@ std::string TitleKey(std::string_view fileName) {
   const auto dash = fileName.rfind('-');
   const std::string_view piece =
       dash == std::string_view::npos ? fileName : fileName.substr(dash + 1);
-  return album::Trim(UpperAscii(DropLastFour(piece)));
+  return base::Trim(UpperAscii(DropLastFour(piece)));
 }
 
 }  // namespace compose

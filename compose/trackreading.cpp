@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "album/albumwriter.h"
-#include "album/text.h"
+#include "base/text.h"
 #include "compose/textrules.h"
 
 namespace compose {
@@ -14,8 +14,8 @@ constexpr std::size_t kId3v1Size = 128;
 
 // An ID3v1 field: Windows-1252, cut at its first NUL, trimmed.
 std::string TagField(std::span<const std::uint8_t> tag, std::size_t offset, std::size_t width) {
-  const std::string text = album::GetField(tag, offset, width);
-  return album::Trim(album::CutAtNul(text));
+  const std::string text = base::GetField(tag, offset, width);
+  return base::Trim(base::CutAtNul(text));
 }
 
 bool HasAlbumName(const DetailsProposal& proposal, std::string_view name) {
@@ -42,8 +42,7 @@ std::string TrackLine(std::string_view songTitle, std::string_view secondPart) {
   return std::string(songTitle) + std::string(album::kTrackLineSeparator) + std::string(secondPart);
 }
 
-TrackReading ReadTrack(std::string_view path, album::ByteSource& source,
-                       DetailsProposal& proposal) {
+TrackReading ReadTrack(std::string_view path, base::ByteSource& source, DetailsProposal& proposal) {
   TrackReading reading;
   std::array<std::uint8_t, kId3v1Size> tag{};
   const std::int64_t size = source.Size();
@@ -66,14 +65,14 @@ TrackReading ReadTrack(std::string_view path, album::ByteSource& source,
   }
 
   // No tag: "artist - title.mp3" or "artist - album - title.mp3".
-  const std::vector<std::string_view> parts = SplitAtDashes(album::FileNameOf(path));
+  const std::vector<std::string_view> parts = SplitAtDashes(base::FileNameOf(path));
   const std::size_t u = parts.size() - 1;
-  reading.songTitle = std::string(DropLastFour(album::Trim(parts[u])));
+  reading.songTitle = std::string(DropLastFour(base::Trim(parts[u])));
   reading.line = TrackLine(reading.songTitle, u >= 1 ? parts[u - 1] : kNoSecondPart);
   if (!IsNumeric(parts[0])) {
-    if (u == 1 && proposal.artist.empty()) proposal.artist = album::Trim(parts[0]);
+    if (u == 1 && proposal.artist.empty()) proposal.artist = base::Trim(parts[0]);
     if (u >= 2) {
-      const std::string albumName = album::Trim(parts[1]);
+      const std::string albumName = base::Trim(parts[1]);
       if (!albumName.empty() && !HasAlbumName(proposal, albumName)) {
         proposal.albumNames.push_back(albumName);
         if (proposal.albumTitle.empty()) proposal.albumTitle = albumName;
@@ -85,9 +84,9 @@ TrackReading ReadTrack(std::string_view path, album::ByteSource& source,
 
 TrackReading ReadTrackFile(std::string_view path, DetailsProposal& proposal) {
   std::string error;
-  auto file = album::FileSource::Open(album::PathFromUtf8(path), error);
+  auto file = base::FileSource::Open(base::PathFromUtf8(path), error);
   if (file) return ReadTrack(path, *file, proposal);
-  album::MemorySource nothing({});
+  base::MemorySource nothing({});
   return ReadTrack(path, nothing, proposal);
 }
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "album/fileio.h"
-#include "album/text.h"
+#include "base/fileio.h"
+#include "base/text.h"
 
 namespace media {
 namespace {
@@ -49,7 +49,7 @@ std::int32_t QueryPlayLength(MediaDevice& device, std::string_view path) {
   std::string reply = device.SendString("status mp3 length").text;
   reply.resize(std::min<std::size_t>(reply.size(), 29));  // a 30-character reply buffer
   (void)device.SendString("close all");
-  const double value = album::RoundHalfEven(album::LeadingNumber(reply));
+  const double value = base::RoundHalfEven(base::LeadingNumber(reply));
   if (!(value > 0.0)) return 0;
   return value >= 2147483647.0 ? 2147483647 : static_cast<std::int32_t>(value);
 }
@@ -89,7 +89,7 @@ MediaReply Mpg123Device::Open(const MediaCommand& command) {
   }
   if (m_files.contains(alias)) return Error(MediaError::AliasInUse);
   OpenFile file;
-  file.path = album::PathFromUtf8(command.target);
+  file.path = base::PathFromUtf8(command.target);
   std::string error;
   file.decoder = Decoder::Open(file.path, error);
   if (!file.decoder) return Error(MediaError::CannotOpen);

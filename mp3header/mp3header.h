@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "album/fileio.h"
+#include "base/fileio.h"
 
 namespace mp3header {
 
@@ -57,7 +57,7 @@ std::optional<std::array<std::uint8_t, 4>> FindFrameHeader(const std::filesystem
 [[nodiscard]] AnalyseStatus AnalyseMP3(const std::filesystem::path& file, MP3HeaderInfo& info);
 
 /// The same analysis of a source already open (a buffer in memory).
-AnalyseStatus AnalyseMP3(album::ByteSource& source, MP3HeaderInfo& info);
+AnalyseStatus AnalyseMP3(base::ByteSource& source, MP3HeaderInfo& info);
 
 /// Decodes a frame's 4 header bytes into `info` (the scan's IsVBR decides a Xing file's
 /// Bitrate; Seconds comes from `fileSize`). The pure part of AnalyseMP3.

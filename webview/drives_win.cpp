@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "album/text.h"
+#include "base/text.h"
 #include "webview/helpers.h"
 
 namespace webview {
@@ -20,11 +20,11 @@ std::string LogicalDriveList() {
     if (c == '\0') continue;
     list += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
   }
-  return album::Trim(list);
+  return base::Trim(list);
 }
 
 int DriveTypeOf(std::string_view path) {
-  const std::string text = album::Trim(path);
+  const std::string text = base::Trim(path);
   if (text.empty()) return 0;
   // The documented form of a root names it with its backslash.
   char root[4] = {text.front(), ':', '\\', '\0'};

@@ -11,8 +11,8 @@
 #include <random>
 #include <system_error>
 
-#include "album/fileio.h"
-#include "album/text.h"
+#include "base/fileio.h"
+#include "base/text.h"
 
 namespace webview {
 
@@ -94,7 +94,7 @@ std::filesystem::path SystemTempFolder() {
 std::string TempFolder() {
   const std::filesystem::path path = SystemTempFolder();
   if (!IsWritableFolder(path)) return {};
-  std::string folder = album::Utf8FromPath(path);
+  std::string folder = base::Utf8FromPath(path);
   if (!IsSeparator(folder.back())) {
     folder += static_cast<char>(std::filesystem::path::preferred_separator);
   }
@@ -102,21 +102,21 @@ std::string TempFolder() {
 }
 
 bool PathExists(std::string_view path) {
-  std::string text = album::Trim(path);
+  std::string text = base::Trim(path);
   if (text.size() > 1 && IsSeparator(text.back())) text.pop_back();
   if (text.empty()) return false;
 #ifndef _WIN32
   // One root holds every path, relative ones too: only the file system can tell.
   std::error_code missing;
   return std::filesystem::exists(
-      std::filesystem::symlink_status(album::PathFromUtf8(text), missing));
+      std::filesystem::symlink_status(base::PathFromUtf8(text), missing));
 #else
   if (LogicalDriveList().find(Lower(text.front())) == std::string::npos) return false;
   const int type = DriveTypeOf(text);
   if (type < 1 || type > 6) return false;
   if (text.size() == 2 && text[1] == ':') return true;
   std::error_code ec;
-  return std::filesystem::exists(album::PathFromUtf8(text), ec);
+  return std::filesystem::exists(base::PathFromUtf8(text), ec);
 #endif
 }
 

@@ -53,7 +53,7 @@ struct WebViewOpening {
 /// (listed through `display`), picture and lyrics blocks, lyrics, web folder; then, when the
 /// folder holds no "view.js" or the tag answered yes, empties the folder and writes the
 /// previews and pages. The reader keeps the album's tables for the caller.
-[[nodiscard]] WebViewOpening OpenWebView(album::ByteSource& source, album::AlbumReader& reader,
+[[nodiscard]] WebViewOpening OpenWebView(base::ByteSource& source, album::AlbumReader& reader,
                                          album::AlbumDisplay& display,
                                          const album::TagWriter& writeBack,
                                          PictureService& pictures, const OpeningOptions& options);

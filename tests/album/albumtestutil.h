@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "album/albumwriter.h"
-#include "album/fileio.h"
+#include "base/fileio.h"
 #include "tests/support/testsupport.h"
 
 namespace album::testing {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "album/archive.h"
+#include "base/bytes.h"
 #include "tests/album/albumtestutil.h"
 
 namespace album {
@@ -44,7 +45,7 @@ TEST(SafeFileName, KeepsOnlyAPlainNameInsideTheFolder) {
 
 TEST(Archive, ExtractsEveryItemByteExactAndReplacesOldFiles) {
   ScopedTempDir dir;
-  const Bytes track = Pattern(3000, 1), picture = Pattern(4096, 2), words = Pattern(513, 3);
+  const base::Bytes track = Pattern(3000, 1), picture = Pattern(4096, 2), words = Pattern(513, 3);
   const auto albumPath = dir / "a _LB.MP3";
   ASSERT_TRUE(
       testing::MakeAlbum(dir, {{"src/t.mp3", track}, {"src/t.txt", words}, {"src/c.gif", picture}},
@@ -72,7 +73,7 @@ TEST(Archive, HostileNamesStayInsideTheChosenFolder) {
   ScopedTempDir dir;
   const auto out = dir / "inner";
   std::filesystem::create_directory(out);
-  MemorySource source(Pattern(10));
+  base::MemorySource source(Pattern(10));
   std::string error;
   const ArchiveItem item{ItemKind::Track, "../escaped.mp3", "", 0, 0, 0, 10};
   const auto written = ExtractItem(source, item, out, error);
@@ -83,7 +84,7 @@ TEST(Archive, HostileNamesStayInsideTheChosenFolder) {
 
 TEST(Archive, AFailedCopyLeavesNoFile) {
   ScopedTempDir dir;
-  MemorySource source(Pattern(10));
+  base::MemorySource source(Pattern(10));
   std::string error;
   const ArchiveItem item{ItemKind::Track, "x.mp3", "", 0, 0, 5, 10};  // runs past the source
   EXPECT_FALSE(ExtractItem(source, item, dir.path(), error));
@@ -96,22 +97,22 @@ TEST(AtomicFile, ReplacesOnlyWhenAllowedAndFitsAnyNameThatFits) {
   const struct {
     std::string name;
     bool existing;
-    Replace replace;
+    base::Replace replace;
     bool committed;
   } cases[] = {
-      {"new.mp3", false, Replace::Never, true},
-      {"old.mp3", true, Replace::Never, false},
-      {"old2.mp3", true, Replace::Allowed, true},
-      {longName, false, Replace::Never, true},
+      {"new.mp3", false, base::Replace::Never, true},
+      {"old.mp3", true, base::Replace::Never, false},
+      {"old2.mp3", true, base::Replace::Allowed, true},
+      {longName, false, base::Replace::Never, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name.size() > 20 ? "long name" : c.name);
     const auto target = dir / c.name;
     if (c.existing) testsupport::WriteText(target, "kept");
     std::string error;
-    auto file = AtomicFile::Create(target, error);
+    auto file = base::AtomicFile::Create(target, error);
     ASSERT_TRUE(file) << error;
-    const Bytes data = Pattern(1000);
+    const base::Bytes data = Pattern(1000);
     ASSERT_TRUE(file->Sink().Write(data));
     EXPECT_EQ(file->Commit(error, c.replace), c.committed) << error;
     EXPECT_EQ(file->TargetExisted(), c.existing && !c.committed);
@@ -142,21 +143,21 @@ TEST(Archive, OpeningRefusesWhatIsNoRegularFile) {
   for (const char* name : {"folder", "pipe"}) {
     SCOPED_TRACE(name);
     std::string error;
-    EXPECT_FALSE(FileSource::Open(dir / name, error));
+    EXPECT_FALSE(base::FileSource::Open(dir / name, error));
     EXPECT_FALSE(error.empty());
   }
   std::string error;
-  EXPECT_FALSE(FileSource::Open(dir / "pipe", error));
-  EXPECT_EQ(error, kNotRegularFile);
+  EXPECT_FALSE(base::FileSource::Open(dir / "pipe", error));
+  EXPECT_EQ(error, base::kNotRegularFile);
 }
 #endif
 
 TEST(Archive, AnOrdinaryFileIsUnsupported) {
   NullDisplay display;
   Archive archive;
-  EXPECT_EQ(
-      OpenArchive(std::make_unique<MemorySource>(testsupport::Mp3Stream(20)), display, {}, archive),
-      OpenStatus::Unsupported);
+  EXPECT_EQ(OpenArchive(std::make_unique<base::MemorySource>(testsupport::Mp3Stream(20)), display,
+                        {}, archive),
+            OpenStatus::Unsupported);
   std::string error;
   EXPECT_EQ(OpenArchive("/nonexistent/x.mp3", display, {}, archive, error), OpenStatus::CannotOpen);
   EXPECT_FALSE(error.empty());

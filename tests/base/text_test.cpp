@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "album/codepage.h"
-#include "album/text.h"
+#include "base/codepage.h"
+#include "base/text.h"
 
-namespace album {
+namespace base {
 namespace {
 
 TEST(CodePage, ConvertsBetweenUtf8AndWindows1252) {
@@ -65,4 +65,4 @@ TEST(Text, FieldsArePaddedCutAndTrimmed) {
 }
 
 }  // namespace
-}  // namespace album
+}  // namespace base

@@ -1,12 +1,12 @@
-#include "album/text.h"
+#include "base/text.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 
-#include "album/codepage.h"
+#include "base/codepage.h"
 
-namespace album {
+namespace base {
 
 std::string Trim(std::string_view text) {
   const auto first = text.find_first_not_of(' ');
@@ -78,9 +78,9 @@ std::string_view FileNameOf(std::string_view path) {
   return cut == std::string_view::npos ? path : path.substr(cut + 1);
 }
 
-}  // namespace album
+}  // namespace base
 
-namespace album {
+namespace base {
 
 std::string FitField(std::string_view utf8, std::size_t width) {
   std::string ansi = ToAnsi(utf8).substr(0, width);
@@ -88,4 +88,4 @@ std::string FitField(std::string_view utf8, std::size_t width) {
   return FromAnsi(ansi);
 }
 
-}  // namespace album
+}  // namespace base

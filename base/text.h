@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace album {
+namespace base {
 
 /// Removes leading and trailing spaces (only spaces, as the stored fields are padded with them).
 std::string Trim(std::string_view text);
@@ -34,11 +34,11 @@ double RoundHalfEven(double value);
 /// The text after the last path separator: "/" everywhere, and "\" as well on Windows.
 std::string_view FileNameOf(std::string_view path);
 
-}  // namespace album
+}  // namespace base
 
-namespace album {
+namespace base {
 
 /// A text as it reads back from a Char[N] field: converted, cut at N, space-padded.
 std::string FitField(std::string_view utf8, std::size_t width);
 
-}  // namespace album
+}  // namespace base
