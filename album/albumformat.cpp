@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "base/bytes.h"
+#include "base/id3v1.h"
 #include "base/text.h"
 
 namespace album {
@@ -65,28 +66,24 @@ std::optional<AlbumTrailer> DecodeAlbumTrailer(std::span<const std::uint8_t, kTr
 
 std::array<std::uint8_t, kTagSize> EncodeAlbumTag(const AlbumTag& tag) {
   std::array<std::uint8_t, kTagSize> out{};
-  base::PutField(out, 0, 3, tag.Identifier);
-  base::PutField(out, 3, 30, tag.Title);
-  base::PutField(out, 33, 30, tag.Artist);
-  base::PutField(out, 63, 30, tag.Album);
-  base::PutField(out, 93, 4, tag.Year);
-  base::PutField(out, 97, 28, tag.Comment);
-  out[125] = tag.Zero;
-  out[126] = tag.Track;
-  out[127] = tag.Genre;
+  using namespace base::id3v1;
+  Put(out, kIdentifier, tag.Identifier);
+  Put(out, kTitle, tag.Title);
+  Put(out, kArtist, tag.Artist);
+  Put(out, kAlbum, tag.Album);
+  Put(out, kYear, tag.Year);
+  Put(out, kComment, tag.Comment);
+  out[kZeroOffset] = tag.Zero;
+  out[kTrackOffset] = tag.Track;
+  out[kGenreOffset] = tag.Genre;
   return out;
 }
 
 AlbumTag DecodeAlbumTag(std::span<const std::uint8_t, kTagSize> bytes) {
-  return {base::GetField(bytes, 0, 3),
-          base::GetField(bytes, 3, 30),
-          base::GetField(bytes, 33, 30),
-          base::GetField(bytes, 63, 30),
-          base::GetField(bytes, 93, 4),
-          base::GetField(bytes, 97, 28),
-          bytes[125],
-          bytes[126],
-          bytes[127]};
+  using namespace base::id3v1;
+  return {Get(bytes, kIdentifier), Get(bytes, kTitle),  Get(bytes, kArtist),
+          Get(bytes, kAlbum),      Get(bytes, kYear),   Get(bytes, kComment),
+          bytes[kZeroOffset],      bytes[kTrackOffset], bytes[kGenreOffset]};
 }
 
 std::optional<AlbumSections> LocateSections(std::int64_t size, const AlbumTrailer& trailer) {
@@ -109,8 +106,7 @@ std::optional<AlbumSections> LocateSections(std::int64_t size, const AlbumTraile
 }
 
 ItemKind KindOf(std::string_view pathOrText) {
-  std::string last(pathOrText.substr(pathOrText.size() < 4 ? 0 : pathOrText.size() - 4));
-  for (char& c : last) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string last = base::AsciiUpper(base::LastFour(pathOrText));
   if (last == ".MP3") return ItemKind::Track;
   if (last == ".TXT") return ItemKind::Lyrics;
   if (last == ".JPG" || last == ".GIF") return ItemKind::Picture;
@@ -118,9 +114,7 @@ ItemKind KindOf(std::string_view pathOrText) {
 }
 
 bool IsAlbumFileName(std::string_view path) {
-  std::string upper(path);
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return upper.find("_LB.MP3") != std::string::npos;
+  return base::AsciiUpper(path).find("_LB.MP3") != std::string::npos;
 }
 
 }  // namespace album

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "base/id3v1.h"
 #include "base/text.h"
 
 namespace album {
@@ -51,8 +52,8 @@ bool AlbumReader::ReadAlbumTag(AlbumDisplay& display, const TagWriter& writeBack
   } else if (writeBack) {
     // Older layout: the title stood in the Album field. Everything else stays as read, so a
     // Track byte written above is replaced by the value read.
-    base::PutField(raw, 3, 30, album);
-    base::PutField(raw, 63, 30, kProgramTitle);
+    base::id3v1::Put(raw, base::id3v1::kTitle, album);
+    base::id3v1::Put(raw, base::id3v1::kAlbum, kProgramTitle);
     (void)writeBack(tagOffset, raw);
   }
   return opened;

@@ -59,9 +59,8 @@ void AlbumWrapReader::ReadFrames(AlbumDisplay& display) {
 
 std::string WrapItemTitle(std::string_view fileName) {
   const auto dash = fileName.rfind('-');
-  std::string_view title = dash == std::string_view::npos ? fileName : fileName.substr(dash + 1);
-  title.remove_suffix(std::min<std::size_t>(4, title.size()));
-  return std::string(title);
+  return std::string(
+      base::DropLastFour(dash == std::string_view::npos ? fileName : fileName.substr(dash + 1)));
 }
 
 ReadStatus AlbumWrapReader::ListItems(AlbumDisplay& display) {

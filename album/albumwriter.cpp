@@ -5,6 +5,7 @@
 
 #include "base/codepage.h"
 #include "base/fileio.h"
+#include "base/positions.h"
 #include "base/text.h"
 
 namespace album {
@@ -148,7 +149,7 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
       writer.Fail(WriteStatus::SourceUnreadable, "Cannot Read " + contents[i] + " (" + error + ")");
       return result;
     }
-    const std::int64_t start = firstFramePositions[k] > 1 ? firstFramePositions[k] - 1 : 0;
+    const std::int64_t start = std::max<std::int64_t>(base::OffsetOf(firstFramePositions[k]), 0);
     const std::int64_t length = source->Size() - start;
     if (length < 0) {
       writer.Fail(WriteStatus::SourceUnreadable,

@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "base/fileio.h"
+#include "base/text.h"
 
 namespace album {
 
@@ -46,8 +47,7 @@ std::string SafeFileName(std::string_view storedName) {
   // Windows drops trailing dots and spaces; "." and ".." would name a folder.
   for (auto it = name.rbegin(); it != name.rend() && (*it == '.' || *it == ' '); ++it) *it = '_';
   if (name.empty()) name = "_";
-  std::string stem = name.substr(0, name.find('.'));
-  for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string stem = base::AsciiUpper(name.substr(0, name.find('.')));
   static constexpr std::array<std::string_view, 4> kDevices = {"CON", "PRN", "AUX", "NUL"};
   const bool numbered = stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
                         stem[3] >= '1' && stem[3] <= '9';

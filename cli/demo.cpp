@@ -12,6 +12,8 @@
 #include "album/albumwriter.h"
 #include "album/archive.h"
 #include "base/fileio.h"
+#include "base/id3v1.h"
+#include "base/positions.h"
 #include "base/text.h"
 #include "cli/commands.h"
 #include "cli/opening.h"
@@ -157,22 +159,21 @@ Bytes CoverBmp(int width, int height) {
 // title, artist and year from it.
 void TagMp3(const fs::path& path, const DemoTrack& track, int number) {
   Bytes bytes = ReadBytes(path);
-  if (bytes.size() >= 128 && bytes[bytes.size() - 128] == 'T' && bytes[bytes.size() - 127] == 'A' &&
-      bytes[bytes.size() - 126] == 'G') {
-    bytes.resize(bytes.size() - 128);
+  namespace id3 = base::id3v1;
+  if (bytes.size() >= id3::kSize &&
+      id3::IsTag(std::span<const std::uint8_t>(bytes).subspan(bytes.size() - id3::kSize))) {
+    bytes.resize(bytes.size() - id3::kSize);
   }
-  Bytes tag(128, 0);
-  tag[0] = 'T';
-  tag[1] = 'A';
-  tag[2] = 'G';
-  base::PutField(tag, 3, 30, track.title);
-  base::PutField(tag, 33, 30, kArtist);
-  base::PutField(tag, 63, 30, kAlbum);
-  base::PutField(tag, 93, 4, kYear);
-  base::PutField(tag, 97, 28, "Made by lyrabinder-cli demo");
-  tag[125] = 0;
-  tag[126] = static_cast<std::uint8_t>(number);
-  tag[127] = 12;  // genre: jazz
+  Bytes tag(id3::kSize, 0);
+  id3::Put(tag, id3::kIdentifier, id3::kMarker);
+  id3::Put(tag, id3::kTitle, track.title);
+  id3::Put(tag, id3::kArtist, kArtist);
+  id3::Put(tag, id3::kAlbum, kAlbum);
+  id3::Put(tag, id3::kYear, kYear);
+  id3::Put(tag, id3::kComment, "Made by lyrabinder-cli demo");
+  tag[id3::kZeroOffset] = 0;
+  tag[id3::kTrackOffset] = static_cast<std::uint8_t>(number);
+  tag[id3::kGenreOffset] = 12;  // genre: jazz
   bytes.insert(bytes.end(), tag.begin(), tag.end());
   WriteBytes(path, bytes);
 }
@@ -314,7 +315,7 @@ std::size_t ExtractAndCompare(const fs::path& albumPath, const fs::path& sourceF
       if (mp3header::AnalyseMP3(sourceFolder / base::PathFromUtf8(item.name), info) ==
               mp3header::AnalyseStatus::Ok &&
           info.HeaderPos > 1) {
-        original.erase(original.begin(), original.begin() + (info.HeaderPos - 1));
+        original.erase(original.begin(), original.begin() + base::OffsetOf(info.HeaderPos));
       }
     }
     if (ReadBytes(*written) != original) {

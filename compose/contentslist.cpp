@@ -55,20 +55,16 @@ std::string_view OrderErrorMessage(OrderError error) {
 }
 
 OrderError CheckOrderRules(const std::vector<std::string>& entries) {
-  const auto lastFour = [](std::string_view entry) {
-    const std::string trimmed = base::Trim(entry);
-    return UpperAscii(
-        std::string_view(trimmed).substr(trimmed.size() < 4 ? 0 : trimmed.size() - 4));
-  };
+  const auto kindOf = [](std::string_view entry) { return album::KindOf(base::Trim(entry)); };
   int music = 0;
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    const std::string k = lastFour(entries[i]);
-    if (k == ".TXT") {
+    const album::ItemKind k = kindOf(entries[i]);
+    if (k == album::ItemKind::Lyrics) {
       if (i == 0) return OrderError::LyricsFirst;
-      const std::string p = lastFour(entries[i - 1]);
-      if (p == ".TXT") return OrderError::ConsecutiveLyrics;
-      if (p == ".JPG" || p == ".GIF") return OrderError::LyricsAfterGraphics;
-    } else if (k != ".GIF" && k != ".JPG") {
+      const album::ItemKind p = kindOf(entries[i - 1]);
+      if (p == album::ItemKind::Lyrics) return OrderError::ConsecutiveLyrics;
+      if (p == album::ItemKind::Picture) return OrderError::LyricsAfterGraphics;
+    } else if (k != album::ItemKind::Picture) {
       ++music;  // whatever is neither lyrics nor picture counts as music
     }
   }
@@ -194,7 +190,7 @@ AddResult ContentsList::AddFolder(std::string_view folder, const FolderLister& l
     const std::string key = TitleKey(name);
     AppendUnlessListed(prefix + name, result);
     for (const std::string& text : lyrics) {
-      if (UpperAscii(text).find(key) != std::string::npos) {
+      if (base::AsciiUpper(text).find(key) != std::string::npos) {
         AppendUnlessListed(prefix + text, result);
         break;
       }

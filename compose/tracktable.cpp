@@ -53,7 +53,7 @@ std::string AlbumOutputName(std::string_view chosen) {
   if (album::IsAlbumFileName(chosen)) return std::string(chosen);
   // Only an extension is dropped: a name typed without one keeps all of its characters.
   std::string_view stem = chosen;
-  if (stem.size() >= 4 && stem[stem.size() - 4] == '.') stem = DropLastFour(stem);
+  if (stem.size() >= 4 && stem[stem.size() - 4] == '.') stem = base::DropLastFour(stem);
   return base::Trim(stem) + std::string(kAlbumSuffix);
 }
 

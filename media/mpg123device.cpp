@@ -84,8 +84,7 @@ MediaReply Mpg123Device::Open(const MediaCommand& command) {
   // Without an alias the device is known by its path.
   std::string alias = OptionValue(command.words, "alias").value_or("");
   if (alias.empty()) {
-    alias = command.target;
-    for (char& c : alias) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 0x20) : c;
+    alias = base::AsciiLower(command.target);
   }
   if (m_files.contains(alias)) return Error(MediaError::AliasInUse);
   OpenFile file;

@@ -1,6 +1,7 @@
 #include "mp3header/mp3header.h"
 
 #include "base/fileio.h"
+#include "base/positions.h"
 
 #include <algorithm>
 #include <cstring>
@@ -86,7 +87,8 @@ std::optional<std::array<std::uint8_t, 4>> ScanSource(base::ByteSource& file, MP
   // single-channel one, after the 4-byte header.
   const bool singleChannel = ((header[3] >> 6) & 3u) == 3u;
   info.IsVBR = HasXingAt(file, frame + 36) || (singleChannel && HasXingAt(file, frame + 21));
-  info.HeaderPos = static_cast<std::int32_t>(std::min<std::int64_t>(frame + 1, INT32_MAX));
+  info.HeaderPos =
+      static_cast<std::int32_t>(std::min<std::int64_t>(base::PositionOf(frame), INT32_MAX));
   report(AnalyseStatus::Ok);
   return header;
 }

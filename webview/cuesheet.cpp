@@ -24,17 +24,13 @@ std::string CueValue(std::string_view utf8) {
   return '"' + text + '"';
 }
 
-std::string LessLastFour(std::string_view text) {
-  return std::string(text.substr(0, text.size() >= 4 ? text.size() - 4 : 0));
-}
-
 }  // namespace
 
 CueInput CueInputFor(std::string_view albumPath, const DetailTexts& details,
                      const std::vector<album::TrackEntry>& tracks) {
   CueInput input;
   const std::string_view name = base::FileNameOf(albumPath);
-  input.albumFileTitle = LessLastFour(name);
+  input.albumFileTitle = std::string(base::DropLastFour(name));
 #ifndef _WIN32
   input.albumFileExtension = std::string(name.substr(input.albumFileTitle.size()));
 #endif
@@ -86,7 +82,7 @@ std::string CueSheetText(const CueInput& input) {
 }
 
 std::string CuePathFor(std::string_view albumPath) {
-  return LessLastFour(albumPath) + ".cue";
+  return std::string(base::DropLastFour(albumPath)) + ".cue";
 }
 
 CueResult WriteCueSheet(std::string_view albumPath, const CueInput& input,

@@ -18,7 +18,7 @@ std::string LogicalDriveList() {
   for (DWORD i = 0; i < length; ++i) {
     const char c = buffer[i];
     if (c == '\0') continue;
-    list += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    list += base::AsciiLower(c);
   }
   return base::Trim(list);
 }
@@ -27,8 +27,7 @@ int DriveTypeOf(std::string_view path) {
   const std::string text = base::Trim(path);
   if (text.empty()) return 0;
   // The documented form of a root names it with its backslash.
-  char root[4] = {text.front(), ':', '\\', '\0'};
-  if (root[0] >= 'a' && root[0] <= 'z') root[0] = static_cast<char>(root[0] - 'a' + 'A');
+  const char root[4] = {base::AsciiUpper(text.front()), ':', '\\', '\0'};
   const UINT type = GetDriveTypeA(root);
   return type >= 1 && type <= 6 ? static_cast<int>(type) : 0;
 }

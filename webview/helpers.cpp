@@ -23,20 +23,6 @@ std::mt19937& Generator() {
   return generator;
 }
 
-#ifdef _WIN32
-char Lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-#endif
-
-bool IsSeparator(char c) {
-#ifdef _WIN32
-  return c == '\\' || c == '/';
-#else
-  return c == '/';
-#endif
-}
-
 }  // namespace
 
 std::string TwoDigitText(long long value) {
@@ -95,7 +81,7 @@ std::string TempFolder() {
   const std::filesystem::path path = SystemTempFolder();
   if (!IsWritableFolder(path)) return {};
   std::string folder = base::Utf8FromPath(path);
-  if (!IsSeparator(folder.back())) {
+  if (!base::IsPathSeparator(folder.back())) {
     folder += static_cast<char>(std::filesystem::path::preferred_separator);
   }
   return folder;
@@ -103,7 +89,7 @@ std::string TempFolder() {
 
 bool PathExists(std::string_view path) {
   std::string text = base::Trim(path);
-  if (text.size() > 1 && IsSeparator(text.back())) text.pop_back();
+  if (text.size() > 1 && base::IsPathSeparator(text.back())) text.pop_back();
   if (text.empty()) return false;
 #ifndef _WIN32
   // One root holds every path, relative ones too: only the file system can tell.
@@ -111,7 +97,7 @@ bool PathExists(std::string_view path) {
   return std::filesystem::exists(
       std::filesystem::symlink_status(base::PathFromUtf8(text), missing));
 #else
-  if (LogicalDriveList().find(Lower(text.front())) == std::string::npos) return false;
+  if (LogicalDriveList().find(base::AsciiLower(text.front())) == std::string::npos) return false;
   const int type = DriveTypeOf(text);
   if (type < 1 || type > 6) return false;
   if (text.size() == 2 && text[1] == ':') return true;
