@@ -15,9 +15,7 @@ constexpr std::int64_t kLongMax = std::numeric_limits<std::int32_t>::max();
 
 // Equal as the stored Char[254] fields are equal.
 std::string StoredName(std::string_view utf8) {
-  std::string ansi = base::ToAnsi(utf8).substr(0, kFileNameWidth);
-  ansi.resize(kFileNameWidth, ' ');
-  return ansi;
+  return base::FitField(utf8, kFileNameWidth);
 }
 
 class Writer {
