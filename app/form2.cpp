@@ -22,6 +22,7 @@
 #include "app/form1.h"
 #include "app/shell.h"
 #include "base/fileio.h"
+#include "compose/creation.h"
 
 namespace app {
 namespace {
@@ -191,8 +192,6 @@ void Form2::StartWrite(const QString& output, const album::AlbumDetails& details
   for (int row = 0; row < List1->count(); ++row) {
     ticked.push_back(List1->item(row)->checkState() == Qt::Checked);
   }
-  const std::vector<album::TitleCorrection> corrections =
-      compose::TitleCorrections(m_prepared.trackLines, ticked);
 
   ProgressBar1->setValue(0);
   ProgressBar1->show();
@@ -200,7 +199,7 @@ void Form2::StartWrite(const QString& output, const album::AlbumDetails& details
   // The worker gets its own copies: nothing it reads can change while it runs.
   const std::vector<std::string> entries = m_contents.Entries();
   const std::vector<std::int32_t> positions = m_contents.WriterPositions();
-  const std::vector<album::TrackEntry> trackTable = m_prepared.trackTable;
+  const compose::PreparedAlbum prepared = m_prepared;
   const std::filesystem::path target = base::PathFromUtf8(output.toStdString());
   auto result = std::make_shared<album::WriteResult>();
 
@@ -213,8 +212,8 @@ void Form2::StartWrite(const QString& output, const album::AlbumDetails& details
         };
         progress.setValue = [&control](int value) { control.Report(value); };
         try {
-          *result = album::WriteAlbum(target, entries, positions, trackTable, corrections, details,
-                                      progress, replace);
+          *result = compose::WriteComposedAlbum(target, entries, positions, prepared, ticked,
+                                                details, progress, replace);
         } catch (const std::exception& e) {
           result->status = album::WriteStatus::WriteFailed;
           result->error = std::string("Cannot Write The Album File (") + e.what() + ")";

@@ -11,6 +11,7 @@
 #include "base/fileio.h"
 #include "cli/commands.h"
 #include "compose/contentslist.h"
+#include "compose/creation.h"
 #include "compose/tracktable.h"
 #include "media/mediadevice.h"
 
@@ -109,17 +110,12 @@ int RunCreate(const CreateOptions& options) {
   }
   if (!unreadable.empty()) return 1;
 
-  const compose::QualityResult quality = list.QualityCheck();
-  if (!quality.passed) {
-    for (const compose::Rejection& rejection : quality.rejections) {
+  const compose::ContentsVerdict verdict = compose::CheckContents(list);
+  if (!verdict.ok()) {
+    for (const compose::Rejection& rejection : verdict.quality.rejections) {
       PrintMessage(list.Entries()[rejection.index]);
     }
-    PrintMessage(quality.message);
-    return 1;
-  }
-  const compose::OrderError order = list.CheckOrderRules();
-  if (order != compose::OrderError::None) {
-    PrintMessage(compose::OrderErrorMessage(order));
+    PrintMessage(verdict.Message());
     return 1;
   }
 
@@ -168,10 +164,9 @@ int RunCreate(const CreateOptions& options) {
   album::WriteProgress writeProgress;
   writeProgress.setMaximum = [&](int value) { maximum = value; };
   writeProgress.setValue = [&](int value) { progress.Show("Writing album", value, maximum); };
-  const album::WriteResult written = album::WriteAlbum(
-      output, list.Entries(), quality.WriterPositions(), prepared.trackTable,
-      compose::TitleCorrections(prepared.trackLines, ticked), details, writeProgress,
-      options.force ? base::Replace::Allowed : base::Replace::Never);
+  const album::WriteResult written = compose::WriteComposedAlbum(
+      output, list.Entries(), verdict.quality.WriterPositions(), prepared, ticked, details,
+      writeProgress, options.force ? base::Replace::Allowed : base::Replace::Never);
   progress.Clear();
   for (const std::string& warning : written.warnings) {
     std::cerr << "Left out of the album: " << warning << '\n';

@@ -18,6 +18,7 @@
 #include "cli/commands.h"
 #include "cli/opening.h"
 #include "compose/contentslist.h"
+#include "compose/creation.h"
 #include "compose/tracktable.h"
 #include "media/mediadevice.h"
 #include "mp3header/mp3header.h"
@@ -211,17 +212,13 @@ fs::path MakeAlbum(const fs::path& sourceFolder, const fs::path& dir) {
   const compose::AddResult added =
       list.AddFolder(base::Utf8FromPath(sourceFolder), compose::FileSystemLister());
   if (added.refused) throw DemoError{"cannot read " + base::Utf8FromPath(sourceFolder)};
-  const compose::QualityResult quality = list.QualityCheck();
-  if (!quality.passed) {
+  const compose::ContentsVerdict verdict = compose::CheckContents(list);
+  if (!verdict.ok()) {
     std::string rejected;
-    for (const compose::Rejection& rejection : quality.rejections) {
+    for (const compose::Rejection& rejection : verdict.quality.rejections) {
       rejected += "\n    " + list.Entries()[rejection.index];
     }
-    throw DemoError{quality.message + rejected};
-  }
-  if (const compose::OrderError order = list.CheckOrderRules();
-      order != compose::OrderError::None) {
-    throw DemoError{std::string(compose::OrderErrorMessage(order))};
+    throw DemoError{verdict.Message() + rejected};
   }
   const auto device = media::CreateMediaDevice();
   const compose::PreparedAlbum prepared = compose::PrepareTrackTable(list.Entries(), *device);
@@ -237,8 +234,8 @@ fs::path MakeAlbum(const fs::path& sourceFolder, const fs::path& dir) {
   const fs::path output =
       dir / base::PathFromUtf8(compose::ProposedAlbumFileName(details.artist, details.albumTitle));
   const album::WriteResult written =
-      album::WriteAlbum(output, list.Entries(), quality.WriterPositions(), prepared.trackTable,
-                        compose::TitleCorrections(prepared.trackLines, {}), details, {});
+      compose::WriteComposedAlbum(output, list.Entries(), verdict.quality.WriterPositions(),
+                                  prepared, {}, details, {}, base::Replace::Allowed);
   for (const std::string& warning : written.warnings) std::cerr << warning << '\n';
   if (!written.ok()) throw DemoError{written.error};
   std::cout << "  " << compose::kAlbumCreatedMessage << '\n';
