@@ -250,22 +250,13 @@ fs::path MakeAlbum(const fs::path& sourceFolder, const fs::path& dir) {
 }
 
 std::string WriteCue(const fs::path& albumPath) {
-  std::string error;
-  auto source = base::FileSource::Open(albumPath, error);
-  if (!source) throw DemoError{"cannot open the album: " + error};
-  album::AlbumReader reader(*source);
-  ShownDetails shown;
-  if (!reader.IsAlbum()) throw DemoError{std::string(album::kDamagedMessage)};
-  (void)reader.ReadAlbumTag(shown, album::TagWriter{});
-  if (reader.ReadTrackDirectory(shown) != album::ReadStatus::Ok) {
-    throw DemoError{std::string(album::kDamagedMessage)};
+  const AlbumCue cue = WriteAlbumCue(base::Utf8FromPath(albumPath), {});
+  if (cue.opening == CueOpening::CannotOpen) throw DemoError{"cannot open the album: " + cue.error};
+  if (cue.opening == CueOpening::Damaged) throw DemoError{std::string(album::kDamagedMessage)};
+  if (cue.result.status != webview::CueStatus::Written) {
+    throw DemoError{"CUE sheet: " + cue.result.error};
   }
-  const std::string path = base::Utf8FromPath(albumPath);
-  const webview::CueResult result = webview::WriteCueSheet(
-      path,
-      webview::CueInputFor(path, {shown.title, shown.artist, shown.year}, reader.TrackTable()), {});
-  if (result.status != webview::CueStatus::Written) throw DemoError{"CUE sheet: " + result.error};
-  return result.path;
+  return cue.result.path;
 }
 
 std::string WriteWebView(const fs::path& albumPath, const fs::path& webRoot) {

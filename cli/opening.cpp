@@ -5,6 +5,7 @@
 
 #include <iostream>
 
+#include "album/albumreader.h"
 #include "base/fileio.h"
 #include "webview/helpers.h"
 
@@ -106,6 +107,25 @@ bool OpenForReading(const std::string& path, OpenedFile& opened) {
     return false;
   }
   return true;
+}
+
+AlbumCue WriteAlbumCue(const std::string& path, const webview::ReplaceQuestion& confirmReplace) {
+  AlbumCue cue;
+  auto source = base::FileSource::Open(base::PathFromUtf8(path), cue.error);
+  if (!source) {
+    cue.opening = CueOpening::CannotOpen;
+    return cue;
+  }
+  album::AlbumReader reader(*source);
+  ShownDetails shown;
+  if (album::OpenAlbum(reader, shown, album::TagWriter{}) != album::ReadStatus::Ok) {
+    cue.opening = CueOpening::Damaged;
+    return cue;
+  }
+  const webview::CueInput input =
+      webview::CueInputFor(path, {shown.title, shown.artist, shown.year}, reader.TrackTable());
+  cue.result = webview::WriteCueSheet(path, input, confirmReplace);
+  return cue;
 }
 
 }  // namespace cli
