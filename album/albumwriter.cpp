@@ -98,19 +98,31 @@ std::string TracksValueMessage(std::string_view tracks) {
   return "The Tracks Value Must Be A Number From 0 To 255 : " + std::string(tracks);
 }
 
-WriteResult WriteAlbum(const std::filesystem::path& output,
-                       const std::vector<std::string>& contents,
-                       const std::vector<std::int32_t>& firstFramePositions,
-                       std::vector<TrackEntry> trackTable,
-                       const std::vector<TitleCorrection>& corrections, const AlbumDetails& details,
-                       const WriteProgress& progress, base::Replace replace) {
+AlbumItem TrackItem(std::string path, std::int32_t firstFramePosition, TrackEntry track,
+                    TitleCorrection correction) {
+  return {ItemKind::Track, std::move(path), firstFramePosition, std::move(track),
+          std::move(correction)};
+}
+
+AlbumItem FileItem(std::string path) {
+  AlbumItem item;
+  item.kind = KindOf(path);
+  item.path = std::move(path);
+  return item;
+}
+
+WriteResult WriteAlbum(const std::filesystem::path& output, const std::vector<AlbumItem>& items,
+                       const AlbumDetails& details, const WriteProgress& progress,
+                       base::Replace replace) {
   WriteResult result;
-  std::size_t mp3Count = 0;
-  for (const std::string& item : contents) mp3Count += KindOf(item) == ItemKind::Track;
-  if (mp3Count == 0 || trackTable.size() != mp3Count || firstFramePositions.size() < mp3Count ||
-      mp3Count > static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max())) {
-    result.status = WriteStatus::BadInput;
-    result.error = "The Track List Does Not Match The Album Contents";
+  std::vector<TrackEntry> trackTable;
+  for (const AlbumItem& item : items) {
+    if (item.kind == ItemKind::Track) trackTable.push_back(item.track);
+  }
+  if (trackTable.empty() ||
+      trackTable.size() > static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max())) {
+    result.status = WriteStatus::TrackCount;
+    result.error = "The Album Must Hold From 1 To 32767 Tracks";
     return result;
   }
   // Checked before anything is written: a tracks value must fit the tag's byte.
@@ -133,36 +145,37 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
   const auto setValue = [&](int value) {
     if (progress.setValue) progress.setValue(value);
   };
-  if (progress.setMaximum) progress.setMaximum(static_cast<int>(contents.size()) + 2);
+  if (progress.setMaximum) progress.setMaximum(static_cast<int>(items.size()) + 2);
   int value = 0;
   setValue(value);
 
   // Audio: each MP3 from its first frame to its end.
   std::size_t k = 0;
   std::int64_t audioBytes = 0;
-  for (std::size_t i = 0; i < contents.size(); ++i) {
-    if (KindOf(contents[i]) != ItemKind::Track) continue;
-    auto source = base::FileSource::Open(base::PathFromUtf8(contents[i]), error);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (items[i].kind != ItemKind::Track) continue;
+    const std::string& path = items[i].path;
+    auto source = base::FileSource::Open(base::PathFromUtf8(path), error);
     if (!source) {
-      writer.Fail(WriteStatus::SourceUnreadable, "Cannot Read " + contents[i] + " (" + error + ")");
+      writer.Fail(WriteStatus::SourceUnreadable, "Cannot Read " + path + " (" + error + ")");
       return result;
     }
-    const std::int64_t start = std::max<std::int64_t>(base::OffsetOf(firstFramePositions[k]), 0);
+    const std::int64_t start =
+        std::max<std::int64_t>(base::OffsetOf(items[i].firstFramePosition), 0);
     const std::int64_t length = source->Size() - start;
     if (length < 0) {
-      writer.Fail(WriteStatus::SourceUnreadable,
-                  "File Has Changed Since It Was Checked : " + contents[i]);
+      writer.Fail(WriteStatus::SourceUnreadable, "File Has Changed Since It Was Checked : " + path);
       return result;
     }
     audioBytes += length;
     if (length > kLongMax || audioBytes > kLongMax) {
-      writer.Fail(WriteStatus::TooLarge, "File Too Large For An Album : " + contents[i]);
+      writer.Fail(WriteStatus::TooLarge, "File Too Large For An Album : " + path);
       return result;
     }
     trackTable[k].AudioBytes = static_cast<std::int32_t>(length);
     if (const base::CopyResult copy = base::CopyRange(*source, start, length, file->Sink());
         copy != base::CopyResult::Ok) {
-      writer.CopyFailed(copy, contents[i]);
+      writer.CopyFailed(copy, path);
       return result;
     }
     ++k;
@@ -172,9 +185,9 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
 
   // Pictures, then lyrics, whatever their order in the list.
   std::int64_t pictureBytes = 0;
-  for (const std::string& item : contents) {
-    if (KindOf(item) != ItemKind::Picture) continue;
-    if (!writer.PutEmbedded(item, PictureEntry{}, EncodePictureEntry, pictureBytes,
+  for (const AlbumItem& item : items) {
+    if (item.kind != ItemKind::Picture) continue;
+    if (!writer.PutEmbedded(item.path, PictureEntry{}, EncodePictureEntry, pictureBytes,
                             kPictureHeaderSize)) {
       if (!result.ok()) return result;
       break;
@@ -183,12 +196,12 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
   setValue(++value);
 
   std::int64_t lyricsBytes = 0;
-  for (std::size_t i = 0; i < contents.size(); ++i) {
-    if (KindOf(contents[i]) != ItemKind::Lyrics) continue;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (items[i].kind != ItemKind::Lyrics) continue;
     // The lyrics belong to the MP3 before them: the first track of that file name.
     LyricsEntry entry;
     if (i > 0) {
-      const std::string key = StoredName(base::FileNameOf(contents[i - 1]));
+      const std::string key = StoredName(base::FileNameOf(items[i - 1].path));
       for (std::size_t j = 0; j < trackTable.size(); ++j) {
         if (StoredName(trackTable[j].FileName) == key) {
           entry.TrackNumber = static_cast<std::int16_t>(j + 1);
@@ -196,7 +209,7 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
         }
       }
     }
-    if (!writer.PutEmbedded(contents[i], entry, EncodeLyricsEntry, lyricsBytes,
+    if (!writer.PutEmbedded(items[i].path, entry, EncodeLyricsEntry, lyricsBytes,
                             kLyricsHeaderSize)) {
       if (!result.ok()) return result;
       break;
@@ -204,11 +217,12 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
   }
   setValue(++value);
 
-  for (std::size_t j = 0; j < trackTable.size(); ++j) {
-    if (j < corrections.size() && corrections[j].ticked) {
-      trackTable[j].SongTitle = CorrectedTitle(corrections[j].lineText);
-    }
-    if (!writer.Put(EncodeTrackEntry(trackTable[j]))) return result;
+  k = 0;
+  for (const AlbumItem& item : items) {
+    if (item.kind != ItemKind::Track) continue;
+    if (item.correction.ticked) trackTable[k].SongTitle = CorrectedTitle(item.correction.lineText);
+    if (!writer.Put(EncodeTrackEntry(trackTable[k]))) return result;
+    ++k;
   }
 
   const std::int64_t dirBytes = static_cast<std::int64_t>(trackTable.size() * kTrackEntrySize);

@@ -153,9 +153,9 @@ TEST(WriteAlbum, AFailureLeavesNoFileAndTheOldAlbumUntouched) {
   ScopedTempDir dir;
   const auto out = dir / "o _LB.MP3";
   testsupport::WriteText(out, "old album");
-  std::vector<std::string> contents{(dir / "missing.mp3").string()};
-  const WriteResult result = WriteAlbum(out, contents, {1}, {{1, 0, "missing.mp3", "x"}}, {},
-                                        {"A", "B", "C", "D", "1"}, {});
+  const WriteResult result =
+      WriteAlbum(out, {TrackItem((dir / "missing.mp3").string(), 1, {1, 0, "missing.mp3", "x"})},
+                 {"A", "B", "C", "D", "1"}, {});
   EXPECT_EQ(result.status, WriteStatus::SourceUnreadable);
   EXPECT_NE(result.error.find("missing.mp3"), std::string::npos);
   EXPECT_EQ(ReadFile(out), testsupport::BytesOf("old album"));
@@ -169,11 +169,11 @@ TEST(WriteAlbum, AnUnreadablePictureEndsThePictureBlockOnly) {
   testsupport::WriteFile(dir / "first.jpg", Pattern(7));
   testsupport::WriteFile(dir / "later.jpg", Pattern(8));
   testsupport::WriteFile(dir / "a.txt", Pattern(9));
-  std::vector<std::string> contents{(dir / "a.mp3").string(), (dir / "a.txt").string(),
-                                    (dir / "first.jpg").string(), (dir / "gone.jpg").string(),
-                                    (dir / "later.jpg").string()};
-  const WriteResult result =
-      WriteAlbum(out, contents, {1}, {{1, 0, "a.mp3", "x"}}, {}, {"A", "B", "C", "D", "1"}, {});
+  const std::vector<AlbumItem> items{
+      TrackItem((dir / "a.mp3").string(), 1, {1, 0, "a.mp3", "x"}),
+      FileItem((dir / "a.txt").string()), FileItem((dir / "first.jpg").string()),
+      FileItem((dir / "gone.jpg").string()), FileItem((dir / "later.jpg").string())};
+  const WriteResult result = WriteAlbum(out, items, {"A", "B", "C", "D", "1"}, {});
   ASSERT_TRUE(result.ok()) << result.error;
   ASSERT_EQ(result.warnings.size(), 1u);
   const Reopened album(out);
@@ -182,11 +182,11 @@ TEST(WriteAlbum, AnUnreadablePictureEndsThePictureBlockOnly) {
   EXPECT_EQ(album.LyricsTracks(), std::vector<int>{1});
 }
 
-TEST(WriteAlbum, RefusesATrackTableThatDoesNotMatchTheList) {
+TEST(WriteAlbum, RefusesAnAlbumWithoutTracks) {
   ScopedTempDir dir;
-  const WriteResult result =
-      WriteAlbum(dir / "o _LB.MP3", {"a.mp3", "b.mp3"}, {1, 1}, {{1, 0, "a.mp3", ""}}, {}, {}, {});
-  EXPECT_EQ(result.status, WriteStatus::BadInput);
+  const WriteResult result = WriteAlbum(dir / "o _LB.MP3", {FileItem("a.jpg")}, {}, {});
+  EXPECT_EQ(result.status, WriteStatus::TrackCount);
+  EXPECT_FALSE(std::filesystem::exists(dir / "o _LB.MP3"));
 }
 
 }  // namespace

@@ -271,11 +271,11 @@ TEST_F(Hostile, AnAlbumThatAppearsWhileWritingIsKeptUnlessReplacingWasAsked) {
   progress.setValue = [&](int value) {
     if (value == 1) testsupport::WriteText(output, "the other run's album");
   };
-  std::vector<std::string> contents = {(dir / "t.mp3").string()};
+  const std::vector<album::AlbumItem> contents = {
+      album::TrackItem((dir / "t.mp3").string(), 1, {1000, 0, "t.mp3", "T"})};
   testsupport::WriteFile(dir / "t.mp3", testsupport::Mp3Stream(2));
   const auto write = [&](base::Replace replace) {
-    return album::WriteAlbum(output, contents, {1}, {{1000, 0, "t.mp3", "T"}}, {},
-                             {"T", "A", "2001", "", "1"}, progress, replace);
+    return album::WriteAlbum(output, contents, {"T", "A", "2001", "", "1"}, progress, replace);
   };
   const auto kept = write(base::Replace::Never);
   EXPECT_EQ(kept.status, album::WriteStatus::TargetExists);
