@@ -26,7 +26,8 @@ struct ContentsVerdict {
 };
 
 /// Runs the quality check on `list` (rewriting rejected entries) and then the order rules.
-ContentsVerdict CheckContents(ContentsList& list, const HeaderAnalyser& analyse = AnalyseFile);
+[[nodiscard]] ContentsVerdict CheckContents(ContentsList& list,
+                                            const HeaderAnalyser& analyse = AnalyseFile);
 
 /// Writes the album of a checked list: each MP3 from its first frame (`firstFramePositions`,
 /// one per MP3 as QualityResult::WriterPositions gives them), the titles of the `ticked` track
