@@ -142,10 +142,10 @@ WriteResult WriteAlbum(const std::filesystem::path& output, const std::vector<Al
     return result;
   }
   Writer writer(*file, output, result);
+  const int steps = static_cast<int>(items.size()) + 2;
   const auto setValue = [&](int value) {
-    if (progress.setValue) progress.setValue(value);
+    if (progress) (void)progress(value, steps);
   };
-  if (progress.setMaximum) progress.setMaximum(static_cast<int>(items.size()) + 2);
   int value = 0;
   setValue(value);
 

@@ -10,6 +10,7 @@
 
 #include "album/albumformat.h"
 #include "base/fileio.h"
+#include "base/progress.h"
 
 namespace album {
 
@@ -34,11 +35,9 @@ inline constexpr std::string_view kTrackLineSeparator = "   -   ";
 /// The title a ticked track line stands for: the text after the last separator.
 std::string CorrectedTitle(std::string_view lineText);
 
-/// Progress of a write: first the maximum (items + 2), then rising values. Either may be empty.
-struct WriteProgress {
-  std::function<void(int)> setMaximum;
-  std::function<void(int)> setValue;
-};
+/// Progress of a write: rising values of items + 2 steps; the return value is not heeded (a
+/// write runs to its end or its failure).
+using WriteProgress = base::Progress;
 
 /// One entry of the album's contents, in list order.
 struct AlbumItem {

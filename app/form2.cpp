@@ -206,11 +206,16 @@ void Form2::StartWrite(const QString& output, const album::AlbumDetails& details
   m_busy.emplace();
   m_task->Start(
       [=, this](const TaskControl& control) {
-        album::WriteProgress progress;
-        progress.setMaximum = [&control, this](int maximum) {
-          control.Post([this, maximum] { ProgressBar1->setMaximum(maximum); });
+        int shownMaximum = -1;
+        const album::WriteProgress progress = [&control, &shownMaximum, this](int value,
+                                                                              int maximum) {
+          if (maximum != shownMaximum) {
+            shownMaximum = maximum;
+            control.Post([this, maximum] { ProgressBar1->setMaximum(maximum); });
+          }
+          (void)control.Report(value);
+          return true;
         };
-        progress.setValue = [&control](int value) { control.Report(value); };
         try {
           *result = compose::WriteComposedAlbum(target, entries, positions, prepared, ticked,
                                                 details, progress, replace);

@@ -216,7 +216,7 @@ void Form3::Extract() {
       [outcome, source, items, selected, target](const TaskControl& control) {
         outcome->result =
             album::ExtractSelected(*source, items, selected, target,
-                                   [&control](int done) { return control.Report(done); });
+                                   [&control](int done, int) { return control.Report(done); });
       },
       [this](int done) { ProgressBar1->setValue(done); }, [this] { ExtractionEnded(); });
 }

@@ -160,10 +160,10 @@ int RunCreate(const CreateOptions& options) {
     return 1;
   }
 
-  int maximum = 0;
-  album::WriteProgress writeProgress;
-  writeProgress.setMaximum = [&](int value) { maximum = value; };
-  writeProgress.setValue = [&](int value) { progress.Show("Writing album", value, maximum); };
+  const album::WriteProgress writeProgress = [&](int value, int maximum) {
+    progress.Show("Writing album", value, maximum);
+    return true;
+  };
   const album::WriteResult written = compose::WriteComposedAlbum(
       output, list.Entries(), verdict.quality.WriterPositions(), prepared, ticked, details,
       writeProgress, options.force ? base::Replace::Allowed : base::Replace::Never);

@@ -6,7 +6,7 @@
 namespace compose {
 
 PreparedAlbum PrepareTrackTable(const std::vector<std::string>& contents,
-                                media::MediaDevice& device, const TrackProgress& progress) {
+                                media::MediaDevice& device, const base::Progress& progress) {
   PreparedAlbum prepared;
   int total = 0;
   for (const std::string& item : contents) total += album::KindOf(item) == album::ItemKind::Track;

@@ -268,7 +268,10 @@ void Plugin::EntryChanged(const std::string& entry) {
     m_trackTable = reader.TrackTable();
     WriteCue(upperPath);
   };
-  options.afterPicture = [](std::size_t, std::size_t) { PumpMessages(); };
+  options.afterPicture = [](int, int) {
+    PumpMessages();
+    return true;
+  };
   options.beforePages = [&] { Ipc(static_cast<LPARAM>(m_openUrlMessage), 0); };
   const webview::WebViewOpening opening = webview::OpenWebView(
       *source, reader, boxes, album::FileTagWriter(albumPath), pictures, options);

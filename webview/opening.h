@@ -22,7 +22,7 @@ struct OpeningOptions {
   /// Called before the previews are made (only for albums with pictures).
   std::function<void()> beforePreviews;
   /// Called after each preview.
-  PictureProgress afterPicture;
+  base::Progress afterPicture;  ///< after each picture, so that a window can let its events run
   /// Called between the previews and the pages.
   std::function<void()> beforePages;
 };

@@ -32,7 +32,7 @@ std::optional<std::vector<std::uint8_t>> MakePreview(PictureService& service,
 
 PreviewResult MakePreviews(base::ByteSource& source,
                            const std::vector<album::PictureItem>& pictures, std::string_view folder,
-                           PictureService& service, const PictureProgress& progress) {
+                           PictureService& service, const base::Progress& progress) {
   PreviewResult result;
   for (std::size_t i = 0; i < pictures.size(); ++i) {
     const album::PictureItem& item = pictures[i];
@@ -60,7 +60,9 @@ PreviewResult MakePreviews(base::ByteSource& source,
         }
       }
     }
-    if (progress) progress(i + 1, pictures.size());
+    if (progress) {
+      (void)progress(static_cast<int>(i + 1), static_cast<int>(pictures.size()));
+    }
   }
   return result;
 }

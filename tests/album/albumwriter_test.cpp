@@ -89,7 +89,11 @@ TEST(WriteAlbum, ReportsProgressUpToItemsPlusTwo) {
   ScopedTempDir dir;
   std::vector<int> values;
   int maximum = 0;
-  WriteProgress progress{[&](int m) { maximum = m; }, [&](int v) { values.push_back(v); }};
+  WriteProgress progress = [&](int v, int m) {
+    maximum = m;
+    values.push_back(v);
+    return true;
+  };
   ASSERT_TRUE(MakeAlbum(dir, {{"a.mp3", Pattern(10)}, {"b.mp3", Pattern(20)}}, dir / "o _LB.MP3",
                         {}, {}, progress)
                   .ok());

@@ -267,9 +267,9 @@ TEST_F(Hostile, AFullDiskNamesTheFileWrittenAndTheCauseAndLeavesNothing) {
 
 TEST_F(Hostile, AnAlbumThatAppearsWhileWritingIsKeptUnlessReplacingWasAsked) {
   const auto output = dir / "new _LB.MP3";
-  album::WriteProgress progress;
-  progress.setValue = [&](int value) {
+  const album::WriteProgress progress = [&](int value, int) {
     if (value == 1) testsupport::WriteText(output, "the other run's album");
+    return true;
   };
   const std::vector<album::AlbumItem> contents = {
       album::TrackItem((dir / "t.mp3").string(), 1, {1000, 0, "t.mp3", "T"})};

@@ -189,8 +189,9 @@ TEST_F(Opening, HooksRunInTheOrderOfTheSequence) {
   const auto folder = Folder("Band", "Best Of");
   options.beforeRegeneration = [&] { calls.push_back("regenerate"); };
   options.beforePreviews = [&] { calls.push_back("previews"); };
-  options.afterPicture = [&](std::size_t done, std::size_t total) {
+  options.afterPicture = [&](int done, int total) {
     calls.push_back(std::to_string(done) + "/" + std::to_string(total));
+    return true;
   };
   options.beforePages = [&] {
     calls.push_back(std::filesystem::exists(folder / "b.jpg") &&
