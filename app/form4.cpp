@@ -244,8 +244,9 @@ void Form4::Run() {
             Label1->setText(ToQString(kFileLabel) + " " + QString::number(number) + " -");
             pMp3Encode->setValue(0);
           });
-          const std::int32_t result = encoder->EncodeMp3(
-              entries[i], replace[i], [&control](int percent) { return control.Report(percent); });
+          const std::int32_t result =
+              encoder->EncodeMp3(entries[i], replace[i],
+                                 [&control](int percent, int) { return control.Report(percent); });
           // A failed file is passed over without a message; a stop ends the run.
           if (result == WAVPRESS_STOPPED || !control.Pause(kAfterFilePauseMs)) {
             *stopped = true;

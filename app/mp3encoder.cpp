@@ -14,7 +14,7 @@ std::mutex g_conversion;
 const EncodeProgress* g_progress = nullptr;
 
 std::int32_t WAVPRESS_CALL ForwardProgress(std::int32_t percent) {
-  return (*g_progress)(static_cast<int>(percent)) ? 1 : 0;
+  return (*g_progress)(static_cast<int>(percent), 100) ? 1 : 0;
 }
 
 class WavpressEncoder final : public Mp3Encoder {
