@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "album/archive.h"
-#include "base/bytes.h"
 #include "tests/album/albumtestutil.h"
 
 namespace album {
@@ -45,7 +44,7 @@ TEST(SafeFileName, KeepsOnlyAPlainNameInsideTheFolder) {
 
 TEST(Archive, ExtractsEveryItemByteExactAndReplacesOldFiles) {
   ScopedTempDir dir;
-  const base::Bytes track = Pattern(3000, 1), picture = Pattern(4096, 2), words = Pattern(513, 3);
+  const Bytes track = Pattern(3000, 1), picture = Pattern(4096, 2), words = Pattern(513, 3);
   const auto albumPath = dir / "a _LB.MP3";
   ASSERT_TRUE(
       testing::MakeAlbum(dir, {{"src/t.mp3", track}, {"src/t.txt", words}, {"src/c.gif", picture}},
@@ -89,39 +88,6 @@ TEST(Archive, AFailedCopyLeavesNoFile) {
   const ArchiveItem item{ItemKind::Track, "x.mp3", "", 0, 0, 5, 10};  // runs past the source
   EXPECT_FALSE(ExtractItem(source, item, dir.path(), error));
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
-}
-
-TEST(AtomicFile, ReplacesOnlyWhenAllowedAndFitsAnyNameThatFits) {
-  ScopedTempDir dir;
-  const std::string longName = std::string(250, 'n') + ".mp3";  // 254 bytes
-  const struct {
-    std::string name;
-    bool existing;
-    base::Replace replace;
-    bool committed;
-  } cases[] = {
-      {"new.mp3", false, base::Replace::Never, true},
-      {"old.mp3", true, base::Replace::Never, false},
-      {"old2.mp3", true, base::Replace::Allowed, true},
-      {longName, false, base::Replace::Never, true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name.size() > 20 ? "long name" : c.name);
-    const auto target = dir / c.name;
-    if (c.existing) testsupport::WriteText(target, "kept");
-    std::string error;
-    auto file = base::AtomicFile::Create(target, error);
-    ASSERT_TRUE(file) << error;
-    const base::Bytes data = Pattern(1000);
-    ASSERT_TRUE(file->Sink().Write(data));
-    EXPECT_EQ(file->Commit(error, c.replace), c.committed) << error;
-    EXPECT_EQ(file->TargetExisted(), c.existing && !c.committed);
-    EXPECT_EQ(ReadFile(target), c.committed ? data : testsupport::BytesOf("kept"));
-    file.reset();
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-      EXPECT_NE(entry.path().extension(), ".tmp") << "an unfinished file stayed";
-    }
-  }
 }
 
 TEST(Archive, NumberedNamesKeepTheExtension) {
