@@ -107,6 +107,17 @@ std::shared_ptr<Stream> Find(BeStream handle) {
   return found == g_streams.end() ? nullptr : found->second;
 }
 
+// Runs `body` on the stream of `handle` under its lock: unknown and flushed streams are
+// invalid handles.
+template <typename Body>
+BeResult WithOpenStream(BeStream handle, Body&& body) {
+  const std::shared_ptr<Stream> found = Find(handle);
+  if (!found) return kBeInvalidHandle;
+  std::lock_guard lock(found->m_mutex);
+  if (found->m_flushed) return kBeInvalidHandle;
+  return body(*found);
+}
+
 BeResult Written(int made, std::uint32_t* written) {
   // libmp3lame: -1 means the buffer was too small; other negative values are internal failures.
   if (made == -1) return kBeBufferTooSmall;
@@ -170,37 +181,33 @@ LAME_ENC_API BeResult beInitStream(const std::uint8_t* config, std::uint32_t* sa
 LAME_ENC_API BeResult beEncodeChunk(BeStream stream, std::uint32_t samples, const std::int16_t* pcm,
                                     std::uint8_t* out, std::uint32_t* written) {
   using namespace lame_enc;
-  return AtBoundary([&]() -> BeResult {
-    const std::shared_ptr<Stream> found = Find(stream);
-    if (!found) return kBeInvalidHandle;
-    std::lock_guard lock(found->m_mutex);
-    if (found->m_flushed) return kBeInvalidHandle;
-    const auto channels = static_cast<std::uint32_t>(found->m_channels);
-    // The buffer size reported is only enough for one chunk at a time.
-    if (!out || !written || (samples > 0 && !pcm) || samples > kFrameSamples * channels) {
-      return kBeInvalidFormatParameters;
-    }
-    const auto frames = static_cast<int>(samples / channels);  // an odd last sample is dropped
-    // libmp3lame only reads the samples; its interleaved call is declared without const.
-    const int made =
-        channels == 2 ? lame_encode_buffer_interleaved(found->m_flags, const_cast<short*>(pcm),
-                                                       frames, out, static_cast<int>(kBufferSize))
-                      : lame_encode_buffer(found->m_flags, pcm, pcm, frames, out,
-                                           static_cast<int>(kBufferSize));
-    return Written(made, written);
+  return AtBoundary([&] {
+    return WithOpenStream(stream, [&](Stream& found) -> BeResult {
+      const auto channels = static_cast<std::uint32_t>(found.m_channels);
+      // The buffer size reported is only enough for one chunk at a time.
+      if (!out || !written || (samples > 0 && !pcm) || samples > kFrameSamples * channels) {
+        return kBeInvalidFormatParameters;
+      }
+      const auto frames = static_cast<int>(samples / channels);  // an odd last sample is dropped
+      // libmp3lame only reads the samples; its interleaved call is declared without const.
+      const int made =
+          channels == 2 ? lame_encode_buffer_interleaved(found.m_flags, const_cast<short*>(pcm),
+                                                         frames, out, static_cast<int>(kBufferSize))
+                        : lame_encode_buffer(found.m_flags, pcm, pcm, frames, out,
+                                             static_cast<int>(kBufferSize));
+      return Written(made, written);
+    });
   });
 }
 
 LAME_ENC_API BeResult beDeinitStream(BeStream stream, std::uint8_t* out, std::uint32_t* written) {
   using namespace lame_enc;
-  return AtBoundary([&]() -> BeResult {
-    const std::shared_ptr<Stream> found = Find(stream);
-    if (!found) return kBeInvalidHandle;
-    std::lock_guard lock(found->m_mutex);
-    if (found->m_flushed) return kBeInvalidHandle;
-    if (!out || !written) return kBeInvalidFormatParameters;
-    found->m_flushed = true;
-    return Written(lame_encode_flush(found->m_flags, out, static_cast<int>(kBufferSize)), written);
+  return AtBoundary([&] {
+    return WithOpenStream(stream, [&](Stream& found) -> BeResult {
+      if (!out || !written) return kBeInvalidFormatParameters;
+      found.m_flushed = true;
+      return Written(lame_encode_flush(found.m_flags, out, static_cast<int>(kBufferSize)), written);
+    });
   });
 }
 
