@@ -3,54 +3,56 @@
 #include <algorithm>
 #include <cctype>
 
-#include "album/bytes.h"
-#include "album/text.h"
+#include "base/bytes.h"
+#include "base/id3v1.h"
+#include "base/text.h"
 
 namespace album {
 
 std::array<std::uint8_t, kTrackEntrySize> EncodeTrackEntry(const TrackEntry& entry) {
   std::array<std::uint8_t, kTrackEntrySize> out{};
-  PutLE32(out, 0, entry.PlayLength);
-  PutLE32(out, 4, entry.AudioBytes);
-  PutField(out, 8, kFileNameWidth, entry.FileName);
-  PutField(out, 262, kSongTitleWidth, entry.SongTitle);
+  base::PutLE32(out, 0, entry.PlayLength);
+  base::PutLE32(out, 4, entry.AudioBytes);
+  base::PutField(out, 8, kFileNameWidth, entry.FileName);
+  base::PutField(out, 262, kSongTitleWidth, entry.SongTitle);
   return out;
 }
 
 TrackEntry DecodeTrackEntry(std::span<const std::uint8_t, kTrackEntrySize> bytes) {
-  return {GetLE32(bytes, 0), GetLE32(bytes, 4), GetField(bytes, 8, kFileNameWidth),
-          GetField(bytes, 262, kSongTitleWidth)};
+  return {base::GetLE32(bytes, 0), base::GetLE32(bytes, 4),
+          base::GetField(bytes, 8, kFileNameWidth), base::GetField(bytes, 262, kSongTitleWidth)};
 }
 
 std::array<std::uint8_t, kPictureHeaderSize> EncodePictureEntry(const PictureEntry& entry) {
   std::array<std::uint8_t, kPictureHeaderSize> out{};
-  PutLE32(out, 0, entry.DataSize);
-  PutField(out, 4, kFileNameWidth, entry.FileName);
+  base::PutLE32(out, 0, entry.DataSize);
+  base::PutField(out, 4, kFileNameWidth, entry.FileName);
   return out;
 }
 
 PictureEntry DecodePictureEntry(std::span<const std::uint8_t, kPictureHeaderSize> bytes) {
-  return {GetLE32(bytes, 0), GetField(bytes, 4, kFileNameWidth)};
+  return {base::GetLE32(bytes, 0), base::GetField(bytes, 4, kFileNameWidth)};
 }
 
 std::array<std::uint8_t, kLyricsHeaderSize> EncodeLyricsEntry(const LyricsEntry& entry) {
   std::array<std::uint8_t, kLyricsHeaderSize> out{};
-  PutLE32(out, 0, entry.DataSize);
-  PutLE16(out, 4, entry.TrackNumber);
-  PutField(out, 6, kFileNameWidth, entry.FileName);
+  base::PutLE32(out, 0, entry.DataSize);
+  base::PutLE16(out, 4, entry.TrackNumber);
+  base::PutField(out, 6, kFileNameWidth, entry.FileName);
   return out;
 }
 
 LyricsEntry DecodeLyricsEntry(std::span<const std::uint8_t, kLyricsHeaderSize> bytes) {
-  return {GetLE32(bytes, 0), GetLE16(bytes, 4), GetField(bytes, 6, kFileNameWidth)};
+  return {base::GetLE32(bytes, 0), base::GetLE16(bytes, 4),
+          base::GetField(bytes, 6, kFileNameWidth)};
 }
 
 std::array<std::uint8_t, kTrailerSize> EncodeAlbumTrailer(const AlbumTrailer& trailer) {
   std::array<std::uint8_t, kTrailerSize> out{};
   std::copy(kSignature.begin(), kSignature.end(), out.begin());
-  PutLE32(out, 16, trailer.DirBytes);
-  PutLE32(out, 20, trailer.PictureBytes);
-  PutLE32(out, 24, trailer.LyricsBytes);
+  base::PutLE32(out, 16, trailer.DirBytes);
+  base::PutLE32(out, 20, trailer.PictureBytes);
+  base::PutLE32(out, 24, trailer.LyricsBytes);
   return out;
 }
 
@@ -59,33 +61,29 @@ std::optional<AlbumTrailer> DecodeAlbumTrailer(std::span<const std::uint8_t, kTr
                   [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; })) {
     return std::nullopt;
   }
-  return AlbumTrailer{GetLE32(bytes, 16), GetLE32(bytes, 20), GetLE32(bytes, 24)};
+  return AlbumTrailer{base::GetLE32(bytes, 16), base::GetLE32(bytes, 20), base::GetLE32(bytes, 24)};
 }
 
 std::array<std::uint8_t, kTagSize> EncodeAlbumTag(const AlbumTag& tag) {
   std::array<std::uint8_t, kTagSize> out{};
-  PutField(out, 0, 3, tag.Identifier);
-  PutField(out, 3, 30, tag.Title);
-  PutField(out, 33, 30, tag.Artist);
-  PutField(out, 63, 30, tag.Album);
-  PutField(out, 93, 4, tag.Year);
-  PutField(out, 97, 28, tag.Comment);
-  out[125] = tag.Zero;
-  out[126] = tag.Track;
-  out[127] = tag.Genre;
+  using namespace base::id3v1;
+  Put(out, kIdentifier, tag.Identifier);
+  Put(out, kTitle, tag.Title);
+  Put(out, kArtist, tag.Artist);
+  Put(out, kAlbum, tag.Album);
+  Put(out, kYear, tag.Year);
+  Put(out, kComment, tag.Comment);
+  out[kZeroOffset] = tag.Zero;
+  out[kTrackOffset] = tag.Track;
+  out[kGenreOffset] = tag.Genre;
   return out;
 }
 
 AlbumTag DecodeAlbumTag(std::span<const std::uint8_t, kTagSize> bytes) {
-  return {GetField(bytes, 0, 3),
-          GetField(bytes, 3, 30),
-          GetField(bytes, 33, 30),
-          GetField(bytes, 63, 30),
-          GetField(bytes, 93, 4),
-          GetField(bytes, 97, 28),
-          bytes[125],
-          bytes[126],
-          bytes[127]};
+  using namespace base::id3v1;
+  return {Get(bytes, kIdentifier), Get(bytes, kTitle),  Get(bytes, kArtist),
+          Get(bytes, kAlbum),      Get(bytes, kYear),   Get(bytes, kComment),
+          bytes[kZeroOffset],      bytes[kTrackOffset], bytes[kGenreOffset]};
 }
 
 std::optional<AlbumSections> LocateSections(std::int64_t size, const AlbumTrailer& trailer) {
@@ -108,8 +106,7 @@ std::optional<AlbumSections> LocateSections(std::int64_t size, const AlbumTraile
 }
 
 ItemKind KindOf(std::string_view pathOrText) {
-  std::string last(pathOrText.substr(pathOrText.size() < 4 ? 0 : pathOrText.size() - 4));
-  for (char& c : last) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string last = base::AsciiUpper(base::LastFour(pathOrText));
   if (last == ".MP3") return ItemKind::Track;
   if (last == ".TXT") return ItemKind::Lyrics;
   if (last == ".JPG" || last == ".GIF") return ItemKind::Picture;
@@ -117,9 +114,7 @@ ItemKind KindOf(std::string_view pathOrText) {
 }
 
 bool IsAlbumFileName(std::string_view path) {
-  std::string upper(path);
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return upper.find("_LB.MP3") != std::string::npos;
+  return base::AsciiUpper(path).find("_LB.MP3") != std::string::npos;
 }
 
 }  // namespace album

@@ -2,7 +2,8 @@
 
 #include <array>
 
-#include "album/text.h"
+#include "base/id3v1.h"
+#include "base/text.h"
 
 namespace album {
 
@@ -12,7 +13,7 @@ std::string TrackCountText(int count) {
 
 TagWriter FileTagWriter(const std::filesystem::path& path) {
   return [path](std::int64_t offset, std::span<const std::uint8_t> data) {
-    return PatchFile(path, offset, data);
+    return base::PatchFile(path, offset, data);
   };
 }
 
@@ -34,7 +35,7 @@ bool AlbumReader::ReadAlbumTag(AlbumDisplay& display, const TagWriter& writeBack
   const AlbumTag tag = DecodeAlbumTag(raw);
   if (tag.Identifier != "TAG") return false;
 
-  const std::string album = Trim(tag.Album);
+  const std::string album = base::Trim(tag.Album);
   display.ShowAlbumTitle(album);
   display.ShowArtist(tag.Artist);
   display.ShowComment(tag.Comment);
@@ -47,12 +48,12 @@ bool AlbumReader::ReadAlbumTag(AlbumDisplay& display, const TagWriter& writeBack
     (void)writeBack(size - 2, mark);
   }
   if (album == kProgramTitle) {
-    display.ShowAlbumTitle(Trim(tag.Title));
+    display.ShowAlbumTitle(base::Trim(tag.Title));
   } else if (writeBack) {
     // Older layout: the title stood in the Album field. Everything else stays as read, so a
     // Track byte written above is replaced by the value read.
-    PutField(raw, 3, 30, album);
-    PutField(raw, 63, 30, kProgramTitle);
+    base::id3v1::Put(raw, base::id3v1::kTitle, album);
+    base::id3v1::Put(raw, base::id3v1::kAlbum, kProgramTitle);
     (void)writeBack(tagOffset, raw);
   }
   return opened;
@@ -90,8 +91,8 @@ namespace {
 // than four bytes cannot hold an entry's size field, so the walk ends there: albums written by
 // older versions may carry such slack. An entry that does not fit the block is damage.
 template <std::size_t kHeader, typename Decode, typename Add>
-ReadStatus WalkBlock(ByteSource& source, std::int64_t start, std::int64_t length, Decode decode,
-                     Add add) {
+ReadStatus WalkBlock(base::ByteSource& source, std::int64_t start, std::int64_t length,
+                     Decode decode, Add add) {
   if (length == 0) return ReadStatus::Ok;
   const std::int64_t end = start + length;
   std::int64_t at = start;
@@ -148,13 +149,13 @@ std::vector<ArchiveItem> AlbumReader::Items() const {
   std::vector<ArchiveItem> items;
   std::int64_t offset = 0;
   for (const TrackEntry& track : m_tracks) {
-    items.push_back({ItemKind::Track, Trim(track.FileName), Trim(track.SongTitle), track.PlayLength,
-                     0, offset, track.AudioBytes});
+    items.push_back({ItemKind::Track, base::Trim(track.FileName), base::Trim(track.SongTitle),
+                     track.PlayLength, 0, offset, track.AudioBytes});
     offset += track.AudioBytes;
   }
   for (const PictureItem& picture : m_pictures) {
     items.push_back({ItemKind::Picture,
-                     Trim(picture.entry.FileName),
+                     base::Trim(picture.entry.FileName),
                      {},
                      0,
                      0,
@@ -163,7 +164,7 @@ std::vector<ArchiveItem> AlbumReader::Items() const {
   }
   for (const LyricsItem& lyrics : m_lyrics) {
     items.push_back({ItemKind::Lyrics,
-                     Trim(lyrics.entry.FileName),
+                     base::Trim(lyrics.entry.FileName),
                      {},
                      0,
                      lyrics.entry.TrackNumber,

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "album/albumformat.h"
-#include "album/fileio.h"
+#include "base/fileio.h"
 
 namespace album {
 
@@ -74,7 +74,7 @@ struct ArchiveItem {
 /// Reader state for one open album. The source must outlive the reader.
 class AlbumReader {
  public:
-  explicit AlbumReader(ByteSource& source) : m_source(source) {}
+  explicit AlbumReader(base::ByteSource& source) : m_source(source) {}
 
   /// The signature test.
   bool IsAlbum();
@@ -109,7 +109,7 @@ class AlbumReader {
   std::vector<ArchiveItem> Items() const;
 
  private:
-  ByteSource& m_source;
+  base::ByteSource& m_source;
   AlbumTrailer m_trailer;
   AlbumSections m_sections;
   std::vector<TrackEntry> m_tracks;

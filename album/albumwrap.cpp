@@ -3,15 +3,16 @@
 #include <algorithm>
 #include <array>
 
-#include "album/bytes.h"
-#include "album/codepage.h"
-#include "album/text.h"
+#include "base/bytes.h"
+#include "base/codepage.h"
+#include "base/text.h"
 
 namespace album {
 namespace {
 
 std::string AnsiText(std::span<const std::uint8_t> bytes) {
-  return FromAnsi(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  return base::FromAnsi(
+      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 }  // namespace
@@ -33,7 +34,7 @@ void AlbumWrapReader::ReadFrames(AlbumDisplay& display) {
     if (!m_source.ReadAt(at, record)) return;
     at += static_cast<std::int64_t>(record.size());
     const std::string id(record.begin(), record.begin() + 4);
-    const std::int64_t length = GetLE32(record, 7);
+    const std::int64_t length = base::GetLE32(record, 7);
     // The frames lie inside the header: a text that runs past it (or past the file) is
     // damage and ends the reading, so that a claimed length never decides what is read.
     const std::int64_t want = std::max<std::int64_t>(length - 1, 0);
@@ -58,16 +59,15 @@ void AlbumWrapReader::ReadFrames(AlbumDisplay& display) {
 
 std::string WrapItemTitle(std::string_view fileName) {
   const auto dash = fileName.rfind('-');
-  std::string_view title = dash == std::string_view::npos ? fileName : fileName.substr(dash + 1);
-  title.remove_suffix(std::min<std::size_t>(4, title.size()));
-  return std::string(title);
+  return std::string(
+      base::DropLastFour(dash == std::string_view::npos ? fileName : fileName.substr(dash + 1)));
 }
 
 ReadStatus AlbumWrapReader::ListItems(AlbumDisplay& display) {
   std::array<std::uint8_t, kWrapCountSize> countBytes{};
   if (!m_source.ReadAt(kWrapHeaderSize, countBytes)) return ReadStatus::Damaged;
   m_countField = AnsiText(countBytes);
-  const double count = RoundHalfEven(LeadingNumber(m_countField));
+  const double count = base::RoundHalfEven(base::LeadingNumber(m_countField));
   const std::int64_t recordsOffset = kWrapHeaderSize + kWrapCountSize;
   const std::int64_t size = m_source.Size();
   if (!(count >= 1.0) || count > static_cast<double>((size - recordsOffset) / kWrapRecordSize)) {
@@ -92,14 +92,14 @@ ReadStatus AlbumWrapReader::ListItems(AlbumDisplay& display) {
     }
     fields.push_back(rest);
     if (fields.size() < 3) return ReadStatus::Damaged;
-    const double bytes = RoundHalfEven(LeadingNumber(fields[0]) * 10000.0);
+    const double bytes = base::RoundHalfEven(base::LeadingNumber(fields[0]) * 10000.0);
     if (!(bytes >= 0.0) || bytes > static_cast<double>(size - m_audioOffset - audioBytes)) {
       return ReadStatus::Damaged;
     }
     TrackEntry track;
     track.AudioBytes = static_cast<std::int32_t>(bytes);
-    track.FileName = Trim(fields[2]);
-    track.SongTitle = FitField(WrapItemTitle(track.FileName), kSongTitleWidth);
+    track.FileName = base::Trim(fields[2]);
+    track.SongTitle = base::FitField(WrapItemTitle(track.FileName), kSongTitleWidth);
     audioBytes += track.AudioBytes;
     tracks.push_back(std::move(track));
   }
@@ -113,8 +113,8 @@ std::vector<ArchiveItem> AlbumWrapReader::Items() const {
   std::vector<ArchiveItem> items;
   std::int64_t offset = m_audioOffset;
   for (const TrackEntry& track : m_tracks) {
-    items.push_back(
-        {ItemKind::Track, track.FileName, Trim(track.SongTitle), 0, 0, offset, track.AudioBytes});
+    items.push_back({ItemKind::Track, track.FileName, base::Trim(track.SongTitle), 0, 0, offset,
+                     track.AudioBytes});
     offset += track.AudioBytes;
   }
   return items;

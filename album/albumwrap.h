@@ -18,7 +18,7 @@ inline constexpr std::string_view kWrapMarker = "[][]";
 
 class AlbumWrapReader {
  public:
-  explicit AlbumWrapReader(ByteSource& source) : m_source(source) {}
+  explicit AlbumWrapReader(base::ByteSource& source) : m_source(source) {}
 
   /// True when the header text contains "[][]".
   bool IsAlbumWrap();
@@ -38,7 +38,7 @@ class AlbumWrapReader {
   std::vector<ArchiveItem> Items() const;
 
  private:
-  ByteSource& m_source;
+  base::ByteSource& m_source;
   std::string m_countField;
   std::vector<TrackEntry> m_tracks;
   std::int64_t m_audioOffset = 0;

@@ -3,9 +3,10 @@
 #include <array>
 #include <limits>
 
-#include "album/codepage.h"
-#include "album/fileio.h"
-#include "album/text.h"
+#include "base/codepage.h"
+#include "base/fileio.h"
+#include "base/positions.h"
+#include "base/text.h"
 
 namespace album {
 namespace {
@@ -14,14 +15,12 @@ constexpr std::int64_t kLongMax = std::numeric_limits<std::int32_t>::max();
 
 // Equal as the stored Char[254] fields are equal.
 std::string StoredName(std::string_view utf8) {
-  std::string ansi = ToAnsi(utf8).substr(0, kFileNameWidth);
-  ansi.resize(kFileNameWidth, ' ');
-  return ansi;
+  return base::FitField(utf8, kFileNameWidth);
 }
 
 class Writer {
  public:
-  Writer(AtomicFile& file, const std::filesystem::path& output, WriteResult& result)
+  Writer(base::AtomicFile& file, const std::filesystem::path& output, WriteResult& result)
       : m_file(file), m_out(file.Sink()), m_output(output), m_result(result) {}
 
   bool Put(std::span<const std::uint8_t> bytes) {
@@ -32,13 +31,13 @@ class Writer {
   // The file being written and the system's cause ("No space left on device").
   bool WriteFailed() {
     return Fail(WriteStatus::WriteFailed,
-                "Cannot Write The Album File : " + Utf8FromPath(m_output) + " (" +
+                "Cannot Write The Album File : " + base::Utf8FromPath(m_output) + " (" +
                     m_file.WriteError() + ")");
   }
 
   // A source that broke off, or the album that could not take its bytes.
-  bool CopyFailed(CopyResult copy, const std::string& source) {
-    if (copy == CopyResult::WriteFailed) return WriteFailed();
+  bool CopyFailed(base::CopyResult copy, const std::string& source) {
+    if (copy == base::CopyResult::WriteFailed) return WriteFailed();
     return Fail(WriteStatus::SourceUnreadable, "Cannot Read " + source);
   }
 
@@ -54,7 +53,7 @@ class Writer {
   bool PutEmbedded(const std::string& path, Entry entry, Encode encode, std::int64_t& blockBytes,
                    std::int64_t headerSize) {
     std::string error;
-    auto source = FileSource::Open(PathFromUtf8(path), error);
+    auto source = base::FileSource::Open(base::PathFromUtf8(path), error);
     if (!source) {
       m_result.warnings.push_back("Cannot Read " + path + " (" + error + ")");
       return false;
@@ -64,9 +63,10 @@ class Writer {
       return Fail(WriteStatus::TooLarge, "File Too Large For An Album : " + path);
     }
     entry.DataSize = static_cast<std::int32_t>(size);
-    entry.FileName = std::string(FileNameOf(path));
+    entry.FileName = std::string(base::FileNameOf(path));
     if (!Put(encode(entry))) return false;
-    if (const CopyResult copy = CopyRange(*source, 0, size, m_out); copy != CopyResult::Ok) {
+    if (const base::CopyResult copy = base::CopyRange(*source, 0, size, m_out);
+        copy != base::CopyResult::Ok) {
       return CopyFailed(copy, path);
     }
     blockBytes += headerSize + size;
@@ -74,8 +74,8 @@ class Writer {
   }
 
  private:
-  AtomicFile& m_file;
-  ByteSink& m_out;
+  base::AtomicFile& m_file;
+  base::ByteSink& m_out;
   const std::filesystem::path& m_output;
   WriteResult& m_result;
 };
@@ -89,7 +89,7 @@ std::string CorrectedTitle(std::string_view lineText) {
 }
 
 std::optional<std::uint8_t> TracksByte(std::string_view tracks) {
-  const double value = RoundHalfEven(LeadingNumber(tracks));
+  const double value = base::RoundHalfEven(base::LeadingNumber(tracks));
   if (!(value >= 0.0 && value <= 255.0)) return std::nullopt;
   return static_cast<std::uint8_t>(value);
 }
@@ -98,19 +98,31 @@ std::string TracksValueMessage(std::string_view tracks) {
   return "The Tracks Value Must Be A Number From 0 To 255 : " + std::string(tracks);
 }
 
-WriteResult WriteAlbum(const std::filesystem::path& output,
-                       const std::vector<std::string>& contents,
-                       const std::vector<std::int32_t>& firstFramePositions,
-                       std::vector<TrackEntry> trackTable,
-                       const std::vector<TitleCorrection>& corrections, const AlbumDetails& details,
-                       const WriteProgress& progress, Replace replace) {
+AlbumItem TrackItem(std::string path, std::int32_t firstFramePosition, TrackEntry track,
+                    TitleCorrection correction) {
+  return {ItemKind::Track, std::move(path), firstFramePosition, std::move(track),
+          std::move(correction)};
+}
+
+AlbumItem FileItem(std::string path) {
+  AlbumItem item;
+  item.kind = KindOf(path);
+  item.path = std::move(path);
+  return item;
+}
+
+WriteResult WriteAlbum(const std::filesystem::path& output, const std::vector<AlbumItem>& items,
+                       const AlbumDetails& details, const WriteProgress& progress,
+                       base::Replace replace) {
   WriteResult result;
-  std::size_t mp3Count = 0;
-  for (const std::string& item : contents) mp3Count += KindOf(item) == ItemKind::Track;
-  if (mp3Count == 0 || trackTable.size() != mp3Count || firstFramePositions.size() < mp3Count ||
-      mp3Count > static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max())) {
-    result.status = WriteStatus::BadInput;
-    result.error = "The Track List Does Not Match The Album Contents";
+  std::vector<TrackEntry> trackTable;
+  for (const AlbumItem& item : items) {
+    if (item.kind == ItemKind::Track) trackTable.push_back(item.track);
+  }
+  if (trackTable.empty() ||
+      trackTable.size() > static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max())) {
+    result.status = WriteStatus::TrackCount;
+    result.error = "The Album Must Hold From 1 To 32767 Tracks";
     return result;
   }
   // Checked before anything is written: a tracks value must fit the tag's byte.
@@ -122,46 +134,48 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
   }
 
   std::string error;
-  auto file = AtomicFile::Create(output, error);
+  auto file = base::AtomicFile::Create(output, error);
   if (!file) {
     result.status = WriteStatus::CannotCreate;
-    result.error = "Cannot Create The Album File : " + Utf8FromPath(output) + " (" + error + ")";
+    result.error =
+        "Cannot Create The Album File : " + base::Utf8FromPath(output) + " (" + error + ")";
     return result;
   }
   Writer writer(*file, output, result);
+  const int steps = static_cast<int>(items.size()) + 2;
   const auto setValue = [&](int value) {
-    if (progress.setValue) progress.setValue(value);
+    if (progress) (void)progress(value, steps);
   };
-  if (progress.setMaximum) progress.setMaximum(static_cast<int>(contents.size()) + 2);
   int value = 0;
   setValue(value);
 
   // Audio: each MP3 from its first frame to its end.
   std::size_t k = 0;
   std::int64_t audioBytes = 0;
-  for (std::size_t i = 0; i < contents.size(); ++i) {
-    if (KindOf(contents[i]) != ItemKind::Track) continue;
-    auto source = FileSource::Open(PathFromUtf8(contents[i]), error);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (items[i].kind != ItemKind::Track) continue;
+    const std::string& path = items[i].path;
+    auto source = base::FileSource::Open(base::PathFromUtf8(path), error);
     if (!source) {
-      writer.Fail(WriteStatus::SourceUnreadable, "Cannot Read " + contents[i] + " (" + error + ")");
+      writer.Fail(WriteStatus::SourceUnreadable, "Cannot Read " + path + " (" + error + ")");
       return result;
     }
-    const std::int64_t start = firstFramePositions[k] > 1 ? firstFramePositions[k] - 1 : 0;
+    const std::int64_t start =
+        std::max<std::int64_t>(base::OffsetOf(items[i].firstFramePosition), 0);
     const std::int64_t length = source->Size() - start;
     if (length < 0) {
-      writer.Fail(WriteStatus::SourceUnreadable,
-                  "File Has Changed Since It Was Checked : " + contents[i]);
+      writer.Fail(WriteStatus::SourceUnreadable, "File Has Changed Since It Was Checked : " + path);
       return result;
     }
     audioBytes += length;
     if (length > kLongMax || audioBytes > kLongMax) {
-      writer.Fail(WriteStatus::TooLarge, "File Too Large For An Album : " + contents[i]);
+      writer.Fail(WriteStatus::TooLarge, "File Too Large For An Album : " + path);
       return result;
     }
     trackTable[k].AudioBytes = static_cast<std::int32_t>(length);
-    if (const CopyResult copy = CopyRange(*source, start, length, file->Sink());
-        copy != CopyResult::Ok) {
-      writer.CopyFailed(copy, contents[i]);
+    if (const base::CopyResult copy = base::CopyRange(*source, start, length, file->Sink());
+        copy != base::CopyResult::Ok) {
+      writer.CopyFailed(copy, path);
       return result;
     }
     ++k;
@@ -171,9 +185,9 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
 
   // Pictures, then lyrics, whatever their order in the list.
   std::int64_t pictureBytes = 0;
-  for (const std::string& item : contents) {
-    if (KindOf(item) != ItemKind::Picture) continue;
-    if (!writer.PutEmbedded(item, PictureEntry{}, EncodePictureEntry, pictureBytes,
+  for (const AlbumItem& item : items) {
+    if (item.kind != ItemKind::Picture) continue;
+    if (!writer.PutEmbedded(item.path, PictureEntry{}, EncodePictureEntry, pictureBytes,
                             kPictureHeaderSize)) {
       if (!result.ok()) return result;
       break;
@@ -182,12 +196,12 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
   setValue(++value);
 
   std::int64_t lyricsBytes = 0;
-  for (std::size_t i = 0; i < contents.size(); ++i) {
-    if (KindOf(contents[i]) != ItemKind::Lyrics) continue;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (items[i].kind != ItemKind::Lyrics) continue;
     // The lyrics belong to the MP3 before them: the first track of that file name.
     LyricsEntry entry;
     if (i > 0) {
-      const std::string key = StoredName(FileNameOf(contents[i - 1]));
+      const std::string key = StoredName(base::FileNameOf(items[i - 1].path));
       for (std::size_t j = 0; j < trackTable.size(); ++j) {
         if (StoredName(trackTable[j].FileName) == key) {
           entry.TrackNumber = static_cast<std::int16_t>(j + 1);
@@ -195,7 +209,7 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
         }
       }
     }
-    if (!writer.PutEmbedded(contents[i], entry, EncodeLyricsEntry, lyricsBytes,
+    if (!writer.PutEmbedded(items[i].path, entry, EncodeLyricsEntry, lyricsBytes,
                             kLyricsHeaderSize)) {
       if (!result.ok()) return result;
       break;
@@ -203,11 +217,12 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
   }
   setValue(++value);
 
-  for (std::size_t j = 0; j < trackTable.size(); ++j) {
-    if (j < corrections.size() && corrections[j].ticked) {
-      trackTable[j].SongTitle = CorrectedTitle(corrections[j].lineText);
-    }
-    if (!writer.Put(EncodeTrackEntry(trackTable[j]))) return result;
+  k = 0;
+  for (const AlbumItem& item : items) {
+    if (item.kind != ItemKind::Track) continue;
+    if (item.correction.ticked) trackTable[k].SongTitle = CorrectedTitle(item.correction.lineText);
+    if (!writer.Put(EncodeTrackEntry(trackTable[k]))) return result;
+    ++k;
   }
 
   const std::int64_t dirBytes = static_cast<std::int64_t>(trackTable.size() * kTrackEntrySize);
@@ -234,11 +249,11 @@ WriteResult WriteAlbum(const std::filesystem::path& output,
 
   if (!file->Commit(error, replace)) {
     result.status = file->TargetExisted() ? WriteStatus::TargetExists : WriteStatus::WriteFailed;
-    result.error = file->TargetExisted()
-                       ? "The Album File Appeared While The Album Was Written, It Was Kept : " +
-                             Utf8FromPath(output)
-                       : "Cannot Write The Album File : " + Utf8FromPath(output) + " (" + error +
-                             ")";
+    result.error =
+        file->TargetExisted()
+            ? "The Album File Appeared While The Album Was Written, It Was Kept : " +
+                  base::Utf8FromPath(output)
+            : "Cannot Write The Album File : " + base::Utf8FromPath(output) + " (" + error + ")";
   }
   return result;
 }

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "album/albumformat.h"
-#include "album/fileio.h"
+#include "base/fileio.h"
+#include "base/progress.h"
 
 namespace album {
 
@@ -34,15 +35,32 @@ inline constexpr std::string_view kTrackLineSeparator = "   -   ";
 /// The title a ticked track line stands for: the text after the last separator.
 std::string CorrectedTitle(std::string_view lineText);
 
-/// Progress of a write: first the maximum (items + 2), then rising values. Either may be empty.
-struct WriteProgress {
-  std::function<void(int)> setMaximum;
-  std::function<void(int)> setValue;
+/// Progress of a write: rising values of items + 2 steps; the return value is not heeded (a
+/// write runs to its end or its failure).
+using WriteProgress = base::Progress;
+
+/// One entry of the album's contents, in list order.
+struct AlbumItem {
+  ItemKind kind = ItemKind::Other;
+  std::string path;  ///< UTF-8
+  /// Tracks: the 1-based position of the first frame (1 or less: the file is copied whole).
+  std::int32_t firstFramePosition = 1;
+  /// Tracks: PlayLength, FileName and SongTitle (AudioBytes is the writer's).
+  TrackEntry track;
+  /// Tracks: the track line, and whether its title is corrected.
+  TitleCorrection correction;
 };
+
+/// A track item.
+AlbumItem TrackItem(std::string path, std::int32_t firstFramePosition, TrackEntry track,
+                    TitleCorrection correction = {});
+
+/// A picture or lyrics item (or any other, which the album leaves out); the kind from the name.
+AlbumItem FileItem(std::string path);
 
 enum class WriteStatus {
   Ok,
-  BadInput,          ///< track table or positions do not match the contents list
+  TrackCount,        ///< no track, or more than the track numbers can count
   TracksOutOfRange,  ///< the tracks value does not fit a byte
   TooLarge,          ///< a size does not fit the format's 32-bit fields
   CannotCreate,      ///< the output could not be created
@@ -61,19 +79,14 @@ struct WriteResult {
   bool ok() const { return status == WriteStatus::Ok; }
 };
 
-/// Writes the album to `output`. The file appears only when complete; on failure nothing is
-/// left behind. A file of that name is replaced only with Replace::Allowed (the user agreed);
-/// with Replace::Never one that appeared during the writing is kept (TargetExists). `contents` are
-/// UTF-8 paths in list order; `firstFramePositions` holds the 1-based first-frame position of each
-/// MP3 (1 or less: copy whole); `trackTable` one entry per MP3 with PlayLength, FileName and
-/// SongTitle; `corrections` one per track (missing ones count as unticked).
+/// Writes the album of `items` (in list order) to `output`. The file appears only when
+/// complete; on failure nothing is left behind. A file of that name is replaced only with
+/// Replace::Allowed (the user agreed); with Replace::Never one that appeared during the writing
+/// is kept (TargetExists).
 [[nodiscard]] WriteResult WriteAlbum(const std::filesystem::path& output,
-                                     const std::vector<std::string>& contents,
-                                     const std::vector<std::int32_t>& firstFramePositions,
-                                     std::vector<TrackEntry> trackTable,
-                                     const std::vector<TitleCorrection>& corrections,
+                                     const std::vector<AlbumItem>& items,
                                      const AlbumDetails& details, const WriteProgress& progress,
-                                     Replace replace = Replace::Allowed);
+                                     base::Replace replace = base::Replace::Allowed);
 
 /// The tracks value as stored in the tag, or nothing when it does not fit a byte.
 std::optional<std::uint8_t> TracksByte(std::string_view tracks);

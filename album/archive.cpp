@@ -4,11 +4,12 @@
 #include <array>
 #include <cctype>
 
-#include "album/fileio.h"
+#include "base/fileio.h"
+#include "base/text.h"
 
 namespace album {
 
-OpenStatus OpenArchive(std::unique_ptr<ByteSource> source, AlbumDisplay& display,
+OpenStatus OpenArchive(std::unique_ptr<base::ByteSource> source, AlbumDisplay& display,
                        const TagWriter& writeBack, Archive& archive) {
   AlbumReader album(*source);
   if (album.IsAlbum()) {
@@ -30,7 +31,7 @@ OpenStatus OpenArchive(std::unique_ptr<ByteSource> source, AlbumDisplay& display
 
 OpenStatus OpenArchive(const std::filesystem::path& path, AlbumDisplay& display,
                        const TagWriter& writeBack, Archive& archive, std::string& error) {
-  auto source = FileSource::Open(path, error);
+  auto source = base::FileSource::Open(path, error);
   if (!source) return OpenStatus::CannotOpen;
   return OpenArchive(std::move(source), display, writeBack, archive);
 }
@@ -46,8 +47,7 @@ std::string SafeFileName(std::string_view storedName) {
   // Windows drops trailing dots and spaces; "." and ".." would name a folder.
   for (auto it = name.rbegin(); it != name.rend() && (*it == '.' || *it == ' '); ++it) *it = '_';
   if (name.empty()) name = "_";
-  std::string stem = name.substr(0, name.find('.'));
-  for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string stem = base::AsciiUpper(name.substr(0, name.find('.')));
   static constexpr std::array<std::string_view, 4> kDevices = {"CON", "PRN", "AUX", "NUL"};
   const bool numbered = stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
                         stem[3] >= '1' && stem[3] <= '9';
@@ -68,7 +68,7 @@ std::string NumberedName(std::string_view name, int n) {
 bool Extraction::Taken(const std::filesystem::path& target) const {
   if (m_source.IsFile(target)) return true;
   for (const auto& written : m_written) {
-    if (written == target || SameFile(written, target)) return true;
+    if (written == target || base::SameFile(written, target)) return true;
   }
   return false;
 }
@@ -76,33 +76,33 @@ bool Extraction::Taken(const std::filesystem::path& target) const {
 std::optional<Extraction::Written> Extraction::Extract(const ArchiveItem& item,
                                                        std::string& error) {
   const std::string name = SafeFileName(item.name);
-  Written written{m_folder / PathFromUtf8(name), false};
+  Written written{m_folder / base::PathFromUtf8(name), false};
   if (Taken(written.path)) {
     // A numbered name must be free on disk too: it is no file the user asked to replace.
     written.renamed = true;
     std::error_code ec;
     int n = 2;
     do {
-      written.path = m_folder / PathFromUtf8(NumberedName(name, n++));
+      written.path = m_folder / base::PathFromUtf8(NumberedName(name, n++));
     } while (Taken(written.path) ||
              std::filesystem::exists(std::filesystem::symlink_status(written.path, ec)));
   }
-  const std::string target = Utf8FromPath(written.path);
-  auto file = AtomicFile::Create(written.path, error);
+  const std::string target = base::Utf8FromPath(written.path);
+  auto file = base::AtomicFile::Create(written.path, error);
   if (!file) {
     error = "cannot create " + target + ": " + error;
     return std::nullopt;
   }
-  const CopyResult copy = CopyRange(m_source, item.offset, item.size, file->Sink());
-  if (copy == CopyResult::ReadFailed) {
+  const base::CopyResult copy = base::CopyRange(m_source, item.offset, item.size, file->Sink());
+  if (copy == base::CopyResult::ReadFailed) {
     error = "cannot read " + item.name + " from the album";
     return std::nullopt;
   }
-  if (copy == CopyResult::WriteFailed) {
+  if (copy == base::CopyResult::WriteFailed) {
     error = "cannot write " + target + ": " + file->WriteError();
     return std::nullopt;
   }
-  if (!file->Commit(error, written.renamed ? Replace::Never : Replace::Allowed)) {
+  if (!file->Commit(error, written.renamed ? base::Replace::Never : base::Replace::Allowed)) {
     error = "cannot write " + target + ": " + error;
     return std::nullopt;
   }
@@ -110,7 +110,7 @@ std::optional<Extraction::Written> Extraction::Extract(const ArchiveItem& item,
   return written;
 }
 
-std::optional<std::filesystem::path> ExtractItem(ByteSource& source, const ArchiveItem& item,
+std::optional<std::filesystem::path> ExtractItem(base::ByteSource& source, const ArchiveItem& item,
                                                  const std::filesystem::path& folder,
                                                  std::string& error) {
   Extraction extraction(source, folder);

@@ -23,7 +23,7 @@ enum class OpenStatus {
 /// An opened album or archive: kept open for as long as its items are used.
 struct Archive {
   ArchiveFormat format = ArchiveFormat::Album;
-  std::unique_ptr<ByteSource> source;
+  std::unique_ptr<base::ByteSource> source;
   std::vector<ArchiveItem> items;
 };
 
@@ -35,8 +35,9 @@ struct Archive {
                                      std::string& error);
 
 /// The same for a source already open (tests, memory buffers).
-[[nodiscard]] OpenStatus OpenArchive(std::unique_ptr<ByteSource> source, AlbumDisplay& display,
-                                     const TagWriter& writeBack, Archive& archive);
+[[nodiscard]] OpenStatus OpenArchive(std::unique_ptr<base::ByteSource> source,
+                                     AlbumDisplay& display, const TagWriter& writeBack,
+                                     Archive& archive);
 
 /// A stored name made safe to create inside a chosen folder: no folders, drive letters,
 /// "." or "..", characters Windows refuses, or reserved device names.
@@ -51,7 +52,7 @@ std::string NumberedName(std::string_view name, int n);
 /// NumberedName instead.
 class Extraction {
  public:
-  Extraction(ByteSource& source, std::filesystem::path folder)
+  Extraction(base::ByteSource& source, std::filesystem::path folder)
       : m_source(source), m_folder(std::move(folder)) {}
 
   struct Written {
@@ -65,14 +66,14 @@ class Extraction {
  private:
   bool Taken(const std::filesystem::path& target) const;
 
-  ByteSource& m_source;
+  base::ByteSource& m_source;
   std::filesystem::path m_folder;
   std::vector<std::filesystem::path> m_written;
 };
 
 /// Extracts one item on its own (see Extraction). Returns the path written, or nothing with
 /// `error` set.
-[[nodiscard]] std::optional<std::filesystem::path> ExtractItem(ByteSource& source,
+[[nodiscard]] std::optional<std::filesystem::path> ExtractItem(base::ByteSource& source,
                                                                const ArchiveItem& item,
                                                                const std::filesystem::path& folder,
                                                                std::string& error);

@@ -4,10 +4,10 @@
 
 namespace album {
 
-ExtractionResult ExtractSelected(ByteSource& source, const std::vector<ArchiveItem>& items,
+ExtractionResult ExtractSelected(base::ByteSource& source, const std::vector<ArchiveItem>& items,
                                  const std::vector<bool>& selected,
                                  const std::filesystem::path& folder,
-                                 const ExtractionProgress& progress) {
+                                 const base::Progress& progress) {
   ExtractionResult result;
   const std::size_t lines = std::min(items.size(), selected.size());
   for (std::size_t i = 0; i < lines; ++i) result.selected += selected[i] ? 1U : 0U;
@@ -20,7 +20,7 @@ ExtractionResult ExtractSelected(ByteSource& source, const std::vector<ArchiveIt
         result.failures.push_back("Could Not Extract " + items[i].name + " : " + error);
       }
     }
-    if (progress && !progress(static_cast<int>(i + 1))) {
+    if (progress && !progress(static_cast<int>(i + 1), static_cast<int>(lines))) {
       for (std::size_t rest = i + 1; rest < lines; ++rest) {
         if (selected[rest]) result.failures.push_back("Not Extracted : " + items[rest].name);
       }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "album/archive.h"
+#include "base/progress.h"
 
 namespace album {
 
@@ -24,17 +25,14 @@ struct ExtractionResult {
   std::vector<std::string> failures;
 };
 
-/// Called after each line with the number of lines done; false stops before the next line.
-using ExtractionProgress = std::function<bool(int linesDone)>;
-
 /// Extracts every item of `items` whose flag in `selected` is set into `folder`, in list order.
 /// Each item's kind and place come from the album's own records (never from the text its line
 /// shows). Selected items after a stop count as not extracted.
-[[nodiscard]] ExtractionResult ExtractSelected(ByteSource& source,
+[[nodiscard]] ExtractionResult ExtractSelected(base::ByteSource& source,
                                                const std::vector<ArchiveItem>& items,
                                                const std::vector<bool>& selected,
                                                const std::filesystem::path& folder,
-                                               const ExtractionProgress& progress = {});
+                                               const base::Progress& progress = {});
 
 /// True when every selected item was extracted: only then may the album be deleted.
 bool MayDeleteAlbum(const ExtractionResult& result);

@@ -15,13 +15,14 @@
 #include <QVBoxLayout>
 
 #include "album/albumformat.h"
-#include "album/text.h"
 #include "app/artwork.h"
 #include "app/busycursor.h"
 #include "app/form2.h"
 #include "app/form7.h"
 #include "app/notebox.h"
 #include "app/shell.h"
+#include "base/text.h"
+#include "compose/creation.h"
 
 namespace app {
 namespace {
@@ -282,7 +283,7 @@ void Form1::RemoveItem() {
 }
 
 void Form1::UpdateSelectedLabel() {
-  Label1->setText(ToQString(album::FileNameOf(CurrentEntry().toStdString())));
+  Label1->setText(ToQString(base::FileNameOf(CurrentEntry().toStdString())));
 }
 
 void Form1::ListGotFocus() {
@@ -341,18 +342,17 @@ void Form1::MakeAlbum() {
   UnloadPreview();
   if (m_contents.Empty()) return;
   BusyCursor busy;
-  m_quality = m_contents.QualityCheck();
-  const compose::QualityResult& quality = m_quality;
-  if (!quality.rejections.empty()) ShowEntries(List1->currentRow());
-  if (!quality.passed) {
+  const compose::ContentsVerdict verdict = compose::CheckContents(m_contents);
+  m_quality = verdict.quality;
+  if (!verdict.quality.rejections.empty()) ShowEntries(List1->currentRow());
+  if (!verdict.quality.passed) {
     // A rewritten list can be neither edited nor submitted: only Cancel and Help remain.
     for (QPushButton* button : {Command3, Command2, Command1, Command5}) button->hide();
     busy.Restore();
-    m_shell.ShowMessage(this, QString::fromStdString(quality.message));
-  } else if (const compose::OrderError error = m_contents.CheckOrderRules();
-             error != compose::OrderError::None) {
+    m_shell.ShowMessage(this, QString::fromStdString(verdict.Message()));
+  } else if (!verdict.ok()) {
     busy.Restore();
-    m_shell.ShowMessage(this, ToQString(compose::OrderErrorMessage(error)));
+    m_shell.ShowMessage(this, QString::fromStdString(verdict.Message()));
   } else {
     busy.Restore();
     OpenDetails();

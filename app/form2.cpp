@@ -16,12 +16,13 @@
 #include <QVBoxLayout>
 #include <exception>
 
-#include "album/fileio.h"
 #include "app/artwork.h"
 #include "app/backgroundtask.h"
 #include "app/busycursor.h"
 #include "app/form1.h"
 #include "app/shell.h"
+#include "base/fileio.h"
+#include "compose/creation.h"
 
 namespace app {
 namespace {
@@ -179,20 +180,18 @@ void Form2::MakeAlbum() {
   }
   // Only a file the user agreed to replace (here or in the save dialog) is replaced; one that
   // appears while the album is written is kept.
-  const album::Replace replace =
-      QFileInfo::exists(output) ? album::Replace::Allowed : album::Replace::Never;
+  const base::Replace replace =
+      QFileInfo::exists(output) ? base::Replace::Allowed : base::Replace::Never;
   SetControlsEnabled(false);
   StartWrite(output, details, replace);
 }
 
 void Form2::StartWrite(const QString& output, const album::AlbumDetails& details,
-                       album::Replace replace) {
+                       base::Replace replace) {
   std::vector<bool> ticked;
   for (int row = 0; row < List1->count(); ++row) {
     ticked.push_back(List1->item(row)->checkState() == Qt::Checked);
   }
-  const std::vector<album::TitleCorrection> corrections =
-      compose::TitleCorrections(m_prepared.trackLines, ticked);
 
   ProgressBar1->setValue(0);
   ProgressBar1->show();
@@ -200,21 +199,26 @@ void Form2::StartWrite(const QString& output, const album::AlbumDetails& details
   // The worker gets its own copies: nothing it reads can change while it runs.
   const std::vector<std::string> entries = m_contents.Entries();
   const std::vector<std::int32_t> positions = m_contents.WriterPositions();
-  const std::vector<album::TrackEntry> trackTable = m_prepared.trackTable;
-  const std::filesystem::path target = album::PathFromUtf8(output.toStdString());
+  const compose::PreparedAlbum prepared = m_prepared;
+  const std::filesystem::path target = base::PathFromUtf8(output.toStdString());
   auto result = std::make_shared<album::WriteResult>();
 
   m_busy.emplace();
   m_task->Start(
       [=, this](const TaskControl& control) {
-        album::WriteProgress progress;
-        progress.setMaximum = [&control, this](int maximum) {
-          control.Post([this, maximum] { ProgressBar1->setMaximum(maximum); });
+        int shownMaximum = -1;
+        const album::WriteProgress progress = [&control, &shownMaximum, this](int value,
+                                                                              int maximum) {
+          if (maximum != shownMaximum) {
+            shownMaximum = maximum;
+            control.Post([this, maximum] { ProgressBar1->setMaximum(maximum); });
+          }
+          (void)control.Report(value);
+          return true;
         };
-        progress.setValue = [&control](int value) { control.Report(value); };
         try {
-          *result = album::WriteAlbum(target, entries, positions, trackTable, corrections, details,
-                                      progress, replace);
+          *result = compose::WriteComposedAlbum(target, entries, positions, prepared, ticked,
+                                                details, progress, replace);
         } catch (const std::exception& e) {
           result->status = album::WriteStatus::WriteFailed;
           result->error = std::string("Cannot Write The Album File (") + e.what() + ")";

@@ -60,8 +60,7 @@ class Form2 : public QDialog {
   void MakeAlbum();
   // Writes off the user-interface thread while the window keeps repainting; WriteEnded
   // follows.
-  void StartWrite(const QString& output, const album::AlbumDetails& details,
-                  album::Replace replace);
+  void StartWrite(const QString& output, const album::AlbumDetails& details, base::Replace replace);
   void WriteEnded(const album::WriteResult& result);
   void SetControlsEnabled(bool enabled);
   // After a creation attempt: empty the contents list and close.

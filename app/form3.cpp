@@ -13,10 +13,10 @@
 #include <QVBoxLayout>
 
 #include "album/extraction.h"
-#include "album/fileio.h"
 #include "app/artwork.h"
 #include "app/backgroundtask.h"
 #include "app/shell.h"
+#include "base/fileio.h"
 
 namespace app {
 namespace {
@@ -160,7 +160,7 @@ bool Form3::Open() {
   setWindowTitle(ToQString(kAlbumFileCaption) + QFileInfo(m_path).fileName());
 
   FieldsDisplay display(Text1, Text2, Text3, Text4, Text5, List1);
-  const std::filesystem::path path = album::PathFromUtf8(m_path.toStdString());
+  const std::filesystem::path path = base::PathFromUtf8(m_path.toStdString());
   std::string error;
   // The opened mark goes back into the album's tag, best effort: a read-only album still opens.
   const album::OpenStatus status =
@@ -209,14 +209,14 @@ void Form3::Extract() {
   // The worker reads the open album while this window only shows progress.
   auto outcome = std::make_shared<Outcome>();
   m_outcome = outcome;
-  album::ByteSource* source = m_archive.source.get();
+  base::ByteSource* source = m_archive.source.get();
   const std::vector<album::ArchiveItem> items = m_archive.items;
-  const std::filesystem::path target = album::PathFromUtf8(folder.toStdString());
+  const std::filesystem::path target = base::PathFromUtf8(folder.toStdString());
   m_task->Start(
       [outcome, source, items, selected, target](const TaskControl& control) {
         outcome->result =
             album::ExtractSelected(*source, items, selected, target,
-                                   [&control](int done) { return control.Report(done); });
+                                   [&control](int done, int) { return control.Report(done); });
       },
       [this](int done) { ProgressBar1->setValue(done); }, [this] { ExtractionEnded(); });
 }
@@ -231,7 +231,7 @@ void Form3::ExtractionEnded() {
   if (!Check1->isChecked() || !album::MayDeleteAlbum(result)) return;
   m_archive = {};
   std::error_code error;
-  if (!std::filesystem::remove(album::PathFromUtf8(m_path.toStdString()), error)) {
+  if (!std::filesystem::remove(base::PathFromUtf8(m_path.toStdString()), error)) {
     m_shell.ShowMessage(
         this, "Cannot Delete " + QFileInfo(m_path).fileName() + " : " +
                   QString::fromStdString(error ? error.message() : std::string("No such file")));

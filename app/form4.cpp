@@ -11,13 +11,13 @@
 #include <QVBoxLayout>
 #include <memory>
 
-#include "album/text.h"
 #include "app/artwork.h"
 #include "app/backgroundtask.h"
 #include "app/form1.h"
 #include "app/mp3encoder.h"
 #include "app/notebox.h"
 #include "app/shell.h"
+#include "base/text.h"
 #include "wavpress/outputname.h"
 #include "wavpress/wavpress.h"
 
@@ -183,7 +183,7 @@ void Form4::ListClicked() {
   }
   Command2->setEnabled(true);
   if (current != nullptr) {
-    Label2->setText(ToQString(album::FileNameOf(current->text().toStdString())));
+    Label2->setText(ToQString(base::FileNameOf(current->text().toStdString())));
   }
 }
 
@@ -244,8 +244,9 @@ void Form4::Run() {
             Label1->setText(ToQString(kFileLabel) + " " + QString::number(number) + " -");
             pMp3Encode->setValue(0);
           });
-          const std::int32_t result = encoder->EncodeMp3(
-              entries[i], replace[i], [&control](int percent) { return control.Report(percent); });
+          const std::int32_t result =
+              encoder->EncodeMp3(entries[i], replace[i],
+                                 [&control](int percent, int) { return control.Report(percent); });
           // A failed file is passed over without a message; a stop ends the run.
           if (result == WAVPRESS_STOPPED || !control.Pause(kAfterFilePauseMs)) {
             *stopped = true;

@@ -22,11 +22,11 @@
 #include <QVBoxLayout>
 
 #include "album/albumreader.h"
-#include "album/fileio.h"
 #include "app/backgroundtask.h"
 #include "app/form6.h"
 #include "app/mpris.h"
 #include "app/shell.h"
+#include "base/fileio.h"
 #include "media/audiooutput.h"
 #include "platform/qt/qtpictureservice.h"
 #include "webview/helpers.h"
@@ -293,7 +293,7 @@ void Form5::Load() {
       [this, opening, dataFolder](const TaskControl& task) {
         media::PrepareSdlOutput();
         std::string error;
-        auto source = album::FileSource::Open(album::PathFromUtf8(opening->path), error);
+        auto source = base::FileSource::Open(base::PathFromUtf8(opening->path), error);
         if (!source) {
           opening->sourceError = error.empty() ? "cannot open" : error;
           return;
@@ -307,7 +307,7 @@ void Form5::Load() {
         options.beforePreviews = [this, &task] { task.Post([this] { ShowPreviewsMessage(); }); };
         opening->result = webview::OpenWebView(
             *source, reader, opening->shown,
-            album::FileTagWriter(album::PathFromUtf8(opening->path)), pictures, options);
+            album::FileTagWriter(base::PathFromUtf8(opening->path)), pictures, options);
         opening->tracks = reader.TrackTable();
         const album::AlbumSections& sections = reader.Sections();
         opening->pictures = sections.lyricsOffset > sections.pictureOffset;

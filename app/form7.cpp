@@ -5,9 +5,9 @@
 #include <QLabel>
 #include <QResizeEvent>
 
-#include "album/text.h"
 #include "app/form1.h"
 #include "app/shell.h"
+#include "base/text.h"
 
 namespace app {
 
@@ -19,7 +19,7 @@ PictureFit FitPicture(float pictureWidth, float pictureHeight, float boxWidth, f
   const float pictureRatio = pictureWidth / pictureHeight;
   // Rounded half to even, then halved with the remainder dropped.
   const auto half = [](float room) {
-    return static_cast<float>(static_cast<long>(album::RoundHalfEven(room)) / 2);
+    return static_cast<float>(static_cast<long>(base::RoundHalfEven(room)) / 2);
   };
   float left = 0;
   float top = 0;

@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "album/fileio.h"
+#include "base/fileio.h"
 #include "wavpress/bridge.h"
 
 namespace app {
@@ -14,7 +14,7 @@ std::mutex g_conversion;
 const EncodeProgress* g_progress = nullptr;
 
 std::int32_t WAVPRESS_CALL ForwardProgress(std::int32_t percent) {
-  return (*g_progress)(static_cast<int>(percent)) ? 1 : 0;
+  return (*g_progress)(static_cast<int>(percent), 100) ? 1 : 0;
 }
 
 class WavpressEncoder final : public Mp3Encoder {
@@ -33,7 +33,7 @@ class WavpressEncoder final : public Mp3Encoder {
     bridge->SetReplaceExisting(replace);
     g_progress = &progress;
     const WavpressProgress slot = progress ? &ForwardProgress : nullptr;
-    const std::int32_t result = bridge->EncodeMp3(album::PathFromUtf8(path).c_str(), &slot);
+    const std::int32_t result = bridge->EncodeMp3(base::PathFromUtf8(path).c_str(), &slot);
     g_progress = nullptr;
     return result;
   }

@@ -7,11 +7,13 @@
 #include <memory>
 #include <string>
 
+#include "base/progress.h"
+
 namespace app {
 
-/// Called after every chunk of a conversion with the percentage done (0 to 100); false asks
-/// the conversion to stop.
-using EncodeProgress = std::function<bool(int percent)>;
+/// Called after every chunk of a conversion with the percentage done (0 of 100 to 100 of 100);
+/// false asks the conversion to stop.
+using EncodeProgress = base::Progress;
 
 class Mp3Encoder {
  public:

@@ -10,9 +10,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "album/text.h"
 #include "app/form5.h"
 #include "app/shell.h"
+#include "base/text.h"
 
 namespace app {
 namespace {
@@ -193,10 +193,10 @@ QVariantMap Mpris::Metadata() const {
   QVariantMap metadata;
   metadata["mpris:trackid"] = QVariant::fromValue(QDBusObjectPath(TrackId(index)));
   metadata["mpris:length"] = qlonglong{track.playLength} * 1000;
-  metadata["xesam:title"] = QString::fromStdString(album::Trim(track.title));
+  metadata["xesam:title"] = QString::fromStdString(base::Trim(track.title));
   metadata["xesam:artist"] =
-      QStringList{QString::fromStdString(album::Trim(m_player.Details().artist))};
-  metadata["xesam:album"] = QString::fromStdString(album::Trim(m_player.Details().albumTitle));
+      QStringList{QString::fromStdString(base::Trim(m_player.Details().artist))};
+  metadata["xesam:album"] = QString::fromStdString(base::Trim(m_player.Details().albumTitle));
   metadata["xesam:trackNumber"] = index + 1;
   const QString preview = m_player.FirstPreview();
   if (!preview.isEmpty()) metadata["mpris:artUrl"] = QUrl::fromLocalFile(preview).toString();

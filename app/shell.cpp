@@ -1,6 +1,6 @@
 #include "app/shell.h"
 
-#include "album/fileio.h"
+#include "base/fileio.h"
 #include "webview/helpers.h"
 
 #include <QCoreApplication>
@@ -93,8 +93,8 @@ void DesktopShell::OpenDocument(const QUrl& url) {
 }
 
 QString DataFolderFor(const QString& programFolder) {
-  const auto folder = webview::ProgramDataFolder(album::PathFromUtf8(programFolder.toStdString()));
-  return QDir::cleanPath(QString::fromStdString(album::Utf8FromPath(folder)));
+  const auto folder = webview::ProgramDataFolder(base::PathFromUtf8(programFolder.toStdString()));
+  return QDir::cleanPath(QString::fromStdString(base::Utf8FromPath(folder)));
 }
 
 QString DataFolder() {

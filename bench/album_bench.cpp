@@ -17,8 +17,7 @@ constexpr std::size_t kFramesPerTrack = 9000;  // 417 bytes each: about 3.75 MB
 struct AlbumFiles {
   testsupport::ScopedTempDir dir;
   std::vector<std::string> contents;
-  std::vector<std::int32_t> positions;
-  std::vector<album::TrackEntry> table;
+  std::vector<album::AlbumItem> items;
   std::int64_t bytes = 0;
 
   AlbumFiles() {
@@ -27,8 +26,8 @@ struct AlbumFiles {
       const auto path = dir / ("track" + std::to_string(i) + ".mp3");
       testsupport::WriteFile(path, track);
       contents.push_back(path.string());
-      positions.push_back(1);
-      table.push_back({240000, 0, path.filename().string(), "Track"});
+      items.push_back(
+          album::TrackItem(path.string(), 1, {240000, 0, path.filename().string(), "Track"}));
       bytes += static_cast<std::int64_t>(track.size());
     }
   }
@@ -43,8 +42,8 @@ void BM_WriteAlbum(benchmark::State& state) {
   AlbumFiles& files = Files();
   const auto out = files.dir / "bench _LB.MP3";
   for (auto _ : state) {
-    const auto result = album::WriteAlbum(out, files.contents, files.positions, files.table, {},
-                                          {"Album", "Artist", "2000", "Complete", "12"}, {});
+    const auto result =
+        album::WriteAlbum(out, files.items, {"Album", "Artist", "2000", "Complete", "12"}, {});
     if (!result.ok()) state.SkipWithError(result.error.c_str());
   }
   state.SetBytesProcessed(state.iterations() * files.bytes);
@@ -75,8 +74,7 @@ BENCHMARK(BM_CatReference)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_ExtractAll(benchmark::State& state) {
   AlbumFiles& files = Files();
   const auto albumPath = files.dir / "extract _LB.MP3";
-  if (!album::WriteAlbum(albumPath, files.contents, files.positions, files.table, {},
-                         {"Album", "Artist", "2000", "Complete", "12"}, {})
+  if (!album::WriteAlbum(albumPath, files.items, {"Album", "Artist", "2000", "Complete", "12"}, {})
            .ok()) {
     state.SkipWithError("cannot write the album");
     return;

@@ -2,7 +2,7 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
-#include "album/fileio.h"
+#include "base/fileio.h"
 #include "cli/commands.h"
 #include "cli/opening.h"
 #include "mp3header/mp3header.h"
@@ -15,7 +15,7 @@ using json = nlohmann::ordered_json;
 
 json Record(const std::string& file) {
   mp3header::MP3HeaderInfo info;
-  const AnalyseStatus status = mp3header::AnalyseMP3(album::PathFromUtf8(file), info);
+  const AnalyseStatus status = mp3header::AnalyseMP3(base::PathFromUtf8(file), info);
   const bool decoded = status == AnalyseStatus::Ok || status == AnalyseStatus::FreeFormat;
   const bool scanned =
       decoded || status == AnalyseStatus::NotMpeg1 || status == AnalyseStatus::ReservedSampleRate;
@@ -58,7 +58,7 @@ void AddAnalyseCommand(CLI::App& app, int& exitCode) {
     for (const std::string& file : *files) {
       // Reading a FIFO or a device would wait forever: such a file is refused, and said so.
       std::string error;
-      if (!album::OpenRegularFile(album::PathFromUtf8(file), error)) {
+      if (!base::OpenRegularFile(base::PathFromUtf8(file), error)) {
         std::cerr << "Cannot open " << TerminalText(file) << ": " << error << '\n';
         exitCode = 1;
       }

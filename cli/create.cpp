@@ -8,9 +8,10 @@
 
 #include "album/albumwriter.h"
 #include "album/archive.h"
-#include "album/fileio.h"
+#include "base/fileio.h"
 #include "cli/commands.h"
 #include "compose/contentslist.h"
+#include "compose/creation.h"
 #include "compose/tracktable.h"
 #include "media/mediadevice.h"
 
@@ -65,12 +66,12 @@ std::filesystem::path OutputPath(const CreateOptions& options, const album::Albu
   std::string proposed = compose::ProposedAlbumFileName(details.artist, details.albumTitle);
   std::replace(proposed.begin(), proposed.end(), '/', '_');
   proposed = album::SafeFileName(proposed);
-  if (options.output.empty()) return album::PathFromUtf8(compose::AlbumOutputName(proposed));
+  if (options.output.empty()) return base::PathFromUtf8(compose::AlbumOutputName(proposed));
   std::error_code ec;
-  if (std::filesystem::is_directory(album::PathFromUtf8(options.output), ec)) {
-    return album::PathFromUtf8(options.output) / album::PathFromUtf8(proposed);
+  if (std::filesystem::is_directory(base::PathFromUtf8(options.output), ec)) {
+    return base::PathFromUtf8(options.output) / base::PathFromUtf8(proposed);
   }
-  return album::PathFromUtf8(compose::AlbumOutputName(options.output));
+  return base::PathFromUtf8(compose::AlbumOutputName(options.output));
 }
 
 // Gathers the list as the contents window would; false when nothing can be made of it.
@@ -109,17 +110,12 @@ int RunCreate(const CreateOptions& options) {
   }
   if (!unreadable.empty()) return 1;
 
-  const compose::QualityResult quality = list.QualityCheck();
-  if (!quality.passed) {
-    for (const compose::Rejection& rejection : quality.rejections) {
+  const compose::ContentsVerdict verdict = compose::CheckContents(list);
+  if (!verdict.ok()) {
+    for (const compose::Rejection& rejection : verdict.quality.rejections) {
       PrintMessage(list.Entries()[rejection.index]);
     }
-    PrintMessage(quality.message);
-    return 1;
-  }
-  const compose::OrderError order = list.CheckOrderRules();
-  if (order != compose::OrderError::None) {
-    PrintMessage(compose::OrderErrorMessage(order));
+    PrintMessage(verdict.Message());
     return 1;
   }
 
@@ -160,18 +156,17 @@ int RunCreate(const CreateOptions& options) {
   const std::filesystem::path output = OutputPath(options, details);
   std::error_code ec;
   if (std::filesystem::exists(output, ec) && !options.force) {
-    std::cerr << album::Utf8FromPath(output) << " exists; give --force to replace it.\n";
+    std::cerr << base::Utf8FromPath(output) << " exists; give --force to replace it.\n";
     return 1;
   }
 
-  int maximum = 0;
-  album::WriteProgress writeProgress;
-  writeProgress.setMaximum = [&](int value) { maximum = value; };
-  writeProgress.setValue = [&](int value) { progress.Show("Writing album", value, maximum); };
-  const album::WriteResult written = album::WriteAlbum(
-      output, list.Entries(), quality.WriterPositions(), prepared.trackTable,
-      compose::TitleCorrections(prepared.trackLines, ticked), details, writeProgress,
-      options.force ? album::Replace::Allowed : album::Replace::Never);
+  const album::WriteProgress writeProgress = [&](int value, int maximum) {
+    progress.Show("Writing album", value, maximum);
+    return true;
+  };
+  const album::WriteResult written = compose::WriteComposedAlbum(
+      output, list.Entries(), verdict.quality.WriterPositions(), prepared, ticked, details,
+      writeProgress, options.force ? base::Replace::Allowed : base::Replace::Never);
   progress.Clear();
   for (const std::string& warning : written.warnings) {
     std::cerr << "Left out of the album: " << warning << '\n';
@@ -181,7 +176,7 @@ int RunCreate(const CreateOptions& options) {
     return 1;
   }
   PrintMessage(compose::kAlbumCreatedMessage);
-  std::cout << album::Utf8FromPath(output) << '\n';
+  std::cout << base::Utf8FromPath(output) << '\n';
   // An album that lacks a picture or lyrics file that was asked for is not a success.
   return written.warnings.empty() ? 0 : 1;
 }

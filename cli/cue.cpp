@@ -2,7 +2,7 @@
 #include <iostream>
 
 #include "album/albumreader.h"
-#include "album/fileio.h"
+#include "base/fileio.h"
 #include "cli/commands.h"
 #include "cli/opening.h"
 #include "webview/cuesheet.h"
@@ -16,27 +16,22 @@ void AddCueCommand(CLI::App& app, int& exitCode) {
   command->add_option("ALBUM", *path, "Album file (*_LB.MP3)")->required();
   command->add_flag("--force", *force, "Replace an existing sheet");
   command->callback([=, &exitCode] {
-    auto source = OpenSource(*path);
-    if (!source) {
+    std::string question;
+    const AlbumCue cue = WriteAlbumCue(*path, [&](std::string_view text) {
+      question = text;
+      return *force;
+    });
+    if (cue.opening == CueOpening::CannotOpen) {
+      std::cerr << "Cannot open " << TerminalText(*path) << ": " << cue.error << '\n';
       exitCode = 1;
       return;
     }
-    album::AlbumReader reader(*source);
-    ShownDetails shown;
-    // The same validation as every other command: tag, directory, pictures and lyrics.
-    if (album::OpenAlbum(reader, shown, album::TagWriter{}) != album::ReadStatus::Ok) {
+    if (cue.opening == CueOpening::Damaged) {
       std::cerr << album::kDamagedMessage << '\n';
       exitCode = 1;
       return;
     }
-    const webview::CueInput input =
-        webview::CueInputFor(*path, {shown.title, shown.artist, shown.year}, reader.TrackTable());
-    std::string question;
-    const webview::CueResult result =
-        webview::WriteCueSheet(*path, input, [&](std::string_view text) {
-          question = text;
-          return *force;
-        });
+    const webview::CueResult& result = cue.result;
     switch (result.status) {
       case webview::CueStatus::Written:
         std::cout << result.path << '\n' << webview::kCueCreatedMessage << '\n';

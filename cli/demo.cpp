@@ -11,11 +11,14 @@
 
 #include "album/albumwriter.h"
 #include "album/archive.h"
-#include "album/fileio.h"
-#include "album/text.h"
+#include "base/fileio.h"
+#include "base/id3v1.h"
+#include "base/positions.h"
+#include "base/text.h"
 #include "cli/commands.h"
 #include "cli/opening.h"
 #include "compose/contentslist.h"
+#include "compose/creation.h"
 #include "compose/tracktable.h"
 #include "media/mediadevice.h"
 #include "mp3header/mp3header.h"
@@ -67,12 +70,12 @@ void WriteBytes(const fs::path& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw DemoError{"cannot write " + album::Utf8FromPath(path)};
+  if (!out) throw DemoError{"cannot write " + base::Utf8FromPath(path)};
 }
 
 Bytes ReadBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw DemoError{"cannot read " + album::Utf8FromPath(path)};
+  if (!in) throw DemoError{"cannot read " + base::Utf8FromPath(path)};
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
@@ -157,22 +160,21 @@ Bytes CoverBmp(int width, int height) {
 // title, artist and year from it.
 void TagMp3(const fs::path& path, const DemoTrack& track, int number) {
   Bytes bytes = ReadBytes(path);
-  if (bytes.size() >= 128 && bytes[bytes.size() - 128] == 'T' && bytes[bytes.size() - 127] == 'A' &&
-      bytes[bytes.size() - 126] == 'G') {
-    bytes.resize(bytes.size() - 128);
+  namespace id3 = base::id3v1;
+  if (bytes.size() >= id3::kSize &&
+      id3::IsTag(std::span<const std::uint8_t>(bytes).subspan(bytes.size() - id3::kSize))) {
+    bytes.resize(bytes.size() - id3::kSize);
   }
-  Bytes tag(128, 0);
-  tag[0] = 'T';
-  tag[1] = 'A';
-  tag[2] = 'G';
-  album::PutField(tag, 3, 30, track.title);
-  album::PutField(tag, 33, 30, kArtist);
-  album::PutField(tag, 63, 30, kAlbum);
-  album::PutField(tag, 93, 4, kYear);
-  album::PutField(tag, 97, 28, "Made by lyrabinder-cli demo");
-  tag[125] = 0;
-  tag[126] = static_cast<std::uint8_t>(number);
-  tag[127] = 12;  // genre: jazz
+  Bytes tag(id3::kSize, 0);
+  id3::Put(tag, id3::kIdentifier, id3::kMarker);
+  id3::Put(tag, id3::kTitle, track.title);
+  id3::Put(tag, id3::kArtist, kArtist);
+  id3::Put(tag, id3::kAlbum, kAlbum);
+  id3::Put(tag, id3::kYear, kYear);
+  id3::Put(tag, id3::kComment, "Made by lyrabinder-cli demo");
+  tag[id3::kZeroOffset] = 0;
+  tag[id3::kTrackOffset] = static_cast<std::uint8_t>(number);
+  tag[id3::kGenreOffset] = 12;  // genre: jazz
   bytes.insert(bytes.end(), tag.begin(), tag.end());
   WriteBytes(path, bytes);
 }
@@ -198,7 +200,7 @@ std::string EncodeAll(const std::vector<fs::path>& wavs) {
       const std::string why = bridge.IsLoaded() ? ""
                                                 : std::string(" (") + WAVPRESS_LIBRARY_NAME + ": " +
                                                       bridge.Error() + ")";
-      throw DemoError{"cannot encode " + album::Utf8FromPath(wav) + why +
+      throw DemoError{"cannot encode " + base::Utf8FromPath(wav) + why +
                       " and lame did not succeed either"};
     }
   }
@@ -208,19 +210,15 @@ std::string EncodeAll(const std::vector<fs::path>& wavs) {
 fs::path MakeAlbum(const fs::path& sourceFolder, const fs::path& dir) {
   compose::ContentsList list;
   const compose::AddResult added =
-      list.AddFolder(album::Utf8FromPath(sourceFolder), compose::FileSystemLister());
-  if (added.refused) throw DemoError{"cannot read " + album::Utf8FromPath(sourceFolder)};
-  const compose::QualityResult quality = list.QualityCheck();
-  if (!quality.passed) {
+      list.AddFolder(base::Utf8FromPath(sourceFolder), compose::FileSystemLister());
+  if (added.refused) throw DemoError{"cannot read " + base::Utf8FromPath(sourceFolder)};
+  const compose::ContentsVerdict verdict = compose::CheckContents(list);
+  if (!verdict.ok()) {
     std::string rejected;
-    for (const compose::Rejection& rejection : quality.rejections) {
+    for (const compose::Rejection& rejection : verdict.quality.rejections) {
       rejected += "\n    " + list.Entries()[rejection.index];
     }
-    throw DemoError{quality.message + rejected};
-  }
-  if (const compose::OrderError order = list.CheckOrderRules();
-      order != compose::OrderError::None) {
-    throw DemoError{std::string(compose::OrderErrorMessage(order))};
+    throw DemoError{verdict.Message() + rejected};
   }
   const auto device = media::CreateMediaDevice();
   const compose::PreparedAlbum prepared = compose::PrepareTrackTable(list.Entries(), *device);
@@ -234,16 +232,16 @@ fs::path MakeAlbum(const fs::path& sourceFolder, const fs::path& dir) {
     throw DemoError{std::string(compose::kEntriesRequiredMessage)};
   }
   const fs::path output =
-      dir / album::PathFromUtf8(compose::ProposedAlbumFileName(details.artist, details.albumTitle));
+      dir / base::PathFromUtf8(compose::ProposedAlbumFileName(details.artist, details.albumTitle));
   const album::WriteResult written =
-      album::WriteAlbum(output, list.Entries(), quality.WriterPositions(), prepared.trackTable,
-                        compose::TitleCorrections(prepared.trackLines, {}), details, {});
+      compose::WriteComposedAlbum(output, list.Entries(), verdict.quality.WriterPositions(),
+                                  prepared, {}, details, {}, base::Replace::Allowed);
   for (const std::string& warning : written.warnings) std::cerr << warning << '\n';
   if (!written.ok()) throw DemoError{written.error};
   std::cout << "  " << compose::kAlbumCreatedMessage << '\n';
   std::string contents;
   for (const std::string& entry : list.Entries()) {
-    contents += std::string(contents.empty() ? "" : ", ") + std::string(album::FileNameOf(entry));
+    contents += std::string(contents.empty() ? "" : ", ") + std::string(base::FileNameOf(entry));
   }
   Step("contents", contents);
   Step("details", details.albumTitle + " / " + details.artist + " / " + details.year + " / " +
@@ -252,34 +250,25 @@ fs::path MakeAlbum(const fs::path& sourceFolder, const fs::path& dir) {
 }
 
 std::string WriteCue(const fs::path& albumPath) {
-  std::string error;
-  auto source = album::FileSource::Open(albumPath, error);
-  if (!source) throw DemoError{"cannot open the album: " + error};
-  album::AlbumReader reader(*source);
-  ShownDetails shown;
-  if (!reader.IsAlbum()) throw DemoError{std::string(album::kDamagedMessage)};
-  (void)reader.ReadAlbumTag(shown, album::TagWriter{});
-  if (reader.ReadTrackDirectory(shown) != album::ReadStatus::Ok) {
-    throw DemoError{std::string(album::kDamagedMessage)};
+  const AlbumCue cue = WriteAlbumCue(base::Utf8FromPath(albumPath), {});
+  if (cue.opening == CueOpening::CannotOpen) throw DemoError{"cannot open the album: " + cue.error};
+  if (cue.opening == CueOpening::Damaged) throw DemoError{std::string(album::kDamagedMessage)};
+  if (cue.result.status != webview::CueStatus::Written) {
+    throw DemoError{"CUE sheet: " + cue.result.error};
   }
-  const std::string path = album::Utf8FromPath(albumPath);
-  const webview::CueResult result = webview::WriteCueSheet(
-      path,
-      webview::CueInputFor(path, {shown.title, shown.artist, shown.year}, reader.TrackTable()), {});
-  if (result.status != webview::CueStatus::Written) throw DemoError{"CUE sheet: " + result.error};
-  return result.path;
+  return cue.result.path;
 }
 
 std::string WriteWebView(const fs::path& albumPath, const fs::path& webRoot) {
   std::string error;
-  auto source = album::FileSource::Open(albumPath, error);
+  auto source = base::FileSource::Open(albumPath, error);
   if (!source) throw DemoError{"cannot open the album: " + error};
   album::AlbumReader reader(*source);
   album::NullDisplay display;
   platform::qt::LoadedPictureService pictures;
   webview::OpeningOptions options;
   fs::create_directories(webRoot);
-  options.tempFolder = album::Utf8FromPath(webRoot) + "/";
+  options.tempFolder = base::Utf8FromPath(webRoot) + "/";
   options.dataFolder = ProgramDataFolder();
   const webview::WebViewOpening opening =
       webview::OpenWebView(*source, reader, display, album::TagWriter{}, pictures, options);
@@ -308,13 +297,13 @@ std::size_t ExtractAndCompare(const fs::path& albumPath, const fs::path& sourceF
   for (const album::ArchiveItem& item : archive.items) {
     const auto written = album::ExtractItem(*archive.source, item, target, error);
     if (!written) throw DemoError{"cannot extract " + item.name + ": " + error};
-    Bytes original = ReadBytes(sourceFolder / album::PathFromUtf8(item.name));
+    Bytes original = ReadBytes(sourceFolder / base::PathFromUtf8(item.name));
     if (item.kind == album::ItemKind::Track) {
       mp3header::MP3HeaderInfo info;
-      if (mp3header::AnalyseMP3(sourceFolder / album::PathFromUtf8(item.name), info) ==
+      if (mp3header::AnalyseMP3(sourceFolder / base::PathFromUtf8(item.name), info) ==
               mp3header::AnalyseStatus::Ok &&
           info.HeaderPos > 1) {
-        original.erase(original.begin(), original.begin() + (info.HeaderPos - 1));
+        original.erase(original.begin(), original.begin() + base::OffsetOf(info.HeaderPos));
       }
     }
     if (ReadBytes(*written) != original) {
@@ -326,7 +315,7 @@ std::size_t ExtractAndCompare(const fs::path& albumPath, const fs::path& sourceF
 }
 
 int RunDemo(const fs::path& dir) {
-  std::cout << "MP3 - Lyrabinder demo in " << album::Utf8FromPath(dir) << '\n';
+  std::cout << "MP3 - Lyrabinder demo in " << base::Utf8FromPath(dir) << '\n';
   const fs::path source = dir / "source";
   fs::create_directories(source);
 
@@ -370,13 +359,13 @@ int RunDemo(const fs::path& dir) {
   }
 
   const fs::path albumPath = MakeAlbum(source, dir);
-  Step("album", album::Utf8FromPath(albumPath) + " (" + std::to_string(fs::file_size(albumPath)) +
-                    " bytes)");
+  Step("album",
+       base::Utf8FromPath(albumPath) + " (" + std::to_string(fs::file_size(albumPath)) + " bytes)");
   Step("cue sheet", WriteCue(albumPath));
   Step("web view", WriteWebView(albumPath, dir / "web"));
   const fs::path extracted = dir / "extracted";
   const std::size_t count = ExtractAndCompare(albumPath, source, extracted);
-  Step("extracted", std::to_string(count) + " items into " + album::Utf8FromPath(extracted) +
+  Step("extracted", std::to_string(count) + " items into " + base::Utf8FromPath(extracted) +
                         ", each identical to its source");
   return 0;
 }
@@ -391,8 +380,8 @@ void AddDemoCommand(CLI::App& app, int& exitCode) {
   command->callback([dir, &exitCode] {
     try {
       std::error_code ec;
-      const fs::path folder = fs::absolute(album::PathFromUtf8(*dir), ec);
-      exitCode = RunDemo(ec ? album::PathFromUtf8(*dir) : folder);
+      const fs::path folder = fs::absolute(base::PathFromUtf8(*dir), ec);
+      exitCode = RunDemo(ec ? base::PathFromUtf8(*dir) : folder);
     } catch (const DemoError& error) {
       std::cerr << "demo: " << error.what << '\n';
       exitCode = 1;

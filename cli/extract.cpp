@@ -2,7 +2,7 @@
 #include <iostream>
 
 #include "album/archive.h"
-#include "album/fileio.h"
+#include "base/fileio.h"
 #include "cli/commands.h"
 #include "cli/opening.h"
 
@@ -45,7 +45,7 @@ void AddExtractCommand(CLI::App& app, int& exitCode) {
       chosen.push_back(static_cast<std::size_t>(index));
     }
     exitCode = 0;
-    album::Extraction extraction(*opened.archive.source, album::PathFromUtf8(*folder));
+    album::Extraction extraction(*opened.archive.source, base::PathFromUtf8(*folder));
     for (const std::size_t i : chosen) {
       std::string error;
       const auto written = extraction.Extract(items[i], error);
@@ -54,7 +54,7 @@ void AddExtractCommand(CLI::App& app, int& exitCode) {
         exitCode = 1;
         continue;
       }
-      const std::string path = album::Utf8FromPath(written->path);
+      const std::string path = base::Utf8FromPath(written->path);
       if (written->renamed) {
         std::cerr << "Item " << i << ": its name is taken (by the album or an earlier item); "
                   << "written as " << TerminalText(path) << '\n';

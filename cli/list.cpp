@@ -3,7 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "album/archive.h"
-#include "album/text.h"
+#include "base/text.h"
 #include "cli/commands.h"
 #include "cli/opening.h"
 
@@ -42,10 +42,10 @@ json Listing(const OpenedFile& opened) {
     items.push_back(std::move(entry));
   }
   return {{"format", isAlbum ? "album" : "albumwrap"},
-          {"title", album::Trim(shown.title)},
-          {"artist", album::Trim(shown.artist)},
-          {"comment", album::Trim(shown.comment)},
-          {"year", isAlbum ? json(album::Trim(shown.year)) : json(nullptr)},
+          {"title", base::Trim(shown.title)},
+          {"artist", base::Trim(shown.artist)},
+          {"comment", base::Trim(shown.comment)},
+          {"year", isAlbum ? json(base::Trim(shown.year)) : json(nullptr)},
           {"tracks", shown.trackCount},
           {"items", std::move(items)}};
 }

@@ -5,7 +5,8 @@
 
 #include <iostream>
 
-#include "album/fileio.h"
+#include "album/albumreader.h"
+#include "base/fileio.h"
 #include "webview/helpers.h"
 
 extern char** environ;
@@ -19,7 +20,7 @@ std::filesystem::path ProgramFolder() {
 }
 
 std::string ProgramDataFolder() {
-  return album::Utf8FromPath(webview::ProgramDataFolder(ProgramFolder()));
+  return base::Utf8FromPath(webview::ProgramDataFolder(ProgramFolder()));
 }
 
 bool RunProgram(std::vector<std::string> arguments) {
@@ -86,9 +87,9 @@ std::string TerminalText(std::string_view text) {
   return out;
 }
 
-std::unique_ptr<album::FileSource> OpenSource(const std::string& path) {
+std::unique_ptr<base::FileSource> OpenSource(const std::string& path) {
   std::string error;
-  auto source = album::FileSource::Open(album::PathFromUtf8(path), error);
+  auto source = base::FileSource::Open(base::PathFromUtf8(path), error);
   if (!source) std::cerr << "Cannot open " << TerminalText(path) << ": " << error << '\n';
   return source;
 }
@@ -96,7 +97,7 @@ std::unique_ptr<album::FileSource> OpenSource(const std::string& path) {
 bool OpenForReading(const std::string& path, OpenedFile& opened) {
   std::string error;
   const album::OpenStatus status =
-      album::OpenArchive(album::PathFromUtf8(path), opened.shown, {}, opened.archive, error);
+      album::OpenArchive(base::PathFromUtf8(path), opened.shown, {}, opened.archive, error);
   if (status == album::OpenStatus::CannotOpen) {
     std::cerr << "Cannot open " << TerminalText(path) << ": " << error << '\n';
     return false;
@@ -106,6 +107,25 @@ bool OpenForReading(const std::string& path, OpenedFile& opened) {
     return false;
   }
   return true;
+}
+
+AlbumCue WriteAlbumCue(const std::string& path, const webview::ReplaceQuestion& confirmReplace) {
+  AlbumCue cue;
+  auto source = base::FileSource::Open(base::PathFromUtf8(path), cue.error);
+  if (!source) {
+    cue.opening = CueOpening::CannotOpen;
+    return cue;
+  }
+  album::AlbumReader reader(*source);
+  ShownDetails shown;
+  if (album::OpenAlbum(reader, shown, album::TagWriter{}) != album::ReadStatus::Ok) {
+    cue.opening = CueOpening::Damaged;
+    return cue;
+  }
+  const webview::CueInput input =
+      webview::CueInputFor(path, {shown.title, shown.artist, shown.year}, reader.TrackTable());
+  cue.result = webview::WriteCueSheet(path, input, confirmReplace);
+  return cue;
 }
 
 }  // namespace cli

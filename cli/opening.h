@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "album/archive.h"
+#include "webview/cuesheet.h"
 
 namespace cli {
 
@@ -41,9 +42,23 @@ bool RunProgram(std::vector<std::string> arguments);
 std::string TerminalText(std::string_view text);
 
 /// Opens `path` read-only; on failure prints why to stderr and returns nothing.
-std::unique_ptr<album::FileSource> OpenSource(const std::string& path);
+std::unique_ptr<base::FileSource> OpenSource(const std::string& path);
 
 /// Opens `path`; on failure prints the message to stderr and returns false.
 bool OpenForReading(const std::string& path, OpenedFile& opened);
+
+/// How far writing an album's CUE sheet came.
+enum class CueOpening { Ok, CannotOpen, Damaged };
+
+struct AlbumCue {
+  CueOpening opening = CueOpening::Ok;
+  std::string error;          ///< the system's reason when the album cannot be opened
+  webview::CueResult result;  ///< the writing's outcome once the album was read
+};
+
+/// Opens the album at `path` as every command does (tag, directory, pictures and lyrics) and
+/// writes its CUE sheet beside it, asking `confirmReplace` about an existing sheet.
+[[nodiscard]] AlbumCue WriteAlbumCue(const std::string& path,
+                                     const webview::ReplaceQuestion& confirmReplace);
 
 }  // namespace cli

@@ -3,7 +3,7 @@
 #include <iostream>
 
 #include "album/albumformat.h"
-#include "album/fileio.h"
+#include "base/fileio.h"
 #include "cli/commands.h"
 #include "cli/opening.h"
 #include "platform/qt/picturemodule.h"

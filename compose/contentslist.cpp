@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "album/albumformat.h"
-#include "album/fileio.h"
-#include "album/text.h"
+#include "base/fileio.h"
+#include "base/text.h"
 #include "compose/textrules.h"
 #include "compose/wavelist.h"
 
@@ -19,14 +19,14 @@ using album::KindOf;
 std::optional<std::vector<std::string>> FileSystemLister::PlainFileNames(std::string_view folder,
                                                                          std::string& error) const {
   std::error_code ec;
-  std::filesystem::directory_iterator it(album::PathFromUtf8(folder), ec);
+  std::filesystem::directory_iterator it(base::PathFromUtf8(folder), ec);
   if (ec) {
     error = ec.message();
     return std::nullopt;
   }
   std::vector<std::string> names;
   for (; it != std::filesystem::directory_iterator(); it.increment(ec)) {
-    std::string name = album::Utf8FromPath(it->path().filename());
+    std::string name = base::Utf8FromPath(it->path().filename());
     std::error_code typeError;
     if (name.starts_with('.') || !it->is_regular_file(typeError)) continue;
     names.push_back(std::move(name));
@@ -55,20 +55,16 @@ std::string_view OrderErrorMessage(OrderError error) {
 }
 
 OrderError CheckOrderRules(const std::vector<std::string>& entries) {
-  const auto lastFour = [](std::string_view entry) {
-    const std::string trimmed = album::Trim(entry);
-    return UpperAscii(
-        std::string_view(trimmed).substr(trimmed.size() < 4 ? 0 : trimmed.size() - 4));
-  };
+  const auto kindOf = [](std::string_view entry) { return album::KindOf(base::Trim(entry)); };
   int music = 0;
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    const std::string k = lastFour(entries[i]);
-    if (k == ".TXT") {
+    const album::ItemKind k = kindOf(entries[i]);
+    if (k == album::ItemKind::Lyrics) {
       if (i == 0) return OrderError::LyricsFirst;
-      const std::string p = lastFour(entries[i - 1]);
-      if (p == ".TXT") return OrderError::ConsecutiveLyrics;
-      if (p == ".JPG" || p == ".GIF") return OrderError::LyricsAfterGraphics;
-    } else if (k != ".GIF" && k != ".JPG") {
+      const album::ItemKind p = kindOf(entries[i - 1]);
+      if (p == album::ItemKind::Lyrics) return OrderError::ConsecutiveLyrics;
+      if (p == album::ItemKind::Picture) return OrderError::LyricsAfterGraphics;
+    } else if (k != album::ItemKind::Picture) {
       ++music;  // whatever is neither lyrics nor picture counts as music
     }
   }
@@ -76,12 +72,12 @@ OrderError CheckOrderRules(const std::vector<std::string>& entries) {
 }
 
 mp3header::AnalyseStatus AnalyseFile(const std::string& path, mp3header::MP3HeaderInfo& info) {
-  return mp3header::AnalyseMP3(album::PathFromUtf8(path), info);
+  return mp3header::AnalyseMP3(base::PathFromUtf8(path), info);
 }
 
 std::string RejectionText(std::string_view entry, mp3header::AnalyseStatus status, bool isVbr,
                           std::int16_t bitrate) {
-  const std::string_view name = album::FileNameOf(entry);
+  const std::string_view name = base::FileNameOf(entry);
   // A file gone or unreadable since it was added has no bitrate to speak of.
   if (status == mp3header::AnalyseStatus::CannotOpen) {
     return std::string(kRejectedUnreadablePrefix) + std::string(name);
@@ -97,7 +93,7 @@ bool IsAcceptablePath(std::string_view path) {
 std::vector<UnreadableEntry> FindUnreadable(const std::vector<std::string>& entries) {
   std::vector<UnreadableEntry> unreadable;
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    const std::filesystem::path path = album::PathFromUtf8(entries[i]);
+    const std::filesystem::path path = base::PathFromUtf8(entries[i]);
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);
     std::string error;
@@ -107,7 +103,7 @@ std::vector<UnreadableEntry> FindUnreadable(const std::vector<std::string>& entr
       error = std::make_error_code(std::errc::no_such_file_or_directory).message();
     } else if (status.type() != std::filesystem::file_type::regular) {
       error = "not a plain file";
-    } else if (album::FileSource::Open(path, error)) {
+    } else if (base::FileSource::Open(path, error)) {
       continue;
     }
     unreadable.push_back({i, error});
@@ -136,7 +132,7 @@ AddResult ContentsList::AddFile(std::string_view path) {
   // Album files and other kinds are passed over without a word, as the file dialog's
   // "All Files" filter lets them through.
   if (!IsAcceptablePath(path)) return result;
-  AppendUnlessListed(album::Trim(path), result);
+  AppendUnlessListed(base::Trim(path), result);
   if (result.duplicate) result.message = kDuplicateItemMessage;
   result.enableMakeAlbum = true;
   return result;
@@ -173,7 +169,7 @@ AddResult ContentsList::AddFolder(std::string_view folder, const FolderLister& l
 
   for (const std::string& name : pictures) {
     std::string path = prefix + name;
-    if (IsInList(album::Trim(path))) {
+    if (IsInList(base::Trim(path))) {
       result.duplicate = true;
     } else {
       m_entries.push_back(std::move(path));
@@ -194,7 +190,7 @@ AddResult ContentsList::AddFolder(std::string_view folder, const FolderLister& l
     const std::string key = TitleKey(name);
     AppendUnlessListed(prefix + name, result);
     for (const std::string& text : lyrics) {
-      if (UpperAscii(text).find(key) != std::string::npos) {
+      if (base::AsciiUpper(text).find(key) != std::string::npos) {
         AppendUnlessListed(prefix + text, result);
         break;
       }
@@ -226,7 +222,7 @@ AddResult ContentsList::Drop(const std::vector<std::string>& paths) {
     result.refused = true;
     return result;
   }
-  for (const std::string& path : paths) AppendUnlessListed(album::Trim(path), result);
+  for (const std::string& path : paths) AppendUnlessListed(base::Trim(path), result);
   if (result.duplicate) result.message = kDuplicateDropMessage;
   result.enableMakeAlbum = true;
   return result;

@@ -99,7 +99,8 @@ using HeaderAnalyser =
     std::function<mp3header::AnalyseStatus(const std::string& path, mp3header::MP3HeaderInfo&)>;
 
 /// Runs the real frame analysis on a UTF-8 path.
-mp3header::AnalyseStatus AnalyseFile(const std::string& path, mp3header::MP3HeaderInfo& info);
+[[nodiscard]] mp3header::AnalyseStatus AnalyseFile(const std::string& path,
+                                                   mp3header::MP3HeaderInfo& info);
 
 /// The rewritten text of a rejected entry: the unreadable text when the file could not be
 /// opened, the variable-bitrate text when `isVbr`, else the bitrate text with `bitrate` in

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "album/text.h"
+#include "base/text.h"
 
 namespace compose {
 namespace {
@@ -16,7 +16,7 @@ bool IsDigit(char c) {
 // C3 A0..BE.
 unsigned FoldedAt(std::string_view text, std::size_t& at) {
   const auto c = static_cast<unsigned char>(text[at++]);
-  if (c >= 'A' && c <= 'Z') return c + 0x20u;
+  if (c < 0x80) return static_cast<unsigned char>(base::AsciiLower(static_cast<char>(c)));
   if (c == 0xC3 && at < text.size()) {
     const auto next = static_cast<unsigned char>(text[at++]);
     const bool upper = next >= 0x80 && next <= 0x9E && next != 0x97;
@@ -68,7 +68,7 @@ int TrackNumberOf(std::string_view fileName) {
     const auto dash = fileName.find('-', start);
     const std::string_view piece = fileName.substr(start, dash - start);
     if (StartsWithNumber(piece)) {
-      const double value = album::RoundHalfEven(album::LeadingNumber(piece));
+      const double value = base::RoundHalfEven(base::LeadingNumber(piece));
       // An Integer holds the number; a larger one is no track number.
       if (value >= -32768.0 && value <= 32767.0) return static_cast<int>(value);
     }
@@ -77,23 +77,11 @@ int TrackNumberOf(std::string_view fileName) {
   }
 }
 
-std::string UpperAscii(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 0x20);
-  }
-  return upper;
-}
-
-std::string_view DropLastFour(std::string_view text) {
-  return text.size() < 4 ? std::string_view{} : text.substr(0, text.size() - 4);
-}
-
 std::string TitleKey(std::string_view fileName) {
   const auto dash = fileName.rfind('-');
   const std::string_view piece =
       dash == std::string_view::npos ? fileName : fileName.substr(dash + 1);
-  return album::Trim(UpperAscii(DropLastFour(piece)));
+  return base::Trim(base::AsciiUpper(base::DropLastFour(piece)));
 }
 
 }  // namespace compose

@@ -28,10 +28,4 @@ int TrackNumberOf(std::string_view fileName);
 /// whole name when there is none), without its last four characters, upper-cased, trimmed.
 std::string TitleKey(std::string_view fileName);
 
-/// Upper-cases ASCII letters.
-std::string UpperAscii(std::string_view text);
-
-/// The text without its last four characters (empty when it has fewer).
-std::string_view DropLastFour(std::string_view text);
-
 }  // namespace compose

@@ -1,21 +1,19 @@
 #include "compose/trackreading.h"
 
 #include <array>
-#include <cstring>
 
 #include "album/albumwriter.h"
-#include "album/text.h"
+#include "base/id3v1.h"
+#include "base/text.h"
 #include "compose/textrules.h"
 
 namespace compose {
 namespace {
 
-constexpr std::size_t kId3v1Size = 128;
-
 // An ID3v1 field: Windows-1252, cut at its first NUL, trimmed.
-std::string TagField(std::span<const std::uint8_t> tag, std::size_t offset, std::size_t width) {
-  const std::string text = album::GetField(tag, offset, width);
-  return album::Trim(album::CutAtNul(text));
+std::string TagField(std::span<const std::uint8_t> tag, base::id3v1::Field field) {
+  const std::string text = base::id3v1::Get(tag, field);
+  return base::Trim(base::CutAtNul(text));
 }
 
 bool HasAlbumName(const DetailsProposal& proposal, std::string_view name) {
@@ -42,19 +40,18 @@ std::string TrackLine(std::string_view songTitle, std::string_view secondPart) {
   return std::string(songTitle) + std::string(album::kTrackLineSeparator) + std::string(secondPart);
 }
 
-TrackReading ReadTrack(std::string_view path, album::ByteSource& source,
-                       DetailsProposal& proposal) {
+TrackReading ReadTrack(std::string_view path, base::ByteSource& source, DetailsProposal& proposal) {
   TrackReading reading;
-  std::array<std::uint8_t, kId3v1Size> tag{};
+  using namespace base::id3v1;
+  std::array<std::uint8_t, kSize> tag{};
   const std::int64_t size = source.Size();
-  reading.fromTag = size >= static_cast<std::int64_t>(kId3v1Size) &&
-                    source.ReadAt(size - static_cast<std::int64_t>(kId3v1Size), tag) &&
-                    std::memcmp(tag.data(), "TAG", 3) == 0;
+  reading.fromTag = size >= static_cast<std::int64_t>(kSize) &&
+                    source.ReadAt(size - static_cast<std::int64_t>(kSize), tag) && IsTag(tag);
   if (reading.fromTag) {
-    reading.songTitle = TagField(tag, 3, 30);
-    const std::string artist = TagField(tag, 33, 30);
-    const std::string albumName = TagField(tag, 63, 30);
-    const std::string year = TagField(tag, 93, 4);
+    reading.songTitle = TagField(tag, kTitle);
+    const std::string artist = TagField(tag, kArtist);
+    const std::string albumName = TagField(tag, kAlbum);
+    const std::string year = TagField(tag, kYear);
     if (!albumName.empty()) {
       if (!HasAlbumName(proposal, albumName)) proposal.albumNames.push_back(albumName);
       if (proposal.albumTitle.empty()) proposal.albumTitle = albumName;
@@ -66,14 +63,14 @@ TrackReading ReadTrack(std::string_view path, album::ByteSource& source,
   }
 
   // No tag: "artist - title.mp3" or "artist - album - title.mp3".
-  const std::vector<std::string_view> parts = SplitAtDashes(album::FileNameOf(path));
+  const std::vector<std::string_view> parts = SplitAtDashes(base::FileNameOf(path));
   const std::size_t u = parts.size() - 1;
-  reading.songTitle = std::string(DropLastFour(album::Trim(parts[u])));
+  reading.songTitle = std::string(base::DropLastFour(base::Trim(parts[u])));
   reading.line = TrackLine(reading.songTitle, u >= 1 ? parts[u - 1] : kNoSecondPart);
   if (!IsNumeric(parts[0])) {
-    if (u == 1 && proposal.artist.empty()) proposal.artist = album::Trim(parts[0]);
+    if (u == 1 && proposal.artist.empty()) proposal.artist = base::Trim(parts[0]);
     if (u >= 2) {
-      const std::string albumName = album::Trim(parts[1]);
+      const std::string albumName = base::Trim(parts[1]);
       if (!albumName.empty() && !HasAlbumName(proposal, albumName)) {
         proposal.albumNames.push_back(albumName);
         if (proposal.albumTitle.empty()) proposal.albumTitle = albumName;
@@ -85,9 +82,9 @@ TrackReading ReadTrack(std::string_view path, album::ByteSource& source,
 
 TrackReading ReadTrackFile(std::string_view path, DetailsProposal& proposal) {
   std::string error;
-  auto file = album::FileSource::Open(album::PathFromUtf8(path), error);
+  auto file = base::FileSource::Open(base::PathFromUtf8(path), error);
   if (file) return ReadTrack(path, *file, proposal);
-  album::MemorySource nothing({});
+  base::MemorySource nothing({});
   return ReadTrack(path, nothing, proposal);
 }
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "album/fileio.h"
+#include "base/fileio.h"
 
 namespace compose {
 
@@ -36,7 +36,7 @@ std::string TrackLine(std::string_view songTitle, std::string_view secondPart);
 /// and fills empty fields of `proposal`. Tag texts are Windows-1252, cut at their first NUL and
 /// trimmed. Without a tag the file name after the last "/" decides: "artist - title.mp3" or
 /// "artist - album - title.mp3"; a first piece that is a number proposes nothing.
-TrackReading ReadTrack(std::string_view path, album::ByteSource& source, DetailsProposal& proposal);
+TrackReading ReadTrack(std::string_view path, base::ByteSource& source, DetailsProposal& proposal);
 
 /// The same for a file on disk; a file that cannot be read counts as one without a tag.
 TrackReading ReadTrackFile(std::string_view path, DetailsProposal& proposal);

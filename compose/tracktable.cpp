@@ -1,12 +1,12 @@
 #include "compose/tracktable.h"
 
-#include "album/text.h"
+#include "base/text.h"
 #include "compose/textrules.h"
 
 namespace compose {
 
 PreparedAlbum PrepareTrackTable(const std::vector<std::string>& contents,
-                                media::MediaDevice& device, const TrackProgress& progress) {
+                                media::MediaDevice& device, const base::Progress& progress) {
   PreparedAlbum prepared;
   int total = 0;
   for (const std::string& item : contents) total += album::KindOf(item) == album::ItemKind::Track;
@@ -15,7 +15,7 @@ PreparedAlbum PrepareTrackTable(const std::vector<std::string>& contents,
     if (album::KindOf(item) != album::ItemKind::Track) continue;
     album::TrackEntry entry;
     entry.PlayLength = media::QueryPlayLength(device, item);
-    entry.FileName = std::string(album::FileNameOf(item));
+    entry.FileName = std::string(base::FileNameOf(item));
     TrackReading reading = ReadTrackFile(item, prepared.proposal);
     entry.SongTitle = std::move(reading.songTitle);
     prepared.trackTable.push_back(std::move(entry));
@@ -34,7 +34,7 @@ TrackTableCheck CheckTrackTable(const std::vector<album::TrackEntry>& trackTable
     check.ok = false;
     check.index = j;
     check.message =
-        "Non-standard file detected : " + album::Trim(album::CutAtNul(trackTable[j].FileName)) +
+        "Non-standard file detected : " + base::Trim(base::CutAtNul(trackTable[j].FileName)) +
         " ** Aborting Now **";
     break;
   }
@@ -53,8 +53,8 @@ std::string AlbumOutputName(std::string_view chosen) {
   if (album::IsAlbumFileName(chosen)) return std::string(chosen);
   // Only an extension is dropped: a name typed without one keeps all of its characters.
   std::string_view stem = chosen;
-  if (stem.size() >= 4 && stem[stem.size() - 4] == '.') stem = DropLastFour(stem);
-  return album::Trim(stem) + std::string(kAlbumSuffix);
+  if (stem.size() >= 4 && stem[stem.size() - 4] == '.') stem = base::DropLastFour(stem);
+  return base::Trim(stem) + std::string(kAlbumSuffix);
 }
 
 std::vector<album::TitleCorrection> TitleCorrections(const std::vector<std::string>& trackLines,

@@ -10,6 +10,7 @@
 
 #include "album/albumformat.h"
 #include "album/albumwriter.h"
+#include "base/progress.h"
 #include "compose/trackreading.h"
 #include "media/mediadevice.h"
 
@@ -35,14 +36,10 @@ struct PreparedAlbum {
   std::string tracks;  ///< the number of tracks, in decimal digits
 };
 
-/// Called after each track with the number of tracks read so far; false stops the reading
-/// (the result then holds the tracks read).
-using TrackProgress = std::function<bool(int done, int total)>;
-
 /// Reads every MP3 of `contents` in list order: its playing time through `device` (the length
 /// query), its file name and its song title and line (ReadTrackFile).
 PreparedAlbum PrepareTrackTable(const std::vector<std::string>& contents,
-                                media::MediaDevice& device, const TrackProgress& progress = {});
+                                media::MediaDevice& device, const base::Progress& progress = {});
 
 /// The pre-write check's answer.
 struct TrackTableCheck {

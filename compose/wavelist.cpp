@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/text.h"
 #include "compose/textrules.h"
 
 namespace compose {
@@ -31,12 +32,12 @@ std::optional<std::size_t> MoveEntry(std::vector<std::string>& entries, std::ptr
 
 bool WaveList::IsWaveName(std::string_view path) {
   return path.size() >= kWaveExtension.size() &&
-         UpperAscii(path.substr(path.size() - kWaveExtension.size())) == kWaveExtension;
+         base::AsciiUpper(path.substr(path.size() - kWaveExtension.size())) == kWaveExtension;
 }
 
 bool WaveList::CanDrop(const std::vector<std::string>& paths) {
   return std::all_of(paths.begin(), paths.end(), [](const std::string& path) {
-    return UpperAscii(path).find(kWaveExtension) != std::string::npos;
+    return base::AsciiUpper(path).find(kWaveExtension) != std::string::npos;
   });
 }
 

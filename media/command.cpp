@@ -1,15 +1,9 @@
 #include "media/command.h"
 
+#include "base/text.h"
+
 namespace media {
 namespace {
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 0x20);
-  }
-  return lower;
-}
 
 std::vector<std::string> Words(std::string_view text) {
   std::vector<std::string> words;
@@ -18,7 +12,7 @@ std::vector<std::string> Words(std::string_view text) {
     at = text.find_first_not_of(" \t", at);
     if (at == std::string_view::npos) return words;
     const auto end = text.find_first_of(" \t", at);
-    words.push_back(Lower(text.substr(at, end - at)));
+    words.push_back(base::AsciiLower(text.substr(at, end - at)));
     at = end;
   }
 }

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "album/fileio.h"
-#include "album/text.h"
+#include "base/fileio.h"
+#include "base/text.h"
 
 namespace media {
 namespace {
@@ -14,44 +14,8 @@ MediaReply Error(MediaError error) {
 
 }  // namespace
 
-std::string_view ErrorText(MediaError error) {
-  switch (error) {
-    case MediaError::None:
-      return "no error";
-    case MediaError::UnrecognizedCommand:
-      return "unrecognized command";
-    case MediaError::MissingParameter:
-      return "missing parameter";
-    case MediaError::UnknownAlias:
-      return "no device open under this alias";
-    case MediaError::AliasInUse:
-      return "alias already in use";
-    case MediaError::CannotOpen:
-      return "cannot open the file as MPEG audio";
-  }
-  return "unknown error";
-}
-
 std::unique_ptr<MediaDevice> CreateMediaDevice() {
   return std::make_unique<Mpg123Device>();
-}
-
-std::string OpenCommand(std::string_view path) {
-  // Paths pass unchanged, quoted: there are no short names to fall back on here.
-  return "open \"" + std::string(path) + "\" type MPEGVideo alias mp3";
-}
-
-std::int32_t QueryPlayLength(MediaDevice& device, std::string_view path) {
-  // The return codes are not examined: a file without a length replies nothing, which reads
-  // as 0.
-  (void)device.SendString(OpenCommand(path));
-  (void)device.SendString("set mp3 time format tmsf");
-  std::string reply = device.SendString("status mp3 length").text;
-  reply.resize(std::min<std::size_t>(reply.size(), 29));  // a 30-character reply buffer
-  (void)device.SendString("close all");
-  const double value = album::RoundHalfEven(album::LeadingNumber(reply));
-  if (!(value > 0.0)) return 0;
-  return value >= 2147483647.0 ? 2147483647 : static_cast<std::int32_t>(value);
 }
 
 Mpg123Device::Mpg123Device(OutputFactory outputs)
@@ -84,12 +48,11 @@ MediaReply Mpg123Device::Open(const MediaCommand& command) {
   // Without an alias the device is known by its path.
   std::string alias = OptionValue(command.words, "alias").value_or("");
   if (alias.empty()) {
-    alias = command.target;
-    for (char& c : alias) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 0x20) : c;
+    alias = base::AsciiLower(command.target);
   }
   if (m_files.contains(alias)) return Error(MediaError::AliasInUse);
   OpenFile file;
-  file.path = album::PathFromUtf8(command.target);
+  file.path = base::PathFromUtf8(command.target);
   std::string error;
   file.decoder = Decoder::Open(file.path, error);
   if (!file.decoder) return Error(MediaError::CannotOpen);

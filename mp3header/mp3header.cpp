@@ -1,6 +1,7 @@
 #include "mp3header/mp3header.h"
 
-#include "album/fileio.h"
+#include "base/fileio.h"
+#include "base/positions.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,7 +12,7 @@ namespace {
 
 // A leading ID3v2 tag: "ID3", version, flags, four 7-bit size bytes; a footer (flag 0x10)
 // adds ten more bytes.
-std::int64_t Id3v2Length(album::ByteSource& file, std::int64_t size) {
+std::int64_t Id3v2Length(base::ByteSource& file, std::int64_t size) {
   std::uint8_t header[10];
   if (size < 10 || !file.ReadAt(0, header)) return 0;
   if (std::memcmp(header, "ID3", 3) != 0 || header[3] == 0xFF || header[4] == 0xFF) return 0;
@@ -28,7 +29,7 @@ std::int64_t Id3v2Length(album::ByteSource& file, std::int64_t size) {
 
 // The offset of the first FF FA or FF FB at or after `from`, or -1. A failed candidate
 // advances by one byte, so FF FF FB finds the second FF.
-std::int64_t ScanForSync(album::ByteSource& file, std::int64_t from, std::int64_t size) {
+std::int64_t ScanForSync(base::ByteSource& file, std::int64_t from, std::int64_t size) {
   constexpr std::int64_t kChunk = 1 << 16;
   std::vector<std::uint8_t> buffer(static_cast<std::size_t>(kChunk) + 1);
   for (std::int64_t at = from; at < size - 1; at += kChunk) {
@@ -44,7 +45,7 @@ std::int64_t ScanForSync(album::ByteSource& file, std::int64_t from, std::int64_
   return -1;
 }
 
-bool HasXingAt(album::ByteSource& file, std::int64_t offset) {
+bool HasXingAt(base::ByteSource& file, std::int64_t offset) {
   std::uint8_t word[4];
   return file.ReadAt(offset, word) && std::memcmp(word, "Xing", 4) == 0;
 }
@@ -66,7 +67,7 @@ const char* YesNo(std::uint32_t bit) {
 }
 
 // The scan of an open source.
-std::optional<std::array<std::uint8_t, 4>> ScanSource(album::ByteSource& file, MP3HeaderInfo& info,
+std::optional<std::array<std::uint8_t, 4>> ScanSource(base::ByteSource& file, MP3HeaderInfo& info,
                                                       AnalyseStatus& status) {
   const auto report = [&](AnalyseStatus s) { status = s; };
   const std::int64_t size = file.Size();
@@ -86,7 +87,8 @@ std::optional<std::array<std::uint8_t, 4>> ScanSource(album::ByteSource& file, M
   // single-channel one, after the 4-byte header.
   const bool singleChannel = ((header[3] >> 6) & 3u) == 3u;
   info.IsVBR = HasXingAt(file, frame + 36) || (singleChannel && HasXingAt(file, frame + 21));
-  info.HeaderPos = static_cast<std::int32_t>(std::min<std::int64_t>(frame + 1, INT32_MAX));
+  info.HeaderPos =
+      static_cast<std::int32_t>(std::min<std::int64_t>(base::PositionOf(frame), INT32_MAX));
   report(AnalyseStatus::Ok);
   return header;
 }
@@ -96,7 +98,7 @@ std::optional<std::array<std::uint8_t, 4>> Scan(const std::filesystem::path& pat
                                                 MP3HeaderInfo& info, AnalyseStatus& status,
                                                 std::int64_t& size) {
   std::string error;
-  auto file = album::FileSource::Open(path, error);
+  auto file = base::FileSource::Open(path, error);
   if (!file) {
     status = AnalyseStatus::CannotOpen;
     return std::nullopt;
@@ -153,7 +155,7 @@ AnalyseStatus DecodeFrameHeader(const std::array<std::uint8_t, 4>& bytes, std::i
   return bitrate == 0 ? AnalyseStatus::FreeFormat : AnalyseStatus::Ok;
 }
 
-AnalyseStatus AnalyseMP3(album::ByteSource& source, MP3HeaderInfo& info) {
+AnalyseStatus AnalyseMP3(base::ByteSource& source, MP3HeaderInfo& info) {
   AnalyseStatus status = AnalyseStatus::Ok;
   const auto bytes = ScanSource(source, info, status);
   if (status == AnalyseStatus::NoFrame) info.Bitrate = 0;

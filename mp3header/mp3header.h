@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "album/fileio.h"
+#include "base/fileio.h"
 
 namespace mp3header {
 
@@ -57,12 +57,12 @@ std::optional<std::array<std::uint8_t, 4>> FindFrameHeader(const std::filesystem
 [[nodiscard]] AnalyseStatus AnalyseMP3(const std::filesystem::path& file, MP3HeaderInfo& info);
 
 /// The same analysis of a source already open (a buffer in memory).
-AnalyseStatus AnalyseMP3(album::ByteSource& source, MP3HeaderInfo& info);
+[[nodiscard]] AnalyseStatus AnalyseMP3(base::ByteSource& source, MP3HeaderInfo& info);
 
 /// Decodes a frame's 4 header bytes into `info` (the scan's IsVBR decides a Xing file's
 /// Bitrate; Seconds comes from `fileSize`). The pure part of AnalyseMP3.
-AnalyseStatus DecodeFrameHeader(const std::array<std::uint8_t, 4>& bytes, std::int64_t fileSize,
-                                MP3HeaderInfo& info);
+[[nodiscard]] AnalyseStatus DecodeFrameHeader(const std::array<std::uint8_t, 4>& bytes,
+                                              std::int64_t fileSize, MP3HeaderInfo& info);
 
 /// The quality rule: a 128 kbps constant-bitrate track.
 inline bool IsAcceptedTrack(AnalyseStatus status, const MP3HeaderInfo& info) {

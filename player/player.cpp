@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "album/text.h"
+#include "base/text.h"
 #include "webview/helpers.h"
 #include "webview/webfolder.h"
 
@@ -226,7 +226,7 @@ std::int32_t Player::QueryPosition() {
   // Outside the rules' own queries: the reply buffer keeps what they put there.
   const media::MediaReply reply = m_device.SendString("status mp3 position");
   if (reply.ok() && !reply.text.empty()) {
-    m_positionMs = Clamp(static_cast<std::int64_t>(album::LeadingNumber(reply.text)));
+    m_positionMs = Clamp(static_cast<std::int64_t>(base::LeadingNumber(reply.text)));
   }
   return m_positionMs;
 }

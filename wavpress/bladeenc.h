@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <span>
 
-#include "album/bytes.h"
+#include "base/bytes.h"
 
 #if defined(_WIN32)
 #define BLADEENC_CALL __cdecl
@@ -82,27 +82,27 @@ struct Mp3Config {
 /// bytes stay as they are.
 inline void PutMp3Config(std::span<std::uint8_t> record, const Mp3Config& config) {
   const auto flag = [](bool on) { return static_cast<std::int32_t>(on ? 1 : 0); };
-  album::PutLE32(record, kConfigKindOffset, static_cast<std::int32_t>(kConfigMp3));
-  album::PutLE32(record, kSampleRateOffset, static_cast<std::int32_t>(config.SampleRate));
+  base::PutLE32(record, kConfigKindOffset, static_cast<std::int32_t>(kConfigMp3));
+  base::PutLE32(record, kSampleRateOffset, static_cast<std::int32_t>(config.SampleRate));
   record[kModeOffset] = config.Mode;
-  album::PutLE16(record, kBitrateOffset, static_cast<std::int16_t>(config.Bitrate));
-  album::PutLE32(record, kPrivateOffset, flag(config.Private));
-  album::PutLE32(record, kCrcOffset, flag(config.Crc));
-  album::PutLE32(record, kCopyrightOffset, flag(config.Copyright));
-  album::PutLE32(record, kOriginalOffset, flag(config.Original));
+  base::PutLE16(record, kBitrateOffset, static_cast<std::int16_t>(config.Bitrate));
+  base::PutLE32(record, kPrivateOffset, flag(config.Private));
+  base::PutLE32(record, kCrcOffset, flag(config.Crc));
+  base::PutLE32(record, kCopyrightOffset, flag(config.Copyright));
+  base::PutLE32(record, kOriginalOffset, flag(config.Original));
 }
 
 inline std::uint32_t GetConfigKind(std::span<const std::uint8_t> record) {
-  return static_cast<std::uint32_t>(album::GetLE32(record, kConfigKindOffset));
+  return static_cast<std::uint32_t>(base::GetLE32(record, kConfigKindOffset));
 }
 
 /// Reads the MP3 member; a flag is set when any of its four bytes is nonzero.
 inline Mp3Config GetMp3Config(std::span<const std::uint8_t> record) {
-  const auto flag = [&](std::size_t offset) { return album::GetLE32(record, offset) != 0; };
+  const auto flag = [&](std::size_t offset) { return base::GetLE32(record, offset) != 0; };
   Mp3Config config;
-  config.SampleRate = static_cast<std::uint32_t>(album::GetLE32(record, kSampleRateOffset));
+  config.SampleRate = static_cast<std::uint32_t>(base::GetLE32(record, kSampleRateOffset));
   config.Mode = record[kModeOffset];
-  config.Bitrate = static_cast<std::uint16_t>(album::GetLE16(record, kBitrateOffset));
+  config.Bitrate = static_cast<std::uint16_t>(base::GetLE16(record, kBitrateOffset));
   config.Private = flag(kPrivateOffset);
   config.Crc = flag(kCrcOffset);
   config.Copyright = flag(kCopyrightOffset);

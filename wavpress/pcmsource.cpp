@@ -9,7 +9,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "album/fileio.h"
+#include "base/fileio.h"
 
 namespace wavpress {
 namespace {
@@ -52,14 +52,14 @@ struct PcmSource::Memory {
 std::unique_ptr<PcmSource> PcmSource::Open(const char* path, PcmOpenError& error) {
   // Only a regular file is opened for reading: a FIFO or a device would block or never end.
   std::string reason;
-  album::FileHandle file = album::OpenRegularFile(path, reason);
+  base::FileHandle file = base::OpenRegularFile(path, reason);
   if (!file) {
     error = {PcmRefusal::Unreadable, reason};
     return nullptr;
   }
   const int fd = ::dup(::fileno(file.get()));
   if (fd < 0) {
-    error = {PcmRefusal::Unreadable, album::LastErrorText()};
+    error = {PcmRefusal::Unreadable, base::LastErrorText()};
     return nullptr;
   }
   SF_INFO info{};

@@ -11,7 +11,7 @@
 #include <system_error>
 #include <vector>
 
-#include "album/fileio.h"
+#include "base/fileio.h"
 #include "platform/dynlib/dynlib.h"
 #include "wavpress/bladeenc.h"
 #include "wavpress/outputname.h"
@@ -124,13 +124,13 @@ std::int32_t Encode(const char* path, const WavpressProgress* progress) {
     return Fail(WAVPRESS_CANNOT_WRITE, "cannot write " + outputPath + ": it is a folder");
   }
   const bool replace = g_replace;
-  const album::Replace mode = replace ? album::Replace::Allowed : album::Replace::Never;
+  const base::Replace mode = replace ? base::Replace::Allowed : base::Replace::Never;
   std::error_code statusError;
   if (!replace && std::filesystem::exists(std::filesystem::symlink_status(output, statusError))) {
     return Fail(WAVPRESS_OUTPUT_EXISTS, outputPath + " exists");
   }
   std::string error;
-  auto file = album::AtomicFile::Create(output, error);
+  auto file = base::AtomicFile::Create(output, error);
   if (!file) return Fail(WAVPRESS_CANNOT_WRITE, "cannot create " + outputPath + ": " + error);
   const auto writeFailed = [&] {
     return Fail(WAVPRESS_CANNOT_WRITE, "cannot write " + outputPath + ": " + file->WriteError());

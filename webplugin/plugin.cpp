@@ -7,7 +7,7 @@
 #include <new>
 
 #include "album/albumreader.h"
-#include "album/fileio.h"
+#include "base/fileio.h"
 #include "platform/win32/wicpictureservice.h"
 #include "webplugin/winampipc.h"
 #include "webview/cuesheet.h"
@@ -255,20 +255,23 @@ void Plugin::EntryChanged(const std::string& entry) {
 
   std::string error;
   const std::filesystem::path albumPath(wide);
-  std::unique_ptr<album::FileSource> source = album::FileSource::Open(albumPath, error);
+  std::unique_ptr<base::FileSource> source = base::FileSource::Open(albumPath, error);
   if (!source) return;
   album::AlbumReader reader(*source);
   DetailBoxes boxes(m_text1, m_text2, m_text3, m_text4);
   platform::win32::WicPictureService pictures;
   webview::OpeningOptions options;
   options.tempFolder = webview::TempFolder();
-  options.dataFolder = album::Utf8FromPath(ModuleFolder());
+  options.dataFolder = base::Utf8FromPath(ModuleFolder());
   options.rewriteMainPage = true;
   options.beforeRegeneration = [&] {
     m_trackTable = reader.TrackTable();
     WriteCue(upperPath);
   };
-  options.afterPicture = [](std::size_t, std::size_t) { PumpMessages(); };
+  options.afterPicture = [](int, int) {
+    PumpMessages();
+    return true;
+  };
   options.beforePages = [&] { Ipc(static_cast<LPARAM>(m_openUrlMessage), 0); };
   const webview::WebViewOpening opening = webview::OpenWebView(
       *source, reader, boxes, album::FileTagWriter(albumPath), pictures, options);
@@ -280,7 +283,7 @@ void Plugin::EntryChanged(const std::string& entry) {
   m_trackTable = reader.TrackTable();
   if (opening.status != webview::OpeningStatus::Ok) return;
   std::error_code ec;
-  if (!std::filesystem::exists(album::PathFromUtf8(webview::CuePathFor(upperPath)), ec)) {
+  if (!std::filesystem::exists(base::PathFromUtf8(webview::CuePathFor(upperPath)), ec)) {
     WriteCue(upperPath);
   }
   OpenPage(m_openUrlMessage, std::string(webview::kMainPageName));

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "album/text.h"
+#include "base/text.h"
 #include "webview/helpers.h"
 
 namespace webview {
@@ -16,7 +16,7 @@ std::string LogicalDriveList() {
 }
 
 int DriveTypeOf(std::string_view path) {
-  const std::string text = album::Trim(path);
+  const std::string text = base::Trim(path);
   return !text.empty() && text.front() == '/' ? kFixedDrive : 0;
 }
 

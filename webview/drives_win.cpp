@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "album/text.h"
+#include "base/text.h"
 #include "webview/helpers.h"
 
 namespace webview {
@@ -18,17 +18,16 @@ std::string LogicalDriveList() {
   for (DWORD i = 0; i < length; ++i) {
     const char c = buffer[i];
     if (c == '\0') continue;
-    list += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    list += base::AsciiLower(c);
   }
-  return album::Trim(list);
+  return base::Trim(list);
 }
 
 int DriveTypeOf(std::string_view path) {
-  const std::string text = album::Trim(path);
+  const std::string text = base::Trim(path);
   if (text.empty()) return 0;
   // The documented form of a root names it with its backslash.
-  char root[4] = {text.front(), ':', '\\', '\0'};
-  if (root[0] >= 'a' && root[0] <= 'z') root[0] = static_cast<char>(root[0] - 'a' + 'A');
+  const char root[4] = {base::AsciiUpper(text.front()), ':', '\\', '\0'};
   const UINT type = GetDriveTypeA(root);
   return type >= 1 && type <= 6 ? static_cast<int>(type) : 0;
 }

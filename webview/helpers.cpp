@@ -11,8 +11,8 @@
 #include <random>
 #include <system_error>
 
-#include "album/fileio.h"
-#include "album/text.h"
+#include "base/fileio.h"
+#include "base/text.h"
 
 namespace webview {
 
@@ -21,20 +21,6 @@ namespace {
 std::mt19937& Generator() {
   static std::mt19937 generator;
   return generator;
-}
-
-#ifdef _WIN32
-char Lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-#endif
-
-bool IsSeparator(char c) {
-#ifdef _WIN32
-  return c == '\\' || c == '/';
-#else
-  return c == '/';
-#endif
 }
 
 }  // namespace
@@ -94,29 +80,29 @@ std::filesystem::path SystemTempFolder() {
 std::string TempFolder() {
   const std::filesystem::path path = SystemTempFolder();
   if (!IsWritableFolder(path)) return {};
-  std::string folder = album::Utf8FromPath(path);
-  if (!IsSeparator(folder.back())) {
+  std::string folder = base::Utf8FromPath(path);
+  if (!base::IsPathSeparator(folder.back())) {
     folder += static_cast<char>(std::filesystem::path::preferred_separator);
   }
   return folder;
 }
 
 bool PathExists(std::string_view path) {
-  std::string text = album::Trim(path);
-  if (text.size() > 1 && IsSeparator(text.back())) text.pop_back();
+  std::string text = base::Trim(path);
+  if (text.size() > 1 && base::IsPathSeparator(text.back())) text.pop_back();
   if (text.empty()) return false;
 #ifndef _WIN32
   // One root holds every path, relative ones too: only the file system can tell.
   std::error_code missing;
   return std::filesystem::exists(
-      std::filesystem::symlink_status(album::PathFromUtf8(text), missing));
+      std::filesystem::symlink_status(base::PathFromUtf8(text), missing));
 #else
-  if (LogicalDriveList().find(Lower(text.front())) == std::string::npos) return false;
+  if (LogicalDriveList().find(base::AsciiLower(text.front())) == std::string::npos) return false;
   const int type = DriveTypeOf(text);
   if (type < 1 || type > 6) return false;
   if (text.size() == 2 && text[1] == ':') return true;
   std::error_code ec;
-  return std::filesystem::exists(album::PathFromUtf8(text), ec);
+  return std::filesystem::exists(base::PathFromUtf8(text), ec);
 #endif
 }
 

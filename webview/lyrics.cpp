@@ -2,7 +2,7 @@
 
 namespace webview {
 
-album::ReadStatus ReadLyrics(album::ByteSource& source, const album::AlbumReader& reader,
+album::ReadStatus ReadLyrics(base::ByteSource& source, const album::AlbumReader& reader,
                              LyricTable& table) {
   const album::AlbumSections& sections = reader.Sections();
   table = {};

@@ -19,7 +19,7 @@ struct LyricTable {
 /// Reads the lyrics block of an album whose directory and lyrics block the reader has walked.
 /// Entries for the same track are joined in block order. Damaged when a text cannot be read
 /// or an entry names no track of the directory.
-[[nodiscard]] album::ReadStatus ReadLyrics(album::ByteSource& source,
+[[nodiscard]] album::ReadStatus ReadLyrics(base::ByteSource& source,
                                            const album::AlbumReader& reader, LyricTable& table);
 
 /// A lyrics text as the pages show it: the first line is the heading, the others the body.

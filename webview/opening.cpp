@@ -47,7 +47,7 @@ OpeningStatus FromReadStatus(album::ReadStatus status) {
 
 }  // namespace
 
-WebViewOpening OpenWebView(album::ByteSource& source, album::AlbumReader& reader,
+WebViewOpening OpenWebView(base::ByteSource& source, album::AlbumReader& reader,
                            album::AlbumDisplay& display, const album::TagWriter& writeBack,
                            PictureService& pictures, const OpeningOptions& options) {
   WebViewOpening opening;

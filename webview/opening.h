@@ -22,7 +22,7 @@ struct OpeningOptions {
   /// Called before the previews are made (only for albums with pictures).
   std::function<void()> beforePreviews;
   /// Called after each preview.
-  PictureProgress afterPicture;
+  base::Progress afterPicture;  ///< after each picture, so that a window can let its events run
   /// Called between the previews and the pages.
   std::function<void()> beforePages;
 };
@@ -53,7 +53,7 @@ struct WebViewOpening {
 /// (listed through `display`), picture and lyrics blocks, lyrics, web folder; then, when the
 /// folder holds no "view.js" or the tag answered yes, empties the folder and writes the
 /// previews and pages. The reader keeps the album's tables for the caller.
-[[nodiscard]] WebViewOpening OpenWebView(album::ByteSource& source, album::AlbumReader& reader,
+[[nodiscard]] WebViewOpening OpenWebView(base::ByteSource& source, album::AlbumReader& reader,
                                          album::AlbumDisplay& display,
                                          const album::TagWriter& writeBack,
                                          PictureService& pictures, const OpeningOptions& options);

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "album/codepage.h"
-#include "album/fileio.h"
+#include "base/codepage.h"
+#include "base/fileio.h"
 #include "webview/helpers.h"
 #include "webview/previews.h"
 #include "webview/viewscript.h"
@@ -21,7 +21,7 @@ std::string Quoted(std::string_view text) {
 
 // A UTF-8 text of the album as it goes into a page.
 std::string PageText(std::string_view utf8) {
-  return HtmlEscape(album::ToAnsi(utf8));
+  return HtmlEscape(base::ToAnsi(utf8));
 }
 
 std::vector<std::string> CommonOpening() {
@@ -111,8 +111,8 @@ std::string HtmlEscape(std::string_view text) {
 }
 
 bool WriteTextFile(const std::string& path, const std::string& text, std::string& error,
-                   album::Replace replace) {
-  auto file = album::AtomicFile::Create(album::PathFromUtf8(path), error);
+                   base::Replace replace) {
+  auto file = base::AtomicFile::Create(base::PathFromUtf8(path), error);
   const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()),
                                             text.size());
   if (file && !file->Sink().Write(bytes)) error = file->WriteError();
@@ -311,8 +311,8 @@ WebViewWriteResult WriteWebView(std::string_view folder, const PageContent& cont
   if (pictureNames.empty()) {
     std::error_code ec;
     const auto gif = std::string(kNoPicturesImageName);
-    std::filesystem::copy_file(album::PathFromUtf8(std::string(dataFolder)) / gif,
-                               album::PathFromUtf8(base + gif),
+    std::filesystem::copy_file(base::PathFromUtf8(std::string(dataFolder)) / gif,
+                               base::PathFromUtf8(base + gif),
                                std::filesystem::copy_options::overwrite_existing, ec);
     if (ec) result.warnings.push_back("cannot copy " + gif + ": " + ec.message());
     write(kViewPageName, NoPicturesPage(), false);

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "album/fileio.h"
+#include "base/fileio.h"
 #include "webview/lyrics.h"
 #include "webview/webfolder.h"
 
@@ -31,7 +31,7 @@ std::string JoinLines(const std::vector<std::string>& lines);
 /// Replace::Allowed). False, with "cannot write PATH: reason" in `error`, on failure.
 [[nodiscard]] bool WriteTextFile(const std::string& path, const std::string& text,
                                  std::string& error,
-                                 album::Replace replace = album::Replace::Allowed);
+                                 base::Replace replace = base::Replace::Allowed);
 
 /// The address of a preview in `folder` for the slide list and (first picture) the image
 /// element. On Windows the pages' own form: "file:///" + folder with "/" (slides) or as it

@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "album/archive.h"
-#include "album/fileio.h"
-#include "album/text.h"
+#include "base/fileio.h"
+#include "base/text.h"
 #include "webview/helpers.h"
 
 namespace webview {
@@ -30,13 +30,13 @@ std::optional<std::vector<std::uint8_t>> MakePreview(PictureService& service,
   return service.ScaledJpeg(picture, FitPreview, kPreviewQuality);
 }
 
-PreviewResult MakePreviews(album::ByteSource& source,
+PreviewResult MakePreviews(base::ByteSource& source,
                            const std::vector<album::PictureItem>& pictures, std::string_view folder,
-                           PictureService& service, const PictureProgress& progress) {
+                           PictureService& service, const base::Progress& progress) {
   PreviewResult result;
   for (std::size_t i = 0; i < pictures.size(); ++i) {
     const album::PictureItem& item = pictures[i];
-    const std::string name = album::SafeFileName(album::Trim(item.entry.FileName));
+    const std::string name = album::SafeFileName(base::Trim(item.entry.FileName));
     result.pictureNames.push_back(name);
     const std::string jpeg = std::string(folder) + PreviewFileName(name);
     // A preview made at an earlier opening (or for a picture of the same base name) stays.
@@ -52,7 +52,7 @@ PreviewResult MakePreviews(album::ByteSource& source,
         result.failures.push_back(name);
       } else {
         std::string error;
-        auto file = album::AtomicFile::Create(album::PathFromUtf8(jpeg), error);
+        auto file = base::AtomicFile::Create(base::PathFromUtf8(jpeg), error);
         if (!file || !file->Sink().Write(*preview) || !file->Commit(error)) {
           result.ok = false;
           result.error = "cannot write " + jpeg + (error.empty() ? "" : ": " + error);
@@ -60,7 +60,9 @@ PreviewResult MakePreviews(album::ByteSource& source,
         }
       }
     }
-    if (progress) progress(i + 1, pictures.size());
+    if (progress) {
+      (void)progress(static_cast<int>(i + 1), static_cast<int>(pictures.size()));
+    }
   }
   return result;
 }

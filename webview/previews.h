@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "album/albumreader.h"
+#include "base/progress.h"
 
 namespace webview {
 
@@ -56,16 +57,12 @@ struct PreviewResult {
   std::vector<std::string> failures;
 };
 
-/// Called after each picture with the count done and the total, so that a window can let
-/// its pending events run.
-using PictureProgress = std::function<void(std::size_t done, std::size_t total)>;
-
 /// Makes the preview of every picture of the block in `folder` (ending in a separator). A
 /// picture whose preview already exists is passed over; stored names are reduced to a plain
 /// file name (see album::SafeFileName) so that nothing lands outside the folder.
-[[nodiscard]] PreviewResult MakePreviews(album::ByteSource& source,
+[[nodiscard]] PreviewResult MakePreviews(base::ByteSource& source,
                                          const std::vector<album::PictureItem>& pictures,
                                          std::string_view folder, PictureService& service,
-                                         const PictureProgress& progress = {});
+                                         const base::Progress& progress = {});
 
 }  // namespace webview

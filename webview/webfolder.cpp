@@ -4,8 +4,8 @@
 #include <system_error>
 #include <vector>
 
-#include "album/fileio.h"
-#include "album/text.h"
+#include "base/fileio.h"
+#include "base/text.h"
 #include "webview/helpers.h"
 #include "webview/webfolder_platform.h"
 
@@ -18,7 +18,7 @@ constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_s
 }  // namespace
 
 std::string WebFolderLevel(std::string_view text) {
-  std::string level = album::Trim(album::CutAtNul(text));
+  std::string level = base::Trim(base::CutAtNul(text));
   for (char& c : level) {
     if (c == '/' || c == '\\' || c == ':') c = ' ';
   }

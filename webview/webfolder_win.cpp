@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "album/fileio.h"
+#include "base/fileio.h"
 #include "webview/webfolder_platform.h"
 
 namespace webview {
@@ -15,19 +15,19 @@ std::string UserName() {
 
 bool MakeOwnFolders(const std::string& base, const std::vector<std::string>& levels,
                     std::string& error) {
-  std::filesystem::path path = album::PathFromUtf8(base);
+  std::filesystem::path path = base::PathFromUtf8(base);
   for (const std::string& level : levels) {
-    path /= album::PathFromUtf8(level);
+    path /= base::PathFromUtf8(level);
     std::error_code ec;
     const auto status = std::filesystem::symlink_status(path, ec);
     if (std::filesystem::is_directory(status)) continue;
     if (std::filesystem::exists(status)) {
-      error = album::Utf8FromPath(path) + " is not a folder (a link or a file is in its place)";
+      error = base::Utf8FromPath(path) + " is not a folder (a link or a file is in its place)";
       return false;
     }
     std::filesystem::create_directory(path, ec);
     if (ec) {
-      error = "cannot create " + album::Utf8FromPath(path) + ": " + ec.message();
+      error = "cannot create " + base::Utf8FromPath(path) + ": " + ec.message();
       return false;
     }
   }
@@ -37,7 +37,7 @@ bool MakeOwnFolders(const std::string& base, const std::vector<std::string>& lev
 bool RemoveFilesIn(const std::string& folder, const std::function<bool(std::string_view)>& pick,
                    std::string& error) {
   std::error_code ec;
-  const std::filesystem::path path = album::PathFromUtf8(folder);
+  const std::filesystem::path path = base::PathFromUtf8(folder);
   if (std::filesystem::is_symlink(path, ec)) {
     error = folder + " is not a folder (a link is in its place)";
     return false;
@@ -47,7 +47,7 @@ bool RemoveFilesIn(const std::string& folder, const std::function<bool(std::stri
   for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
     std::error_code kind;
     if (it->is_directory(kind) && !it->is_symlink(kind)) continue;
-    if (pick(album::Utf8FromPath(it->path().filename()))) files.push_back(it->path());
+    if (pick(base::Utf8FromPath(it->path().filename()))) files.push_back(it->path());
   }
   if (ec) {
     error = "cannot list " + folder + ": " + ec.message();
@@ -56,7 +56,7 @@ bool RemoveFilesIn(const std::string& folder, const std::function<bool(std::stri
   for (const auto& file : files) {
     std::filesystem::remove(file, ec);
     if (ec) {
-      error = "cannot delete " + album::Utf8FromPath(file) + ": " + ec.message();
+      error = "cannot delete " + base::Utf8FromPath(file) + ": " + ec.message();
       return false;
     }
   }

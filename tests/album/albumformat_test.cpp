@@ -1,15 +1,15 @@
 #include <gtest/gtest.h>
 
 #include "album/albumformat.h"
-#include "album/bytes.h"
+#include "base/bytes.h"
 
 namespace album {
 namespace {
 
 TEST(AlbumFormat, TrackEntryFieldsLieAtTheirOffsets) {
   const auto bytes = EncodeTrackEntry({185250, 4000, "01 - One.mp3", "One"});
-  EXPECT_EQ(GetLE32(bytes, 0), 185250);
-  EXPECT_EQ(GetLE32(bytes, 4), 4000);
+  EXPECT_EQ(base::GetLE32(bytes, 0), 185250);
+  EXPECT_EQ(base::GetLE32(bytes, 4), 4000);
   EXPECT_EQ(std::string(bytes.begin() + 8, bytes.begin() + 20), "01 - One.mp3");
   EXPECT_EQ(bytes[20], ' ');
   EXPECT_EQ(bytes[261], ' ');

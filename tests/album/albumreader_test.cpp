@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "album/albumreader.h"
-#include "album/bytes.h"
-#include "album/text.h"
+#include "base/bytes.h"
+#include "base/text.h"
 #include "tests/album/albumtestutil.h"
 
 namespace album {
@@ -28,7 +28,7 @@ struct RecordingDisplay : AlbumDisplay {
 
 // Collects what a TagWriter would write, applying it to the buffer as a file would.
 struct PatchRecorder {
-  Bytes& data;
+  base::Bytes& data;
   int writes = 0;
   TagWriter Writer() {
     return [this](std::int64_t offset, std::span<const std::uint8_t> bytes) {
@@ -39,7 +39,7 @@ struct PatchRecorder {
   }
 };
 
-Bytes MakeAlbumBytes(const std::vector<testing::Source>& sources, AlbumDetails details = {}) {
+base::Bytes MakeAlbumBytes(const std::vector<testing::Source>& sources, AlbumDetails details = {}) {
   ScopedTempDir dir;
   const auto out = dir / "a _LB.MP3";
   const WriteResult result = MakeAlbum(dir, sources, out, details);
@@ -48,18 +48,18 @@ Bytes MakeAlbumBytes(const std::vector<testing::Source>& sources, AlbumDetails d
 }
 
 TEST(AlbumReader, ReadsBackEveryItemOfAWrittenAlbum) {
-  const Bytes one = Pattern(5000, 1), two = Pattern(4096, 2), cover = Pattern(4096, 3),
-              back = Pattern(0, 4), words = Pattern(512, 5), empty;
+  const base::Bytes one = Pattern(5000, 1), two = Pattern(4096, 2), cover = Pattern(4096, 3),
+                    back = Pattern(0, 4), words = Pattern(512, 5), empty;
   const std::string longName = std::string(300, 'n') + ".mp3";  // longer than a field holds
   const std::string longTitle(80, 't');
-  Bytes data = MakeAlbumBytes({{"cover.jpg", cover},
-                               {"one.mp3", one, 1, "One"},
-                               {"one.txt", words},
-                               {"two.mp3", two, 1, longTitle, longName},
-                               {"empty.txt", empty},
-                               {"back.gif", back}},
-                              {"The Album", "Band", "2001", "Complete", "2"});
-  MemorySource source(data);
+  base::Bytes data = MakeAlbumBytes({{"cover.jpg", cover},
+                                     {"one.mp3", one, 1, "One"},
+                                     {"one.txt", words},
+                                     {"two.mp3", two, 1, longTitle, longName},
+                                     {"empty.txt", empty},
+                                     {"back.gif", back}},
+                                    {"The Album", "Band", "2001", "Complete", "2"});
+  base::MemorySource source(data);
   AlbumReader reader(source);
   RecordingDisplay display;
   ASSERT_EQ(OpenAlbum(reader, display, {}), ReadStatus::Ok);
@@ -71,15 +71,15 @@ TEST(AlbumReader, ReadsBackEveryItemOfAWrittenAlbum) {
   EXPECT_EQ(display.lines[0], "One" + std::string(47, ' '));
   EXPECT_EQ(display.lines[1], std::string(50, 't'));
   EXPECT_EQ(display.lines[2], "cover.jpg" + std::string(245, ' '));
-  EXPECT_EQ(Trim(display.lines[5]), "empty.txt");
+  EXPECT_EQ(base::Trim(display.lines[5]), "empty.txt");
 
   const auto items = reader.Items();
   ASSERT_EQ(items.size(), 6u);
   EXPECT_EQ(items[1].name, std::string(300, 'n').substr(0, 254));
-  const Bytes expected[] = {one, two, cover, back, words, empty};
+  const base::Bytes expected[] = {one, two, cover, back, words, empty};
   for (std::size_t i = 0; i < items.size(); ++i) {
     SCOPED_TRACE(i);
-    Bytes got(static_cast<std::size_t>(items[i].size));
+    base::Bytes got(static_cast<std::size_t>(items[i].size));
     ASSERT_TRUE(source.ReadAt(items[i].offset, got));
     EXPECT_EQ(got, expected[i]);
   }
@@ -90,8 +90,8 @@ TEST(AlbumReader, ReadsBackEveryItemOfAWrittenAlbum) {
 }
 
 TEST(AlbumReader, AnAlbumWithoutPicturesOrLyricsListsOnlyItsTracks) {
-  Bytes data = MakeAlbumBytes({{"a.mp3", Pattern(100)}});
-  MemorySource source(data);
+  base::Bytes data = MakeAlbumBytes({{"a.mp3", Pattern(100)}});
+  base::MemorySource source(data);
   AlbumReader reader(source);
   RecordingDisplay display;
   ASSERT_EQ(OpenAlbum(reader, display, {}), ReadStatus::Ok);
@@ -102,10 +102,10 @@ TEST(AlbumReader, AnAlbumWithoutPicturesOrLyricsListsOnlyItsTracks) {
 }
 
 TEST(AlbumReader, OpeningMarksTheTagAndAnswersYesEachTime) {
-  Bytes data = MakeAlbumBytes({{"a.mp3", Pattern(100)}}, {"T", "A", "1999", "Complete", "9"});
+  base::Bytes data = MakeAlbumBytes({{"a.mp3", Pattern(100)}}, {"T", "A", "1999", "Complete", "9"});
   PatchRecorder patches{data};
   for (int round = 0; round < 2; ++round) {
-    MemorySource source(data);
+    base::MemorySource source(data);
     AlbumReader reader(source);
     NullDisplay display;
     ASSERT_TRUE(reader.IsAlbum());
@@ -116,11 +116,12 @@ TEST(AlbumReader, OpeningMarksTheTagAndAnswersYesEachTime) {
 }
 
 TEST(AlbumReader, UpgradesAnOlderLayoutTag) {
-  Bytes data = MakeAlbumBytes({{"a.mp3", Pattern(100)}}, {"ignored", "Artist", "1999", "C", "9"});
+  base::Bytes data =
+      MakeAlbumBytes({{"a.mp3", Pattern(100)}}, {"ignored", "Artist", "1999", "C", "9"});
   // Older layout: the album title in the Album field.
-  PutField(data, data.size() - 128 + 63, 30, "Old Title");
+  base::PutField(data, data.size() - 128 + 63, 30, "Old Title");
   PatchRecorder patches{data};
-  MemorySource source(data);
+  base::MemorySource source(data);
   AlbumReader reader(source);
   RecordingDisplay display;
   ASSERT_TRUE(reader.IsAlbum());
@@ -128,16 +129,16 @@ TEST(AlbumReader, UpgradesAnOlderLayoutTag) {
   EXPECT_EQ(display.title, "Old Title");
   const auto tag =
       DecodeAlbumTag(std::span<const std::uint8_t, kTagSize>(data.data() + data.size() - 128, 128));
-  EXPECT_EQ(Trim(tag.Title), "Old Title");
-  EXPECT_EQ(Trim(tag.Album), "MP3 - Lyrabinder");
+  EXPECT_EQ(base::Trim(tag.Title), "Old Title");
+  EXPECT_EQ(base::Trim(tag.Album), "MP3 - Lyrabinder");
   EXPECT_EQ(tag.Track, 9);  // the whole tag as read replaces the opened mark
-  EXPECT_EQ(Trim(tag.Artist), "Artist");
+  EXPECT_EQ(base::Trim(tag.Artist), "Artist");
 }
 
 TEST(AlbumReader, AReadOnlyAlbumStillOpens) {
-  Bytes data = MakeAlbumBytes({{"a.mp3", Pattern(100)}});
-  const Bytes before = data;
-  MemorySource source(data);
+  base::Bytes data = MakeAlbumBytes({{"a.mp3", Pattern(100)}});
+  const base::Bytes before = data;
+  base::MemorySource source(data);
   AlbumReader reader(source);
   NullDisplay display;
   const TagWriter refusing = [](std::int64_t, std::span<const std::uint8_t>) { return false; };
@@ -146,9 +147,9 @@ TEST(AlbumReader, AReadOnlyAlbumStillOpens) {
 }
 
 TEST(AlbumReader, ATagWithoutTagIdentifierShowsNothing) {
-  Bytes data = MakeAlbumBytes({{"a.mp3", Pattern(100)}});
+  base::Bytes data = MakeAlbumBytes({{"a.mp3", Pattern(100)}});
   data[data.size() - 128] = 'X';
-  MemorySource source(data);
+  base::MemorySource source(data);
   AlbumReader reader(source);
   RecordingDisplay display;
   EXPECT_FALSE(reader.ReadAlbumTag(display, {}));
@@ -157,9 +158,9 @@ TEST(AlbumReader, ATagWithoutTagIdentifierShowsNothing) {
 
 // A source that fails the test when a reader asks for bytes outside the file: a damaged size
 // must be refused from the numbers, never found out by reading.
-class BoundedSource final : public ByteSource {
+class BoundedSource final : public base::ByteSource {
  public:
-  explicit BoundedSource(Bytes data) : m_memory(std::move(data)) {}
+  explicit BoundedSource(base::Bytes data) : m_memory(std::move(data)) {}
   std::int64_t Size() const override { return m_memory.Size(); }
   bool ReadAt(std::int64_t offset, std::span<std::uint8_t> out) override {
     if (offset < 0 || offset + static_cast<std::int64_t>(out.size()) > Size()) {
@@ -171,14 +172,14 @@ class BoundedSource final : public ByteSource {
   }
 
  private:
-  MemorySource m_memory;
+  base::MemorySource m_memory;
 };
 
 TEST(AlbumReader, RefusesDamagedAlbumsWithoutReadingPastTheFile) {
-  const Bytes good = MakeAlbumBytes({{"a.mp3", Pattern(100)},
-                                     {"a.txt", Pattern(10)},
-                                     {"b.mp3", Pattern(50)},
-                                     {"p.jpg", Pattern(30)}});
+  const base::Bytes good = MakeAlbumBytes({{"a.mp3", Pattern(100)},
+                                           {"a.txt", Pattern(10)},
+                                           {"b.mp3", Pattern(50)},
+                                           {"p.jpg", Pattern(30)}});
   const std::size_t n = good.size();
   const std::size_t dirBytes = n - 140, pictureBytes = n - 136, lyricsBytes = n - 132;
   const std::size_t pictureBlock = 150, lyricsBlock = 150 + 288, directory = 150 + 288 + 270;
@@ -207,8 +208,8 @@ TEST(AlbumReader, RefusesDamagedAlbumsWithoutReadingPastTheFile) {
   }
   for (const auto& c : cases) {
     SCOPED_TRACE(c.why);
-    Bytes data = good;
-    PutLE32(data, c.offset, c.value);
+    base::Bytes data = good;
+    base::PutLE32(data, c.offset, c.value);
     BoundedSource source(data);
     AlbumReader reader(source);
     NullDisplay display;
@@ -216,7 +217,8 @@ TEST(AlbumReader, RefusesDamagedAlbumsWithoutReadingPastTheFile) {
   }
   for (std::size_t size : {std::size_t{0}, std::size_t{155}, std::size_t{156}}) {
     SCOPED_TRACE(size);
-    BoundedSource source(Bytes(good.end() - static_cast<long>(std::min(size, n)), good.end()));
+    BoundedSource source(
+        base::Bytes(good.end() - static_cast<long>(std::min(size, n)), good.end()));
     AlbumReader reader(source);
     NullDisplay display;
     EXPECT_NE(OpenAlbum(reader, display, {}), ReadStatus::Ok);

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "album/albumwriter.h"
-#include "album/fileio.h"
+#include "base/fileio.h"
 #include "tests/support/testsupport.h"
 
 namespace album::testing {
@@ -24,23 +24,26 @@ inline WriteResult MakeAlbum(const testsupport::ScopedTempDir& dir,
                              const std::filesystem::path& output, AlbumDetails details = {},
                              std::vector<TitleCorrection> corrections = {},
                              WriteProgress progress = {}) {
-  std::vector<std::string> contents;
-  std::vector<std::int32_t> positions;
-  std::vector<TrackEntry> table;
+  std::vector<AlbumItem> items;
+  std::size_t tracks = 0;
   for (const Source& source : sources) {
     const auto path = dir / source.name;
     std::filesystem::create_directories(path.parent_path());
     testsupport::WriteFile(path, source.data);
-    contents.push_back(path.string());
-    if (KindOf(source.name) == ItemKind::Track) {
-      positions.push_back(source.firstFrame);
-      table.push_back({1000 + static_cast<std::int32_t>(table.size()), 0,
-                       source.storedName.empty() ? path.filename().string() : source.storedName,
-                       source.title});
+    if (KindOf(source.name) != ItemKind::Track) {
+      items.push_back(FileItem(path.string()));
+      continue;
     }
+    const TrackEntry track{1000 + static_cast<std::int32_t>(tracks), 0,
+                           source.storedName.empty() ? path.filename().string() : source.storedName,
+                           source.title};
+    items.push_back(
+        TrackItem(path.string(), source.firstFrame, track,
+                  tracks < corrections.size() ? corrections[tracks] : TitleCorrection{}));
+    ++tracks;
   }
-  if (details.tracks.empty()) details.tracks = std::to_string(table.size());
-  return WriteAlbum(output, contents, positions, table, corrections, details, progress);
+  if (details.tracks.empty()) details.tracks = std::to_string(tracks);
+  return WriteAlbum(output, items, details, progress);
 }
 
 }  // namespace album::testing

@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "album/albumwrap.h"
-#include "album/bytes.h"
-#include "album/text.h"
+#include "base/bytes.h"
+#include "base/text.h"
 #include "tests/support/testsupport.h"
 
 namespace album {
@@ -16,10 +16,10 @@ using testsupport::Pattern;
 
 struct WrapItem {
   std::string name;
-  Bytes data;
+  base::Bytes data;
 };
 
-void Frame(Bytes& out, std::string_view id, std::string_view text) {
+void Frame(base::Bytes& out, std::string_view id, std::string_view text) {
   // ID3v2.3 frame: id, big-endian size, flags, encoding byte 0, text.
   const auto size = static_cast<std::uint32_t>(text.size() + 1);
   out.insert(out.end(), id.begin(), id.end());
@@ -30,8 +30,8 @@ void Frame(Bytes& out, std::string_view id, std::string_view text) {
 }
 
 // An archive laid out as AlbumWrap writes it.
-Bytes MakeWrap(const std::vector<WrapItem>& items, std::string countText = "") {
-  Bytes out = {'I', 'D', '3', 3, 0, 0, 0, 0, 0x0A, 0x23};
+base::Bytes MakeWrap(const std::vector<WrapItem>& items, std::string countText = "") {
+  base::Bytes out = {'I', 'D', '3', 3, 0, 0, 0, 0, 0x0A, 0x23};
   Frame(out, "TIT2", "Wrapped Album");
   Frame(out, "TPE1", "Some Artist");
   Frame(out, "COMM", "Wrapper");
@@ -65,8 +65,8 @@ struct Shown : NullDisplay {
 };
 
 TEST(AlbumWrap, ReadsTheHeaderFramesAndItems) {
-  const Bytes first = Pattern(33017, 1), second = Pattern(120, 2);
-  MemorySource source(MakeWrap({{"Artist - First Song.mp3", first}, {"Second.MP3", second}}));
+  const base::Bytes first = Pattern(33017, 1), second = Pattern(120, 2);
+  base::MemorySource source(MakeWrap({{"Artist - First Song.mp3", first}, {"Second.MP3", second}}));
   AlbumWrapReader reader(source);
   ASSERT_TRUE(reader.IsAlbumWrap());
   Shown shown;
@@ -79,48 +79,48 @@ TEST(AlbumWrap, ReadsTheHeaderFramesAndItems) {
   EXPECT_EQ(reader.CountField(), "2           ");
   ASSERT_EQ(shown.lines.size(), 2u);
   EXPECT_EQ(shown.lines[0], " First Song" + std::string(39, ' '));
-  EXPECT_EQ(Trim(shown.lines[1]), "Second");
+  EXPECT_EQ(base::Trim(shown.lines[1]), "Second");
   const auto items = reader.Items();
   ASSERT_EQ(items.size(), 2u);
   EXPECT_EQ(items[0].name, "Artist - First Song.mp3");
   EXPECT_EQ(items[0].offset, 1337 + 2 * 501);
   EXPECT_EQ(items[0].size, 33017);
-  Bytes got(second.size());
+  base::Bytes got(second.size());
   ASSERT_TRUE(source.ReadAt(items[1].offset, got));
   EXPECT_EQ(got, second);
 }
 
 TEST(AlbumWrap, AnOrdinaryMp3IsNotAnArchive) {
-  MemorySource source(testsupport::Mp3Stream(10));
+  base::MemorySource source(testsupport::Mp3Stream(10));
   EXPECT_FALSE(AlbumWrapReader(source).IsAlbumWrap());
-  MemorySource tiny(Bytes(100, 0));
+  base::MemorySource tiny(base::Bytes(100, 0));
   EXPECT_FALSE(AlbumWrapReader(tiny).IsAlbumWrap());
 }
 
 TEST(AlbumWrap, RefusesCountsAndSizesBeyondTheFile) {
   const struct {
     const char* why;
-    Bytes data;
+    base::Bytes data;
   } cases[] = {
       {"count beyond the file", MakeWrap({{"a.mp3", Pattern(10)}}, "99999999")},
       {"negative count", MakeWrap({{"a.mp3", Pattern(10)}}, "-3")},
       {"no count", MakeWrap({{"a.mp3", Pattern(10)}}, "x")},
       {"item beyond the file",
        [] {
-         Bytes d = MakeWrap({{"a.mp3", Pattern(10)}});
+         base::Bytes d = MakeWrap({{"a.mp3", Pattern(10)}});
          d.resize(d.size() - 1);
          return d;
        }()},
       {"record without name",
        [] {
-         Bytes d = MakeWrap({{"a.mp3", Pattern(10)}});
+         base::Bytes d = MakeWrap({{"a.mp3", Pattern(10)}});
          std::fill(d.begin() + 1337, d.begin() + 1337 + 501, ' ');
          return d;
        }()},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.why);
-    MemorySource source(c.data);
+    base::MemorySource source(c.data);
     AlbumWrapReader reader(source);
     ASSERT_TRUE(reader.IsAlbumWrap());
     NullDisplay display;
@@ -129,18 +129,18 @@ TEST(AlbumWrap, RefusesCountsAndSizesBeyondTheFile) {
 }
 
 TEST(AlbumWrap, FrameLengthsBeyondTheFileStopTheReading) {
-  Bytes data = MakeWrap({{"a.mp3", Pattern(10)}});
-  PutLE32(data, 10 + 7, 0x7FFFFFFF);
-  MemorySource source(data);
+  base::Bytes data = MakeWrap({{"a.mp3", Pattern(10)}});
+  base::PutLE32(data, 10 + 7, 0x7FFFFFFF);
+  base::MemorySource source(data);
   Shown shown;
   AlbumWrapReader(source).ReadFrames(shown);  // must neither crash nor allocate the length
   SUCCEED();
 }
 
 // A sparse file: the given bytes, then zeros up to `size`; remembers the largest read.
-class SparseSource final : public ByteSource {
+class SparseSource final : public base::ByteSource {
  public:
-  SparseSource(Bytes head, std::int64_t size) : m_head(std::move(head)), m_size(size) {}
+  SparseSource(base::Bytes head, std::int64_t size) : m_head(std::move(head)), m_size(size) {}
   std::int64_t Size() const override { return m_size; }
   bool ReadAt(std::int64_t offset, std::span<std::uint8_t> out) override {
     largestRead = std::max(largestRead, out.size());
@@ -154,7 +154,7 @@ class SparseSource final : public ByteSource {
   std::size_t largestRead = 0;
 
  private:
-  Bytes m_head;
+  base::Bytes m_head;
   std::int64_t m_size;
 };
 
@@ -162,8 +162,8 @@ TEST(AlbumWrap, AClaimedFrameLengthNeverDecidesWhatIsRead) {
   // A 1.5 GB file whose first frame claims 0x7FFFFFFF bytes: only the header is ever read.
   for (const std::int32_t claimed : {0x7FFFFFFF, 1325, 1400}) {
     SCOPED_TRACE(claimed);
-    Bytes data = MakeWrap({{"a.mp3", Pattern(10)}});
-    PutLE32(data, 10 + 7, claimed);
+    base::Bytes data = MakeWrap({{"a.mp3", Pattern(10)}});
+    base::PutLE32(data, 10 + 7, claimed);
     SparseSource source(data, std::int64_t{1536} << 20);
     Shown shown;
     AlbumWrapReader(source).ReadFrames(shown);

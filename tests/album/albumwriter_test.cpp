@@ -2,8 +2,8 @@
 
 #include "album/albumreader.h"
 #include "album/albumwriter.h"
-#include "album/bytes.h"
-#include "album/text.h"
+#include "base/bytes.h"
+#include "base/text.h"
 #include "tests/album/albumtestutil.h"
 
 namespace album {
@@ -16,14 +16,14 @@ using testsupport::Pattern;
 using testsupport::ReadFile;
 using testsupport::ScopedTempDir;
 
-Bytes Slice(const Bytes& data, std::size_t from, std::size_t count) {
-  return Bytes(data.begin() + static_cast<long>(from),
-               data.begin() + static_cast<long>(from + count));
+base::Bytes Slice(const base::Bytes& data, std::size_t from, std::size_t count) {
+  return base::Bytes(data.begin() + static_cast<long>(from),
+                     data.begin() + static_cast<long>(from + count));
 }
 
 // The album at `path`, opened as the extraction window opens it.
 struct Reopened {
-  MemorySource source;
+  base::MemorySource source;
   AlbumReader reader{source};
   explicit Reopened(const std::filesystem::path& path) : source(ReadFile(path)) {
     NullDisplay display;
@@ -38,8 +38,8 @@ struct Reopened {
 
 TEST(WriteAlbum, WritesATwoTrackAlbumWithCoverAndLyricsByteForByte) {
   ScopedTempDir dir;
-  const Bytes one = Pattern(1000, 1), two = Pattern(2000, 2), cover = Pattern(300, 3),
-              text = Pattern(100, 4);
+  const base::Bytes one = Pattern(1000, 1), two = Pattern(2000, 2), cover = Pattern(300, 3),
+                    text = Pattern(100, 4);
   const auto out = dir / "x _LB.MP3";
   const WriteResult result = MakeAlbum(dir,
                                        {{"one.mp3", one, 1, "One"},
@@ -48,26 +48,26 @@ TEST(WriteAlbum, WritesATwoTrackAlbumWithCoverAndLyricsByteForByte) {
                                         {"cover.jpg", cover}},
                                        out, {"Album", "Artist", "1999", "Complete", "2"});
   ASSERT_TRUE(result.ok()) << result.error;
-  const Bytes album = ReadFile(out);
+  const base::Bytes album = ReadFile(out);
   ASSERT_EQ(album.size(), 4698u);
   EXPECT_EQ(Slice(album, 0, 1000), one);
   EXPECT_EQ(Slice(album, 1000, 2000), two);
   // Picture block at 3000 even though the lyrics stood first in the list.
-  EXPECT_EQ(GetLE32(album, 3000), 300);
+  EXPECT_EQ(base::GetLE32(album, 3000), 300);
   EXPECT_EQ(std::string(album.begin() + 3004, album.begin() + 3013), "cover.jpg");
   EXPECT_EQ(album[3013], ' ');
   EXPECT_EQ(Slice(album, 3258, 300), cover);
-  EXPECT_EQ(GetLE32(album, 3558), 100);
-  EXPECT_EQ(GetLE16(album, 3562), 1);
+  EXPECT_EQ(base::GetLE32(album, 3558), 100);
+  EXPECT_EQ(base::GetLE16(album, 3562), 1);
   EXPECT_EQ(std::string(album.begin() + 3564, album.begin() + 3571), "one.txt");
   EXPECT_EQ(Slice(album, 3818, 100), text);
-  EXPECT_EQ(GetLE32(album, 3918), 1000);  // PlayLength of the first track
-  EXPECT_EQ(GetLE32(album, 3922), 1000);  // AudioBytes
-  EXPECT_EQ(GetLE32(album, 3918 + 312 + 4), 2000);
+  EXPECT_EQ(base::GetLE32(album, 3918), 1000);  // PlayLength of the first track
+  EXPECT_EQ(base::GetLE32(album, 3922), 1000);  // AudioBytes
+  EXPECT_EQ(base::GetLE32(album, 3918 + 312 + 4), 2000);
   EXPECT_EQ(std::string(album.begin() + 4542, album.begin() + 4558), "MP3 - Lyrabinder");
-  EXPECT_EQ(GetLE32(album, 4558), 624);
-  EXPECT_EQ(GetLE32(album, 4562), 558);
-  EXPECT_EQ(GetLE32(album, 4566), 360);
+  EXPECT_EQ(base::GetLE32(album, 4558), 624);
+  EXPECT_EQ(base::GetLE32(album, 4562), 558);
+  EXPECT_EQ(base::GetLE32(album, 4566), 360);
   EXPECT_EQ(std::string(album.begin() + 4570, album.begin() + 4578), "TAGAlbum");
   EXPECT_EQ(album[4570 + 126], 2);
   EXPECT_EQ(album[4570 + 127], 255);
@@ -75,21 +75,25 @@ TEST(WriteAlbum, WritesATwoTrackAlbumWithCoverAndLyricsByteForByte) {
 
 TEST(WriteAlbum, CopiesTracksFromTheirFirstFrame) {
   ScopedTempDir dir;
-  Bytes tagged = testsupport::Id3v2Tag(4096);
-  const Bytes audio = testsupport::Mp3Stream(3);
+  base::Bytes tagged = testsupport::Id3v2Tag(4096);
+  const base::Bytes audio = testsupport::Mp3Stream(3);
   tagged.insert(tagged.end(), audio.begin(), audio.end());
   const auto out = dir / "a _LB.MP3";
   ASSERT_TRUE(MakeAlbum(dir, {{"t.mp3", tagged, 4097}}, out).ok());
-  const Bytes album = ReadFile(out);
+  const base::Bytes album = ReadFile(out);
   EXPECT_EQ(Slice(album, 0, audio.size()), audio);
-  EXPECT_EQ(GetLE32(album, audio.size() + 4), static_cast<std::int32_t>(audio.size()));
+  EXPECT_EQ(base::GetLE32(album, audio.size() + 4), static_cast<std::int32_t>(audio.size()));
 }
 
 TEST(WriteAlbum, ReportsProgressUpToItemsPlusTwo) {
   ScopedTempDir dir;
   std::vector<int> values;
   int maximum = 0;
-  WriteProgress progress{[&](int m) { maximum = m; }, [&](int v) { values.push_back(v); }};
+  WriteProgress progress = [&](int v, int m) {
+    maximum = m;
+    values.push_back(v);
+    return true;
+  };
   ASSERT_TRUE(MakeAlbum(dir, {{"a.mp3", Pattern(10)}, {"b.mp3", Pattern(20)}}, dir / "o _LB.MP3",
                         {}, {}, progress)
                   .ok());
@@ -105,8 +109,8 @@ TEST(WriteAlbum, TickedLinesGiveTheTitleAfterTheSeparator) {
                 out, {}, {{true, "Artist   -   Real - Title"}, {false, "x   -   y"}})
           .ok());
   const Reopened album(out);
-  EXPECT_EQ(Trim(album.reader.TrackTable()[0].SongTitle), "Real - Title");
-  EXPECT_EQ(Trim(album.reader.TrackTable()[1].SongTitle), "Guess B");
+  EXPECT_EQ(base::Trim(album.reader.TrackTable()[0].SongTitle), "Real - Title");
+  EXPECT_EQ(base::Trim(album.reader.TrackTable()[1].SongTitle), "Guess B");
 }
 
 TEST(WriteAlbum, LyricsBelongToTheFirstTrackOfTheSameName) {
@@ -153,9 +157,9 @@ TEST(WriteAlbum, AFailureLeavesNoFileAndTheOldAlbumUntouched) {
   ScopedTempDir dir;
   const auto out = dir / "o _LB.MP3";
   testsupport::WriteText(out, "old album");
-  std::vector<std::string> contents{(dir / "missing.mp3").string()};
-  const WriteResult result = WriteAlbum(out, contents, {1}, {{1, 0, "missing.mp3", "x"}}, {},
-                                        {"A", "B", "C", "D", "1"}, {});
+  const WriteResult result =
+      WriteAlbum(out, {TrackItem((dir / "missing.mp3").string(), 1, {1, 0, "missing.mp3", "x"})},
+                 {"A", "B", "C", "D", "1"}, {});
   EXPECT_EQ(result.status, WriteStatus::SourceUnreadable);
   EXPECT_NE(result.error.find("missing.mp3"), std::string::npos);
   EXPECT_EQ(ReadFile(out), testsupport::BytesOf("old album"));
@@ -169,24 +173,24 @@ TEST(WriteAlbum, AnUnreadablePictureEndsThePictureBlockOnly) {
   testsupport::WriteFile(dir / "first.jpg", Pattern(7));
   testsupport::WriteFile(dir / "later.jpg", Pattern(8));
   testsupport::WriteFile(dir / "a.txt", Pattern(9));
-  std::vector<std::string> contents{(dir / "a.mp3").string(), (dir / "a.txt").string(),
-                                    (dir / "first.jpg").string(), (dir / "gone.jpg").string(),
-                                    (dir / "later.jpg").string()};
-  const WriteResult result =
-      WriteAlbum(out, contents, {1}, {{1, 0, "a.mp3", "x"}}, {}, {"A", "B", "C", "D", "1"}, {});
+  const std::vector<AlbumItem> items{
+      TrackItem((dir / "a.mp3").string(), 1, {1, 0, "a.mp3", "x"}),
+      FileItem((dir / "a.txt").string()), FileItem((dir / "first.jpg").string()),
+      FileItem((dir / "gone.jpg").string()), FileItem((dir / "later.jpg").string())};
+  const WriteResult result = WriteAlbum(out, items, {"A", "B", "C", "D", "1"}, {});
   ASSERT_TRUE(result.ok()) << result.error;
   ASSERT_EQ(result.warnings.size(), 1u);
   const Reopened album(out);
   ASSERT_EQ(album.reader.Pictures().size(), 1u);
-  EXPECT_EQ(Trim(album.reader.Pictures()[0].entry.FileName), "first.jpg");
+  EXPECT_EQ(base::Trim(album.reader.Pictures()[0].entry.FileName), "first.jpg");
   EXPECT_EQ(album.LyricsTracks(), std::vector<int>{1});
 }
 
-TEST(WriteAlbum, RefusesATrackTableThatDoesNotMatchTheList) {
+TEST(WriteAlbum, RefusesAnAlbumWithoutTracks) {
   ScopedTempDir dir;
-  const WriteResult result =
-      WriteAlbum(dir / "o _LB.MP3", {"a.mp3", "b.mp3"}, {1, 1}, {{1, 0, "a.mp3", ""}}, {}, {}, {});
-  EXPECT_EQ(result.status, WriteStatus::BadInput);
+  const WriteResult result = WriteAlbum(dir / "o _LB.MP3", {FileItem("a.jpg")}, {}, {});
+  EXPECT_EQ(result.status, WriteStatus::TrackCount);
+  EXPECT_FALSE(std::filesystem::exists(dir / "o _LB.MP3"));
 }
 
 }  // namespace

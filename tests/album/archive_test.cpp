@@ -72,7 +72,7 @@ TEST(Archive, HostileNamesStayInsideTheChosenFolder) {
   ScopedTempDir dir;
   const auto out = dir / "inner";
   std::filesystem::create_directory(out);
-  MemorySource source(Pattern(10));
+  base::MemorySource source(Pattern(10));
   std::string error;
   const ArchiveItem item{ItemKind::Track, "../escaped.mp3", "", 0, 0, 0, 10};
   const auto written = ExtractItem(source, item, out, error);
@@ -83,44 +83,11 @@ TEST(Archive, HostileNamesStayInsideTheChosenFolder) {
 
 TEST(Archive, AFailedCopyLeavesNoFile) {
   ScopedTempDir dir;
-  MemorySource source(Pattern(10));
+  base::MemorySource source(Pattern(10));
   std::string error;
   const ArchiveItem item{ItemKind::Track, "x.mp3", "", 0, 0, 5, 10};  // runs past the source
   EXPECT_FALSE(ExtractItem(source, item, dir.path(), error));
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
-}
-
-TEST(AtomicFile, ReplacesOnlyWhenAllowedAndFitsAnyNameThatFits) {
-  ScopedTempDir dir;
-  const std::string longName = std::string(250, 'n') + ".mp3";  // 254 bytes
-  const struct {
-    std::string name;
-    bool existing;
-    Replace replace;
-    bool committed;
-  } cases[] = {
-      {"new.mp3", false, Replace::Never, true},
-      {"old.mp3", true, Replace::Never, false},
-      {"old2.mp3", true, Replace::Allowed, true},
-      {longName, false, Replace::Never, true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name.size() > 20 ? "long name" : c.name);
-    const auto target = dir / c.name;
-    if (c.existing) testsupport::WriteText(target, "kept");
-    std::string error;
-    auto file = AtomicFile::Create(target, error);
-    ASSERT_TRUE(file) << error;
-    const Bytes data = Pattern(1000);
-    ASSERT_TRUE(file->Sink().Write(data));
-    EXPECT_EQ(file->Commit(error, c.replace), c.committed) << error;
-    EXPECT_EQ(file->TargetExisted(), c.existing && !c.committed);
-    EXPECT_EQ(ReadFile(target), c.committed ? data : testsupport::BytesOf("kept"));
-    file.reset();
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-      EXPECT_NE(entry.path().extension(), ".tmp") << "an unfinished file stayed";
-    }
-  }
 }
 
 TEST(Archive, NumberedNamesKeepTheExtension) {
@@ -142,21 +109,21 @@ TEST(Archive, OpeningRefusesWhatIsNoRegularFile) {
   for (const char* name : {"folder", "pipe"}) {
     SCOPED_TRACE(name);
     std::string error;
-    EXPECT_FALSE(FileSource::Open(dir / name, error));
+    EXPECT_FALSE(base::FileSource::Open(dir / name, error));
     EXPECT_FALSE(error.empty());
   }
   std::string error;
-  EXPECT_FALSE(FileSource::Open(dir / "pipe", error));
-  EXPECT_EQ(error, kNotRegularFile);
+  EXPECT_FALSE(base::FileSource::Open(dir / "pipe", error));
+  EXPECT_EQ(error, base::kNotRegularFile);
 }
 #endif
 
 TEST(Archive, AnOrdinaryFileIsUnsupported) {
   NullDisplay display;
   Archive archive;
-  EXPECT_EQ(
-      OpenArchive(std::make_unique<MemorySource>(testsupport::Mp3Stream(20)), display, {}, archive),
-      OpenStatus::Unsupported);
+  EXPECT_EQ(OpenArchive(std::make_unique<base::MemorySource>(testsupport::Mp3Stream(20)), display,
+                        {}, archive),
+            OpenStatus::Unsupported);
   std::string error;
   EXPECT_EQ(OpenArchive("/nonexistent/x.mp3", display, {}, archive, error), OpenStatus::CannotOpen);
   EXPECT_FALSE(error.empty());

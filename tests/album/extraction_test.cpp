@@ -65,7 +65,7 @@ TEST(ExtractSelected, KeepsTheAlbumUnlessEverySelectedItemWasExtracted) {
     std::vector<int> reported;
     const ExtractionResult result =
         ExtractSelected(*opened.archive.source, opened.archive.items, {true, true, true},
-                        opened.out, [&reported](int done) {
+                        opened.out, [&reported](int done, int) {
                           reported.push_back(done);
                           return false;
                         });

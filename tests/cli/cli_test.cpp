@@ -36,20 +36,21 @@ struct Fixture : ::testing::Test {
 
   // An album of the given sources through the writer, as the details window would make it.
   std::filesystem::path MakeAlbum(const std::vector<std::filesystem::path>& items) {
-    std::vector<std::string> contents;
-    std::vector<std::int32_t> positions;
-    std::vector<album::TrackEntry> table;
+    std::vector<album::AlbumItem> contents;
     for (const auto& item : items) {
-      contents.push_back(item.string());
-      if (album::KindOf(item.string()) != album::ItemKind::Track) continue;
+      if (album::KindOf(item.string()) != album::ItemKind::Track) {
+        contents.push_back(album::FileItem(item.string()));
+        continue;
+      }
       mp3header::MP3HeaderInfo info;
       EXPECT_EQ(mp3header::AnalyseMP3(item, info), mp3header::AnalyseStatus::Ok);
-      positions.push_back(info.HeaderPos);
-      table.push_back({1000, 0, item.filename().string(), item.stem().string()});
+      contents.push_back(
+          album::TrackItem(item.string(), info.HeaderPos,
+                           {1000, 0, item.filename().string(), item.stem().string()}));
     }
     const auto out = dir / "Band - Record _LB.MP3";
-    const auto result = album::WriteAlbum(out, contents, positions, table, {},
-                                          {"Record", "Band", "2001", "Complete", "2"}, {});
+    const auto result =
+        album::WriteAlbum(out, contents, {"Record", "Band", "2001", "Complete", "2"}, {});
     EXPECT_TRUE(result.ok()) << result.error;
     return out;
   }

@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "album/albumformat.h"
-#include "album/bytes.h"
+#include "base/bytes.h"
 #include "tests/album/albumtestutil.h"
 #include "webview/webfolder.h"
 
@@ -267,17 +267,17 @@ TEST_F(Hostile, AFullDiskNamesTheFileWrittenAndTheCauseAndLeavesNothing) {
 
 TEST_F(Hostile, AnAlbumThatAppearsWhileWritingIsKeptUnlessReplacingWasAsked) {
   const auto output = dir / "new _LB.MP3";
-  album::WriteProgress progress;
-  progress.setValue = [&](int value) {
+  const album::WriteProgress progress = [&](int value, int) {
     if (value == 1) testsupport::WriteText(output, "the other run's album");
+    return true;
   };
-  std::vector<std::string> contents = {(dir / "t.mp3").string()};
+  const std::vector<album::AlbumItem> contents = {
+      album::TrackItem((dir / "t.mp3").string(), 1, {1000, 0, "t.mp3", "T"})};
   testsupport::WriteFile(dir / "t.mp3", testsupport::Mp3Stream(2));
-  const auto write = [&](album::Replace replace) {
-    return album::WriteAlbum(output, contents, {1}, {{1000, 0, "t.mp3", "T"}}, {},
-                             {"T", "A", "2001", "", "1"}, progress, replace);
+  const auto write = [&](base::Replace replace) {
+    return album::WriteAlbum(output, contents, {"T", "A", "2001", "", "1"}, progress, replace);
   };
-  const auto kept = write(album::Replace::Never);
+  const auto kept = write(base::Replace::Never);
   EXPECT_EQ(kept.status, album::WriteStatus::TargetExists);
   EXPECT_NE(kept.error.find("new _LB.MP3"), std::string::npos) << kept.error;
   EXPECT_EQ(Text(output), "the other run's album");
@@ -285,7 +285,7 @@ TEST_F(Hostile, AnAlbumThatAppearsWhileWritingIsKeptUnlessReplacingWasAsked) {
     EXPECT_FALSE(entry.path().extension() == ".tmp") << entry.path();  // no unfinished file
   }
 
-  EXPECT_TRUE(write(album::Replace::Allowed).ok());
+  EXPECT_TRUE(write(base::Replace::Allowed).ok());
   EXPECT_NE(Text(output), "the other run's album");
 }
 
@@ -357,7 +357,7 @@ TEST_F(Hostile, CueRefusesAlbumsTheOtherCommandsRefuse) {
   const Bytes track = testsupport::Mp3Stream(2);
   const auto path = Album({{"one.mp3", track, 1, "One"}, {"c.gif", Bytes(100, 7)}});
   Bytes data = testsupport::ReadFile(path);
-  album::PutLE32(data, track.size(), 0x7FFFFFF0);  // the picture's DataSize
+  base::PutLE32(data, track.size(), 0x7FFFFFF0);  // the picture's DataSize
   testsupport::WriteFile(path, data);
   for (const std::string_view command : {"list", "cue"}) {
     SCOPED_TRACE(command);

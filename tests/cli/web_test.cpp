@@ -145,7 +145,7 @@ TEST_F(CommandLine, CueWritesOnceAndReplacesOnlyWhenForced) {
   const auto sheet = dir / "Best_LB.cue";
   std::string out, err;
   ASSERT_EQ(Cli("cue " + Quote(path), out, err), 0) << err;
-  EXPECT_EQ(out, album::Utf8FromPath(sheet) + "\nCUE File created.\n");
+  EXPECT_EQ(out, base::Utf8FromPath(sheet) + "\nCUE File created.\n");
   const std::string text = ReadText(sheet);
   EXPECT_TRUE(text.starts_with("TITLE \"Best Of\"\r\nPERFORMER \"Band\"\r\nREM Year  : 2001\r\n"))
       << text;

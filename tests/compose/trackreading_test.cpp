@@ -10,7 +10,7 @@ namespace {
 using testsupport::Bytes;
 
 TrackReading Read(const std::string& path, const Bytes& bytes, DetailsProposal& proposal) {
-  album::MemorySource source(bytes);
+  base::MemorySource source(bytes);
   return ReadTrack(path, source, proposal);
 }
 

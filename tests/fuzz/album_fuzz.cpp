@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   album::Archive archive;
   std::vector<std::uint8_t> bytes(data, data + size);
   // A writer that patches the buffer, so the tag upgrade runs too.
-  auto source = std::make_unique<album::MemorySource>(bytes);
+  auto source = std::make_unique<base::MemorySource>(bytes);
   auto* memory = source.get();
   const album::TagWriter writer = [memory](std::int64_t offset, std::span<const std::uint8_t> b) {
     auto& d = memory->Data();

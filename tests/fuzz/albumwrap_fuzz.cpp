@@ -8,7 +8,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::uint8_t> bytes(data, data + size);
   // Make the marker test pass most of the time so the frames and records are reached.
   if (bytes.size() > 1325) std::copy_n("[][]", 4, bytes.begin() + 1300);
-  album::MemorySource source(std::move(bytes));
+  base::MemorySource source(std::move(bytes));
   album::AlbumWrapReader reader(source);
   album::NullDisplay display;
   if (!reader.IsAlbumWrap()) return 0;

@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "album/fileio.h"
+#include "base/fileio.h"
 #include "mp3header/mp3header.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  album::MemorySource source(std::vector<std::uint8_t>(data, data + size));
+  base::MemorySource source(std::vector<std::uint8_t>(data, data + size));
   mp3header::MP3HeaderInfo info;
   const auto status = mp3header::AnalyseMP3(source, info);
   if (status == mp3header::AnalyseStatus::Ok &&

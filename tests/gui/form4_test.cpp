@@ -46,11 +46,11 @@ class FakeEncoder final : public app::Mp3Encoder {
     for (int chunk = 1; chunk <= 10; ++chunk) {
       out << "chunk " << chunk << '\n';
       out.flush();
-      if (!progress(chunk * 10)) return WAVPRESS_STOPPED;
+      if (!progress(chunk * 10, 100)) return WAVPRESS_STOPPED;
       const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
       while (holdAfterFirstChunk && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        if (!progress(chunk * 10)) return WAVPRESS_STOPPED;
+        if (!progress(chunk * 10, 100)) return WAVPRESS_STOPPED;
       }
     }
     return WAVPRESS_OK;

@@ -36,7 +36,7 @@ class HeldEncoder final : public app::Mp3Encoder {
   void SetEncoder(std::int32_t) override {}
   std::int32_t EncodeMp3(const std::string&, bool, const app::EncodeProgress& progress) override {
     for (int i = 0; i < 6000; ++i) {
-      if (!progress(57)) return -2;
+      if (!progress(57, 100)) return -2;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return 0;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "album/fileio.h"
+#include "base/fileio.h"
 #include "media/command.h"
 #include "media/decoder.h"
 #include "tests/support/testsupport.h"

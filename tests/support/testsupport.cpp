@@ -9,6 +9,8 @@
 #include <random>
 #include <stdexcept>
 
+#include "base/id3v1.h"
+
 namespace testsupport {
 
 ScopedTempDir::ScopedTempDir() {
@@ -101,16 +103,19 @@ std::size_t Id3v2TagSize(const Bytes& data) {
 
 Bytes Id3v1Tag(std::string_view title, std::string_view artist, std::string_view album,
                std::string_view year) {
-  Bytes tag(128, 0);
-  std::copy_n("TAG", 3, tag.begin());
-  const auto put = [&](std::size_t at, std::size_t width, std::string_view text) {
-    std::copy_n(text.begin(), std::min(width, text.size()), tag.begin() + static_cast<long>(at));
+  // As other taggers write it: NUL-padded, the texts as given.
+  namespace id3 = base::id3v1;
+  Bytes tag(id3::kSize, 0);
+  const auto put = [&](id3::Field field, std::string_view text) {
+    std::copy_n(text.begin(), std::min(field.width, text.size()),
+                tag.begin() + static_cast<long>(field.offset));
   };
-  put(3, 30, title);
-  put(33, 30, artist);
-  put(63, 30, album);
-  put(93, 4, year);
-  tag[127] = 12;
+  put(id3::kIdentifier, id3::kMarker);
+  put(id3::kTitle, title);
+  put(id3::kArtist, artist);
+  put(id3::kAlbum, album);
+  put(id3::kYear, year);
+  tag[id3::kGenreOffset] = 12;
   return tag;
 }
 

@@ -47,10 +47,10 @@ struct LameEncTest : ::testing::Test {
 TEST_F(LameEncTest, RefusesBadRecordsAndNullPointers) {
   using Change = std::function<void(std::array<std::uint8_t, kMp3ConfigSize>&)>;
   const auto put32 = [](std::size_t offset, std::int32_t value) -> Change {
-    return [=](auto& record) { album::PutLE32(record, offset, value); };
+    return [=](auto& record) { base::PutLE32(record, offset, value); };
   };
   const auto put16 = [](std::size_t offset, std::int16_t value) -> Change {
-    return [=](auto& record) { album::PutLE16(record, offset, value); };
+    return [=](auto& record) { base::PutLE16(record, offset, value); };
   };
   const struct {
     const char* what;

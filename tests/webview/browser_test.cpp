@@ -113,7 +113,7 @@ TEST(Browser, SlideshowAndFramesetsRunInChromium) {
   ASSERT_TRUE(written.ok()) << written.error;
 
   std::string error;
-  auto source = album::FileSource::Open(albumPath, error);
+  auto source = base::FileSource::Open(albumPath, error);
   ASSERT_TRUE(source) << error;
   album::AlbumReader reader(*source);
   album::NullDisplay display;

@@ -97,8 +97,8 @@ TEST(CueSheet, InputComesFromTheAlbumPathAndDirectory) {
 class CueWriting : public ::testing::Test {
  protected:
   ScopedTempDir dir;
-  std::string album = album::Utf8FromPath(dir / "Best_LB.MP3");
-  std::string sheet = album::Utf8FromPath(dir / "Best_LB.cue");
+  std::string album = base::Utf8FromPath(dir / "Best_LB.MP3");
+  std::string sheet = base::Utf8FromPath(dir / "Best_LB.cue");
   CueInput input = [] {
     CueInput in;
     in.albumFileTitle = "Best_LB";
@@ -145,7 +145,7 @@ TEST_F(CueWriting, FailsWholeWhenTheSheetCannotBeWritten) {
   EXPECT_NE(result.error.find("Best_LB.cue"), std::string::npos);
   EXPECT_EQ(FileNames(dir.path()), std::vector<std::string>{"Best_LB.cue"});
 
-  const CueResult missing = WriteCueSheet(album::Utf8FromPath(dir / "no" / "x_LB.MP3"), input, {});
+  const CueResult missing = WriteCueSheet(base::Utf8FromPath(dir / "no" / "x_LB.MP3"), input, {});
   EXPECT_EQ(missing.status, CueStatus::CannotWrite);
   EXPECT_EQ(WriteCueSheet("", input, {}).status, CueStatus::NoAlbum);
 }

@@ -62,7 +62,7 @@ TEST(PathExists, FindsFilesAndFoldersOnPresentDrives) {
   // A relative path is as real as any other: the existence test must not say no to it.
   const auto relative = std::filesystem::relative(dir / "file.txt");
   ASSERT_TRUE(relative.is_relative());
-  EXPECT_TRUE(PathExists(album::Utf8FromPath(relative)));
+  EXPECT_TRUE(PathExists(base::Utf8FromPath(relative)));
   EXPECT_FALSE(PathExists("no-such-file.txt"));
 #endif
 }
@@ -84,9 +84,9 @@ TEST(TempFolder, AMissingOrEmptyTmpdirFallsBackToTheSystemDefault) {
     std::string folder;
   } cases[] = {
       {testing::FolderText(dir.path()), testing::FolderText(dir.path())},
-      {album::Utf8FromPath(dir / "missing"), "/tmp/"},
+      {base::Utf8FromPath(dir / "missing"), "/tmp/"},
       {"", "/tmp/"},
-      {album::Utf8FromPath(dir / "file.txt"), "/tmp/"},
+      {base::Utf8FromPath(dir / "file.txt"), "/tmp/"},
   };
   testsupport::WriteText(dir / "file.txt", "");
   for (const auto& c : cases) {
@@ -137,7 +137,7 @@ TEST(PrepareWebFolder, CreatesTheLevelsUnderAFolderOfOurOwn) {
   EXPECT_EQ(WebRootLevel().rfind("lyrabinder-web-", 0), 0u);
   EXPECT_EQ(folder, temp + WebRootLevel() + s + "AC DC" + s + "Back  Home" + s);
   EXPECT_EQ(folder, WebFolderFor(temp, {"Back: Home", "AC/DC  ", "1980"}));
-  EXPECT_TRUE(std::filesystem::is_directory(album::PathFromUtf8(folder)));
+  EXPECT_TRUE(std::filesystem::is_directory(base::PathFromUtf8(folder)));
   EXPECT_EQ(PrepareWebFolder(temp, {"Back: Home", "AC/DC", ""}, error), folder);
 
   // A file in the place of a level.

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "album/bytes.h"
-#include "album/text.h"
+#include "base/bytes.h"
+#include "base/text.h"
 #include "tests/webview/webviewtestutil.h"
 #include "webview/opening.h"
 #include "webview/pages.h"
@@ -28,7 +28,7 @@ class Opening : public ::testing::Test {
     std::filesystem::create_directories(dir / "temp");
     testsupport::WriteText(dir / "data" / "vrnprog2.gif", "GIF89a-test");
     options.tempFolder = testing::FolderText(dir / "temp");
-    options.dataFolder = album::Utf8FromPath(dir / "data");
+    options.dataFolder = base::Utf8FromPath(dir / "data");
   }
 
   std::filesystem::path Album(const std::vector<Source>& sources,
@@ -41,7 +41,7 @@ class Opening : public ::testing::Test {
 
   WebViewOpening Open(const std::filesystem::path& path, const album::TagWriter& writeBack = {}) {
     std::string error;
-    auto source = album::FileSource::Open(path, error);
+    auto source = base::FileSource::Open(path, error);
     EXPECT_TRUE(source) << error;
     album::AlbumReader reader(*source);
     album::NullDisplay display;
@@ -49,7 +49,7 @@ class Opening : public ::testing::Test {
   }
 
   std::filesystem::path Folder(std::string_view artist, std::string_view title) {
-    return dir / "temp" / WebRootLevel() / album::PathFromUtf8(artist) / album::PathFromUtf8(title);
+    return dir / "temp" / WebRootLevel() / base::PathFromUtf8(artist) / base::PathFromUtf8(title);
   }
 
   ScopedTempDir dir;
@@ -189,8 +189,9 @@ TEST_F(Opening, HooksRunInTheOrderOfTheSequence) {
   const auto folder = Folder("Band", "Best Of");
   options.beforeRegeneration = [&] { calls.push_back("regenerate"); };
   options.beforePreviews = [&] { calls.push_back("previews"); };
-  options.afterPicture = [&](std::size_t done, std::size_t total) {
+  options.afterPicture = [&](int done, int total) {
     calls.push_back(std::to_string(done) + "/" + std::to_string(total));
+    return true;
   };
   options.beforePages = [&] {
     calls.push_back(std::filesystem::exists(folder / "b.jpg") &&
@@ -220,7 +221,7 @@ TEST_F(Opening, RefusesFilesThatAreNoAlbumsOrAreDamaged) {
   Bytes data = testsupport::ReadFile(path);
   const std::size_t lyricsEntry =
       data.size() - album::kTailSize - album::kTrackEntrySize - (album::kLyricsHeaderSize + 5);
-  album::PutLE16(data, lyricsEntry + 4, 7);
+  base::PutLE16(data, lyricsEntry + 4, 7);
   testsupport::WriteFile(path, data);
   EXPECT_EQ(Open(path).status, OpeningStatus::Damaged);
   EXPECT_FALSE(std::filesystem::exists(dir / "temp" / "Band"));
@@ -253,8 +254,8 @@ TEST_F(Opening, HostileAlbumsStayInsideTheTemporaryFolder) {
     const std::string stored = "up.jpg";
     const auto at = std::search(data.begin(), data.end(), stored.begin(), stored.end());
     ASSERT_NE(at, data.end());
-    album::PutField(data, static_cast<std::size_t>(at - data.begin()), album::kFileNameWidth,
-                    "../..\\../up.jpg");
+    base::PutField(data, static_cast<std::size_t>(at - data.begin()), album::kFileNameWidth,
+                   "../..\\../up.jpg");
     testsupport::WriteFile(path, data);
     const WebViewOpening opening = Open(path);
     ASSERT_EQ(opening.status, OpeningStatus::Ok) << opening.error;

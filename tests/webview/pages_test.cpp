@@ -135,7 +135,7 @@ TEST(WriteWebView, WritesEveryPageInItsPlace) {
   testsupport::WriteText(data / "vrnprog2.gif", "GIF89a");
 
   const WebViewWriteResult result =
-      WriteWebView(folder, ThreeTracks(), {}, album::Utf8FromPath(data), false);
+      WriteWebView(folder, ThreeTracks(), {}, base::Utf8FromPath(data), false);
   EXPECT_TRUE(result.ok) << result.error;
   EXPECT_TRUE(result.warnings.empty());
   EXPECT_EQ(
@@ -164,7 +164,7 @@ TEST(WriteWebView, KeepsAnExistingMainPageUnlessAskedToRewriteIt) {
 TEST(WriteWebView, AMissingPictureFileIsOnlyAWarning) {
   ScopedTempDir dir;
   const WebViewWriteResult result = WriteWebView(testing::FolderText(dir.path()), ThreeTracks(), {},
-                                                 album::Utf8FromPath(dir / "nowhere"));
+                                                 base::Utf8FromPath(dir / "nowhere"));
   EXPECT_TRUE(result.ok);
   ASSERT_EQ(result.warnings.size(), 1u);
   EXPECT_NE(result.warnings[0].find("vrnprog2.gif"), std::string::npos);

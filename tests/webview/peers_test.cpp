@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "album/albumwriter.h"
-#include "album/bytes.h"
+#include "base/bytes.h"
 #include "mp3header/mp3header.h"
 #include "tests/webview/webviewtestutil.h"
 #include "webview/cuesheet.h"
@@ -26,10 +26,10 @@ void WriteTone(const std::filesystem::path& path, double seconds, double frequen
   const auto samples = static_cast<std::uint32_t>(seconds * kSampleRate);
   Bytes wav(44 + samples * 4u);
   const auto put32 = [&](std::size_t at, std::uint32_t v) {
-    album::PutLE32(wav, at, static_cast<std::int32_t>(v));
+    base::PutLE32(wav, at, static_cast<std::int32_t>(v));
   };
   const auto put16 = [&](std::size_t at, std::uint16_t v) {
-    album::PutLE16(wav, at, static_cast<std::int16_t>(v));
+    base::PutLE16(wav, at, static_cast<std::int16_t>(v));
   };
   std::copy_n("RIFF", 4, wav.begin());
   put32(4, static_cast<std::uint32_t>(wav.size() - 8));
@@ -102,9 +102,7 @@ TEST(CuePeers, Mp3spltSplitsAnAlbumAtOurTimes) {
   ASSERT_TRUE(testsupport::Peer("mp3splt", "mp3splt"));
   ScopedTempDir dir;
   const double seconds[] = {3.37, 5.1, 2.73};
-  std::vector<std::string> contents;
-  std::vector<std::int32_t> positions;
-  std::vector<album::TrackEntry> table;
+  std::vector<album::AlbumItem> contents;
   for (std::size_t i = 0; i < std::size(seconds); ++i) {
     const auto wav = dir / ("t" + std::to_string(i + 1) + ".wav");
     const auto mp3 = dir / ("t" + std::to_string(i + 1) + ".mp3");
@@ -119,23 +117,22 @@ TEST(CuePeers, Mp3spltSplitsAnAlbumAtOurTimes) {
     ASSERT_TRUE(mp3header::IsAcceptedTrack(mp3header::AnalyseStatus::Ok, info));
     const int frames =
         CountFrames(testsupport::ReadFile(mp3), static_cast<std::size_t>(info.HeaderPos - 1));
-    contents.push_back(album::Utf8FromPath(mp3));
-    positions.push_back(info.HeaderPos);
-    table.push_back(
-        {FramesToMs(frames), 0, mp3.filename().string(), "Tone " + std::to_string(i + 1)});
+    contents.push_back(album::TrackItem(
+        base::Utf8FromPath(mp3), info.HeaderPos,
+        {FramesToMs(frames), 0, mp3.filename().string(), "Tone " + std::to_string(i + 1)}));
   }
   const auto albumPath = dir / "Tones_LB.MP3";
-  const album::WriteResult written = album::WriteAlbum(albumPath, contents, positions, table, {},
-                                                       {"Tones", "Peers", "2024", "", "3"}, {});
+  const album::WriteResult written =
+      album::WriteAlbum(albumPath, contents, {"Tones", "Peers", "2024", "", "3"}, {});
   ASSERT_TRUE(written.ok()) << written.error;
 
   std::string error;
-  auto source = album::FileSource::Open(albumPath, error);
+  auto source = base::FileSource::Open(albumPath, error);
   ASSERT_TRUE(source) << error;
   album::AlbumReader reader(*source);
   album::NullDisplay display;
   ASSERT_EQ(album::OpenAlbum(reader, display, {}), album::ReadStatus::Ok);
-  const std::string albumText = album::Utf8FromPath(albumPath);
+  const std::string albumText = base::Utf8FromPath(albumPath);
   const CueResult cue = WriteCueSheet(
       albumText, CueInputFor(albumText, {"Tones", "Peers", "2024"}, reader.TrackTable()), {});
   ASSERT_EQ(cue.status, CueStatus::Written) << cue.error;
@@ -148,11 +145,11 @@ TEST(CuePeers, Mp3spltSplitsAnAlbumAtOurTimes) {
             0)
       << output;
   const std::vector<std::string> files = testing::FileNames(out);
-  ASSERT_EQ(files.size(), table.size()) << output;
+  ASSERT_EQ(files.size(), contents.size()) << output;
   for (std::size_t i = 0; i < files.size(); ++i) {
     SCOPED_TRACE(files[i]);
     const int frames = CountFrames(testsupport::ReadFile(out / files[i]), 0);
-    EXPECT_NEAR(FramesToMs(frames), table[i].PlayLength, 50);
+    EXPECT_NEAR(FramesToMs(frames), contents[i].track.PlayLength, 50);
   }
 }
 

@@ -113,7 +113,7 @@ inline Bytes Gif(int width, int height, const std::array<std::uint8_t, 12>& pale
 
 /// The web folder under `tempFolder` as the opening builds it.
 inline std::string FolderText(const std::filesystem::path& path) {
-  std::string text = album::Utf8FromPath(path);
+  std::string text = base::Utf8FromPath(path);
   text += static_cast<char>(std::filesystem::path::preferred_separator);
   return text;
 }
@@ -122,7 +122,7 @@ inline std::string FolderText(const std::filesystem::path& path) {
 inline std::vector<std::string> FileNames(const std::filesystem::path& folder) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(album::Utf8FromPath(entry.path().filename()));
+    names.push_back(base::Utf8FromPath(entry.path().filename()));
   }
   std::sort(names.begin(), names.end());
   return names;

@@ -107,12 +107,35 @@ std::shared_ptr<Stream> Find(BeStream handle) {
   return found == g_streams.end() ? nullptr : found->second;
 }
 
+// Runs `body` on the stream of `handle` under its lock: unknown and flushed streams are
+// invalid handles.
+template <typename Body>
+BeResult WithOpenStream(BeStream handle, Body&& body) {
+  const std::shared_ptr<Stream> found = Find(handle);
+  if (!found) return kBeInvalidHandle;
+  std::lock_guard lock(found->m_mutex);
+  if (found->m_flushed) return kBeInvalidHandle;
+  return body(*found);
+}
+
 BeResult Written(int made, std::uint32_t* written) {
   // libmp3lame: -1 means the buffer was too small; other negative values are internal failures.
   if (made == -1) return kBeBufferTooSmall;
   if (made < 0) return kBeInvalidFormatParameters;
   *written = static_cast<std::uint32_t>(made);
   return kBeOk;
+}
+
+// Nothing may unwind into the caller, which need not be C++ at all: whatever throws (memory,
+// a lock) ends as a failure code. The BladeEnc codes have no general failure; running out of
+// resources is what "no more handles" says.
+template <typename Body>
+BeResult AtBoundary(Body&& body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    return kBeNoMoreHandles;
+  }
 }
 
 }  // namespace
@@ -123,66 +146,77 @@ using namespace wavpress;
 LAME_ENC_API BeResult beInitStream(const std::uint8_t* config, std::uint32_t* samplesPerChunk,
                                    std::uint32_t* bufferSize, BeStream* stream) {
   using namespace lame_enc;
-  if (!config || !samplesPerChunk || !bufferSize || !stream) return kBeInvalidFormatParameters;
-  if (GetConfigKind(std::span(config, 4)) != kConfigMp3) return kBeInvalidFormat;
-  const Mp3Config mp3 = GetMp3Config(std::span(config, kMp3ConfigSize));
-  if (!Contains(kSampleRates, mp3.SampleRate) || !Contains(kBitrates, mp3.Bitrate) ||
-      mp3.Mode > kModeMono) {
-    return kBeInvalidFormatParameters;
-  }
-  std::lock_guard lock(g_mutex);
-  if (g_streams.size() >= kMaxStreams) return kBeNoMoreHandles;
-  lame_t flags = Configure(mp3);
-  if (!flags) return kBeInvalidFormatParameters;
-  const int channels = mp3.Mode == kModeMono ? 1 : 2;
-  // Handles count up from 1, skipping 0 and any still in use.
-  do {
-    ++g_lastHandle;
-  } while (g_lastHandle == 0 || g_streams.contains(g_lastHandle));
-  g_streams.emplace(g_lastHandle, std::make_shared<Stream>(flags, channels));
-  *samplesPerChunk = kFrameSamples * static_cast<std::uint32_t>(channels);
-  *bufferSize = kBufferSize;
-  *stream = g_lastHandle;
-  return kBeOk;
+  return AtBoundary([&]() -> BeResult {
+    if (!config || !samplesPerChunk || !bufferSize || !stream) return kBeInvalidFormatParameters;
+    if (GetConfigKind(std::span(config, 4)) != kConfigMp3) return kBeInvalidFormat;
+    const Mp3Config mp3 = GetMp3Config(std::span(config, kMp3ConfigSize));
+    if (!Contains(kSampleRates, mp3.SampleRate) || !Contains(kBitrates, mp3.Bitrate) ||
+        mp3.Mode > kModeMono) {
+      return kBeInvalidFormatParameters;
+    }
+    std::lock_guard lock(g_mutex);
+    if (g_streams.size() >= kMaxStreams) return kBeNoMoreHandles;
+    lame_t flags = Configure(mp3);
+    if (!flags) return kBeInvalidFormatParameters;
+    const int channels = mp3.Mode == kModeMono ? 1 : 2;
+    // Handles count up from 1, skipping 0 and any still in use.
+    do {
+      ++g_lastHandle;
+    } while (g_lastHandle == 0 || g_streams.contains(g_lastHandle));
+    std::shared_ptr<Stream> made;
+    try {
+      made = std::make_shared<Stream>(flags, channels);
+    } catch (...) {
+      lame_close(flags);  // the stream never took it over
+      throw;
+    }
+    g_streams.emplace(g_lastHandle, std::move(made));
+    *samplesPerChunk = kFrameSamples * static_cast<std::uint32_t>(channels);
+    *bufferSize = kBufferSize;
+    *stream = g_lastHandle;
+    return kBeOk;
+  });
 }
 
 LAME_ENC_API BeResult beEncodeChunk(BeStream stream, std::uint32_t samples, const std::int16_t* pcm,
                                     std::uint8_t* out, std::uint32_t* written) {
   using namespace lame_enc;
-  const std::shared_ptr<Stream> found = Find(stream);
-  if (!found) return kBeInvalidHandle;
-  std::lock_guard lock(found->m_mutex);
-  if (found->m_flushed) return kBeInvalidHandle;
-  const auto channels = static_cast<std::uint32_t>(found->m_channels);
-  // The buffer size reported is only enough for one chunk at a time.
-  if (!out || !written || (samples > 0 && !pcm) || samples > kFrameSamples * channels) {
-    return kBeInvalidFormatParameters;
-  }
-  const auto frames = static_cast<int>(samples / channels);  // an odd last sample is dropped
-  // libmp3lame only reads the samples; its interleaved call is declared without const.
-  const int made = channels == 2
-                       ? lame_encode_buffer_interleaved(found->m_flags, const_cast<short*>(pcm),
-                                                        frames, out, static_cast<int>(kBufferSize))
-                       : lame_encode_buffer(found->m_flags, pcm, pcm, frames, out,
-                                            static_cast<int>(kBufferSize));
-  return Written(made, written);
+  return AtBoundary([&] {
+    return WithOpenStream(stream, [&](Stream& found) -> BeResult {
+      const auto channels = static_cast<std::uint32_t>(found.m_channels);
+      // The buffer size reported is only enough for one chunk at a time.
+      if (!out || !written || (samples > 0 && !pcm) || samples > kFrameSamples * channels) {
+        return kBeInvalidFormatParameters;
+      }
+      const auto frames = static_cast<int>(samples / channels);  // an odd last sample is dropped
+      // libmp3lame only reads the samples; its interleaved call is declared without const.
+      const int made =
+          channels == 2 ? lame_encode_buffer_interleaved(found.m_flags, const_cast<short*>(pcm),
+                                                         frames, out, static_cast<int>(kBufferSize))
+                        : lame_encode_buffer(found.m_flags, pcm, pcm, frames, out,
+                                             static_cast<int>(kBufferSize));
+      return Written(made, written);
+    });
+  });
 }
 
 LAME_ENC_API BeResult beDeinitStream(BeStream stream, std::uint8_t* out, std::uint32_t* written) {
   using namespace lame_enc;
-  const std::shared_ptr<Stream> found = Find(stream);
-  if (!found) return kBeInvalidHandle;
-  std::lock_guard lock(found->m_mutex);
-  if (found->m_flushed) return kBeInvalidHandle;
-  if (!out || !written) return kBeInvalidFormatParameters;
-  found->m_flushed = true;
-  return Written(lame_encode_flush(found->m_flags, out, static_cast<int>(kBufferSize)), written);
+  return AtBoundary([&] {
+    return WithOpenStream(stream, [&](Stream& found) -> BeResult {
+      if (!out || !written) return kBeInvalidFormatParameters;
+      found.m_flushed = true;
+      return Written(lame_encode_flush(found.m_flags, out, static_cast<int>(kBufferSize)), written);
+    });
+  });
 }
 
 LAME_ENC_API BeResult beCloseStream(BeStream stream) {
   using namespace lame_enc;
-  std::lock_guard lock(g_mutex);
-  return g_streams.erase(stream) == 1 ? kBeOk : kBeInvalidHandle;
+  return AtBoundary([&]() -> BeResult {
+    std::lock_guard lock(g_mutex);
+    return g_streams.erase(stream) == 1 ? kBeOk : kBeInvalidHandle;
+  });
 }
 
 static_assert(std::is_same_v<decltype(&beInitStream), BeInitStreamFunction>);

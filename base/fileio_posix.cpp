@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "album/fileio.h"
+#include "base/fileio.h"
 
 #ifdef __linux__
 #include <sys/syscall.h>
@@ -16,7 +16,7 @@
 #endif
 #endif
 
-namespace album {
+namespace base {
 
 FileHandle OpenRegularFile(const std::filesystem::path& path, std::string& error) {
   // Non-blocking, so that a FIFO without a writer cannot hold the open; the mode is checked
@@ -92,4 +92,4 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
          first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
-}  // namespace album
+}  // namespace base

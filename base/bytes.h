@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-namespace album {
+namespace base {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -32,4 +32,4 @@ inline std::int32_t GetLE32(std::span<const std::uint8_t> in, std::size_t offset
   return static_cast<std::int32_t>(v);
 }
 
-}  // namespace album
+}  // namespace base

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace album {
+namespace base {
 
 /// Random read access to a file or a buffer.
 class ByteSource {
@@ -156,12 +156,12 @@ class AtomicFile {
 /// The system's description of the last C library error.
 std::string LastErrorText();
 
-}  // namespace album
+}  // namespace base
 
-namespace album {
+namespace base {
 
 /// A path from a UTF-8 text, and back.
 std::filesystem::path PathFromUtf8(std::string_view utf8);
 std::string Utf8FromPath(const std::filesystem::path& path);
 
-}  // namespace album
+}  // namespace base

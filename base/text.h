@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace album {
+namespace base {
 
 /// Removes leading and trailing spaces (only spaces, as the stored fields are padded with them).
 std::string Trim(std::string_view text);
@@ -31,14 +31,30 @@ double LeadingNumber(std::string_view text);
 /// Rounds to the nearest whole number, halves to even.
 double RoundHalfEven(double value);
 
-/// The text after the last path separator: "/" everywhere, and "\" as well on Windows.
+/// Whether `c` separates folders in a path: "/" everywhere, and "\" as well on Windows.
+bool IsPathSeparator(char c);
+
+/// The text after the last path separator.
 std::string_view FileNameOf(std::string_view path);
 
-}  // namespace album
+/// ASCII case folding; other bytes (UTF-8 and Windows-1252 letters) stay as they are, whatever
+/// the locale.
+char AsciiUpper(char c);
+char AsciiLower(char c);
+std::string AsciiUpper(std::string_view text);
+std::string AsciiLower(std::string_view text);
 
-namespace album {
+/// The last four characters of a text (an extension with its dot); the whole text when shorter.
+std::string_view LastFour(std::string_view text);
+
+/// The text without its last four characters; nothing when it is shorter.
+std::string_view DropLastFour(std::string_view text);
+
+}  // namespace base
+
+namespace base {
 
 /// A text as it reads back from a Char[N] field: converted, cut at N, space-padded.
 std::string FitField(std::string_view utf8, std::size_t width);
 
-}  // namespace album
+}  // namespace base

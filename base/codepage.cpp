@@ -1,9 +1,9 @@
-#include "album/codepage.h"
+#include "base/codepage.h"
 
 #include <array>
 #include <cstdint>
 
-namespace album {
+namespace base {
 namespace {
 
 // Windows-1252 bytes 0x80..0x9F; the rest of the range equals Latin-1.
@@ -89,4 +89,4 @@ std::string FromAnsi(std::string_view ansi) {
   return out;
 }
 
-}  // namespace album
+}  // namespace base

@@ -1,11 +1,11 @@
-#include "album/fileio.h"
+#include "base/fileio.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <random>
 
-namespace album {
+namespace base {
 namespace {
 
 constexpr std::size_t kCopyBufferSize = 1 << 18;
@@ -174,9 +174,9 @@ bool PatchFile(const std::filesystem::path& path, std::int64_t offset,
   return std::fclose(file.release()) == 0;
 }
 
-}  // namespace album
+}  // namespace base
 
-namespace album {
+namespace base {
 
 std::filesystem::path PathFromUtf8(std::string_view utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
@@ -187,4 +187,4 @@ std::string Utf8FromPath(const std::filesystem::path& path) {
   return std::string(text.begin(), text.end());
 }
 
-}  // namespace album
+}  // namespace base

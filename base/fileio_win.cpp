@@ -8,9 +8,9 @@
 #include <cstring>
 #include <system_error>
 
-#include "album/fileio.h"
+#include "base/fileio.h"
 
-namespace album {
+namespace base {
 
 FileHandle OpenRegularFile(const std::filesystem::path& path, std::string& error) {
   std::error_code ec;
@@ -58,4 +58,4 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
   return std::filesystem::equivalent(a, b, ec) && !ec;
 }
 
-}  // namespace album
+}  // namespace base

@@ -1,12 +1,12 @@
-#include "album/text.h"
+#include "base/text.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 
-#include "album/codepage.h"
+#include "base/codepage.h"
 
-namespace album {
+namespace base {
 
 std::string Trim(std::string_view text) {
   const auto first = text.find_first_not_of(' ');
@@ -69,18 +69,50 @@ double RoundHalfEven(double value) {
   return std::fmod(floor, 2.0) == 0.0 ? floor : floor + 1.0;
 }
 
-std::string_view FileNameOf(std::string_view path) {
+bool IsPathSeparator(char c) {
 #ifdef _WIN32
-  const auto cut = path.find_last_of("\\/");
+  return c == '\\' || c == '/';
 #else
-  const auto cut = path.find_last_of('/');
+  return c == '/';
 #endif
-  return cut == std::string_view::npos ? path : path.substr(cut + 1);
 }
 
-}  // namespace album
+std::string_view FileNameOf(std::string_view path) {
+  const auto cut = std::find_if(path.rbegin(), path.rend(), IsPathSeparator);
+  return path.substr(static_cast<std::size_t>(path.rend() - cut));
+}
 
-namespace album {
+char AsciiUpper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string AsciiUpper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = AsciiUpper(c);
+  return out;
+}
+
+std::string AsciiLower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = AsciiLower(c);
+  return out;
+}
+
+std::string_view LastFour(std::string_view text) {
+  return text.substr(text.size() < 4 ? 0 : text.size() - 4);
+}
+
+std::string_view DropLastFour(std::string_view text) {
+  return text.size() < 4 ? std::string_view{} : text.substr(0, text.size() - 4);
+}
+
+}  // namespace base
+
+namespace base {
 
 std::string FitField(std::string_view utf8, std::size_t width) {
   std::string ansi = ToAnsi(utf8).substr(0, width);
@@ -88,4 +120,4 @@ std::string FitField(std::string_view utf8, std::size_t width) {
   return FromAnsi(ansi);
 }
 
-}  // namespace album
+}  // namespace base

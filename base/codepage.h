@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace album {
+namespace base {
 
 /// UTF-8 to Windows-1252. A character that Windows-1252 cannot hold, and every byte of
 /// malformed UTF-8, becomes '_'.
@@ -15,4 +15,4 @@ std::string ToAnsi(std::string_view utf8);
 /// control characters of the same value, so that ToAnsi(FromAnsi(x)) == x for every x.
 std::string FromAnsi(std::string_view ansi);
 
-}  // namespace album
+}  // namespace base
