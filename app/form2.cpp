@@ -36,12 +36,11 @@ QLabel* Caption(const char* text, QWidget* buddy, QWidget* parent) {
 }  // namespace
 
 Form2::Form2(Form1& contents, Shell& shell, media::MediaDevice& device)
-    : QDialog(&contents), m_contents(contents), m_shell(shell), m_device(device) {
+    : WorkDialog(&contents), m_contents(contents), m_shell(shell), m_device(device) {
   setObjectName("Form2");
   setWindowTitle(ToQString(kDetailsCaption));
   setWindowIcon(ProgramIcon());
   setModal(true);
-  m_task = new BackgroundTask(this);
 
   Text1 = new QComboBox(this);
   Text1->setObjectName("Text1");
@@ -244,10 +243,6 @@ void Form2::WriteEnded(const album::WriteResult& result) {
   Finish();
 }
 
-bool Form2::Busy() const {
-  return m_task->Running();
-}
-
 void Form2::SetControlsEnabled(bool enabled) {
   for (QWidget* control : std::initializer_list<QWidget*>{Text1, Text2, Text3, Text4, Text5, List1,
                                                           Command2, Command1, cmdHelp}) {
@@ -259,18 +254,6 @@ void Form2::Finish() {
   SetControlsEnabled(true);
   m_contents.ClearContents();
   accept();
-}
-
-void Form2::reject() {
-  if (!Busy()) QDialog::reject();
-}
-
-void Form2::closeEvent(QCloseEvent* event) {
-  if (Busy()) {
-    event->ignore();
-    return;
-  }
-  QDialog::closeEvent(event);
 }
 
 }  // namespace app

@@ -2,7 +2,6 @@
 // The album details window: proposes title, artist and year from the tracks, lists the
 // tracks, and writes the album. The work lives in compose/ and album::WriteAlbum.
 
-#include <QDialog>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "album/albumformat.h"
 #include "album/albumwriter.h"
 #include "app/busycursor.h"
+#include "app/workdialog.h"
 #include "compose/tracktable.h"
 
 class QComboBox;
@@ -25,7 +25,6 @@ class MediaDevice;
 
 namespace app {
 
-class BackgroundTask;
 class Form1;
 class Shell;
 
@@ -37,7 +36,7 @@ inline constexpr std::string_view kTrackListHint =
 /// The question before a derived output name replaces an existing file.
 QString ReplaceFileQuestion(const QString& path);
 
-class Form2 : public QDialog {
+class Form2 : public WorkDialog {
   Q_OBJECT
 
  public:
@@ -46,14 +45,6 @@ class Form2 : public QDialog {
   ~Form2() override;
 
   const std::vector<album::TrackEntry>& TrackTable() const { return m_prepared.trackTable; }
-  /// True while the album is being written.
-  bool Busy() const;
-
- public slots:
-  void reject() override;
-
- protected:
-  void closeEvent(QCloseEvent* event) override;
 
  private:
   void Load();
@@ -70,7 +61,6 @@ class Form2 : public QDialog {
   Shell& m_shell;
   media::MediaDevice& m_device;
   compose::PreparedAlbum m_prepared;
-  BackgroundTask* m_task = nullptr;
   std::optional<BusyCursor> m_busy;
 
   QComboBox* Text1 = nullptr;

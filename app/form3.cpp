@@ -67,12 +67,11 @@ struct Form3::Outcome {
   album::ExtractionResult result;
 };
 
-Form3::Form3(Shell& shell, QWidget* parent) : QDialog(parent), m_shell(shell) {
+Form3::Form3(Shell& shell, QWidget* parent) : WorkDialog(parent), m_shell(shell) {
   setObjectName("Form3");
   setWindowTitle(ToQString(album::kProgramTitle));
   setWindowIcon(ProgramIcon());
   setModal(true);
-  m_task = new BackgroundTask(this);
 
   Text1 = Field("Text1", this);
   Text2 = Field("Text2", this);
@@ -145,15 +144,6 @@ Form3::Form3(Shell& shell, QWidget* parent) : QDialog(parent), m_shell(shell) {
   connect(cmdHelp, &QPushButton::clicked, this, [this] { OpenHelp(m_shell); });
 }
 
-Form3::~Form3() {
-  // The worker reads the album this window holds.
-  m_task->StopAndWait();
-}
-
-bool Form3::Busy() const {
-  return m_task->Running();
-}
-
 bool Form3::Open() {
   m_path = m_shell.OpenFileName(this, ToQString(kExtractFilter));
   if (m_path.isEmpty()) return false;
@@ -179,6 +169,11 @@ bool Form3::Open() {
     Text4->hide();
   }
   return true;
+}
+
+Form3::~Form3() {
+  // The worker reads the album this window holds.
+  m_task->StopAndWait();
 }
 
 void Form3::SelectAll() {
@@ -244,18 +239,6 @@ void Form3::SetControlsEnabled(bool enabled) {
        std::initializer_list<QWidget*>{List1, Command2, Command1, Command3, Check1, cmdHelp}) {
     control->setEnabled(enabled);
   }
-}
-
-void Form3::reject() {
-  if (!Busy()) QDialog::reject();
-}
-
-void Form3::closeEvent(QCloseEvent* event) {
-  if (Busy()) {
-    event->ignore();
-    return;
-  }
-  QDialog::closeEvent(event);
 }
 
 }  // namespace app

@@ -2,12 +2,12 @@
 // The extraction window: opens an album or AlbumWrap archive, lists its items and copies the
 // selected ones into a folder. The rules live in album::ExtractSelected and its companions.
 
-#include <QDialog>
 #include <optional>
 #include <string_view>
 
 #include "album/archive.h"
 #include "app/busycursor.h"
+#include "app/workdialog.h"
 
 class QCheckBox;
 class QLabel;
@@ -18,7 +18,6 @@ class QPushButton;
 
 namespace app {
 
-class BackgroundTask;
 class Shell;
 
 inline constexpr std::string_view kExtractFilter =
@@ -29,7 +28,7 @@ inline constexpr std::string_view kNothingSelectedMessage =
     "You must select at least one item for extraction.";
 inline constexpr std::string_view kExtractFolderPrompt = "Please select a folder.";
 
-class Form3 : public QDialog {
+class Form3 : public WorkDialog {
   Q_OBJECT
 
  public:
@@ -40,15 +39,7 @@ class Form3 : public QDialog {
   /// the dialog was cancelled, the file could not be opened, or it is neither an album nor an
   /// AlbumWrap archive (the user was told).
   bool Open();
-  /// True while items are being extracted.
-  bool Busy() const;
   album::ArchiveFormat Format() const { return m_archive.format; }
-
- public slots:
-  void reject() override;
-
- protected:
-  void closeEvent(QCloseEvent* event) override;
 
  private:
   void SelectAll();
@@ -59,7 +50,6 @@ class Form3 : public QDialog {
   Shell& m_shell;
   QString m_path;
   album::Archive m_archive;
-  BackgroundTask* m_task = nullptr;
   std::optional<BusyCursor> m_busy;
   struct Outcome;
   std::shared_ptr<Outcome> m_outcome;

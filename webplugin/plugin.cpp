@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "album/albumformat.h"
 #include "album/albumreader.h"
 #include "base/fileio.h"
 #include "platform/win32/wicpictureservice.h"
@@ -20,7 +21,6 @@ namespace {
 
 constexpr UINT_PTR kTimer1 = 1;
 constexpr char kForm1Class[] = "MP3LyrabinderWeb.Form1";
-constexpr std::wstring_view kAlbumMark = L"_LB.MP3";
 constexpr std::string_view kMainPageUpper = "MP3 - LYRABINDERWEB";
 
 // Winamp hands over paths in the system's ANSI code page; the libraries take UTF-8.
@@ -247,10 +247,9 @@ void Plugin::PollOnce() {
 void Plugin::EntryChanged(const std::string& entry) {
   m_lastEntry = entry;
   m_isAlbumEntry = false;
+  if (!album::IsAlbumFileName(entry)) return;
   const std::wstring wide = WideFromAnsi(entry);
-  const std::wstring upper = UpperWide(wide);
-  if (upper.find(kAlbumMark) == std::wstring::npos) return;
-  const std::string upperPath = FromWide(upper, CP_UTF8);
+  const std::string upperPath = FromWide(UpperWide(wide), CP_UTF8);
   if (!webview::PathExists(upperPath)) return;
 
   std::string error;
