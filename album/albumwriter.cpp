@@ -1,5 +1,6 @@
 #include "album/albumwriter.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 
@@ -20,8 +21,8 @@ std::string StoredName(std::string_view utf8) {
 
 class Writer {
  public:
-  Writer(base::AtomicFile& file, const std::filesystem::path& output, WriteResult& result)
-      : m_file(file), m_out(file.Sink()), m_output(output), m_result(result) {}
+  Writer(base::ByteSink& out, std::string_view outputName, WriteResult& result)
+      : m_out(out), m_outputName(outputName), m_result(result) {}
 
   bool Put(std::span<const std::uint8_t> bytes) {
     if (m_out.Write(bytes)) return true;
@@ -31,8 +32,8 @@ class Writer {
   // The file being written and the system's cause ("No space left on device").
   bool WriteFailed() {
     return Fail(WriteStatus::WriteFailed,
-                "Cannot Write The Album File : " + base::Utf8FromPath(m_output) + " (" +
-                    m_file.WriteError() + ")");
+                "Cannot Write The Album File : " + std::string(m_outputName) + " (" +
+                    m_out.WriteError() + ")");
   }
 
   // A source that broke off, or the album that could not take its bytes.
@@ -74,9 +75,8 @@ class Writer {
   }
 
  private:
-  base::AtomicFile& m_file;
   base::ByteSink& m_out;
-  const std::filesystem::path& m_output;
+  std::string_view m_outputName;
   WriteResult& m_result;
 };
 
@@ -111,37 +111,43 @@ AlbumItem FileItem(std::string path) {
   return item;
 }
 
-WriteResult WriteAlbum(const std::filesystem::path& output, const std::vector<AlbumItem>& items,
-                       const AlbumDetails& details, const WriteProgress& progress,
-                       base::Replace replace) {
-  WriteResult result;
-  std::vector<TrackEntry> trackTable;
-  for (const AlbumItem& item : items) {
-    if (item.kind == ItemKind::Track) trackTable.push_back(item.track);
-  }
-  if (trackTable.empty() ||
-      trackTable.size() > static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max())) {
+namespace {
+
+// What is checked before anything is written; the tracks value as the tag's byte when the
+// album may be written.
+std::optional<std::uint8_t> CheckBeforeWriting(const std::vector<AlbumItem>& items,
+                                               const AlbumDetails& details, WriteResult& result) {
+  const auto tracks = std::count_if(items.begin(), items.end(), [](const AlbumItem& item) {
+    return item.kind == ItemKind::Track;
+  });
+  if (tracks == 0 || tracks > std::numeric_limits<std::int16_t>::max()) {
     result.status = WriteStatus::TrackCount;
     result.error = "The Album Must Hold From 1 To 32767 Tracks";
-    return result;
+    return std::nullopt;
   }
-  // Checked before anything is written: a tracks value must fit the tag's byte.
+  // A tracks value must fit the tag's byte.
   const auto tracksByte = TracksByte(details.tracks);
   if (!tracksByte) {
     result.status = WriteStatus::TracksOutOfRange;
     result.error = TracksValueMessage(details.tracks);
-    return result;
   }
+  return tracksByte;
+}
 
-  std::string error;
-  auto file = base::AtomicFile::Create(output, error);
-  if (!file) {
-    result.status = WriteStatus::CannotCreate;
-    result.error =
-        "Cannot Create The Album File : " + base::Utf8FromPath(output) + " (" + error + ")";
-    return result;
+}  // namespace
+
+WriteResult WriteAlbumTo(base::ByteSink& out, std::string_view outputName,
+                         const std::vector<AlbumItem>& items, const AlbumDetails& details,
+                         const WriteProgress& progress) {
+  WriteResult result;
+  const std::optional<std::uint8_t> tracksByte = CheckBeforeWriting(items, details, result);
+  if (!tracksByte) return result;
+  std::vector<TrackEntry> trackTable;
+  for (const AlbumItem& item : items) {
+    if (item.kind == ItemKind::Track) trackTable.push_back(item.track);
   }
-  Writer writer(*file, output, result);
+  std::string error;
+  Writer writer(out, outputName, result);
   const int steps = static_cast<int>(items.size()) + 2;
   const auto setValue = [&](int value) {
     if (progress) (void)progress(value, steps);
@@ -173,7 +179,7 @@ WriteResult WriteAlbum(const std::filesystem::path& output, const std::vector<Al
       return result;
     }
     trackTable[k].AudioBytes = static_cast<std::int32_t>(length);
-    if (const base::CopyResult copy = base::CopyRange(*source, start, length, file->Sink());
+    if (const base::CopyResult copy = base::CopyRange(*source, start, length, out);
         copy != base::CopyResult::Ok) {
       writer.CopyFailed(copy, path);
       return result;
@@ -245,8 +251,25 @@ WriteResult WriteAlbum(const std::filesystem::path& output, const std::vector<Al
   tag.Comment = details.completeness;
   tag.Track = *tracksByte;
   tag.Genre = kAlbumGenre;
-  if (!writer.Put(EncodeAlbumTag(tag))) return result;
+  (void)writer.Put(EncodeAlbumTag(tag));
+  return result;
+}
 
+WriteResult WriteAlbum(const std::filesystem::path& output, const std::vector<AlbumItem>& items,
+                       const AlbumDetails& details, const WriteProgress& progress,
+                       base::Replace replace) {
+  WriteResult result;
+  if (!CheckBeforeWriting(items, details, result)) return result;
+  std::string error;
+  auto file = base::AtomicFile::Create(output, error);
+  if (!file) {
+    result.status = WriteStatus::CannotCreate;
+    result.error =
+        "Cannot Create The Album File : " + base::Utf8FromPath(output) + " (" + error + ")";
+    return result;
+  }
+  result = WriteAlbumTo(file->Sink(), base::Utf8FromPath(output), items, details, progress);
+  if (!result.ok()) return result;
   if (!file->Commit(error, replace)) {
     result.status = file->TargetExisted() ? WriteStatus::TargetExists : WriteStatus::WriteFailed;
     result.error =

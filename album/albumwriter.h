@@ -88,6 +88,12 @@ struct WriteResult {
                                      const AlbumDetails& details, const WriteProgress& progress,
                                      base::Replace replace = base::Replace::Allowed);
 
+/// Writes the same bytes as WriteAlbum into `out`; `outputName` names the output in messages.
+/// What was written before a failure stays in `out`.
+[[nodiscard]] WriteResult WriteAlbumTo(base::ByteSink& out, std::string_view outputName,
+                                       const std::vector<AlbumItem>& items,
+                                       const AlbumDetails& details, const WriteProgress& progress);
+
 /// The tracks value as stored in the tag, or nothing when it does not fit a byte.
 std::optional<std::uint8_t> TracksByte(std::string_view tracks);
 

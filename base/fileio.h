@@ -28,6 +28,8 @@ class ByteSink {
  public:
   virtual ~ByteSink() = default;
   [[nodiscard]] virtual bool Write(std::span<const std::uint8_t> data) = 0;
+  /// Why the first failed write failed, in the system's words; empty where nothing says.
+  virtual std::string WriteError() const { return {}; }
 };
 
 class MemorySource final : public ByteSource {
@@ -102,6 +104,7 @@ class FileSink final : public ByteSink {
   bool Write(std::span<const std::uint8_t> data) override;
   /// The system's reason for the first failed write (empty while none failed).
   const std::string& Error() const { return m_error; }
+  std::string WriteError() const override { return m_error; }
 
  private:
   std::FILE* m_file;

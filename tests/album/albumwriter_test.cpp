@@ -73,6 +73,42 @@ TEST(WriteAlbum, WritesATwoTrackAlbumWithCoverAndLyricsByteForByte) {
   EXPECT_EQ(album[4570 + 127], 255);
 }
 
+// A sink that takes `room` bytes, then refuses with a cause of its own.
+class FullSink final : public base::ByteSink {
+ public:
+  explicit FullSink(std::size_t room) : m_room(room) {}
+  bool Write(std::span<const std::uint8_t> data) override {
+    if (data.size() > m_room) return false;
+    m_room -= data.size();
+    return true;
+  }
+  std::string WriteError() const override { return "No space left on device"; }
+
+ private:
+  std::size_t m_room;
+};
+
+TEST(WriteAlbumTo, WritesTheFilesBytesIntoAnySinkAndNamesItsCause) {
+  ScopedTempDir dir;
+  const auto out = dir / "x _LB.MP3";
+  ASSERT_TRUE(MakeAlbum(dir, {{"one.mp3", Pattern(5000, 1), 1, "One"}, {"c.jpg", Pattern(300, 3)}},
+                        out, {"Album", "Artist", "1999", "Complete", "1"})
+                  .ok());
+  const std::vector<AlbumItem> items = {
+      TrackItem((dir / "one.mp3").string(), 1, {1000, 0, "one.mp3", "One"}, {}),
+      FileItem((dir / "c.jpg").string())};
+  const AlbumDetails details{"Album", "Artist", "1999", "Complete", "1"};
+  base::MemorySink memory;
+  const WriteResult written = WriteAlbumTo(memory, "memory", items, details, {});
+  ASSERT_TRUE(written.ok()) << written.error;
+  EXPECT_EQ(memory.Data(), ReadFile(out));
+
+  FullSink full(4096);
+  const WriteResult refused = WriteAlbumTo(full, "small disk", items, details, {});
+  EXPECT_EQ(refused.status, WriteStatus::WriteFailed);
+  EXPECT_EQ(refused.error, "Cannot Write The Album File : small disk (No space left on device)");
+}
+
 TEST(WriteAlbum, CopiesTracksFromTheirFirstFrame) {
   ScopedTempDir dir;
   base::Bytes tagged = testsupport::Id3v2Tag(4096);
