@@ -149,7 +149,7 @@ void Form2::Load() {
 void Form2::MakeAlbum() {
   if (Busy()) return;
   const compose::TrackTableCheck check = compose::CheckTrackTable(m_prepared.trackTable);
-  if (!check.ok) {
+  if (!check.ok()) {
     m_shell.ShowMessage(this, QString::fromStdString(check.message));
     Finish();
     return;

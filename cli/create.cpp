@@ -128,7 +128,7 @@ int RunCreate(const CreateOptions& options) {
       });
   progress.Clear();
   const compose::TrackTableCheck check = compose::CheckTrackTable(prepared.trackTable);
-  if (!check.ok) {
+  if (!check.ok()) {
     PrintMessage(check.message);
     return 1;
   }

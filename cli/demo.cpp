@@ -222,7 +222,7 @@ fs::path MakeAlbum(const fs::path& sourceFolder, const fs::path& dir) {
   }
   const auto device = media::CreateMediaDevice();
   const compose::PreparedAlbum prepared = compose::PrepareTrackTable(list.Entries(), *device);
-  if (const auto check = compose::CheckTrackTable(prepared.trackTable); !check.ok) {
+  if (const auto check = compose::CheckTrackTable(prepared.trackTable); !check.ok()) {
     throw DemoError{check.message};
   }
   const album::AlbumDetails details{prepared.proposal.albumTitle, prepared.proposal.artist,

@@ -31,7 +31,7 @@ TrackTableCheck CheckTrackTable(const std::vector<album::TrackEntry>& trackTable
   TrackTableCheck check;
   for (std::size_t j = 0; j < trackTable.size(); ++j) {
     if (trackTable[j].PlayLength != 0) continue;
-    check.ok = false;
+    check.status = TrackTableStatus::ZeroLength;
     check.index = j;
     check.message =
         "Non-standard file detected : " + base::Trim(base::CutAtNul(trackTable[j].FileName)) +

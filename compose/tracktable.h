@@ -42,10 +42,16 @@ PreparedAlbum PrepareTrackTable(const std::vector<std::string>& contents,
                                 media::MediaDevice& device, const base::Progress& progress = {});
 
 /// The pre-write check's answer.
+enum class TrackTableStatus {
+  Ok,
+  ZeroLength,  ///< a track's playing time is 0: it is no standard MP3
+};
+
 struct TrackTableCheck {
-  bool ok = true;
+  TrackTableStatus status = TrackTableStatus::Ok;
   std::size_t index = 0;  ///< the first track of length 0
   std::string message;    ///< "Non-standard file detected : " + name + " ** Aborting Now **"
+  bool ok() const { return status == TrackTableStatus::Ok; }
 };
 
 /// Fails at the first track whose PlayLength is 0.

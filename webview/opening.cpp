@@ -90,7 +90,7 @@ WebViewOpening OpenWebView(base::ByteSource& source, album::AlbumReader& reader,
     for (const std::string& name : previews.failures) {
       opening.warnings.push_back("no preview of " + name);
     }
-    if (!previews.ok) {
+    if (!previews.ok()) {
       opening.status = OpeningStatus::WriteFailed;
       opening.error = previews.error;
       return opening;
@@ -105,7 +105,7 @@ WebViewOpening OpenWebView(base::ByteSource& source, album::AlbumReader& reader,
   WebViewWriteResult written = WriteWebView(opening.folder, content, opening.pictureNames,
                                             options.dataFolder, options.rewriteMainPage);
   opening.warnings.insert(opening.warnings.end(), written.warnings.begin(), written.warnings.end());
-  if (!written.ok) {
+  if (!written.ok()) {
     opening.status = OpeningStatus::WriteFailed;
     opening.error = written.error;
   }

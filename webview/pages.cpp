@@ -292,7 +292,7 @@ WebViewWriteResult WriteWebView(std::string_view folder, const PageContent& cont
     std::string error;
     if (WriteTextFile(base + std::string(name), text, error)) return true;
     if (required) {
-      result.ok = false;
+      result.status = PageWriteStatus::WriteFailed;
       result.error = error;
     } else {
       result.warnings.push_back(error);

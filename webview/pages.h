@@ -51,10 +51,16 @@ std::string LyricsIndexPage(const PageContent& content);
 /// "lyrics" + (track + 1) + ".htm".
 std::string TrackLyricsPage(const PageContent& content, std::size_t track);
 
+enum class PageWriteStatus {
+  Ok,
+  WriteFailed,  ///< a page the view needs could not be written
+};
+
 struct WebViewWriteResult {
-  bool ok = true;
+  PageWriteStatus status = PageWriteStatus::Ok;
   std::string error;                  ///< the page that could not be written, and why
   std::vector<std::string> warnings;  ///< failures that do not stop the writing
+  bool ok() const { return status == PageWriteStatus::Ok; }
 };
 
 /// Writes the pages into `folder` (ending in a separator): the main frameset (only when

@@ -43,7 +43,7 @@ PreviewResult MakePreviews(base::ByteSource& source,
     if (!PathExists(jpeg)) {
       std::vector<std::uint8_t> bytes(static_cast<std::size_t>(item.entry.DataSize));
       if (!source.ReadAt(item.dataOffset, bytes)) {
-        result.ok = false;
+        result.status = PreviewStatus::Unreadable;
         result.error = "cannot read the picture " + name;
         return result;
       }
@@ -54,7 +54,7 @@ PreviewResult MakePreviews(base::ByteSource& source,
         std::string error;
         auto file = base::AtomicFile::Create(base::PathFromUtf8(jpeg), error);
         if (!file || !file->Sink().Write(*preview) || !file->Commit(error)) {
-          result.ok = false;
+          result.status = PreviewStatus::WriteFailed;
           result.error = "cannot write " + jpeg + (error.empty() ? "" : ": " + error);
           return result;
         }

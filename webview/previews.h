@@ -48,13 +48,20 @@ std::string PreviewFileName(std::string_view pictureName);
 std::optional<std::vector<std::uint8_t>> MakePreview(PictureService& service,
                                                      std::span<const std::uint8_t> picture);
 
+enum class PreviewStatus {
+  Ok,
+  Unreadable,   ///< a picture could not be read from the album
+  WriteFailed,  ///< a preview could not be written
+};
+
 struct PreviewResult {
-  bool ok = true;     ///< false when the album could not be read or a preview not written
-  std::string error;  ///< what failed, when not ok
+  PreviewStatus status = PreviewStatus::Ok;
+  std::string error;  ///< what failed, naming the picture or the preview and the cause
   /// The picture names the previews stand for, in block order.
   std::vector<std::string> pictureNames;
   /// Pictures the service could not turn into a preview (their slides show nothing).
   std::vector<std::string> failures;
+  bool ok() const { return status == PreviewStatus::Ok; }
 };
 
 /// Makes the preview of every picture of the block in `folder` (ending in a separator). A

@@ -87,11 +87,11 @@ TEST(CheckTrackTable, StopsAtTheFirstTrackWithoutLength) {
   table[1] = {0, 0, std::string("  two.mp3\0junk", 14), "Two"};
   table[2] = {0, 0, "three.mp3", "Three"};
   const TrackTableCheck check = CheckTrackTable(table);
-  EXPECT_FALSE(check.ok);
+  EXPECT_FALSE(check.ok());
   EXPECT_EQ(check.index, 1u);
   EXPECT_EQ(check.message, "Non-standard file detected : two.mp3 ** Aborting Now **");
   table[1].PlayLength = table[2].PlayLength = 1;
-  EXPECT_TRUE(CheckTrackTable(table).ok);
+  EXPECT_TRUE(CheckTrackTable(table).ok());
 }
 
 TEST(Details, RequiredFieldsAndOutputNames) {

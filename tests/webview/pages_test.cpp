@@ -136,7 +136,7 @@ TEST(WriteWebView, WritesEveryPageInItsPlace) {
 
   const WebViewWriteResult result =
       WriteWebView(folder, ThreeTracks(), {}, base::Utf8FromPath(data), false);
-  EXPECT_TRUE(result.ok) << result.error;
+  EXPECT_TRUE(result.ok()) << result.error;
   EXPECT_TRUE(result.warnings.empty());
   EXPECT_EQ(
       FileNames(dir.path()),
@@ -154,10 +154,10 @@ TEST(WriteWebView, KeepsAnExistingMainPageUnlessAskedToRewriteIt) {
   ScopedTempDir dir;
   const std::string folder = testing::FolderText(dir.path());
   testsupport::WriteText(dir / "MP3 - LyrabinderWeb.htm", "mine");
-  EXPECT_TRUE(WriteWebView(folder, ThreeTracks(), {"a.jpg"}, "", false).ok);
+  EXPECT_TRUE(WriteWebView(folder, ThreeTracks(), {"a.jpg"}, "", false).ok());
   EXPECT_EQ(ReadText(dir / "MP3 - LyrabinderWeb.htm"), "mine");
   EXPECT_EQ(ReadText(dir / "view.htm"), SlideshowPage(folder, {"a.jpg"}));
-  EXPECT_TRUE(WriteWebView(folder, ThreeTracks(), {"a.jpg"}, "", true).ok);
+  EXPECT_TRUE(WriteWebView(folder, ThreeTracks(), {"a.jpg"}, "", true).ok());
   EXPECT_EQ(ReadText(dir / "MP3 - LyrabinderWeb.htm"), MainFramesetPage());
 }
 
@@ -165,7 +165,7 @@ TEST(WriteWebView, AMissingPictureFileIsOnlyAWarning) {
   ScopedTempDir dir;
   const WebViewWriteResult result = WriteWebView(testing::FolderText(dir.path()), ThreeTracks(), {},
                                                  base::Utf8FromPath(dir / "nowhere"));
-  EXPECT_TRUE(result.ok);
+  EXPECT_TRUE(result.ok());
   ASSERT_EQ(result.warnings.size(), 1u);
   EXPECT_NE(result.warnings[0].find("vrnprog2.gif"), std::string::npos);
   EXPECT_TRUE(std::filesystem::exists(dir / "view.htm"));
@@ -177,7 +177,7 @@ TEST(WriteWebView, StopsAtAPageThatCannotBeWritten) {
   std::filesystem::create_directory(dir / "lyrics2.htm");
   const WebViewWriteResult result =
       WriteWebView(testing::FolderText(dir.path()), ThreeTracks(), {"a.jpg"}, "");
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_NE(result.error.find("lyrics2.htm"), std::string::npos);
   EXPECT_TRUE(std::filesystem::exists(dir / "dynamic1.htm"));
   EXPECT_FALSE(std::filesystem::exists(dir / "dynamic2.htm"));
@@ -190,7 +190,7 @@ TEST(WriteWebView, AnEmptyFolderWritesNothing) {
   ScopedTempDir dir;
   const auto before = std::filesystem::current_path();
   std::filesystem::current_path(dir.path());
-  const bool ok = WriteWebView("", ThreeTracks(), {}, "").ok;
+  const bool ok = WriteWebView("", ThreeTracks(), {}, "").ok();
   std::filesystem::current_path(before);
   EXPECT_TRUE(ok);
   EXPECT_TRUE(FileNames(dir.path()).empty());
