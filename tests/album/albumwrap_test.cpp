@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 
 #include "album/albumwrap.h"
 #include "base/bytes.h"
 #include "base/text.h"
+#include "tests/album/albumtestutil.h"
 #include "tests/support/testsupport.h"
 
 namespace album {
@@ -14,44 +14,7 @@ namespace {
 using testsupport::Bytes;
 using testsupport::Pattern;
 
-struct WrapItem {
-  std::string name;
-  base::Bytes data;
-};
-
-void Frame(base::Bytes& out, std::string_view id, std::string_view text) {
-  // ID3v2.3 frame: id, big-endian size, flags, encoding byte 0, text.
-  const auto size = static_cast<std::uint32_t>(text.size() + 1);
-  out.insert(out.end(), id.begin(), id.end());
-  for (int shift = 24; shift >= 0; shift -= 8)
-    out.push_back(static_cast<std::uint8_t>(size >> shift));
-  out.insert(out.end(), {0, 0, 0});
-  out.insert(out.end(), text.begin(), text.end());
-}
-
-// An archive laid out as AlbumWrap writes it.
-base::Bytes MakeWrap(const std::vector<WrapItem>& items, std::string countText = "") {
-  base::Bytes out = {'I', 'D', '3', 3, 0, 0, 0, 0, 0x0A, 0x23};
-  Frame(out, "TIT2", "Wrapped Album");
-  Frame(out, "TPE1", "Some Artist");
-  Frame(out, "COMM", "Wrapper");
-  Frame(out, "TXXX", "ignored");
-  const std::string marker = "[][] AlbumWrap [][]";
-  out.insert(out.end(), marker.begin(), marker.end());
-  out.resize(1325, 0);
-  if (countText.empty()) countText = std::to_string(items.size());
-  countText.resize(12, ' ');
-  out.insert(out.end(), countText.begin(), countText.end());
-  for (const WrapItem& item : items) {
-    char size[32];
-    std::snprintf(size, sizeof size, "%.4f", static_cast<double>(item.data.size()) / 10000.0);
-    std::string record = std::string(size) + "[][]x[][]" + item.name + "[][]";
-    record.resize(501, ' ');
-    out.insert(out.end(), record.begin(), record.end());
-  }
-  for (const WrapItem& item : items) out.insert(out.end(), item.data.begin(), item.data.end());
-  return out;
-}
+using testing::MakeWrap;
 
 struct Shown : NullDisplay {
   std::string title, artist, comment;

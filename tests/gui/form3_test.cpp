@@ -22,38 +22,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// An archive laid out as AlbumWrap writes it: ID3v2 frames in the header, the marker, the
-// count, one record per item, then the items' bytes.
-Bytes MakeWrap(const std::vector<std::pair<std::string, Bytes>>& items) {
-  Bytes out = {'I', 'D', '3', 3, 0, 0, 0, 0, 0x0A, 0x23};
-  const auto frame = [&out](std::string_view id, std::string_view text) {
-    const auto size = static_cast<std::uint32_t>(text.size() + 1);
-    out.insert(out.end(), id.begin(), id.end());
-    for (int shift = 24; shift >= 0; shift -= 8)
-      out.push_back(static_cast<std::uint8_t>(size >> shift));
-    out.insert(out.end(), {0, 0, 0});
-    out.insert(out.end(), text.begin(), text.end());
-  };
-  frame("TIT2", "Wrapped Album");
-  frame("TPE1", "Some Artist");
-  frame("COMM", "The Author");
-  const std::string marker = "[][] AlbumWrap [][]";
-  out.insert(out.end(), marker.begin(), marker.end());
-  out.resize(1325, 0);
-  std::string count = std::to_string(items.size());
-  count.resize(12, ' ');
-  out.insert(out.end(), count.begin(), count.end());
-  for (const auto& [name, data] : items) {
-    char size[32];
-    std::snprintf(size, sizeof size, "%.4f", static_cast<double>(data.size()) / 10000.0);
-    std::string record = std::string(size) + "[][]x[][]" + name + "[][]";
-    record.resize(501, ' ');
-    out.insert(out.end(), record.begin(), record.end());
-  }
-  for (const auto& item : items) out.insert(out.end(), item.second.begin(), item.second.end());
-  return out;
-}
-
 // Sizes that end in a remainder of a 4096-byte block (the first track: shorter than one).
 const Bytes kTrack1 = Pattern(3000, 1);
 const Bytes kTrack2 = Pattern(9001, 2);
@@ -167,7 +135,9 @@ class Form3Test : public QObject {
     const Bytes first = Pattern(12345, 6), second = Pattern(2000, 7);
     const fs::path archive = dir / "old_ALBW.MP3";
     testsupport::WriteFile(
-        archive, MakeWrap({{"Some Artist - First Song.mp3", first}, {"Second.WMA", second}}));
+        archive,
+        album::testing::MakeWrap({{"Some Artist - First Song.mp3", first}, {"Second.WMA", second}},
+                                 "", "The Author"));
     fs::create_directory(dir / "out");
     FakeShell shell;
     shell.openAnswers = {Q(archive)};
