@@ -20,13 +20,7 @@ using testsupport::ToneWav;
 
 using clitest::kCli;
 
-struct Fixture : ::testing::Test {
-  void SetUp() override {
-    ASSERT_TRUE(testsupport::Peer("lame", "lame"));
-    ASSERT_TRUE(testsupport::Peer("mpg123", "mpg123"));
-    ASSERT_TRUE(testsupport::Peer("ffprobe", "ffmpeg"));
-  }
-
+struct Fixture : clitest::PeerTest {
   // A 128 kbps MP3 made by lame; `extra` adds lame options (tags).
   std::filesystem::path MakeMp3(const std::string& name, double seconds, double pitch,
                                 const std::string& extra = "") {

@@ -18,11 +18,10 @@ using testsupport::RunCommand;
 
 using clitest::kCli;
 
-struct Create : ::testing::Test {
+struct Create : clitest::PeerTest {
   void SetUp() override {
-    ASSERT_TRUE(testsupport::Peer("lame", "lame"));
-    ASSERT_TRUE(testsupport::Peer("mpg123", "mpg123"));
-    ASSERT_TRUE(testsupport::Peer("ffprobe", "ffmpeg"));
+    clitest::PeerTest::SetUp();
+    if (HasFatalFailure()) return;
     std::filesystem::create_directory(in);
     std::filesystem::create_directory(out);
   }
