@@ -233,9 +233,7 @@ std::optional<std::size_t> ContentsList::Reorder(std::ptrdiff_t dragFrom, std::p
 }
 
 bool ContentsList::Remove(std::ptrdiff_t index) {
-  if (index < 0 || index >= static_cast<std::ptrdiff_t>(m_entries.size())) return false;
-  m_entries.erase(m_entries.begin() + index);
-  return true;
+  return RemoveEntry(m_entries, index);
 }
 
 void ContentsList::Clear() {

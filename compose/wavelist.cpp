@@ -68,10 +68,14 @@ bool WaveList::Drop(const std::vector<std::string>& paths) {
   return true;
 }
 
-bool WaveList::Remove(std::ptrdiff_t index) {
-  if (index < 0 || index >= static_cast<std::ptrdiff_t>(m_entries.size())) return false;
-  m_entries.erase(m_entries.begin() + index);
+bool RemoveEntry(std::vector<std::string>& entries, std::ptrdiff_t index) {
+  if (index < 0 || index >= static_cast<std::ptrdiff_t>(entries.size())) return false;
+  entries.erase(entries.begin() + index);
   return true;
+}
+
+bool WaveList::Remove(std::ptrdiff_t index) {
+  return RemoveEntry(m_entries, index);
 }
 
 void WaveList::RemoveDuplicates() {

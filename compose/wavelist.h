@@ -18,6 +18,9 @@ namespace compose {
 std::optional<std::size_t> MoveEntry(std::vector<std::string>& entries, std::ptrdiff_t dragFrom,
                                      std::ptrdiff_t target);
 
+/// Removes the entry at `index`; false (and no change) when there is none.
+bool RemoveEntry(std::vector<std::string>& entries, std::ptrdiff_t index);
+
 /// WAV file paths (UTF-8) in list order. Duplicates may be added; a run removes them.
 class WaveList {
  public:
