@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "album/albumreader.h"
+#include "album/albumwrap.h"
 #include "base/bytes.h"
 #include "base/text.h"
 #include "tests/album/albumtestutil.h"
@@ -9,12 +12,12 @@ namespace album {
 namespace {
 
 using testing::MakeAlbum;
-using testsupport::Bytes;
+using testing::MakeWrap;
 using testsupport::Pattern;
 using testsupport::ReadFile;
 using testsupport::ScopedTempDir;
 
-struct RecordingDisplay : AlbumDisplay {
+struct RecordingDisplay : NullDisplay {
   std::string title, artist, comment, year;
   int count = -1;
   std::vector<std::string> lines;
@@ -26,18 +29,13 @@ struct RecordingDisplay : AlbumDisplay {
   void AddListItem(const std::string& t) override { lines.push_back(t); }
 };
 
-// Collects what a TagWriter would write, applying it to the buffer as a file would.
-struct PatchRecorder {
-  base::Bytes& data;
-  int writes = 0;
-  TagWriter Writer() {
-    return [this](std::int64_t offset, std::span<const std::uint8_t> bytes) {
-      std::copy(bytes.begin(), bytes.end(), data.begin() + offset);
-      ++writes;
-      return true;
-    };
-  }
-};
+// A TagWriter that applies what it is given to the buffer, as a file would.
+TagWriter PatchesTo(base::Bytes& data) {
+  return [&data](std::int64_t offset, std::span<const std::uint8_t> bytes) {
+    std::copy(bytes.begin(), bytes.end(), data.begin() + offset);
+    return true;
+  };
+}
 
 base::Bytes MakeAlbumBytes(const std::vector<testing::Source>& sources, AlbumDetails details = {}) {
   ScopedTempDir dir;
@@ -89,12 +87,14 @@ TEST(AlbumReader, ReadsBackEveryItemOfAWrittenAlbum) {
   EXPECT_EQ(reader.LyricsDataStart(1), items[5].offset);
 }
 
-TEST(AlbumReader, AnAlbumWithoutPicturesOrLyricsListsOnlyItsTracks) {
-  base::Bytes data = MakeAlbumBytes({{"a.mp3", Pattern(100)}});
+TEST(AlbumReader, AReadOnlyAlbumWithoutPicturesOrLyricsOpensAndListsOnlyItsTracks) {
+  const base::Bytes data = MakeAlbumBytes({{"a.mp3", Pattern(100)}});
   base::MemorySource source(data);
   AlbumReader reader(source);
   RecordingDisplay display;
-  ASSERT_EQ(OpenAlbum(reader, display, {}), ReadStatus::Ok);
+  const TagWriter refusing = [](std::int64_t, std::span<const std::uint8_t>) { return false; };
+  ASSERT_EQ(OpenAlbum(reader, display, refusing), ReadStatus::Ok);
+  EXPECT_EQ(source.Data(), data);
   EXPECT_EQ(display.lines.size(), 1u);
   // One track: the directory starts at 1-based position size - 467.
   EXPECT_EQ(reader.Sections().directoryOffset + 1, static_cast<std::int64_t>(data.size()) - 467);
@@ -103,13 +103,12 @@ TEST(AlbumReader, AnAlbumWithoutPicturesOrLyricsListsOnlyItsTracks) {
 
 TEST(AlbumReader, OpeningMarksTheTagAndAnswersYesEachTime) {
   base::Bytes data = MakeAlbumBytes({{"a.mp3", Pattern(100)}}, {"T", "A", "1999", "Complete", "9"});
-  PatchRecorder patches{data};
   for (int round = 0; round < 2; ++round) {
     base::MemorySource source(data);
     AlbumReader reader(source);
     NullDisplay display;
     ASSERT_TRUE(reader.IsAlbum());
-    EXPECT_TRUE(reader.ReadAlbumTag(display, patches.Writer()));
+    EXPECT_TRUE(reader.ReadAlbumTag(display, PatchesTo(data)));
     EXPECT_EQ(data[data.size() - 2], 12);
     EXPECT_EQ(data[data.size() - 1], 255);
   }
@@ -120,12 +119,11 @@ TEST(AlbumReader, UpgradesAnOlderLayoutTag) {
       MakeAlbumBytes({{"a.mp3", Pattern(100)}}, {"ignored", "Artist", "1999", "C", "9"});
   // Older layout: the album title in the Album field.
   base::PutField(data, data.size() - 128 + 63, 30, "Old Title");
-  PatchRecorder patches{data};
   base::MemorySource source(data);
   AlbumReader reader(source);
   RecordingDisplay display;
   ASSERT_TRUE(reader.IsAlbum());
-  EXPECT_TRUE(reader.ReadAlbumTag(display, patches.Writer()));
+  EXPECT_TRUE(reader.ReadAlbumTag(display, PatchesTo(data)));
   EXPECT_EQ(display.title, "Old Title");
   const auto tag =
       DecodeAlbumTag(std::span<const std::uint8_t, kTagSize>(data.data() + data.size() - 128, 128));
@@ -133,17 +131,6 @@ TEST(AlbumReader, UpgradesAnOlderLayoutTag) {
   EXPECT_EQ(base::Trim(tag.Album), "MP3 - Lyrabinder");
   EXPECT_EQ(tag.Track, 9);  // the whole tag as read replaces the opened mark
   EXPECT_EQ(base::Trim(tag.Artist), "Artist");
-}
-
-TEST(AlbumReader, AReadOnlyAlbumStillOpens) {
-  base::Bytes data = MakeAlbumBytes({{"a.mp3", Pattern(100)}});
-  const base::Bytes before = data;
-  base::MemorySource source(data);
-  AlbumReader reader(source);
-  NullDisplay display;
-  const TagWriter refusing = [](std::int64_t, std::span<const std::uint8_t>) { return false; };
-  EXPECT_EQ(OpenAlbum(reader, display, refusing), ReadStatus::Ok);
-  EXPECT_EQ(source.Data(), before);
 }
 
 TEST(AlbumReader, ATagWithoutTagIdentifierShowsNothing) {
@@ -200,29 +187,129 @@ TEST(AlbumReader, RefusesDamagedAlbumsWithoutReadingPastTheFile) {
       {"track audio past the audio section", directory + 4, 1000},
       {"negative track audio", directory + 4, -1},
   };
-  {
-    BoundedSource source(good);
+  const auto open = [](base::Bytes data) {
+    BoundedSource source(std::move(data));
     AlbumReader reader(source);
     NullDisplay display;
-    ASSERT_EQ(OpenAlbum(reader, display, {}), ReadStatus::Ok);
-  }
+    return OpenAlbum(reader, display, {});
+  };
+  ASSERT_EQ(open(good), ReadStatus::Ok);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.why);
     base::Bytes data = good;
     base::PutLE32(data, c.offset, c.value);
-    BoundedSource source(data);
-    AlbumReader reader(source);
-    NullDisplay display;
-    EXPECT_EQ(OpenAlbum(reader, display, {}), ReadStatus::Damaged);
+    EXPECT_EQ(open(data), ReadStatus::Damaged);
   }
   for (std::size_t size : {std::size_t{0}, std::size_t{155}, std::size_t{156}}) {
     SCOPED_TRACE(size);
-    BoundedSource source(
-        base::Bytes(good.end() - static_cast<long>(std::min(size, n)), good.end()));
-    AlbumReader reader(source);
-    NullDisplay display;
-    EXPECT_NE(OpenAlbum(reader, display, {}), ReadStatus::Ok);
+    EXPECT_NE(open(base::Bytes(good.end() - static_cast<long>(std::min(size, n)), good.end())),
+              ReadStatus::Ok);
   }
+}
+
+TEST(AlbumWrap, ReadsTheHeaderFramesAndItems) {
+  const base::Bytes first = Pattern(33017, 1), second = Pattern(120, 2);
+  base::MemorySource source(MakeWrap({{"Artist - First Song.mp3", first}, {"Second.MP3", second}}));
+  AlbumWrapReader reader(source);
+  ASSERT_TRUE(reader.IsAlbumWrap());
+  RecordingDisplay shown;
+  reader.ReadFrames(shown);
+  EXPECT_EQ(shown.title, "Wrapped Album");
+  EXPECT_EQ(shown.artist, "Some Artist");
+  EXPECT_EQ(shown.comment, "Wrapper");
+  ASSERT_EQ(reader.ListItems(shown), ReadStatus::Ok);
+  EXPECT_EQ(shown.count, 2);
+  EXPECT_EQ(reader.CountField(), "2           ");
+  ASSERT_EQ(shown.lines.size(), 2u);
+  EXPECT_EQ(shown.lines[0], " First Song" + std::string(39, ' '));
+  EXPECT_EQ(base::Trim(shown.lines[1]), "Second");
+  const auto items = reader.Items();
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0].name, "Artist - First Song.mp3");
+  EXPECT_EQ(items[0].offset, 1337 + 2 * 501);
+  EXPECT_EQ(items[0].size, 33017);
+  base::Bytes got(second.size());
+  ASSERT_TRUE(source.ReadAt(items[1].offset, got));
+  EXPECT_EQ(got, second);
+}
+
+TEST(AlbumWrap, AnOrdinaryMp3IsNotAnArchive) {
+  base::MemorySource source(testsupport::Mp3Stream(10));
+  EXPECT_FALSE(AlbumWrapReader(source).IsAlbumWrap());
+  base::MemorySource tiny(base::Bytes(100, 0));
+  EXPECT_FALSE(AlbumWrapReader(tiny).IsAlbumWrap());
+}
+
+TEST(AlbumWrap, RefusesCountsAndSizesBeyondTheFile) {
+  const struct {
+    const char* why;
+    base::Bytes data;
+  } cases[] = {
+      {"count beyond the file", MakeWrap({{"a.mp3", Pattern(10)}}, "99999999")},
+      {"negative count", MakeWrap({{"a.mp3", Pattern(10)}}, "-3")},
+      {"no count", MakeWrap({{"a.mp3", Pattern(10)}}, "x")},
+      {"item beyond the file",
+       [] {
+         base::Bytes d = MakeWrap({{"a.mp3", Pattern(10)}});
+         d.resize(d.size() - 1);
+         return d;
+       }()},
+      {"record without name",
+       [] {
+         base::Bytes d = MakeWrap({{"a.mp3", Pattern(10)}});
+         std::fill(d.begin() + 1337, d.begin() + 1337 + 501, ' ');
+         return d;
+       }()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    base::MemorySource source(c.data);
+    AlbumWrapReader reader(source);
+    ASSERT_TRUE(reader.IsAlbumWrap());
+    NullDisplay display;
+    EXPECT_EQ(reader.ListItems(display), ReadStatus::Damaged);
+  }
+}
+
+// A sparse file: the given bytes, then zeros up to `size`; remembers the largest read.
+class SparseSource final : public base::ByteSource {
+ public:
+  SparseSource(base::Bytes head, std::int64_t size) : m_head(std::move(head)), m_size(size) {}
+  std::int64_t Size() const override { return m_size; }
+  bool ReadAt(std::int64_t offset, std::span<std::uint8_t> out) override {
+    largestRead = std::max(largestRead, out.size());
+    if (offset < 0 || static_cast<std::int64_t>(out.size()) > m_size - offset) return false;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      const auto at = static_cast<std::size_t>(offset) + i;
+      out[i] = at < m_head.size() ? m_head[at] : 0;
+    }
+    return true;
+  }
+  std::size_t largestRead = 0;
+
+ private:
+  base::Bytes m_head;
+  std::int64_t m_size;
+};
+
+TEST(AlbumWrap, AClaimedFrameLengthNeverDecidesWhatIsRead) {
+  // A 1.5 GB file whose first frame claims 0x7FFFFFFF bytes: only the header is ever read.
+  for (const std::int32_t claimed : {0x7FFFFFFF, 1325, 1400}) {
+    SCOPED_TRACE(claimed);
+    base::Bytes data = MakeWrap({{"a.mp3", Pattern(10)}});
+    base::PutLE32(data, 10 + 7, claimed);
+    SparseSource source(data, std::int64_t{1536} << 20);
+    RecordingDisplay shown;
+    AlbumWrapReader(source).ReadFrames(shown);
+    EXPECT_LE(source.largestRead, static_cast<std::size_t>(kWrapHeaderSize));
+    EXPECT_EQ(shown.title, "");  // the damaged frame ends the reading
+  }
+}
+
+TEST(AlbumWrap, ItemTitles) {
+  EXPECT_EQ(WrapItemTitle("Band - Song.mp3"), " Song");
+  EXPECT_EQ(WrapItemTitle("Song.mp3"), "Song");
+  EXPECT_EQ(WrapItemTitle("a-b"), "");
 }
 
 }  // namespace

@@ -11,7 +11,6 @@ namespace {
 
 using testing::MakeAlbum;
 using testing::Source;
-using testsupport::Bytes;
 using testsupport::Pattern;
 using testsupport::ReadFile;
 using testsupport::ScopedTempDir;
@@ -111,45 +110,39 @@ TEST(WriteAlbumTo, WritesTheFilesBytesIntoAnySinkAndNamesItsCause) {
 
 TEST(WriteAlbum, CopiesTracksFromTheirFirstFrame) {
   ScopedTempDir dir;
-  base::Bytes tagged = testsupport::Id3v2Tag(4096);
   const base::Bytes audio = testsupport::Mp3Stream(3);
-  tagged.insert(tagged.end(), audio.begin(), audio.end());
   const auto out = dir / "a _LB.MP3";
-  ASSERT_TRUE(MakeAlbum(dir, {{"t.mp3", tagged, 4097}}, out).ok());
+  ASSERT_TRUE(
+      MakeAlbum(dir, {{"t.mp3", testsupport::Concat({testsupport::Id3v2Tag(4096), audio}), 4097}},
+                out)
+          .ok());
   const base::Bytes album = ReadFile(out);
   EXPECT_EQ(Slice(album, 0, audio.size()), audio);
   EXPECT_EQ(base::GetLE32(album, audio.size() + 4), static_cast<std::int32_t>(audio.size()));
 }
 
-TEST(WriteAlbum, ReportsProgressUpToItemsPlusTwo) {
+TEST(WriteAlbum, TickedLinesGiveTheTitleAfterTheSeparatorAndProgressRunsToItemsPlusTwo) {
   ScopedTempDir dir;
+  const auto out = dir / "o _LB.MP3";
   std::vector<int> values;
   int maximum = 0;
-  WriteProgress progress = [&](int v, int m) {
+  const WriteProgress progress = [&](int v, int m) {
     maximum = m;
     values.push_back(v);
     return true;
   };
-  ASSERT_TRUE(MakeAlbum(dir, {{"a.mp3", Pattern(10)}, {"b.mp3", Pattern(20)}}, dir / "o _LB.MP3",
-                        {}, {}, progress)
-                  .ok());
-  EXPECT_EQ(maximum, 4);
-  EXPECT_EQ(values, (std::vector<int>{0, 1, 2, 3, 4}));
-}
-
-TEST(WriteAlbum, TickedLinesGiveTheTitleAfterTheSeparator) {
-  ScopedTempDir dir;
-  const auto out = dir / "o _LB.MP3";
   ASSERT_TRUE(
       MakeAlbum(dir, {{"a.mp3", Pattern(10), 1, "Guess A"}, {"b.mp3", Pattern(10), 1, "Guess B"}},
-                out, {}, {{true, "Artist   -   Real - Title"}, {false, "x   -   y"}})
+                out, {}, {{true, "Artist   -   Real - Title"}, {false, "x   -   y"}}, progress)
           .ok());
   const Reopened album(out);
   EXPECT_EQ(base::Trim(album.reader.TrackTable()[0].SongTitle), "Real - Title");
   EXPECT_EQ(base::Trim(album.reader.TrackTable()[1].SongTitle), "Guess B");
+  EXPECT_EQ(maximum, 4);
+  EXPECT_EQ(values, (std::vector<int>{0, 1, 2, 3, 4}));
 }
 
-TEST(WriteAlbum, LyricsBelongToTheFirstTrackOfTheSameName) {
+TEST(WriteAlbum, LyricsBelongToTheFirstTrackOfTheSameNameBeyondTrack256Too) {
   ScopedTempDir dir;
   const auto out = dir / "o _LB.MP3";
   ASSERT_TRUE(MakeAlbum(dir,
@@ -161,54 +154,47 @@ TEST(WriteAlbum, LyricsBelongToTheFirstTrackOfTheSameName) {
                         out)
                   .ok());
   EXPECT_EQ(Reopened(out).LyricsTracks(), (std::vector<int>{1, 3}));
-}
-
-TEST(WriteAlbum, LyricsKeepTheirTrackNumberBeyondTrack256) {
-  ScopedTempDir dir;
   std::vector<Source> sources;
   for (int i = 0; i < 300; ++i) sources.push_back({"t" + std::to_string(i) + ".mp3", Pattern(3)});
   sources.push_back({"last.txt", Pattern(4)});
-  const auto out = dir / "o _LB.MP3";
-  AlbumDetails details{"A", "B", "2000", "Complete", "255"};
-  ASSERT_TRUE(MakeAlbum(dir, sources, out, details).ok());
+  ASSERT_TRUE(MakeAlbum(dir, sources, out, {"A", "B", "2000", "Complete", "255"}).ok());
   EXPECT_EQ(Reopened(out).LyricsTracks(), std::vector<int>{300});
 }
 
-TEST(WriteAlbum, RefusesATracksValueThatDoesNotFitAByteBeforeWriting) {
+TEST(WriteAlbum, RefusalsAndFailuresLeaveNoFileAndTheOldAlbumUntouched) {
   ScopedTempDir dir;
   const auto out = dir / "o _LB.MP3";
+  testsupport::WriteFile(dir / "a.mp3", Pattern(10));
+  testsupport::WriteText(out, "old album");
+  const AlbumItem track = TrackItem((dir / "a.mp3").string(), 1, {1, 0, "a.mp3", "x"});
+  const auto refused = [&](const std::vector<AlbumItem>& items, const char* tracks) {
+    const WriteResult result = WriteAlbum(out, items, {"A", "B", "C", "D", tracks}, {});
+    EXPECT_EQ(ReadFile(out), testsupport::BytesOf("old album"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+    return result;
+  };
+  // A tracks value that does not fit a byte is refused before writing.
   for (const char* tracks : {"256", "-1", "1000"}) {
     SCOPED_TRACE(tracks);
-    const WriteResult result =
-        MakeAlbum(dir, {{"a.mp3", Pattern(10)}}, out, {"A", "B", "C", "D", tracks});
-    EXPECT_EQ(result.status, WriteStatus::TracksOutOfRange);
-    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_EQ(refused({track}, tracks).status, WriteStatus::TracksOutOfRange);
   }
+  const WriteResult missing =
+      refused({TrackItem((dir / "missing.mp3").string(), 1, {1, 0, "missing.mp3", "x"})}, "1");
+  EXPECT_EQ(missing.status, WriteStatus::SourceUnreadable);
+  EXPECT_NE(missing.error.find("missing.mp3"), std::string::npos);
+  EXPECT_EQ(refused({FileItem("a.jpg")}, "").status, WriteStatus::TrackCount);
   EXPECT_EQ(TracksByte("12 tracks"), 12);
   EXPECT_EQ(TracksByte(""), 0);
   EXPECT_EQ(TracksByte("254.5"), 254);
 }
 
-TEST(WriteAlbum, AFailureLeavesNoFileAndTheOldAlbumUntouched) {
-  ScopedTempDir dir;
-  const auto out = dir / "o _LB.MP3";
-  testsupport::WriteText(out, "old album");
-  const WriteResult result =
-      WriteAlbum(out, {TrackItem((dir / "missing.mp3").string(), 1, {1, 0, "missing.mp3", "x"})},
-                 {"A", "B", "C", "D", "1"}, {});
-  EXPECT_EQ(result.status, WriteStatus::SourceUnreadable);
-  EXPECT_NE(result.error.find("missing.mp3"), std::string::npos);
-  EXPECT_EQ(ReadFile(out), testsupport::BytesOf("old album"));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
-}
-
 TEST(WriteAlbum, AnUnreadablePictureEndsThePictureBlockOnly) {
   ScopedTempDir dir;
   const auto out = dir / "o _LB.MP3";
-  testsupport::WriteFile(dir / "a.mp3", Pattern(10));
-  testsupport::WriteFile(dir / "first.jpg", Pattern(7));
-  testsupport::WriteFile(dir / "later.jpg", Pattern(8));
-  testsupport::WriteFile(dir / "a.txt", Pattern(9));
+  for (const auto& [name, size] :
+       {std::pair{"a.mp3", 10}, {"first.jpg", 7}, {"later.jpg", 8}, {"a.txt", 9}}) {
+    testsupport::WriteFile(dir / name, Pattern(static_cast<std::size_t>(size)));
+  }
   const std::vector<AlbumItem> items{
       TrackItem((dir / "a.mp3").string(), 1, {1, 0, "a.mp3", "x"}),
       FileItem((dir / "a.txt").string()), FileItem((dir / "first.jpg").string()),
@@ -220,13 +206,6 @@ TEST(WriteAlbum, AnUnreadablePictureEndsThePictureBlockOnly) {
   ASSERT_EQ(album.reader.Pictures().size(), 1u);
   EXPECT_EQ(base::Trim(album.reader.Pictures()[0].entry.FileName), "first.jpg");
   EXPECT_EQ(album.LyricsTracks(), std::vector<int>{1});
-}
-
-TEST(WriteAlbum, RefusesAnAlbumWithoutTracks) {
-  ScopedTempDir dir;
-  const WriteResult result = WriteAlbum(dir / "o _LB.MP3", {FileItem("a.jpg")}, {}, {});
-  EXPECT_EQ(result.status, WriteStatus::TrackCount);
-  EXPECT_FALSE(std::filesystem::exists(dir / "o _LB.MP3"));
 }
 
 }  // namespace

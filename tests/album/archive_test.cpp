@@ -1,93 +1,43 @@
 #ifndef _WIN32
 #include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 #endif
 
 #include <gtest/gtest.h>
 
 #include "album/archive.h"
+#include "album/extraction.h"
 #include "tests/album/albumtestutil.h"
 
 namespace album {
 namespace {
 
-using testsupport::Bytes;
 using testsupport::Pattern;
 using testsupport::ReadFile;
 using testsupport::ScopedTempDir;
 
 TEST(SafeFileName, KeepsOnlyAPlainNameInsideTheFolder) {
-  const struct {
-    const char* stored;
-    const char* safe;
-  } cases[] = {
-      {"song.mp3", "song.mp3"},
-      {"../../etc/passwd", "passwd"},
-      {"..\\..\\boot.ini", "boot.ini"},
-      {"C:\\Windows\\x.dll", "x.dll"},
-      {"C:evil.txt", "C_evil.txt"},
-      {"..", "__"},
-      {".", "_"},
-      {"", "_"},
-      {"dir/", "_"},
-      {"a<b>c|d?.txt", "a_b_c_d_.txt"},
-      {"CON", "_CON"},
-      {"nul.txt", "_nul.txt"},
-      {"COM1.mp3", "_COM1.mp3"},
-      {"COMA.mp3", "COMA.mp3"},
-      {"trail. ", "trail__"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.stored);
-    EXPECT_EQ(SafeFileName(c.stored), c.safe);
+  const std::pair<const char*, const char*> cases[] = {{"song.mp3", "song.mp3"},
+                                                       {"../../etc/passwd", "passwd"},
+                                                       {"..\\..\\boot.ini", "boot.ini"},
+                                                       {"C:\\Windows\\x.dll", "x.dll"},
+                                                       {"C:evil.txt", "C_evil.txt"},
+                                                       {"..", "__"},
+                                                       {".", "_"},
+                                                       {"", "_"},
+                                                       {"dir/", "_"},
+                                                       {"a<b>c|d?.txt", "a_b_c_d_.txt"},
+                                                       {"CON", "_CON"},
+                                                       {"nul.txt", "_nul.txt"},
+                                                       {"COM1.mp3", "_COM1.mp3"},
+                                                       {"COMA.mp3", "COMA.mp3"},
+                                                       {"trail. ", "trail__"}};
+  for (const auto& [stored, safe] : cases) {
+    SCOPED_TRACE(stored);
+    EXPECT_EQ(SafeFileName(stored), safe);
   }
-}
-
-TEST(Archive, ExtractsEveryItemByteExactAndReplacesOldFiles) {
-  ScopedTempDir dir;
-  const Bytes track = Pattern(3000, 1), picture = Pattern(4096, 2), words = Pattern(513, 3);
-  const auto albumPath = dir / "a _LB.MP3";
-  ASSERT_TRUE(
-      testing::MakeAlbum(dir, {{"src/t.mp3", track}, {"src/t.txt", words}, {"src/c.gif", picture}},
-                         albumPath)
-          .ok());
-  const auto out = dir / "out";
-  std::filesystem::create_directory(out);
-  testsupport::WriteText(out / "t.mp3", "an older, longer file that must be replaced whole");
-
-  Archive archive;
-  NullDisplay display;
-  std::string error;
-  ASSERT_EQ(OpenArchive(albumPath, display, {}, archive, error), OpenStatus::Ok);
-  EXPECT_EQ(archive.format, ArchiveFormat::Album);
-  for (const ArchiveItem& item : archive.items) {
-    ASSERT_TRUE(ExtractItem(*archive.source, item, out, error)) << error;
-  }
-  EXPECT_EQ(ReadFile(out / "t.mp3"), track);
-  EXPECT_EQ(ReadFile(out / "c.gif"), picture);
-  EXPECT_EQ(ReadFile(out / "t.txt"), words);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 3);
-}
-
-TEST(Archive, HostileNamesStayInsideTheChosenFolder) {
-  ScopedTempDir dir;
-  const auto out = dir / "inner";
-  std::filesystem::create_directory(out);
-  base::MemorySource source(Pattern(10));
-  std::string error;
-  const ArchiveItem item{ItemKind::Track, "../escaped.mp3", "", 0, 0, 0, 10};
-  const auto written = ExtractItem(source, item, out, error);
-  ASSERT_TRUE(written) << error;
-  EXPECT_EQ(written->parent_path(), out);
-  EXPECT_FALSE(std::filesystem::exists(dir / "escaped.mp3"));
-}
-
-TEST(Archive, AFailedCopyLeavesNoFile) {
-  ScopedTempDir dir;
-  base::MemorySource source(Pattern(10));
-  std::string error;
-  const ArchiveItem item{ItemKind::Track, "x.mp3", "", 0, 0, 5, 10};  // runs past the source
-  EXPECT_FALSE(ExtractItem(source, item, dir.path(), error));
-  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
 TEST(Archive, NumberedNamesKeepTheExtension) {
@@ -101,20 +51,35 @@ TEST(Archive, NumberedNamesKeepTheExtension) {
   }
 }
 
+TEST(ExtractItem, StaysInsideTheFolderAndLeavesNoFileOfAFailedCopy) {
+  ScopedTempDir dir;
+  const auto out = dir / "inner";
+  std::filesystem::create_directory(out);
+  base::MemorySource source(Pattern(10));
+  std::string error;
+  const auto written =
+      ExtractItem(source, {ItemKind::Track, "../escaped.mp3", "", 0, 0, 0, 10}, out, error);
+  ASSERT_TRUE(written) << error;
+  EXPECT_EQ(written->parent_path(), out);
+  EXPECT_FALSE(std::filesystem::exists(dir / "escaped.mp3"));
+  // This one runs past the source.
+  EXPECT_FALSE(ExtractItem(source, {ItemKind::Track, "x.mp3", "", 0, 0, 5, 10}, out, error));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 1);
+}
+
 #ifndef _WIN32
 TEST(Archive, OpeningRefusesWhatIsNoRegularFile) {
   ScopedTempDir dir;
   std::filesystem::create_directory(dir / "folder");
   ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
-  for (const char* name : {"folder", "pipe"}) {
+  const std::pair<const char*, std::string> cases[] = {
+      {"folder", std::strerror(EISDIR)}, {"pipe", std::string(base::kNotRegularFile)}};
+  for (const auto& [name, why] : cases) {
     SCOPED_TRACE(name);
     std::string error;
     EXPECT_FALSE(base::FileSource::Open(dir / name, error));
-    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(error, why);
   }
-  std::string error;
-  EXPECT_FALSE(base::FileSource::Open(dir / "pipe", error));
-  EXPECT_EQ(error, base::kNotRegularFile);
 }
 #endif
 
@@ -127,6 +92,77 @@ TEST(Archive, AnOrdinaryFileIsUnsupported) {
   std::string error;
   EXPECT_EQ(OpenArchive("/nonexistent/x.mp3", display, {}, archive, error), OpenStatus::CannotOpen);
   EXPECT_FALSE(error.empty());
+}
+
+// An album opened for extraction. Its lines: the track titled like lyrics, the picture (one
+// whole copy block), the lyrics.
+struct Opened {
+  ScopedTempDir dir;
+  Archive archive;
+  std::filesystem::path out = dir / "out";
+  Opened() {
+    const auto result = testing::MakeAlbum(dir,
+                                           {{"src/t.mp3", Pattern(5000, 1), 1, "song.TXT"},
+                                            {"src/t.txt", Pattern(513, 2)},
+                                            {"src/c.jpg", Pattern(4096, 3)}},
+                                           dir / "a _LB.MP3");
+    EXPECT_TRUE(result.ok()) << result.error;
+    NullDisplay display;
+    std::string error;
+    EXPECT_EQ(OpenArchive(dir / "a _LB.MP3", display, {}, archive, error), OpenStatus::Ok);
+    EXPECT_EQ(archive.format, ArchiveFormat::Album);
+    std::filesystem::create_directory(out);
+  }
+  ExtractionResult Extract(const std::vector<bool>& selected, const base::Progress& progress = {}) {
+    return ExtractSelected(*archive.source, archive.items, selected, out, progress);
+  }
+};
+
+TEST(ExtractSelected, CopiesTheSelectedItemsByteExactWithTheKindOfTheAlbum) {
+  Opened opened;
+  testsupport::WriteText(opened.out / "t.mp3", "an older file that must be replaced whole");
+  const ExtractionResult track = opened.Extract({true, false, false});
+  ASSERT_EQ(track.written, std::vector{opened.out / "t.mp3"});
+  EXPECT_EQ(ReadFile(opened.out / "t.mp3"), Pattern(5000, 1));
+  EXPECT_TRUE(MayDeleteAlbum(track));
+  EXPECT_EQ(ExtractionCompletionText(track, true), "File(s) Extraction Completed.");
+  EXPECT_EQ(opened.Extract({false, true, true}).written,
+            (std::vector{opened.out / "c.jpg", opened.out / "t.txt"}));
+  EXPECT_EQ(ReadFile(opened.out / "c.jpg"), Pattern(4096, 3));
+  EXPECT_EQ(ReadFile(opened.out / "t.txt"), Pattern(513, 2));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(opened.out), {}), 3);
+}
+
+TEST(ExtractSelected, KeepsTheAlbumUnlessEverySelectedItemWasExtracted) {
+  {
+    SCOPED_TRACE("an item that cannot be written");
+    Opened opened;
+    std::filesystem::create_directory(opened.out / "c.jpg");
+    const ExtractionResult result = opened.Extract({true, true, true});
+    EXPECT_EQ(result.written.size(), 2u);
+    ASSERT_EQ(result.failures.size(), 1u);
+    EXPECT_TRUE(result.failures[0].starts_with("Could Not Extract c.jpg : "));
+    EXPECT_FALSE(MayDeleteAlbum(result));
+    EXPECT_EQ(ExtractionCompletionText(result, true), "File(s) Extraction Completed.\n" +
+                                                          result.failures[0] +
+                                                          "\nThe Album Was Not Deleted, Because "
+                                                          "Not Every Selected Item Was Extracted.");
+    EXPECT_EQ(ExtractionCompletionText(result, false),
+              "File(s) Extraction Completed.\n" + result.failures[0]);
+  }
+  {
+    SCOPED_TRACE("stopped after the first line");
+    Opened opened;
+    std::vector<int> reported;
+    const ExtractionResult result = opened.Extract({true, true, true}, [&reported](int done, int) {
+      reported.push_back(done);
+      return false;
+    });
+    EXPECT_EQ(reported, std::vector{1});
+    EXPECT_EQ(result.written.size(), 1u);
+    EXPECT_EQ(result.failures.size(), 2u);
+    EXPECT_FALSE(MayDeleteAlbum(result));
+  }
 }
 
 }  // namespace

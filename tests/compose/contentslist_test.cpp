@@ -4,7 +4,9 @@
 
 #include <filesystem>
 
+#include "compose/creation.h"
 #include "compose/textrules.h"
+#include "compose/wavelist.h"
 #include "tests/support/testsupport.h"
 
 namespace compose {
@@ -13,16 +15,18 @@ namespace {
 using testsupport::Bytes;
 using Entries = std::vector<std::string>;
 
-// A folder whose files enumerate in a chosen order.
+// A folder whose files enumerate in a chosen order; none: the folder cannot be read.
 class FakeLister final : public FolderLister {
  public:
   explicit FakeLister(Entries names) : m_names(std::move(names)) {}
-  std::optional<Entries> PlainFileNames(std::string_view, std::string&) const override {
+  explicit FakeLister(std::nullopt_t) {}
+  std::optional<Entries> PlainFileNames(std::string_view, std::string& error) const override {
+    if (!m_names) error = "Permission denied";
     return m_names;
   }
 
  private:
-  Entries m_names;
+  std::optional<Entries> m_names;
 };
 
 Entries InFolder(const std::string& folder, const Entries& names) {
@@ -152,7 +156,7 @@ TEST(Drop, RefusesTheWholeDropForOneUnacceptablePath) {
 }
 
 TEST(Reorder, MovesTheEntryToTheTargetIndex) {
-  // The moves themselves are MoveEntry's (wavelist_test); here, that the list uses it.
+  // The moves themselves are MoveEntry's (below); here, that the list uses it.
   ContentsList list;
   (void)list.Drop({"/A.mp3", "/B.mp3", "/C.mp3"});
   EXPECT_EQ(list.Reorder(0, 2), std::optional<std::size_t>(2));
@@ -264,11 +268,12 @@ TEST(FindUnreadable, NamesMissingFilesAndFolders) {
   std::filesystem::create_symlink(dir / "nowhere", dir / "broken.jpg");
   const auto found = FindUnreadable({(dir / "ok.txt").string(), (dir / "folder.mp3").string(),
                                      (dir / "broken.jpg").string(), (dir / "gone.mp3").string()});
-  ASSERT_EQ(found.size(), 3u);
-  EXPECT_EQ(found[0].index, 1u);
-  EXPECT_EQ(found[1].index, 2u);
-  EXPECT_EQ(found[2].index, 3u);
-  for (const auto& entry : found) EXPECT_FALSE(entry.error.empty());
+  std::vector<std::size_t> indices;
+  for (const auto& entry : found) {
+    indices.push_back(entry.index);
+    EXPECT_FALSE(entry.error.empty());
+  }
+  EXPECT_EQ(indices, (std::vector<std::size_t>{1, 2, 3}));
 }
 
 TEST(TextRules, NumberTestAndTitleKey) {
@@ -292,6 +297,109 @@ TEST(TextRules, NumberTestAndTitleKey) {
   for (const auto& n : numbers) EXPECT_EQ(TrackNumberOf(n.name), n.number) << n.name;
   EXPECT_EQ(TitleKey("01 - My Song.mp3"), "MY SONG");
   EXPECT_EQ(TitleKey("Plain.mp3"), "PLAIN");
+}
+
+// An analyser that finds every track at `bitrate` kbps.
+HeaderAnalyser AllAt(int bitrate) {
+  return [bitrate](const std::string&, mp3header::MP3HeaderInfo& info) {
+    info.Bitrate = bitrate;
+    info.HeaderPos = 1;
+    return mp3header::AnalyseStatus::Ok;
+  };
+}
+
+// The checks run in their order: a failed quality check speaks first, the order rules only
+// after it passed.
+TEST(CheckContents, QualityFirstThenTheOrderRules) {
+  const auto check = [](const Entries& items, int bitrate) {
+    ContentsList list;
+    (void)list.Drop(items);
+    return CheckContents(list, AllAt(bitrate));
+  };
+  const ContentsVerdict passes = check({"/m/a.mp3", "/m/a.txt"}, 128);
+  EXPECT_TRUE(passes.ok());
+  EXPECT_EQ(passes.order, OrderError::None);
+  const ContentsVerdict lyricsFirst = check({"/m/a.txt", "/m/a.mp3"}, 128);
+  EXPECT_FALSE(lyricsFirst.ok());
+  EXPECT_EQ(lyricsFirst.order, OrderError::LyricsFirst);
+  EXPECT_EQ(lyricsFirst.Message(), OrderErrorMessage(OrderError::LyricsFirst));
+  const ContentsVerdict fast = check({"/m/a.txt", "/m/a.mp3"}, 320);
+  EXPECT_FALSE(fast.ok());
+  EXPECT_EQ(fast.order, OrderError::None);
+  EXPECT_EQ(fast.Message(), kQualityCheckFailedMessage);
+}
+
+TEST(WaveList, AddsByTheLastFourCharactersAndDropsByAnyWav) {
+  const struct {
+    const char* path;
+    bool added;
+    bool dropped;
+  } cases[] = {
+      {"/a/song.wav", true, true},   {"/a/SONG.WAV", true, true},
+      {"/a/song.Wav", true, true},   {"/a/My.Wavs/song.mp3", false, true},
+      {"/a/song.wave", false, true}, {"/a/song.mp3", false, false},
+      {"wav", false, false},         {"/a/.wav", true, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    WaveList list;
+    EXPECT_EQ(list.AddFile(c.path), c.added);
+    EXPECT_EQ(list.Entries().size(), c.added ? 1u : 0u);
+    EXPECT_EQ(WaveList::CanDrop({c.path}), c.dropped);
+  }
+  // One path of the wrong kind refuses the whole drop.
+  WaveList list;
+  EXPECT_FALSE(list.Drop({"/a/x.wav", "/a/y.mp3"}));
+  EXPECT_TRUE(list.Empty());
+  EXPECT_TRUE(list.Drop({"/a/x.wav", "/a/x.wav"}));
+  EXPECT_EQ(list.Entries(), (Entries{"/a/x.wav", "/a/x.wav"}));
+}
+
+TEST(WaveList, AddsAFoldersWavesInListingOrder) {
+  WaveList list;
+  std::string error;
+  EXPECT_EQ(list.AddFolder("/w", FakeLister(Entries{"b.wav", "notes.txt", "A.WAV"}), error), 2u);
+  EXPECT_EQ(list.Entries(), (Entries{"/w/b.wav", "/w/A.WAV"}));
+  EXPECT_EQ(list.AddFolder("/x/", FakeLister(Entries{"x.mp3"}), error), 0u);
+  EXPECT_FALSE(list.AddFolder("/y", FakeLister(std::nullopt), error));
+  EXPECT_EQ(error, "Permission denied");
+  EXPECT_EQ(list.Entries().size(), 2u);
+}
+
+TEST(WaveList, RemovesLaterDuplicatesWithCaseCounted) {
+  WaveList list;
+  ASSERT_TRUE(list.Drop({"/a.wav", "/b.wav", "/a.wav", "/A.wav", "/b.wav", "/c.wav"}));
+  list.RemoveDuplicates();
+  EXPECT_EQ(list.Entries(), (Entries{"/a.wav", "/b.wav", "/A.wav", "/c.wav"}));
+}
+
+TEST(WaveList, RemovesOnlyAnExistingEntry) {
+  WaveList list;
+  ASSERT_TRUE(list.Drop({"/a.wav", "/b.wav"}));
+  EXPECT_FALSE(list.Remove(-1));
+  EXPECT_FALSE(list.Remove(2));
+  EXPECT_TRUE(list.Remove(0));
+  EXPECT_EQ(list.Entries(), (Entries{"/b.wav"}));
+}
+
+TEST(MoveEntry, MovesTheEntryToTheTargetIndex) {
+  const struct {
+    std::ptrdiff_t from, to;
+    std::optional<std::size_t> moved;
+    Entries expected;
+  } cases[] = {
+      {0, 2, 2, {"B", "C", "A", "D"}},
+      {3, 1, 1, {"A", "D", "B", "C"}},
+      {1, 1, std::nullopt, {"A", "B", "C", "D"}},
+      {-1, 0, std::nullopt, {"A", "B", "C", "D"}},
+      {0, 4, std::nullopt, {"A", "B", "C", "D"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.from) + " to " + std::to_string(c.to));
+    Entries entries{"A", "B", "C", "D"};
+    EXPECT_EQ(MoveEntry(entries, c.from, c.to), c.moved);
+    EXPECT_EQ(entries, c.expected);
+  }
 }
 
 }  // namespace
