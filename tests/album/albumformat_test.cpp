@@ -41,15 +41,6 @@ TEST(AlbumFormat, TrailerNeedsTheExactSignature) {
   EXPECT_FALSE(DecodeAlbumTrailer(bytes));
 }
 
-TEST(AlbumFormat, LocatesTheSectionsOfATwoTrackAlbum) {
-  const auto s = LocateSections(4698, {624, 558, 360});
-  ASSERT_TRUE(s);
-  EXPECT_EQ(s->pictureOffset, 3000);
-  EXPECT_EQ(s->lyricsOffset, 3558);
-  EXPECT_EQ(s->directoryOffset, 3918);
-  EXPECT_EQ(s->trackCount, 2);
-}
-
 TEST(AlbumFormat, RefusesSizesThatCannotDescribeTheFile) {
   const struct {
     const char* why;

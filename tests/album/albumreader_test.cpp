@@ -241,29 +241,18 @@ TEST(AlbumWrap, AnOrdinaryMp3IsNotAnArchive) {
 }
 
 TEST(AlbumWrap, RefusesCountsAndSizesBeyondTheFile) {
-  const struct {
-    const char* why;
-    base::Bytes data;
-  } cases[] = {
-      {"count beyond the file", MakeWrap({{"a.mp3", Pattern(10)}}, "99999999")},
-      {"negative count", MakeWrap({{"a.mp3", Pattern(10)}}, "-3")},
-      {"no count", MakeWrap({{"a.mp3", Pattern(10)}}, "x")},
-      {"item beyond the file",
-       [] {
-         base::Bytes d = MakeWrap({{"a.mp3", Pattern(10)}});
-         d.resize(d.size() - 1);
-         return d;
-       }()},
-      {"record without name",
-       [] {
-         base::Bytes d = MakeWrap({{"a.mp3", Pattern(10)}});
-         std::fill(d.begin() + 1337, d.begin() + 1337 + 501, ' ');
-         return d;
-       }()},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.why);
-    base::MemorySource source(c.data);
+  const auto wrap = [](std::string count) { return MakeWrap({{"a.mp3", Pattern(10)}}, count); };
+  base::Bytes shortened = wrap(""), nameless = wrap("");
+  shortened.pop_back();
+  std::fill(nameless.begin() + 1337, nameless.begin() + 1337 + 501, ' ');
+  const std::pair<const char*, base::Bytes> cases[] = {{"count beyond the file", wrap("99999999")},
+                                                       {"negative count", wrap("-3")},
+                                                       {"no count", wrap("x")},
+                                                       {"item beyond the file", shortened},
+                                                       {"record without name", nameless}};
+  for (const auto& [why, data] : cases) {
+    SCOPED_TRACE(why);
+    base::MemorySource source(data);
     AlbumWrapReader reader(source);
     ASSERT_TRUE(reader.IsAlbumWrap());
     NullDisplay display;

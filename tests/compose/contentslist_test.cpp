@@ -94,16 +94,7 @@ TEST(AddFolder, ReportsDuplicatesOnceAndAddsTheRest) {
   EXPECT_EQ(second.message, result.message);
 }
 
-TEST(AddFolder, RefusesAnUnreadableFolder) {
-  testsupport::ScopedTempDir dir;
-  ContentsList list;
-  const auto result = list.AddFolder((dir / "missing").string(), FileSystemLister());
-  EXPECT_TRUE(result.refused);
-  EXPECT_FALSE(result.error.empty());
-  EXPECT_TRUE(list.Empty());
-}
-
-TEST(FileSystemLister, ListsPlainVisibleFilesOnly) {
+TEST(FileSystemLister, ListsPlainVisibleFilesOnlyAndAnUnreadableFolderIsRefused) {
   testsupport::ScopedTempDir dir;
   testsupport::WriteText(dir / "a.mp3", "x");
   testsupport::WriteText(dir / ".hidden.mp3", "x");
@@ -113,6 +104,11 @@ TEST(FileSystemLister, ListsPlainVisibleFilesOnly) {
   const auto names = FileSystemLister().PlainFileNames(dir.path().string(), error);
   ASSERT_TRUE(names);
   EXPECT_EQ(*names, Entries{"a.mp3"});
+  ContentsList list;
+  const auto result = list.AddFolder((dir / "missing").string(), FileSystemLister());
+  EXPECT_TRUE(result.refused);
+  EXPECT_FALSE(result.error.empty());
+  EXPECT_TRUE(list.Empty());
 }
 
 TEST(AddFile, ComparesWholePathsWithoutRegardToCase) {
@@ -155,22 +151,17 @@ TEST(Drop, RefusesTheWholeDropForOneUnacceptablePath) {
   EXPECT_EQ(result.message, "Could Not Add Some Item(s), Duplicate Name Found");
 }
 
-TEST(Reorder, MovesTheEntryToTheTargetIndex) {
+TEST(ContentsList, ReorderMovesTheEntryAndRemoveIgnoresAMissingIndex) {
   // The moves themselves are MoveEntry's (below); here, that the list uses it.
   ContentsList list;
   (void)list.Drop({"/A.mp3", "/B.mp3", "/C.mp3"});
   EXPECT_EQ(list.Reorder(0, 2), std::optional<std::size_t>(2));
   EXPECT_EQ(list.Entries(), (Entries{"/B.mp3", "/C.mp3", "/A.mp3"}));
   EXPECT_EQ(list.Reorder(1, 1), std::nullopt);
-}
-
-TEST(Remove, IgnoresAMissingIndex) {
-  ContentsList list;
-  (void)list.Drop({"/a.mp3", "/b.mp3"});
   EXPECT_FALSE(list.Remove(-1));
-  EXPECT_FALSE(list.Remove(2));
+  EXPECT_FALSE(list.Remove(3));
   EXPECT_TRUE(list.Remove(0));
-  EXPECT_EQ(list.Entries(), Entries{"/b.mp3"});
+  EXPECT_EQ(list.Entries(), (Entries{"/C.mp3", "/A.mp3"}));
 }
 
 TEST(CheckOrderRules, FindsTheFirstBrokenRule) {
@@ -277,12 +268,10 @@ TEST(FindUnreadable, NamesMissingFilesAndFolders) {
 }
 
 TEST(TextRules, NumberTestAndTitleKey) {
-  for (const char* number : {"1", " 01 ", "-3", "+2.5", "7.", ".5", "\t4\t"}) {
+  for (const char* number : {"1", " 01 ", "-3", "+2.5", "7.", ".5", "\t4\t"})
     EXPECT_TRUE(IsNumeric(number)) << number;
-  }
-  for (const char* text : {"", " ", "1a", "1e3", "+", ".", "1 2", "one"}) {
+  for (const char* text : {"", " ", "1a", "1e3", "+", ".", "1 2", "one"})
     EXPECT_FALSE(IsNumeric(text)) << text;
-  }
   const struct {
     const char* name;
     int number;
@@ -366,20 +355,15 @@ TEST(WaveList, AddsAFoldersWavesInListingOrder) {
   EXPECT_EQ(list.Entries().size(), 2u);
 }
 
-TEST(WaveList, RemovesLaterDuplicatesWithCaseCounted) {
+TEST(WaveList, RemovesLaterDuplicatesWithCaseCountedAndOnlyAnExistingEntry) {
   WaveList list;
   ASSERT_TRUE(list.Drop({"/a.wav", "/b.wav", "/a.wav", "/A.wav", "/b.wav", "/c.wav"}));
   list.RemoveDuplicates();
   EXPECT_EQ(list.Entries(), (Entries{"/a.wav", "/b.wav", "/A.wav", "/c.wav"}));
-}
-
-TEST(WaveList, RemovesOnlyAnExistingEntry) {
-  WaveList list;
-  ASSERT_TRUE(list.Drop({"/a.wav", "/b.wav"}));
   EXPECT_FALSE(list.Remove(-1));
-  EXPECT_FALSE(list.Remove(2));
+  EXPECT_FALSE(list.Remove(4));
   EXPECT_TRUE(list.Remove(0));
-  EXPECT_EQ(list.Entries(), (Entries{"/b.wav"}));
+  EXPECT_EQ(list.Entries(), (Entries{"/b.wav", "/A.wav", "/c.wav"}));
 }
 
 TEST(MoveEntry, MovesTheEntryToTheTargetIndex) {

@@ -16,10 +16,8 @@ TrackReading Read(const std::string& path, const Bytes& bytes, DetailsProposal& 
 
 Bytes Tagged(std::string_view title, std::string_view artist, std::string_view albumName,
              std::string_view year) {
-  Bytes bytes = testsupport::Mp3Stream(2);
-  const Bytes tag = testsupport::Id3v1Tag(title, artist, albumName, year);
-  bytes.insert(bytes.end(), tag.begin(), tag.end());
-  return bytes;
+  return testsupport::Concat(
+      {testsupport::Mp3Stream(2), testsupport::Id3v1Tag(title, artist, albumName, year)});
 }
 
 TEST(ReadTrack, TakesTheTagCutAtNulAndTrimmed) {
