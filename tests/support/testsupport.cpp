@@ -75,21 +75,16 @@ Bytes Mp3Frame(std::uint8_t byte2, std::uint8_t byte3, std::size_t length) {
 }
 
 Bytes Mp3Stream(std::size_t frames) {
+  const Bytes frame = Mp3Frame();
   Bytes out;
-  for (std::size_t i = 0; i < frames; ++i) {
-    const Bytes frame = Mp3Frame();
-    out.insert(out.end(), frame.begin(), frame.end());
-  }
+  for (std::size_t i = 0; i < frames; ++i) out.insert(out.end(), frame.begin(), frame.end());
   return out;
 }
 
 Bytes Id3v2Tag(std::size_t totalSize) {
   Bytes tag(totalSize, 0);
   const std::size_t body = totalSize - 10;
-  tag[0] = 'I';
-  tag[1] = 'D';
-  tag[2] = '3';
-  tag[3] = 3;
+  std::copy_n("ID3\x03", 4, tag.begin());
   for (int i = 0; i < 4; ++i) tag[9 - i] = static_cast<std::uint8_t>((body >> (7 * i)) & 0x7F);
   return tag;
 }
@@ -123,35 +118,30 @@ Bytes ToneWav(double seconds, double pitch, int channels, int sampleRate) {
   const auto frames = static_cast<std::uint32_t>(seconds * sampleRate);
   const auto blockAlign = static_cast<std::uint32_t>(channels * 2);
   Bytes out;
-  const auto put32 = [&](std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  // Little-endian, `width` bytes.
+  const auto put = [&](std::uint32_t v, int width) {
+    for (int i = 0; i < width; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
   };
-  const auto put16 = [&](std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-  };
-  const auto text = [&](std::string_view t) {
-    for (const char c : t) out.push_back(static_cast<std::uint8_t>(c));
-  };
+  const auto text = [&](std::string_view t) { out.insert(out.end(), t.begin(), t.end()); };
   text("RIFF");
-  put32(36 + frames * blockAlign);
+  put(36 + frames * blockAlign, 4);
   text("WAVEfmt ");
-  put32(16);
-  put16(1);
-  put16(static_cast<std::uint16_t>(channels));
-  put32(static_cast<std::uint32_t>(sampleRate));
-  put32(static_cast<std::uint32_t>(sampleRate) * blockAlign);
-  put16(static_cast<std::uint16_t>(blockAlign));
-  put16(16);
+  put(16, 4);
+  put(1, 2);
+  put(static_cast<std::uint32_t>(channels), 2);
+  put(static_cast<std::uint32_t>(sampleRate), 4);
+  put(static_cast<std::uint32_t>(sampleRate) * blockAlign, 4);
+  put(blockAlign, 2);
+  put(16, 2);
   text("data");
-  put32(frames * blockAlign);
+  put(frames * blockAlign, 4);
   constexpr double kTwoPi = 6.283185307179586;
   for (std::uint32_t k = 0; k < frames; ++k) {
     const double t = k / static_cast<double>(sampleRate);
     for (int c = 0; c < channels; ++c) {
       const double hz = c == 0 ? pitch : pitch * 0.75;
-      put16(
-          static_cast<std::uint16_t>(static_cast<std::int16_t>(8000 * std::sin(kTwoPi * hz * t))));
+      put(static_cast<std::uint16_t>(static_cast<std::int16_t>(8000 * std::sin(kTwoPi * hz * t))),
+          2);
     }
   }
   return out;
@@ -212,13 +202,7 @@ double FfprobeMilliseconds(const std::filesystem::path& file) {
 
 std::string Quote(const std::filesystem::path& path) {
   std::string out = "'";
-  for (const char c : path.string()) {
-    if (c == '\'') {
-      out += "'\\''";
-    } else {
-      out += c;
-    }
-  }
+  for (const char c : path.string()) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return out + "'";
 }
 
