@@ -20,6 +20,13 @@ base::Bytes Slice(const base::Bytes& data, std::size_t from, std::size_t count) 
                      data.begin() + static_cast<long>(from + count));
 }
 
+// A fresh folder and the album path in it.
+class AlbumWriting : public ::testing::Test {
+ protected:
+  ScopedTempDir dir;
+  const std::filesystem::path out = dir / "o _LB.MP3";
+};
+
 // The album at `path`, opened as the extraction window opens it.
 struct Reopened {
   base::MemorySource source;
@@ -35,11 +42,9 @@ struct Reopened {
   }
 };
 
-TEST(WriteAlbum, WritesATwoTrackAlbumWithCoverAndLyricsByteForByte) {
-  ScopedTempDir dir;
+TEST_F(AlbumWriting, WritesATwoTrackAlbumWithCoverAndLyricsByteForByte) {
   const base::Bytes one = Pattern(1000, 1), two = Pattern(2000, 2), cover = Pattern(300, 3),
                     text = Pattern(100, 4);
-  const auto out = dir / "x _LB.MP3";
   const WriteResult result = MakeAlbum(dir,
                                        {{"one.mp3", one, 1, "One"},
                                         {"one.txt", text},
@@ -52,22 +57,26 @@ TEST(WriteAlbum, WritesATwoTrackAlbumWithCoverAndLyricsByteForByte) {
   EXPECT_EQ(Slice(album, 0, 1000), one);
   EXPECT_EQ(Slice(album, 1000, 2000), two);
   // Picture block at 3000 even though the lyrics stood first in the list.
-  EXPECT_EQ(base::GetLE32(album, 3000), 300);
   EXPECT_EQ(std::string(album.begin() + 3004, album.begin() + 3013), "cover.jpg");
   EXPECT_EQ(album[3013], ' ');
   EXPECT_EQ(Slice(album, 3258, 300), cover);
-  EXPECT_EQ(base::GetLE32(album, 3558), 100);
   EXPECT_EQ(base::GetLE16(album, 3562), 1);
   EXPECT_EQ(std::string(album.begin() + 3564, album.begin() + 3571), "one.txt");
   EXPECT_EQ(Slice(album, 3818, 100), text);
-  EXPECT_EQ(base::GetLE32(album, 3918), 1000);  // PlayLength of the first track
-  EXPECT_EQ(base::GetLE32(album, 3922), 1000);  // AudioBytes
-  EXPECT_EQ(base::GetLE32(album, 3918 + 312 + 4), 2000);
   EXPECT_EQ(std::string(album.begin() + 4542, album.begin() + 4558), "MP3 - Lyrabinder");
-  EXPECT_EQ(base::GetLE32(album, 4558), 624);
-  EXPECT_EQ(base::GetLE32(album, 4562), 558);
-  EXPECT_EQ(base::GetLE32(album, 4566), 360);
   EXPECT_EQ(std::string(album.begin() + 4570, album.begin() + 4578), "TAGAlbum");
+  // The picture's size, the lyrics' size, the tracks' PlayLength and AudioBytes, the trailer.
+  for (const auto& [offset, value] : {std::pair{3000, 300},
+                                      {3558, 100},
+                                      {3918, 1000},
+                                      {3922, 1000},
+                                      {3918 + 312 + 4, 2000},
+                                      {4558, 624},
+                                      {4562, 558},
+                                      {4566, 360}}) {
+    SCOPED_TRACE(offset);
+    EXPECT_EQ(base::GetLE32(album, static_cast<std::size_t>(offset)), value);
+  }
   EXPECT_EQ(album[4570 + 126], 2);
   EXPECT_EQ(album[4570 + 127], 255);
 }
@@ -87,9 +96,7 @@ class FullSink final : public base::ByteSink {
   std::size_t m_room;
 };
 
-TEST(WriteAlbumTo, WritesTheFilesBytesIntoAnySinkAndNamesItsCause) {
-  ScopedTempDir dir;
-  const auto out = dir / "x _LB.MP3";
+TEST_F(AlbumWriting, WriteAlbumToWritesTheFilesBytesIntoAnySinkAndNamesItsCause) {
   ASSERT_TRUE(MakeAlbum(dir, {{"one.mp3", Pattern(5000, 1), 1, "One"}, {"c.jpg", Pattern(300, 3)}},
                         out, {"Album", "Artist", "1999", "Complete", "1"})
                   .ok());
@@ -108,10 +115,8 @@ TEST(WriteAlbumTo, WritesTheFilesBytesIntoAnySinkAndNamesItsCause) {
   EXPECT_EQ(refused.error, "Cannot Write The Album File : small disk (No space left on device)");
 }
 
-TEST(WriteAlbum, CopiesTracksFromTheirFirstFrame) {
-  ScopedTempDir dir;
+TEST_F(AlbumWriting, CopiesTracksFromTheirFirstFrame) {
   const base::Bytes audio = testsupport::Mp3Stream(3);
-  const auto out = dir / "a _LB.MP3";
   ASSERT_TRUE(
       MakeAlbum(dir, {{"t.mp3", testsupport::Concat({testsupport::Id3v2Tag(4096), audio}), 4097}},
                 out)
@@ -121,9 +126,7 @@ TEST(WriteAlbum, CopiesTracksFromTheirFirstFrame) {
   EXPECT_EQ(base::GetLE32(album, audio.size() + 4), static_cast<std::int32_t>(audio.size()));
 }
 
-TEST(WriteAlbum, TickedLinesGiveTheTitleAfterTheSeparatorAndProgressRunsToItemsPlusTwo) {
-  ScopedTempDir dir;
-  const auto out = dir / "o _LB.MP3";
+TEST_F(AlbumWriting, TickedLinesGiveTheTitleAfterTheSeparatorAndProgressRunsToItemsPlusTwo) {
   std::vector<int> values;
   int maximum = 0;
   const WriteProgress progress = [&](int v, int m) {
@@ -142,9 +145,7 @@ TEST(WriteAlbum, TickedLinesGiveTheTitleAfterTheSeparatorAndProgressRunsToItemsP
   EXPECT_EQ(values, (std::vector<int>{0, 1, 2, 3, 4}));
 }
 
-TEST(WriteAlbum, LyricsBelongToTheFirstTrackOfTheSameNameBeyondTrack256Too) {
-  ScopedTempDir dir;
-  const auto out = dir / "o _LB.MP3";
+TEST_F(AlbumWriting, LyricsBelongToTheFirstTrackOfTheSameNameBeyondTrack256Too) {
   ASSERT_TRUE(MakeAlbum(dir,
                         {{"cd1/song.mp3", Pattern(10)},
                          {"cd2/song.mp3", Pattern(20)},
@@ -161,9 +162,7 @@ TEST(WriteAlbum, LyricsBelongToTheFirstTrackOfTheSameNameBeyondTrack256Too) {
   EXPECT_EQ(Reopened(out).LyricsTracks(), std::vector<int>{300});
 }
 
-TEST(WriteAlbum, RefusalsAndFailuresLeaveNoFileAndTheOldAlbumUntouched) {
-  ScopedTempDir dir;
-  const auto out = dir / "o _LB.MP3";
+TEST_F(AlbumWriting, RefusalsAndFailuresLeaveNoFileAndTheOldAlbumUntouched) {
   testsupport::WriteFile(dir / "a.mp3", Pattern(10));
   testsupport::WriteText(out, "old album");
   const AlbumItem track = TrackItem((dir / "a.mp3").string(), 1, {1, 0, "a.mp3", "x"});
@@ -188,9 +187,7 @@ TEST(WriteAlbum, RefusalsAndFailuresLeaveNoFileAndTheOldAlbumUntouched) {
   EXPECT_EQ(TracksByte("254.5"), 254);
 }
 
-TEST(WriteAlbum, AnUnreadablePictureEndsThePictureBlockOnly) {
-  ScopedTempDir dir;
-  const auto out = dir / "o _LB.MP3";
+TEST_F(AlbumWriting, AnUnreadablePictureEndsThePictureBlockOnly) {
   for (const auto& [name, size] :
        {std::pair{"a.mp3", 10}, {"first.jpg", 7}, {"later.jpg", 8}, {"a.txt", 9}}) {
     testsupport::WriteFile(dir / name, Pattern(static_cast<std::size_t>(size)));
