@@ -143,23 +143,33 @@ TEST(AlbumReader, ATagWithoutTagIdentifierShowsNothing) {
   EXPECT_EQ(display.title, "");
 }
 
-// A source that fails the test when a reader asks for bytes outside the file: a damaged size
-// must be refused from the numbers, never found out by reading.
+// A file of `size` bytes (by default its head's): `head`, then zeros. It fails the test when
+// a reader asks for bytes outside the file: a damaged size must be refused from the numbers,
+// never found out by reading. It remembers the largest read.
 class BoundedSource final : public base::ByteSource {
  public:
-  explicit BoundedSource(base::Bytes data) : m_memory(std::move(data)) {}
-  std::int64_t Size() const override { return m_memory.Size(); }
+  explicit BoundedSource(base::Bytes head, std::int64_t size = -1)
+      : m_head(std::move(head)),
+        m_size(size < 0 ? static_cast<std::int64_t>(m_head.size()) : size) {}
+  std::int64_t Size() const override { return m_size; }
   bool ReadAt(std::int64_t offset, std::span<std::uint8_t> out) override {
-    if (offset < 0 || offset + static_cast<std::int64_t>(out.size()) > Size()) {
+    largestRead = std::max(largestRead, out.size());
+    if (offset < 0 || static_cast<std::int64_t>(out.size()) > m_size - offset) {
       ADD_FAILURE() << "read of " << out.size() << " bytes at " << offset << " in a file of "
-                    << Size();
+                    << m_size;
       return false;
     }
-    return m_memory.ReadAt(offset, out);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      const auto at = static_cast<std::size_t>(offset) + i;
+      out[i] = at < m_head.size() ? m_head[at] : 0;
+    }
+    return true;
   }
+  std::size_t largestRead = 0;
 
  private:
-  base::MemorySource m_memory;
+  base::Bytes m_head;
+  std::int64_t m_size;
 };
 
 TEST(AlbumReader, RefusesDamagedAlbumsWithoutReadingPastTheFile) {
@@ -260,34 +270,13 @@ TEST(AlbumWrap, RefusesCountsAndSizesBeyondTheFile) {
   }
 }
 
-// A sparse file: the given bytes, then zeros up to `size`; remembers the largest read.
-class SparseSource final : public base::ByteSource {
- public:
-  SparseSource(base::Bytes head, std::int64_t size) : m_head(std::move(head)), m_size(size) {}
-  std::int64_t Size() const override { return m_size; }
-  bool ReadAt(std::int64_t offset, std::span<std::uint8_t> out) override {
-    largestRead = std::max(largestRead, out.size());
-    if (offset < 0 || static_cast<std::int64_t>(out.size()) > m_size - offset) return false;
-    for (std::size_t i = 0; i < out.size(); ++i) {
-      const auto at = static_cast<std::size_t>(offset) + i;
-      out[i] = at < m_head.size() ? m_head[at] : 0;
-    }
-    return true;
-  }
-  std::size_t largestRead = 0;
-
- private:
-  base::Bytes m_head;
-  std::int64_t m_size;
-};
-
 TEST(AlbumWrap, AClaimedFrameLengthNeverDecidesWhatIsRead) {
   // A 1.5 GB file whose first frame claims 0x7FFFFFFF bytes: only the header is ever read.
   for (const std::int32_t claimed : {0x7FFFFFFF, 1325, 1400}) {
     SCOPED_TRACE(claimed);
     base::Bytes data = MakeWrap({{"a.mp3", Pattern(10)}});
     base::PutLE32(data, 10 + 7, claimed);
-    SparseSource source(data, std::int64_t{1536} << 20);
+    BoundedSource source(data, std::int64_t{1536} << 20);
     RecordingDisplay shown;
     AlbumWrapReader(source).ReadFrames(shown);
     EXPECT_LE(source.largestRead, static_cast<std::size_t>(kWrapHeaderSize));
