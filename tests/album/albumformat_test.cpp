@@ -42,10 +42,7 @@ TEST(AlbumFormat, TrailerNeedsTheExactSignature) {
 }
 
 TEST(AlbumFormat, RefusesSizesThatCannotDescribeTheFile) {
-  const struct {
-    const char* why;
-    AlbumTrailer trailer;
-  } cases[] = {
+  const std::pair<const char*, AlbumTrailer> cases[] = {
       {"negative directory", {-312, 0, 0}},
       {"negative pictures", {312, -1, 0}},
       {"negative lyrics", {312, 0, -5}},
@@ -54,9 +51,9 @@ TEST(AlbumFormat, RefusesSizesThatCannotDescribeTheFile) {
       {"past the start", {312, 400, 0}},
       {"overflowing sum", {312, 0x7FFFFFFF, 0x7FFFFFFF}},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.why);
-    EXPECT_FALSE(LocateSections(312 + 156 + 100, c.trailer));
+  for (const auto& [why, trailer] : cases) {
+    SCOPED_TRACE(why);
+    EXPECT_FALSE(LocateSections(312 + 156 + 100, trailer));
   }
 }
 

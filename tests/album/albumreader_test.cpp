@@ -180,11 +180,7 @@ TEST(AlbumReader, RefusesDamagedAlbumsWithoutReadingPastTheFile) {
   const std::size_t n = good.size();
   const std::size_t dirBytes = n - 140, pictureBytes = n - 136, lyricsBytes = n - 132;
   const std::size_t pictureBlock = 150, lyricsBlock = 150 + 288, directory = 150 + 288 + 270;
-  const struct {
-    const char* why;
-    std::size_t offset;
-    std::int32_t value;
-  } cases[] = {
+  const std::tuple<const char*, std::size_t, std::int32_t> cases[] = {
       {"negative directory", dirBytes, -312},
       {"directory of no track", dirBytes, 0},
       {"directory not whole entries", dirBytes, 700},
@@ -204,10 +200,10 @@ TEST(AlbumReader, RefusesDamagedAlbumsWithoutReadingPastTheFile) {
     return OpenAlbum(reader, display, {});
   };
   ASSERT_EQ(open(good), ReadStatus::Ok);
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.why);
+  for (const auto& [why, offset, value] : cases) {
+    SCOPED_TRACE(why);
     base::Bytes data = good;
-    base::PutLE32(data, c.offset, c.value);
+    base::PutLE32(data, offset, value);
     EXPECT_EQ(open(data), ReadStatus::Damaged);
   }
   for (std::size_t size : {std::size_t{0}, std::size_t{155}, std::size_t{156}}) {

@@ -36,10 +36,7 @@ Entries InFolder(const std::string& folder, const Entries& names) {
 }
 
 TEST(AddFolder, PutsPicturesFirstThenTracksByNumberEachWithItsLyrics) {
-  const struct {
-    Entries enumerated;
-    Entries expected;
-  } cases[] = {
+  const std::pair<Entries, Entries> cases[] = {
       {{"02 - Two.mp3", "01 - One.mp3", "One.txt", "Two.txt", "cover.jpg"},
        {"cover.jpg", "01 - One.mp3", "One.txt", "02 - Two.mp3", "Two.txt"}},
       // A name without a number goes in front of the numbered ones.
@@ -61,12 +58,12 @@ TEST(AddFolder, PutsPicturesFirstThenTracksByNumberEachWithItsLyrics) {
       {{"notes.txt", "Old_LB.mp3", "1 - Song.mp3", "x.doc", "Song lyrics.TXT", "b.GIF"},
        {"b.GIF", "1 - Song.mp3", "Song lyrics.TXT", "notes.txt"}},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.enumerated.front());
+  for (const auto& [enumerated, expected] : cases) {
+    SCOPED_TRACE(enumerated.front());
     ContentsList list;
-    const auto result = list.AddFolder("/f", FakeLister(c.enumerated));
-    EXPECT_EQ(list.Entries(), InFolder("/f/", c.expected));
-    EXPECT_EQ(result.added, c.expected.size());
+    const auto result = list.AddFolder("/f", FakeLister(enumerated));
+    EXPECT_EQ(list.Entries(), InFolder("/f/", expected));
+    EXPECT_EQ(result.added, expected.size());
     EXPECT_TRUE(result.enableMakeAlbum);
     EXPECT_TRUE(result.message.empty());  // placed lyrics are skipped silently
   }
@@ -159,10 +156,7 @@ TEST(ContentsList, ReorderMovesTheEntryAndRemoveIgnoresAMissingIndex) {
 }
 
 TEST(CheckOrderRules, FindsTheFirstBrokenRule) {
-  const struct {
-    Entries entries;
-    OrderError expected;
-  } cases[] = {
+  const std::pair<Entries, OrderError> cases[] = {
       {{"a.txt", "b.mp3"}, OrderError::LyricsFirst},
       {{"a.mp3", "b.txt", "c.txt"}, OrderError::ConsecutiveLyrics},
       {{"a.mp3", "b.jpg", "c.txt"}, OrderError::LyricsAfterGraphics},
@@ -172,9 +166,9 @@ TEST(CheckOrderRules, FindsTheFirstBrokenRule) {
       {{"a.mp3", "b.txt", "c.jpg"}, OrderError::None},
       {{"a.MP3 ", " b.TXT", "c.Gif"}, OrderError::None},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.entries));
-    EXPECT_EQ(CheckOrderRules(c.entries), c.expected);
+  for (const auto& [entries, expected] : cases) {
+    SCOPED_TRACE(testing::PrintToString(entries));
+    EXPECT_EQ(CheckOrderRules(entries), expected);
   }
   EXPECT_EQ(OrderErrorMessage(OrderError::LyricsFirst),
             "Error: A Lyrics File Was Listed Before A Music File !");
@@ -266,18 +260,16 @@ TEST(TextRules, NumberTestAndTitleKey) {
     EXPECT_TRUE(IsNumeric(number)) << number;
   for (const char* text : {"", " ", "1a", "1e3", "+", ".", "1 2", "one"})
     EXPECT_FALSE(IsNumeric(text)) << text;
-  const struct {
-    const char* name;
-    int number;
-  } numbers[] = {{"Artist - 99999 - 7 - x.mp3", 7},  // too large for a track number
-                 {"03.mp3", 3},
-                 {"x - 3.mp3", 3},
-                 {"Band - 2.5 - y.mp3", 2},
-                 {"Band - 3.5 - y.mp3", 4},
-                 {"Band - Song.mp3", 0},
-                 {"Track-.5.mp3", 0},
-                 {"Take - -2.mp3", 2}};  // the dash splits the sign off
-  for (const auto& n : numbers) EXPECT_EQ(TrackNumberOf(n.name), n.number) << n.name;
+  const std::pair<const char*, int> numbers[] = {
+      {"Artist - 99999 - 7 - x.mp3", 7},  // too large for a track number
+      {"03.mp3", 3},
+      {"x - 3.mp3", 3},
+      {"Band - 2.5 - y.mp3", 2},
+      {"Band - 3.5 - y.mp3", 4},
+      {"Band - Song.mp3", 0},
+      {"Track-.5.mp3", 0},
+      {"Take - -2.mp3", 2}};  // the dash splits the sign off
+  for (const auto& [name, number] : numbers) EXPECT_EQ(TrackNumberOf(name), number) << name;
   EXPECT_EQ(TitleKey("01 - My Song.mp3"), "MY SONG");
   EXPECT_EQ(TitleKey("Plain.mp3"), "PLAIN");
 }
@@ -313,22 +305,18 @@ TEST(CheckContents, QualityFirstThenTheOrderRules) {
 }
 
 TEST(WaveList, AddsByTheLastFourCharactersAndDropsByAnyWav) {
-  const struct {
-    const char* path;
-    bool added;
-    bool dropped;
-  } cases[] = {
+  const std::tuple<const char*, bool, bool> cases[] = {
       {"/a/song.wav", true, true},   {"/a/SONG.WAV", true, true},
       {"/a/song.Wav", true, true},   {"/a/My.Wavs/song.mp3", false, true},
       {"/a/song.wave", false, true}, {"/a/song.mp3", false, false},
       {"wav", false, false},         {"/a/.wav", true, true},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.path);
+  for (const auto& [path, added, dropped] : cases) {
+    SCOPED_TRACE(path);
     WaveList list;
-    EXPECT_EQ(list.AddFile(c.path), c.added);
-    EXPECT_EQ(list.Entries().size(), c.added ? 1u : 0u);
-    EXPECT_EQ(WaveList::CanDrop({c.path}), c.dropped);
+    EXPECT_EQ(list.AddFile(path), added);
+    EXPECT_EQ(list.Entries().size(), added ? 1u : 0u);
+    EXPECT_EQ(WaveList::CanDrop({path}), dropped);
   }
   // One path of the wrong kind refuses the whole drop.
   WaveList list;

@@ -65,16 +65,14 @@ TEST(PrepareTrackTable, ReadsEveryTrackInListOrder) {
 }
 
 TEST(QueryPlayLength, TakesTheLeadingNumberOfTheReply) {
-  const struct {
-    const char* reply;
-    std::int32_t expected;
-  } cases[] = {{"1234", 1234}, {"1234.5", 1234}, {"1235.5", 1236}, {"  42ms", 42},
-               {"abc", 0},     {"", 0},          {"-5", 0},        {"99999999999", 2147483647}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.reply);
+  const std::pair<const char*, std::int32_t> cases[] = {
+      {"1234", 1234}, {"1234.5", 1234}, {"1235.5", 1236}, {"  42ms", 42},
+      {"abc", 0},     {"", 0},          {"-5", 0},        {"99999999999", 2147483647}};
+  for (const auto& [reply, expected] : cases) {
+    SCOPED_TRACE(reply);
     FakeDevice device;
-    device.replies["/x.mp3"] = c.reply;
-    EXPECT_EQ(media::QueryPlayLength(device, "/x.mp3"), c.expected);
+    device.replies["/x.mp3"] = reply;
+    EXPECT_EQ(media::QueryPlayLength(device, "/x.mp3"), expected);
   }
   FakeDevice silent;
   EXPECT_EQ(media::QueryPlayLength(silent, "/unknown.mp3"), 0);
@@ -106,10 +104,7 @@ TEST(Details, RequiredFieldsAndOutputNames) {
   }
   EXPECT_EQ(ProposedAlbumFileName("Artist", "Title"), "Artist - Title _LB.MP3");
 
-  const struct {
-    const char* chosen;
-    const char* expected;
-  } names[] = {
+  const std::pair<const char*, const char*> names[] = {
       {"/d/My Album.mp3", "/d/My Album _LB.MP3"},
       {"/d/My Album .MP3", "/d/My Album _LB.MP3"},
       {"/d/Best_lb.mp3", "/d/Best_lb.mp3"},
@@ -117,7 +112,8 @@ TEST(Details, RequiredFieldsAndOutputNames) {
       {"/d/My Album", "/d/My Album _LB.MP3"},  // no extension: nothing is cut off
       {"a.b", "a.b _LB.MP3"},
   };
-  for (const auto& n : names) EXPECT_EQ(AlbumOutputName(n.chosen), n.expected) << n.chosen;
+  for (const auto& [chosen, expected] : names)
+    EXPECT_EQ(AlbumOutputName(chosen), expected) << chosen;
 }
 
 TEST(TitleCorrections, PairEachLineWithItsTick) {
