@@ -80,10 +80,9 @@ TEST(QueryPlayLength, TakesTheLeadingNumberOfTheReply) {
 }
 
 TEST(CheckTrackTable, StopsAtTheFirstTrackWithoutLength) {
-  std::vector<album::TrackEntry> table(3);
-  table[0] = {1000, 0, "one.mp3", "One"};
-  table[1] = {0, 0, std::string("  two.mp3\0junk", 14), "Two"};
-  table[2] = {0, 0, "three.mp3", "Three"};
+  std::vector<album::TrackEntry> table{{1000, 0, "one.mp3", "One"},
+                                       {0, 0, std::string("  two.mp3\0junk", 14), "Two"},
+                                       {0, 0, "three.mp3", "Three"}};
   const TrackTableCheck check = CheckTrackTable(table);
   EXPECT_FALSE(check.ok());
   EXPECT_EQ(check.index, 1u);
