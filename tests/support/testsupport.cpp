@@ -67,10 +67,8 @@ Bytes Pattern(std::size_t count, std::uint8_t seed) {
 
 Bytes Mp3Frame(std::uint8_t byte2, std::uint8_t byte3, std::size_t length) {
   Bytes frame(length, 0x55);
-  frame[0] = 0xFF;
-  frame[1] = 0xFB;
-  frame[2] = byte2;
-  frame[3] = byte3;
+  const std::array<std::uint8_t, 4> header{0xFF, 0xFB, byte2, byte3};
+  std::copy(header.begin(), header.end(), frame.begin());
   return frame;
 }
 
