@@ -349,22 +349,18 @@ TEST(WaveList, RemovesLaterDuplicatesWithCaseCountedAndOnlyAnExistingEntry) {
 }
 
 TEST(MoveEntry, MovesTheEntryToTheTargetIndex) {
-  const struct {
-    std::ptrdiff_t from, to;
-    std::optional<std::size_t> moved;
-    Entries expected;
-  } cases[] = {
+  const std::tuple<std::ptrdiff_t, std::ptrdiff_t, std::optional<std::size_t>, Entries> cases[] = {
       {0, 2, 2, {"B", "C", "A", "D"}},
       {3, 1, 1, {"A", "D", "B", "C"}},
       {1, 1, std::nullopt, {"A", "B", "C", "D"}},
       {-1, 0, std::nullopt, {"A", "B", "C", "D"}},
       {0, 4, std::nullopt, {"A", "B", "C", "D"}},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.from) + " to " + std::to_string(c.to));
+  for (const auto& [from, to, moved, expected] : cases) {
+    SCOPED_TRACE(std::to_string(from) + " to " + std::to_string(to));
     Entries entries{"A", "B", "C", "D"};
-    EXPECT_EQ(MoveEntry(entries, c.from, c.to), c.moved);
-    EXPECT_EQ(entries, c.expected);
+    EXPECT_EQ(MoveEntry(entries, from, to), moved);
+    EXPECT_EQ(entries, expected);
   }
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "tests/support/testsupport.h"
 
 namespace compose {
@@ -54,13 +56,8 @@ TEST(ReadTrack, FirstNonEmptyAlbumWinsAndLaterOnesOnlyJoinTheList) {
 }
 
 TEST(ReadTrack, GuessesFromTheFileNameWithoutATag) {
-  const struct {
-    const char* path;
-    const char* title;
-    const char* line;
-    const char* artist;
-    const char* albumName;
-  } cases[] = {
+  // A path; the title, line, artist and album name it gives.
+  const std::array<const char*, 5> cases[] = {
       {"/m/Artist - Title.mp3", "Title", "Title   -   Artist ", "Artist", ""},
       {"/m/01 - Title.mp3", "Title", "Title   -   01 ", "", ""},
       {"/m/Artist - Album - Title.mp3", "Title", "Title   -    Album ", "", "Album"},
@@ -70,15 +67,15 @@ TEST(ReadTrack, GuessesFromTheFileNameWithoutATag) {
       {"/m/x.mp3", "x", "x   -               ", "", ""},
       {"/m/Band - .mp3", "", "   -   Band ", "Band", ""},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.path);
+  for (const auto& [path, title, line, artist, albumName] : cases) {
+    SCOPED_TRACE(path);
     DetailsProposal proposal;
-    const auto reading = Read(c.path, testsupport::Mp3Stream(2), proposal);
+    const auto reading = Read(path, testsupport::Mp3Stream(2), proposal);
     EXPECT_FALSE(reading.fromTag);
-    EXPECT_EQ(reading.songTitle, c.title);
-    EXPECT_EQ(reading.line, c.line);
-    EXPECT_EQ(proposal.artist, c.artist);
-    EXPECT_EQ(proposal.albumTitle, c.albumName);
+    EXPECT_EQ(reading.songTitle, title);
+    EXPECT_EQ(reading.line, line);
+    EXPECT_EQ(proposal.artist, artist);
+    EXPECT_EQ(proposal.albumTitle, albumName);
   }
 }
 
