@@ -135,6 +135,7 @@ TEST_F(AlbumWriting, TickedLinesGiveTheTitleAfterTheSeparatorAndProgressRunsToIt
                 out, {}, {{true, "Artist   -   Real - Title"}, {false, "x   -   y"}}, progress)
           .ok());
   const Reopened album(out);
+  ASSERT_EQ(album.reader.TrackTable().size(), 2u);
   EXPECT_EQ(base::Trim(album.reader.TrackTable()[0].SongTitle), "Real - Title");
   EXPECT_EQ(base::Trim(album.reader.TrackTable()[1].SongTitle), "Guess B");
   EXPECT_EQ(maximum, 4);
