@@ -16,19 +16,17 @@ constexpr std::int64_t kFrameSamples = 1152;
 
 using testsupport::Concat;
 
-// A LAME/Xing "Info" frame as lame writes it in front of a CBR file: it claims `frames` audio
-// frames, an encoder delay of 576 and padding of 1000 samples.
-Bytes InfoFrame(std::uint32_t frames) {
+// A LAME/Xing "Info" frame as lame writes it in front of a CBR file: it claims 10 audio frames,
+// an encoder delay of 576 and padding of 1000 samples.
+Bytes InfoFrame() {
   Bytes frame = testsupport::Mp3Frame();
   std::fill(frame.begin() + 4, frame.end(), 0);
   std::copy_n("Info", 4, frame.begin() + 36);
   frame[43] = 0x03;  // frames and bytes fields present
-  for (int i = 0; i < 4; ++i) frame[44 + i] = static_cast<std::uint8_t>(frames >> (24 - 8 * i));
+  frame[47] = 10;    // the frames, big-endian
   std::copy_n("LAME3.100", 9, frame.begin() + 156);
-  const std::uint32_t delayPadding = (576u << 12) | 1000u;
-  frame[177] = static_cast<std::uint8_t>(delayPadding >> 16);
-  frame[178] = static_cast<std::uint8_t>(delayPadding >> 8);
-  frame[179] = static_cast<std::uint8_t>(delayPadding);
+  // Delay and padding, 12 bits each: 576 << 12 | 1000.
+  std::copy_n(Bytes{0x24, 0x03, 0xE8}.begin(), 3, frame.begin() + 177);
   return frame;
 }
 
@@ -112,7 +110,7 @@ TEST(ExactLength, CountsEveryFrameWhateverSurroundsIt) {
        40},
       // The info frame is decoded as an ordinary frame: no gapless trimming, no trust in the
       // frame count it claims.
-      {"info.mp3", Concat({InfoFrame(10), testsupport::Mp3Stream(40)}), 41},
+      {"info.mp3", Concat({InfoFrame(), testsupport::Mp3Stream(40)}), 41},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

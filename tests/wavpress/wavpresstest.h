@@ -1,12 +1,15 @@
 #pragma once
-// Helpers of the bridge's tests: the bridge loaded from a folder as a front end loads it,
-// progress recording, folders laid out with chosen encoder libraries, and the peer ffprobe.
+// Helpers of the bridge's tests: libraries loaded with dlopen as a front end loads them, progress
+// recording, folders laid out with chosen encoder libraries, and the peer ffprobe.
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +20,7 @@
 namespace wavpresstest {
 
 namespace fs = std::filesystem;
+using testsupport::Bytes;
 
 /// Where the build puts libwavpress.so and liblame_enc.so side by side.
 inline const fs::path kBuildFolder = LB_WAVPRESS_DIR;
@@ -33,47 +37,47 @@ inline std::int32_t RecordProgress(std::int32_t percent) {
   return g_progress.reports.size() == g_progress.stopAt ? 0 : 1;
 }
 
-template <typename Function>
-Function Bind(void* library, const char* name) {
-  return reinterpret_cast<Function>(dlsym(library, name));
-}
-
-/// libwavpress.so of `folder`, loaded with dlopen; unloaded when destroyed, which the next test
-/// relies on: a library left loaded would answer its loads by name.
-class Bridge {
+/// A library opened with dlopen and `flags`, closed when destroyed.
+class Library {
  public:
-  explicit Bridge(const fs::path& folder = kBuildFolder) : m_path(folder / WAVPRESS_LIBRARY_NAME) {
-    m_library = dlopen(m_path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!m_library) {
-      ADD_FAILURE() << dlerror();
-      return;
-    }
-    m_setEncoder = Bind<SetEncoderFunction>(m_library, "SetEncoder");
-    m_encodeMp3 = Bind<EncodeMp3Function>(m_library, "EncodeMp3");
-    m_setReplace = Bind<SetReplaceExistingFunction>(m_library, "SetReplaceExisting");
-    m_lastFailure = Bind<LastFailureFunction>(m_library, "LastFailure");
-    EXPECT_TRUE(m_setEncoder && m_encodeMp3 && m_setReplace && m_lastFailure);
+  Library(const fs::path& path, int flags) : m_handle(dlopen(path.c_str(), flags)) {
+    if (!m_handle) ADD_FAILURE() << path << " is not loaded: " << dlerror();
+  }
+  ~Library() {
+    if (m_handle) dlclose(m_handle);
+  }
+  Library(const Library&) = delete;
+  Library& operator=(const Library&) = delete;
+
+  template <typename Function>
+  Function Bind(const char* name) const {
+    return m_handle ? reinterpret_cast<Function>(dlsym(m_handle, name)) : nullptr;
+  }
+
+ private:
+  void* m_handle;
+};
+
+/// libwavpress.so of `folder`, loaded as a front end loads it; unloaded when destroyed, which the
+/// next test relies on: a library left loaded would answer its loads by name.
+struct Bridge {
+  explicit Bridge(const fs::path& folder = kBuildFolder) : path(folder / WAVPRESS_LIBRARY_NAME) {
+    EXPECT_TRUE(setEncoder && encodeMp3 && setReplace && lastFailure);
     // The tests encode into the same folder again and again.
-    if (m_setReplace) m_setReplace(1);
+    if (setReplace) setReplace(1);
   }
   ~Bridge() {
-    if (!m_library) return;
-    dlclose(m_library);
-    if (void* left = dlopen(m_path.c_str(), RTLD_NOW | RTLD_NOLOAD)) {
+    library.reset();
+    if (void* left = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD)) {
       dlclose(left);
-      ADD_FAILURE() << m_path << " stayed loaded";
+      ADD_FAILURE() << path << " stayed loaded";
     }
   }
-  Bridge(const Bridge&) = delete;
-  Bridge& operator=(const Bridge&) = delete;
 
-  bool Loaded() const { return m_setEncoder && m_encodeMp3; }
-  std::int32_t SetEncoder(std::int32_t encoder) const { return m_setEncoder(encoder); }
-  std::int32_t SetReplaceExisting(std::int32_t replace) const { return m_setReplace(replace); }
   /// LastFailure's cause, with its text in `text`.
   std::int32_t LastFailure(std::string* text = nullptr) const {
     char buffer[512] = {};
-    const std::int32_t cause = m_lastFailure(buffer, sizeof buffer);
+    const std::int32_t cause = lastFailure(buffer, sizeof buffer);
     if (text) *text = buffer;
     return cause;
   }
@@ -82,16 +86,16 @@ class Bridge {
   std::int32_t Encode(const fs::path& wav, std::size_t stopAt = 0) const {
     g_progress = {{}, stopAt};
     const WavpressProgress progress = &RecordProgress;
-    return m_encodeMp3(wav.c_str(), &progress);
+    return encodeMp3(wav.c_str(), &progress);
   }
 
- private:
-  fs::path m_path;
-  void* m_library = nullptr;
-  SetEncoderFunction m_setEncoder = nullptr;
-  EncodeMp3Function m_encodeMp3 = nullptr;
-  SetReplaceExistingFunction m_setReplace = nullptr;
-  LastFailureFunction m_lastFailure = nullptr;
+  const fs::path path;
+  std::optional<Library> library{std::in_place, path, RTLD_NOW | RTLD_LOCAL};
+  const SetEncoderFunction setEncoder = library->Bind<SetEncoderFunction>("SetEncoder");
+  const EncodeMp3Function encodeMp3 = library->Bind<EncodeMp3Function>("EncodeMp3");
+  const SetReplaceExistingFunction setReplace =
+      library->Bind<SetReplaceExistingFunction>("SetReplaceExisting");
+  const LastFailureFunction lastFailure = library->Bind<LastFailureFunction>("LastFailure");
 };
 
 /// A folder holding a copy of libwavpress.so and, as asked, liblame_enc.so and a BladeEnc
@@ -109,56 +113,80 @@ class Layout {
   testsupport::ScopedTempDir m_dir;
 };
 
-/// The stand-in BladeEnc library as loaded by the bridge of a layout.
+/// The stand-in BladeEnc library as loaded by the bridge of a layout (see fake_bladeenc.cpp).
 class FakeEncoder {
  public:
-  explicit FakeEncoder(const Layout& layout) {
-    const auto path = layout.path() / "libbladeenc.so";
-    m_library = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
-    if (!m_library) {
-      ADD_FAILURE() << path << " is not loaded";
-      return;
-    }
-    m_script = Bind<ScriptFunction>(m_library, "FakeScript");
-    m_log = Bind<LogFunction>(m_library, "FakeLog");
+  explicit FakeEncoder(const Layout& layout)
+      : m_library(layout.path() / "libbladeenc.so", RTLD_NOW | RTLD_NOLOAD) {
     Script();
   }
-  ~FakeEncoder() {
-    if (m_library) dlclose(m_library);
-  }
-  FakeEncoder(const FakeEncoder&) = delete;
-  FakeEncoder& operator=(const FakeEncoder&) = delete;
-
   void Script(wavpress::BeResult initResult = wavpress::kBeOk, std::uint32_t failingChunk = 0,
               wavpress::BeResult deinitResult = wavpress::kBeOk,
               std::uint32_t samplesPerChunk = 2304) const {
-    m_script(initResult, failingChunk, deinitResult, samplesPerChunk);
+    using Function = void (*)(wavpress::BeResult, std::uint32_t, wavpress::BeResult, std::uint32_t);
+    m_library.Bind<Function>("FakeScript")(initResult, failingChunk, deinitResult, samplesPerChunk);
   }
-  std::string Log() const { return m_log(); }
+  std::string Log() const { return m_library.Bind<const char* (*)()>("FakeLog")(); }
+  std::string Record() const { return m_library.Bind<const char* (*)()>("FakeRecord")(); }
 
  private:
-  using ScriptFunction = void (*)(wavpress::BeResult, std::uint32_t, wavpress::BeResult,
-                                  std::uint32_t);
-  using LogFunction = const char* (*)();
-  void* m_library = nullptr;
-  ScriptFunction m_script = nullptr;
-  LogFunction m_log = nullptr;
+  Library m_library;
 };
 
-/// ffprobe's view of a file: format, streams and packets; null when it could not read it.
+/// liblame_enc.so of the build on its own, called through the BladeEnc interface.
+struct LameEnc {
+  /// One stream of `config` through `chunks` chunks filled by `sample`, then the flush: what it
+  /// wrote. Every output must fit the size reported, with nothing written past it.
+  Bytes Encode(const wavpress::Mp3Config& config, int chunks,
+               const std::function<std::int16_t()>& sample = {}) const {
+    constexpr std::uint8_t kGuard = 0xA5;
+    std::array<std::uint8_t, wavpress::kMp3ConfigSize> record{};
+    wavpress::PutMp3Config(record, config);
+    std::uint32_t samples = 0, size = 0, written = 0;
+    wavpress::BeStream stream = 0;
+    EXPECT_EQ(init(record.data(), &samples, &size, &stream), wavpress::kBeOk);
+    EXPECT_EQ(samples, config.Mode == wavpress::kModeMono ? 1152u : 2304u);
+    std::vector<std::int16_t> pcm(samples);
+    Bytes mp3, out(size + 256, kGuard);
+    const auto keep = [&](wavpress::BeResult result) {
+      EXPECT_EQ(result, wavpress::kBeOk);
+      EXPECT_LE(written, size);
+      EXPECT_TRUE(std::all_of(out.begin() + size, out.end(), [](auto b) { return b == kGuard; }));
+      mp3.insert(mp3.end(), out.begin(), out.begin() + std::min(written, size));
+    };
+    for (int chunk = 0; chunk < chunks; ++chunk) {
+      std::generate(pcm.begin(), pcm.end(), sample);
+      keep(encode(stream, samples, pcm.data(), out.data(), &written));
+    }
+    keep(deinit(stream, out.data(), &written));
+    EXPECT_EQ(close(stream), wavpress::kBeOk);
+    return mp3;
+  }
+
+  Library library{kBuildFolder / "liblame_enc.so", RTLD_NOW};
+  wavpress::BeInitStreamFunction init =
+      library.Bind<wavpress::BeInitStreamFunction>("beInitStream");
+  wavpress::BeEncodeChunkFunction encode =
+      library.Bind<wavpress::BeEncodeChunkFunction>("beEncodeChunk");
+  wavpress::BeDeinitStreamFunction deinit =
+      library.Bind<wavpress::BeDeinitStreamFunction>("beDeinitStream");
+  wavpress::BeCloseStreamFunction close =
+      library.Bind<wavpress::BeCloseStreamFunction>("beCloseStream");
+};
+
+/// No unfinished output (".tmp") stayed in `folder`.
+inline bool NoTemporaryFiles(const fs::path& folder) {
+  return std::none_of(fs::directory_iterator(folder), fs::directory_iterator(),
+                      [](const auto& entry) { return entry.path().extension() == ".tmp"; });
+}
+
+/// ffprobe's view of a file: streams and packets; null when it could not read it.
 inline nlohmann::json Probe(const fs::path& file) {
   std::string output;
   const int status = testsupport::RunCommand(
-      "ffprobe -v error -print_format json -show_format "
-      "-show_streams -show_packets " +
-          testsupport::Quote(file),
+      "ffprobe -v error -print_format json -show_streams -show_packets " + testsupport::Quote(file),
       &output);
-  if (status != 0) return nullptr;
-  return nlohmann::json::parse(output, nullptr, false);
-}
-
-inline double ProbedSeconds(const nlohmann::json& probe) {
-  return std::stod(probe["format"]["duration"].get<std::string>());
+  return status == 0 ? nlohmann::json::parse(output, nullptr, false) : nullptr;
 }
 
 }  // namespace wavpresstest
