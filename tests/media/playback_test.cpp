@@ -21,16 +21,14 @@ class ManualOutput final : public AudioOutput {
   struct State {
     PcmPull pull;
     long rate = 0;
-    int channels = 0;
     bool paused = true;
     std::int64_t played = 0;
     bool destroyed = false;
   };
   explicit ManualOutput(std::shared_ptr<State> state) : m_state(std::move(state)) {}
   ~ManualOutput() override { m_state->destroyed = true; }
-  bool Open(long rate, int channels, PcmPull pull) override {
+  bool Open(long rate, int /*channels*/, PcmPull pull) override {
     m_state->rate = rate;
-    m_state->channels = channels;
     m_state->pull = std::move(pull);
     return true;
   }
