@@ -10,8 +10,8 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <nlohmann/json.hpp>
-#include <optional>
 #include <random>
 #include <string>
 #include <tuple>
@@ -39,26 +39,19 @@ const fs::path kBuildFolder = LB_WAVPRESS_DIR;
 std::vector<std::int32_t> g_reports;
 std::size_t g_stopAt = 0;
 
-/// A library opened with dlopen and `flags`, closed when destroyed.
-class Library {
- public:
-  Library(const fs::path& path, int flags) : m_handle(dlopen(path.c_str(), flags)) {
-    if (!m_handle) ADD_FAILURE() << path << " is not loaded: " << dlerror();
-  }
-  ~Library() {
-    if (m_handle) dlclose(m_handle);
-  }
-  Library(const Library&) = delete;
-  Library& operator=(const Library&) = delete;
+/// A library opened with dlopen, closed when destroyed.
+using Library = std::unique_ptr<void, int (*)(void*)>;
 
-  template <typename Function>
-  Function Bind(const char* name) const {
-    return m_handle ? reinterpret_cast<Function>(dlsym(m_handle, name)) : nullptr;
-  }
+Library Open(const fs::path& path, int flags) {
+  Library library(dlopen(path.c_str(), flags), &dlclose);
+  if (!library) ADD_FAILURE() << path << " is not loaded: " << dlerror();
+  return library;
+}
 
- private:
-  void* m_handle;
-};
+template <typename Function>
+Function Bind(const Library& library, const char* name) {
+  return library ? reinterpret_cast<Function>(dlsym(library.get(), name)) : nullptr;
+}
 
 /// libwavpress.so of `folder`, loaded as a front end loads it; unloaded when destroyed, which the
 /// next test relies on: a library left loaded would answer its loads by name.
@@ -96,12 +89,12 @@ struct Bridge {
   }
 
   const fs::path path;
-  std::optional<Library> library{std::in_place, path, RTLD_NOW | RTLD_LOCAL};
-  const SetEncoderFunction setEncoder = library->Bind<SetEncoderFunction>("SetEncoder");
-  const EncodeMp3Function encodeMp3 = library->Bind<EncodeMp3Function>("EncodeMp3");
+  Library library = Open(path, RTLD_NOW | RTLD_LOCAL);
+  const SetEncoderFunction setEncoder = Bind<SetEncoderFunction>(library, "SetEncoder");
+  const EncodeMp3Function encodeMp3 = Bind<EncodeMp3Function>(library, "EncodeMp3");
   const SetReplaceExistingFunction setReplace =
-      library->Bind<SetReplaceExistingFunction>("SetReplaceExisting");
-  const LastFailureFunction lastFailure = library->Bind<LastFailureFunction>("LastFailure");
+      Bind<SetReplaceExistingFunction>(library, "SetReplaceExisting");
+  const LastFailureFunction lastFailure = Bind<LastFailureFunction>(library, "LastFailure");
 };
 
 /// A folder holding a copy of libwavpress.so and, as asked, liblame_enc.so and a BladeEnc
@@ -118,16 +111,16 @@ struct Layout {
 /// The stand-in BladeEnc library as loaded by the bridge of a layout (see fake_bladeenc.cpp).
 struct FakeEncoder {
   explicit FakeEncoder(const Layout& layout)
-      : library(layout.dir / "libbladeenc.so", RTLD_NOW | RTLD_NOLOAD) {
+      : library(Open(layout.dir / "libbladeenc.so", RTLD_NOW | RTLD_NOLOAD)) {
     Script();
   }
   void Script(BeResult initResult = kBeOk, std::uint32_t failingChunk = 0,
               BeResult deinitResult = kBeOk, std::uint32_t samplesPerChunk = 2304) const {
     using Function = void (*)(BeResult, std::uint32_t, BeResult, std::uint32_t);
-    library.Bind<Function>("FakeScript")(initResult, failingChunk, deinitResult, samplesPerChunk);
+    Bind<Function>(library, "FakeScript")(initResult, failingChunk, deinitResult, samplesPerChunk);
   }
-  std::string Log() const { return library.Bind<const char* (*)()>("FakeLog")(); }
-  std::string Record() const { return library.Bind<const char* (*)()>("FakeRecord")(); }
+  std::string Log() const { return Bind<const char* (*)()>(library, "FakeLog")(); }
+  std::string Record() const { return Bind<const char* (*)()>(library, "FakeRecord")(); }
 
   Library library;
 };
@@ -162,11 +155,11 @@ struct LameEnc {
     return mp3;
   }
 
-  Library library{kBuildFolder / "liblame_enc.so", RTLD_NOW};
-  BeInitStreamFunction init = library.Bind<BeInitStreamFunction>("beInitStream");
-  BeEncodeChunkFunction encode = library.Bind<BeEncodeChunkFunction>("beEncodeChunk");
-  BeDeinitStreamFunction deinit = library.Bind<BeDeinitStreamFunction>("beDeinitStream");
-  BeCloseStreamFunction close = library.Bind<BeCloseStreamFunction>("beCloseStream");
+  Library library = Open(kBuildFolder / "liblame_enc.so", RTLD_NOW);
+  BeInitStreamFunction init = Bind<BeInitStreamFunction>(library, "beInitStream");
+  BeEncodeChunkFunction encode = Bind<BeEncodeChunkFunction>(library, "beEncodeChunk");
+  BeDeinitStreamFunction deinit = Bind<BeDeinitStreamFunction>(library, "beDeinitStream");
+  BeCloseStreamFunction close = Bind<BeCloseStreamFunction>(library, "beCloseStream");
 };
 
 /// No unfinished output (".tmp") stayed in `folder`.
