@@ -41,8 +41,7 @@ Bytes InfoFrame() {
 std::optional<std::int64_t> Samples(const std::filesystem::path& path) {
   std::string error;
   auto decoder = Decoder::Open(path, error);
-  if (!decoder) return std::nullopt;
-  return decoder->ScanSamples();
+  return decoder ? decoder->ScanSamples() : std::nullopt;
 }
 
 TEST(ParseCommand, SplitsVerbTargetAndWords) {

@@ -101,7 +101,6 @@ TEST(AnalyseMP3, DecodesBitrateAndFlagFields) {
     const char* channelMode;
     const char* emphasis;
   } cases[] = {
-      {0x90, 0x44, 128, 44100, "joint stereo", "no"},
       {0xA4, 0x01, 160, 48000, "stereo", "50/15"},
       {0xF8, 0x82, 1, 32000, "dual channel", "reserved"},
       {0x10, 0xC3, 32, 44100, "single channel", "CCITT J 17"},
