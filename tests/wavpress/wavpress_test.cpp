@@ -125,6 +125,12 @@ struct FakeEncoder {
   Library library;
 };
 
+std::array<std::uint8_t, kMp3ConfigSize> Record(const Mp3Config& config) {
+  std::array<std::uint8_t, kMp3ConfigSize> record{};
+  PutMp3Config(record, config);
+  return record;
+}
+
 /// liblame_enc.so of the build on its own, called through the BladeEnc interface.
 struct LameEnc {
   /// One stream of `config` through `chunks` chunks filled by `sample`, then the flush: what it
@@ -132,8 +138,7 @@ struct LameEnc {
   Bytes Encode(const Mp3Config& config, int chunks,
                const std::function<std::int16_t()>& sample = {}) const {
     constexpr std::uint8_t kGuard = 0xA5;
-    std::array<std::uint8_t, kMp3ConfigSize> record{};
-    PutMp3Config(record, config);
+    const auto record = Record(config);
     std::uint32_t samples = 0, size = 0, written = 0;
     BeStream stream = 0;
     EXPECT_EQ(init(record.data(), &samples, &size, &stream), kBeOk);
@@ -428,12 +433,6 @@ TEST_F(EncoderLibraryTest, MissingLibraryOrEntryPointFailsBeforeAnyFileIsOpened)
 
 struct LameEncTest : ::testing::Test {
   void SetUp() override { ASSERT_TRUE(lame.init && lame.encode && lame.deinit && lame.close); }
-
-  static std::array<std::uint8_t, kMp3ConfigSize> Record(const Mp3Config& config) {
-    std::array<std::uint8_t, kMp3ConfigSize> record{};
-    PutMp3Config(record, config);
-    return record;
-  }
 
   const LameEnc lame;
 };
