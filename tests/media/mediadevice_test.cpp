@@ -310,8 +310,10 @@ TEST_F(Playback, DummyDriverClockFollowsRealTime) {
   const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
                            std::chrono::steady_clock::now() - started)
                            .count();
-  // The output takes a buffer or two (23 ms each) ahead of the clock; a busy machine may lag.
-  EXPECT_NEAR(static_cast<double>(position - 500), static_cast<double>(elapsed), 150.0);
+  // Never ahead of real time by more than the buffer or two (23 ms each) the output takes
+  // early; behind it only as far as a busy machine may starve the driver's thread.
+  EXPECT_LE(position - 500, elapsed + 150);
+  EXPECT_GE(position - 500, elapsed / 2);
   EXPECT_TRUE(device->SendString("pause mp3").ok());
   const std::int64_t paused = Number(*device, "status mp3 position");
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
