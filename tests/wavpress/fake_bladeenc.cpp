@@ -22,7 +22,12 @@ struct Script {
 
 Script g_script;
 std::string g_log;
+std::string g_record;
 std::uint32_t g_chunks = 0;
+
+void Log(const std::string& call) {
+  g_log += g_log.empty() ? call : ' ' + call;
+}
 
 }  // namespace
 
@@ -31,23 +36,28 @@ FAKE_API void FakeScript(BeResult initResult, std::uint32_t failingChunk, BeResu
                          std::uint32_t samplesPerChunk) {
   g_script = {initResult, failingChunk, deinitResult, samplesPerChunk};
   g_log.clear();
+  g_record.clear();
   g_chunks = 0;
 }
 
-/// One line per call: "init <27 record bytes in hex>", "chunk <samples>", "deinit", "close".
+/// The calls, separated by spaces: "init", the sample count of each chunk, "deinit", "close".
 FAKE_API const char* FakeLog() {
   return g_log.c_str();
 }
 
+/// The record the last beInitStream got: its 27 bytes in hex.
+FAKE_API const char* FakeRecord() {
+  return g_record.c_str();
+}
+
 FAKE_API BeResult beInitStream(const std::uint8_t* config, std::uint32_t* samplesPerChunk,
                                std::uint32_t* bufferSize, BeStream* stream) {
-  g_log += "init ";
+  Log("init");
   for (std::size_t i = 0; i < kMp3ConfigSize; ++i) {
     char hex[3];
     std::snprintf(hex, sizeof hex, "%02x", config[i]);
-    g_log += hex;
+    g_record += hex;
   }
-  g_log += '\n';
   *samplesPerChunk = g_script.samplesPerChunk;
   *bufferSize = 16;
   *stream = 7;
@@ -56,7 +66,7 @@ FAKE_API BeResult beInitStream(const std::uint8_t* config, std::uint32_t* sample
 
 FAKE_API BeResult beEncodeChunk(BeStream, std::uint32_t samples, const std::int16_t*,
                                 std::uint8_t* out, std::uint32_t* written) {
-  g_log += "chunk " + std::to_string(samples) + '\n';
+  Log(std::to_string(samples));
   if (++g_chunks == g_script.failingChunk) return kBeInvalidFormatParameters;
   out[0] = 'C';
   *written = 1;
@@ -64,7 +74,7 @@ FAKE_API BeResult beEncodeChunk(BeStream, std::uint32_t samples, const std::int1
 }
 
 FAKE_API BeResult beDeinitStream(BeStream, std::uint8_t* out, std::uint32_t* written) {
-  g_log += "deinit\n";
+  Log("deinit");
   out[0] = 'F';
   *written = 1;
   return g_script.deinitResult;
@@ -72,7 +82,7 @@ FAKE_API BeResult beDeinitStream(BeStream, std::uint8_t* out, std::uint32_t* wri
 
 #ifndef FAKE_WITHOUT_CLOSE
 FAKE_API BeResult beCloseStream(BeStream) {
-  g_log += "close\n";
+  Log("close");
   return kBeOk;
 }
 #endif

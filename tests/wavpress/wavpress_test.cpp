@@ -1,162 +1,255 @@
 // The bridge through its C ABI, loaded with dlopen as the encoder window loads it: real encodes
 // checked by ffprobe and by our own frame analysis, and the contract with the encoder library
-// checked against a stand-in that records its calls.
+// checked against a stand-in that records its calls. Then liblame_enc.so on its own, loaded by
+// file name and called through the BladeEnc interface.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
 
 #include "mp3header/mp3header.h"
-#include "tests/wavpress/wavpresstest.h"
+#include "tests/support/testsupport.h"
+#include "wavpress/bladeenc.h"
+#include "wavpress/wavpress.h"
 
 namespace {
 
+using namespace wavpress;
 using testsupport::Bytes;
 using testsupport::ReadFile;
 using testsupport::ScopedTempDir;
 using testsupport::ToneWav;
 using testsupport::WriteFile;
-using wavpresstest::Bridge;
-using wavpresstest::FakeEncoder;
-using wavpresstest::g_progress;
-using wavpresstest::Layout;
 namespace fs = std::filesystem;
 
-constexpr std::size_t kLameChunkFrames = 1152;
+/// Where the build puts libwavpress.so and liblame_enc.so side by side.
+const fs::path kBuildFolder = LB_WAVPRESS_DIR;
 
-// The first word of each line of the stand-in's log.
-std::string CallNames(const std::string& log) {
-  std::istringstream lines(log);
-  std::string names, line;
-  while (std::getline(lines, line)) {
-    if (!names.empty()) names += ' ';
-    names += line.substr(0, line.find(' '));
-  }
-  return names;
+/// What the progress callback was told; it answers 0 at report number `g_stopAt` (1-based).
+std::vector<std::int32_t> g_reports;
+std::size_t g_stopAt = 0;
+
+/// A library opened with dlopen, closed when destroyed.
+using Library = std::unique_ptr<void, int (*)(void*)>;
+
+Library Open(const fs::path& path, int flags) {
+  Library library(dlopen(path.c_str(), flags), &dlclose);
+  if (!library) ADD_FAILURE() << path << " is not loaded: " << dlerror();
+  return library;
 }
 
-struct EncodeMp3Test : ::testing::Test {
-  void SetUp() override {
-    ASSERT_TRUE(testsupport::Peer("ffprobe", "ffmpeg"));
-    ASSERT_TRUE(bridge.Loaded());
-    ASSERT_EQ(bridge.SetEncoder(WAVPRESS_LAME), 0);
+template <typename Function>
+Function Bind(const Library& library, const char* name) {
+  return library ? reinterpret_cast<Function>(dlsym(library.get(), name)) : nullptr;
+}
+
+/// libwavpress.so of `folder`, loaded as a front end loads it; unloaded when destroyed, which the
+/// next test relies on: a library left loaded would answer its loads by name.
+struct Bridge {
+  explicit Bridge(const fs::path& folder = kBuildFolder) : path(folder / WAVPRESS_LIBRARY_NAME) {
+    EXPECT_TRUE(setEncoder && encodeMp3 && setReplace && lastFailure);
+    // The tests encode into the same folder again and again.
+    if (setReplace) setReplace(1);
+  }
+  ~Bridge() {
+    library.reset();
+    if (void* left = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD)) {
+      dlclose(left);
+      ADD_FAILURE() << path << " stayed loaded";
+    }
   }
 
+  /// LastFailure's cause, with its text in `text`.
+  std::int32_t LastFailure(std::string* text = nullptr) const {
+    char buffer[512] = {};
+    const std::int32_t cause = lastFailure(buffer, sizeof buffer);
+    if (text) *text = buffer;
+    return cause;
+  }
+
+  /// EncodeMp3 with the recording callback, which answers 0 at call `stopAt` (0: never).
+  std::int32_t Encode(const fs::path& wav, std::size_t stopAt = 0) const {
+    g_reports.clear();
+    g_stopAt = stopAt;
+    const WavpressProgress progress = [](std::int32_t percent) -> std::int32_t {
+      g_reports.push_back(percent);
+      return g_reports.size() == g_stopAt ? 0 : 1;
+    };
+    return encodeMp3(wav.c_str(), &progress);
+  }
+
+  const fs::path path;
+  Library library = Open(path, RTLD_NOW | RTLD_LOCAL);
+  const SetEncoderFunction setEncoder = Bind<SetEncoderFunction>(library, "SetEncoder");
+  const EncodeMp3Function encodeMp3 = Bind<EncodeMp3Function>(library, "EncodeMp3");
+  const SetReplaceExistingFunction setReplace =
+      Bind<SetReplaceExistingFunction>(library, "SetReplaceExisting");
+  const LastFailureFunction lastFailure = Bind<LastFailureFunction>(library, "LastFailure");
+};
+
+/// A folder holding a copy of libwavpress.so and, as asked, liblame_enc.so and a BladeEnc
+/// library (one of the stand-ins) under the name "libbladeenc.so".
+struct Layout {
+  Layout(bool withLame, const char* bladeEnc) {
+    fs::copy_file(kBuildFolder / WAVPRESS_LIBRARY_NAME, dir / WAVPRESS_LIBRARY_NAME);
+    if (withLame) fs::copy_file(kBuildFolder / "liblame_enc.so", dir / "liblame_enc.so");
+    if (bladeEnc) fs::copy_file(bladeEnc, dir / "libbladeenc.so");
+  }
+  ScopedTempDir dir;
+};
+
+/// The stand-in BladeEnc library as loaded by the bridge of a layout (see fake_bladeenc.cpp).
+struct FakeEncoder {
+  explicit FakeEncoder(const Layout& layout)
+      : library(Open(layout.dir / "libbladeenc.so", RTLD_NOW | RTLD_NOLOAD)) {
+    Script();
+  }
+  void Script(BeResult initResult = kBeOk, std::uint32_t failingChunk = 0,
+              BeResult deinitResult = kBeOk, std::uint32_t samplesPerChunk = 2304) const {
+    using Function = void (*)(BeResult, std::uint32_t, BeResult, std::uint32_t);
+    Bind<Function>(library, "FakeScript")(initResult, failingChunk, deinitResult, samplesPerChunk);
+  }
+  std::string Log() const { return Bind<const char* (*)()>(library, "FakeLog")(); }
+  std::string Record() const { return Bind<const char* (*)()>(library, "FakeRecord")(); }
+
+  Library library;
+};
+
+std::array<std::uint8_t, kMp3ConfigSize> Record(const Mp3Config& config) {
+  std::array<std::uint8_t, kMp3ConfigSize> record{};
+  PutMp3Config(record, config);
+  return record;
+}
+
+/// liblame_enc.so of the build on its own, called through the BladeEnc interface.
+struct LameEnc {
+  /// One stream of `config` through `chunks` chunks filled by `sample`, then the flush: what it
+  /// wrote. Every output must fit the size reported, with nothing written past it.
+  Bytes Encode(const Mp3Config& config, int chunks,
+               const std::function<std::int16_t()>& sample = {}) const {
+    constexpr std::uint8_t kGuard = 0xA5;
+    const auto record = Record(config);
+    std::uint32_t samples = 0, size = 0, written = 0;
+    BeStream stream = 0;
+    EXPECT_EQ(init(record.data(), &samples, &size, &stream), kBeOk);
+    EXPECT_EQ(samples, config.Mode == kModeMono ? 1152u : 2304u);
+    std::vector<std::int16_t> pcm(samples);
+    Bytes mp3, out(size + 256, kGuard);
+    const auto keep = [&](BeResult result) {
+      EXPECT_EQ(result, kBeOk);
+      EXPECT_LE(written, size);
+      EXPECT_TRUE(std::all_of(out.begin() + size, out.end(), [](auto b) { return b == kGuard; }));
+      mp3.insert(mp3.end(), out.begin(), out.begin() + std::min(written, size));
+    };
+    for (int chunk = 0; chunk < chunks; ++chunk) {
+      std::generate(pcm.begin(), pcm.end(), sample);
+      keep(encode(stream, samples, pcm.data(), out.data(), &written));
+    }
+    keep(deinit(stream, out.data(), &written));
+    EXPECT_EQ(close(stream), kBeOk);
+    return mp3;
+  }
+
+  Library library = Open(kBuildFolder / "liblame_enc.so", RTLD_NOW);
+  BeInitStreamFunction init = Bind<BeInitStreamFunction>(library, "beInitStream");
+  BeEncodeChunkFunction encode = Bind<BeEncodeChunkFunction>(library, "beEncodeChunk");
+  BeDeinitStreamFunction deinit = Bind<BeDeinitStreamFunction>(library, "beDeinitStream");
+  BeCloseStreamFunction close = Bind<BeCloseStreamFunction>(library, "beCloseStream");
+};
+
+/// No unfinished output (".tmp") stayed in `folder`.
+bool NoTemporaryFiles(const fs::path& folder) {
+  return std::none_of(fs::directory_iterator(folder), fs::directory_iterator(),
+                      [](const auto& entry) { return entry.path().extension() == ".tmp"; });
+}
+
+/// ffprobe's view of a file: streams and packets; null when it could not read it.
+nlohmann::json Probe(const fs::path& file) {
+  std::string output;
+  const int status = testsupport::RunCommand(
+      "ffprobe -v error -print_format json -show_streams -show_packets " + testsupport::Quote(file),
+      &output);
+  return status == 0 ? nlohmann::json::parse(output, nullptr, false) : nullptr;
+}
+
+// A folder for the recordings and their MP3s.
+struct WavTest : ::testing::Test {
   fs::path Wav(const std::string& name, double seconds, int channels = 2, int rate = 44100) {
     const auto path = dir / name;
     WriteFile(path, ToneWav(seconds, 440, channels, rate));
     return path;
   }
-
-  Bridge bridge;
   ScopedTempDir dir;
 };
 
-TEST_F(EncodeMp3Test, StereoWavBecomesConstant128kMpeg1LayerIIIReportingEachChunk) {
-  const auto wav = Wav("take1.wav", 3.0);
-  ASSERT_EQ(bridge.Encode(wav), WAVPRESS_OK);
-  const auto mp3 = dir / "take1.mp3";
-
-  const auto probe = wavpresstest::Probe(mp3);
-  ASSERT_FALSE(probe.is_null());
-  const auto& stream = probe["streams"][0];
-  EXPECT_EQ(stream["codec_name"], "mp3");
-  EXPECT_EQ(stream["sample_rate"], "44100");
-  EXPECT_EQ(stream["channels"], 2);
-  EXPECT_EQ(stream["bit_rate"], "128000");
-  EXPECT_NEAR(wavpresstest::ProbedSeconds(probe), 3.0, 0.05);
-  // Constant 128 kbit/s at 44100 Hz: every frame is 417 bytes, or 418 with its padding slot.
-  for (const auto& packet : probe["packets"]) {
-    const int size = std::stoi(packet["size"].get<std::string>());
-    EXPECT_TRUE(size == 417 || size == 418) << size;
+struct EncodeMp3Test : WavTest {
+  void SetUp() override {
+    ASSERT_TRUE(testsupport::Peer("ffprobe", "ffmpeg"));
+    ASSERT_TRUE(bridge.setEncoder && bridge.encodeMp3);
+    ASSERT_EQ(bridge.setEncoder(WAVPRESS_LAME), 0);
   }
-
-  mp3header::MP3HeaderInfo info;
-  const auto status = mp3header::AnalyseMP3(mp3, info);
-  EXPECT_TRUE(mp3header::IsAcceptedTrack(status, info));
-  EXPECT_EQ(info.MpegVersion, 1);
-  EXPECT_EQ(info.Layer, 3);
-  EXPECT_EQ(info.Bitrate, 128);
-  EXPECT_EQ(info.SampleRate, 44100);
-  EXPECT_EQ(info.ChannelMode, "stereo");
-  EXPECT_EQ(info.HeaderPos, 1);
-  EXPECT_EQ(info.CrcProtected, "no");
-  EXPECT_EQ(info.PrivateBit, "no");
-  EXPECT_EQ(info.Copyright, "no");
-  EXPECT_EQ(info.Original, "no");
-
-  // One report per chunk of 1152 frames, the last one 100.
-  const auto& reports = g_progress.reports;
-  ASSERT_EQ(reports.size(), (3 * 44100 + kLameChunkFrames - 1) / kLameChunkFrames);
-  EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
-  EXPECT_EQ(reports.back(), 100);
-  EXPECT_LT(reports[reports.size() - 2], 100);
-}
+  Bridge bridge;
+};
 
 // The samples are read as what the file declares and converted to 44100 Hz stereo, so the MP3
-// lasts as long as its source whatever the source's format.
-TEST_F(EncodeMp3Test, OtherRatesAndMonoKeepTheirDuration) {
+// lasts as long as its source whatever the source's format. The header fields come from the
+// record the bridge hands over (EncoderLibraryTest) as lame_enc writes them (LameEncTest).
+TEST_F(EncodeMp3Test, AnyWavBecomesConstant128kStereoReportingEachChunk) {
   const struct {
     int channels;
     int rate;
-  } cases[] = {{1, 22050}, {1, 44100}, {2, 48000}, {2, 8000}};
+  } cases[] = {{2, 44100}, {1, 22050}, {1, 44100}, {2, 48000}, {2, 8000}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.channels) + " channel(s) at " + std::to_string(c.rate));
     const auto name = "in" + std::to_string(c.channels) + "_" + std::to_string(c.rate);
-    const auto wav = Wav(name + ".wav", 2.0, c.channels, c.rate);
-    ASSERT_EQ(bridge.Encode(wav), WAVPRESS_OK);
-    EXPECT_EQ(g_progress.reports.back(), 100);
-    const auto probe = wavpresstest::Probe(dir / (name + ".mp3"));
+    ASSERT_EQ(bridge.Encode(Wav(name + ".wav", 2.0, c.channels, c.rate)), WAVPRESS_OK);
+    const auto mp3 = dir / (name + ".mp3");
+
+    const auto probe = Probe(mp3);
     ASSERT_FALSE(probe.is_null());
-    EXPECT_EQ(probe["streams"][0]["sample_rate"], "44100");
-    EXPECT_EQ(probe["streams"][0]["channels"], 2);
-    EXPECT_NEAR(wavpresstest::ProbedSeconds(probe), 2.0, 0.05);
+    const auto& stream = probe["streams"][0];
+    EXPECT_EQ(stream["codec_name"], "mp3");
+    EXPECT_EQ(stream["sample_rate"], "44100");
+    EXPECT_EQ(stream["channels"], 2);
+    EXPECT_EQ(stream["bit_rate"], "128000");
+    EXPECT_NEAR(testsupport::FfprobeMilliseconds(mp3), 2000.0, 50.0);
+    // Constant 128 kbit/s at 44100 Hz: every frame is 417 bytes, or 418 with its padding slot.
+    for (const auto& packet : probe["packets"]) {
+      const int size = std::stoi(packet["size"].get<std::string>());
+      EXPECT_TRUE(size == 417 || size == 418) << size;
+    }
+    mp3header::MP3HeaderInfo info;
+    EXPECT_TRUE(mp3header::IsAcceptedTrack(mp3header::AnalyseMP3(mp3, info), info));
+    EXPECT_EQ(info.HeaderPos, 1);
+
+    // One report per chunk of 1152 frames, the last one 100.
+    if (c.rate == 44100) {
+      EXPECT_EQ(g_reports.size(), (2 * 44100 + 1151) / 1152);
+    }
+    ASSERT_GE(g_reports.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(g_reports.begin(), g_reports.end()));
+    EXPECT_EQ(g_reports.back(), 100);
+    EXPECT_LT(g_reports[g_reports.size() - 2], 100);
   }
 }
 
 TEST_F(EncodeMp3Test, HeaderOnlyWavGivesOnlyTheFlush) {
-  const auto wav = Wav("empty.wav", 0.0);
-  ASSERT_EQ(bridge.Encode(wav), WAVPRESS_OK);
-  EXPECT_TRUE(g_progress.reports.empty());
-
+  ASSERT_EQ(bridge.Encode(Wav("empty.wav", 0.0)), WAVPRESS_OK);
+  EXPECT_TRUE(g_reports.empty());
   // What the encoder gives for a stream that is flushed at once.
-  void* lame = dlopen((wavpresstest::kBuildFolder / "liblame_enc.so").c_str(), RTLD_NOW);
-  ASSERT_NE(lame, nullptr);
-  const auto init = wavpresstest::Bind<wavpress::BeInitStreamFunction>(lame, "beInitStream");
-  const auto deinit = wavpresstest::Bind<wavpress::BeDeinitStreamFunction>(lame, "beDeinitStream");
-  const auto close = wavpresstest::Bind<wavpress::BeCloseStreamFunction>(lame, "beCloseStream");
-  std::array<std::uint8_t, wavpress::kMp3ConfigSize> record{};
-  wavpress::PutMp3Config(record, {});
-  std::uint32_t samples = 0, size = 0, written = 0;
-  wavpress::BeStream stream = 0;
-  ASSERT_EQ(init(record.data(), &samples, &size, &stream), wavpress::kBeOk);
-  Bytes flush(size);
-  ASSERT_EQ(deinit(stream, flush.data(), &written), wavpress::kBeOk);
-  close(stream);
-  dlclose(lame);
-  flush.resize(written);
-
+  const Bytes flush = LameEnc().Encode({}, 0);
   EXPECT_FALSE(flush.empty());
   EXPECT_EQ(ReadFile(dir / "empty.mp3"), flush);
-}
-
-// After a stop the stream is not flushed and what was written stays: the partial file is the
-// start of the complete one.
-TEST_F(EncodeMp3Test, StopLeavesThePartialOutputWithoutTheFlush) {
-  const auto wav = Wav("take.wav", 1.0);
-  ASSERT_EQ(bridge.Encode(wav), WAVPRESS_OK);
-  const Bytes complete = ReadFile(dir / "take.mp3");
-  const std::size_t chunks = g_progress.reports.size();
-
-  for (const std::size_t stopAt : {std::size_t{1}, chunks}) {
-    SCOPED_TRACE("stop at chunk " + std::to_string(stopAt));
-    ASSERT_EQ(bridge.Encode(wav, stopAt), WAVPRESS_STOPPED);
-    EXPECT_EQ(g_progress.reports.size(), stopAt);
-    ASSERT_TRUE(fs::exists(dir / "take.mp3"));
-    const Bytes partial = ReadFile(dir / "take.mp3");
-    ASSERT_LT(partial.size(), complete.size());
-    EXPECT_TRUE(std::equal(partial.begin(), partial.end(), complete.begin()));
-  }
 }
 
 TEST_F(EncodeMp3Test, OutputReplacesTheExtensionOfTheFileNameOnly) {
@@ -182,15 +275,15 @@ TEST_F(EncodeMp3Test, OutputReplacesTheExtensionOfTheFileNameOnly) {
 TEST_F(EncodeMp3Test, ReplacesAnExistingMp3OnlyWhenAllowedAndNeverItsOwnInput) {
   const auto wav = Wav("take.wav", 0.5);
   WriteFile(dir / "take.mp3", Bytes(100000, 0x55));
-  bridge.SetReplaceExisting(0);
+  bridge.setReplace(0);
   std::string why;
   ASSERT_EQ(bridge.Encode(wav), WAVPRESS_FAILED);
   EXPECT_EQ(bridge.LastFailure(&why), WAVPRESS_OUTPUT_EXISTS);
   EXPECT_NE(why.find("take.mp3 exists"), std::string::npos) << why;
   EXPECT_EQ(ReadFile(dir / "take.mp3"), Bytes(100000, 0x55));
-  EXPECT_TRUE(g_progress.reports.empty());
+  EXPECT_TRUE(g_reports.empty());
 
-  bridge.SetReplaceExisting(1);
+  bridge.setReplace(1);
   ASSERT_EQ(bridge.Encode(wav), WAVPRESS_OK);
   EXPECT_EQ(bridge.LastFailure(), WAVPRESS_NO_FAILURE);
   const Bytes mp3 = ReadFile(dir / "take.mp3");
@@ -228,27 +321,18 @@ TEST_F(EncodeMp3Test, UnreadableInputOrOutputFails) {
   EXPECT_EQ(bridge.Encode(blocked), WAVPRESS_FAILED);
   EXPECT_EQ(bridge.LastFailure(), WAVPRESS_CANNOT_WRITE);
   EXPECT_TRUE(fs::is_directory(dir / "blocked.mp3"));
-  for (const auto& entry : fs::directory_iterator(dir.path())) {
-    EXPECT_NE(entry.path().extension(), ".tmp") << "an unfinished output stayed";
-  }
+  EXPECT_TRUE(NoTemporaryFiles(dir.path()));
 }
 
-// Layouts with chosen encoder libraries: which one is used, and what it is given.
-struct EncoderLibraryTest : ::testing::Test {
-  fs::path Wav(const std::string& name, std::size_t frames) {
-    const auto path = dir / name;
-    WriteFile(path, ToneWav(static_cast<double>(frames) / 44100.0, 440));
-    return path;
-  }
-  ScopedTempDir dir;
+// A layout with the BladeEnc stand-in: which library is used, and what it is given.
+struct EncoderLibraryTest : WavTest {
+  const Layout layout{true, LB_FAKE_BLADEENC};
+  const Bridge bridge{layout.dir.path()};
+  const FakeEncoder fake{layout};
 };
 
 TEST_F(EncoderLibraryTest, SelectionStartsAtBladeEncAndOnlyOneSelectsIt) {
-  const Layout layout(true, LB_FAKE_BLADEENC);
-  const Bridge bridge(layout.path());
-  const FakeEncoder fake(layout);
-  const auto wav = Wav("take.wav", 1000);
-
+  const auto wav = Wav("take.wav", 1000 / 44100.0);
   const struct {
     std::int32_t selection;  // -1: as loaded
     bool bladeEnc;
@@ -256,7 +340,7 @@ TEST_F(EncoderLibraryTest, SelectionStartsAtBladeEncAndOnlyOneSelectsIt) {
   for (const auto& step : steps) {
     SCOPED_TRACE("selection " + std::to_string(step.selection));
     if (step.selection != -1) {
-      EXPECT_EQ(bridge.SetEncoder(step.selection), 0);
+      EXPECT_EQ(bridge.setEncoder(step.selection), 0);
     }
     fake.Script();
     ASSERT_EQ(bridge.Encode(wav), WAVPRESS_OK);
@@ -268,86 +352,64 @@ TEST_F(EncoderLibraryTest, SelectionStartsAtBladeEncAndOnlyOneSelectsIt) {
 }
 
 TEST_F(EncoderLibraryTest, HandsOverTheRecordAndChunksOfTheSizeAskedFor) {
-  const Layout layout(false, LB_FAKE_BLADEENC);
-  const Bridge bridge(layout.path());
-  const FakeEncoder fake(layout);
-  const auto wav = Wav("take.wav", 5000);
-
+  const auto wav = Wav("take.wav", 5000 / 44100.0);
   ASSERT_EQ(bridge.Encode(wav), WAVPRESS_OK);
-  // Kind 0, 44100 Hz, stereo, 128 kbit/s, private, CRC, copyright and original clear.
-  const std::string record =
-      "00000000"
-      "44ac0000"
-      "00"
-      "8000"
-      "00000000"
-      "00000000"
-      "00000000"
-      "00000000";
-  EXPECT_EQ(fake.Log(), "init " + record +
-                            "\nchunk 2304\nchunk 2304\nchunk 2304\nchunk 2304\nchunk 784\n"
-                            "deinit\nclose\n");
+  // Little-endian: kind 0 (4 bytes), 44100 Hz (4), stereo (1), 128 kbit/s (2), then the private,
+  // CRC, copyright and original flags clear (4 each).
+  EXPECT_EQ(fake.Record(), "0000000044ac000000800000000000000000000000000000000000");
+  EXPECT_EQ(fake.Log(), "init 2304 2304 2304 2304 784 deinit close");
   EXPECT_EQ(ReadFile(dir / "take.mp3"), testsupport::BytesOf("CCCCCF"));
 
   // An odd chunk size asked for still gets whole stereo frames.
-  fake.Script(wavpress::kBeOk, 0, wavpress::kBeOk, 4001);
+  fake.Script(kBeOk, 0, kBeOk, 4001);
   ASSERT_EQ(bridge.Encode(wav), WAVPRESS_OK);
-  EXPECT_EQ(fake.Log(), "init " + record + "\nchunk 4000\nchunk 4000\nchunk 2000\ndeinit\nclose\n");
+  EXPECT_EQ(fake.Log(), "init 4000 4000 2000 deinit close");
 }
 
-// The stream is closed on every return once it was opened, and a stop or a failure leaves what
-// was written on disk.
+// The stream is closed on every return once it was opened, and a stop leaves what was written
+// on disk, without the flush; a failure leaves nothing.
 TEST_F(EncoderLibraryTest, ReleasesTheStreamOnEveryReturn) {
-  const Layout layout(false, LB_FAKE_BLADEENC);
-  const Bridge bridge(layout.path());
-  const FakeEncoder fake(layout);
-  const auto wav = Wav("take.wav", 3000);  // three chunks
-  using wavpress::kBeOk;
-  const auto bad = wavpress::kBeInvalidFormatParameters;
+  const auto wav = Wav("take.wav", 3000 / 44100.0);  // three chunks
+  const auto bad = kBeInvalidFormatParameters;
 
   const struct {
     const char* what;
-    wavpress::BeResult initResult;
+    BeResult initResult;
     std::uint32_t failingChunk;
-    wavpress::BeResult deinitResult;
+    BeResult deinitResult;
     std::size_t stopAt;
     std::int32_t result;
     const char* calls;
     const char* output;
   } cases[] = {
-      // A failure leaves no output; a stop keeps what was encoded.
       {"init fails", bad, 0, kBeOk, 0, WAVPRESS_FAILED, "init", nullptr},
-      {"second chunk fails", kBeOk, 2, kBeOk, 0, WAVPRESS_FAILED, "init chunk chunk close",
+      {"second chunk fails", kBeOk, 2, kBeOk, 0, WAVPRESS_FAILED, "init 2304 2304 close", nullptr},
+      {"flush fails", kBeOk, 0, bad, 0, WAVPRESS_FAILED, "init 2304 2304 1392 deinit close",
        nullptr},
-      {"flush fails", kBeOk, 0, bad, 0, WAVPRESS_FAILED, "init chunk chunk chunk deinit close",
-       nullptr},
-      {"stop at the second chunk", kBeOk, 0, kBeOk, 2, WAVPRESS_STOPPED, "init chunk chunk close",
+      {"stop at the first chunk", kBeOk, 0, kBeOk, 1, WAVPRESS_STOPPED, "init 2304 close", "C"},
+      {"stop at the second chunk", kBeOk, 0, kBeOk, 2, WAVPRESS_STOPPED, "init 2304 2304 close",
        "CC"},
-      {"stop at the last chunk", kBeOk, 0, kBeOk, 3, WAVPRESS_STOPPED,
-       "init chunk chunk chunk close", "CCC"},
+      {"stop at the last chunk", kBeOk, 0, kBeOk, 3, WAVPRESS_STOPPED, "init 2304 2304 1392 close",
+       "CCC"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     fs::remove(dir / "take.mp3");
     fake.Script(c.initResult, c.failingChunk, c.deinitResult);
     EXPECT_EQ(bridge.Encode(wav, c.stopAt), c.result);
-    EXPECT_EQ(CallNames(fake.Log()), c.calls);
+    EXPECT_EQ(fake.Log(), c.calls);
     if (c.output) {
       EXPECT_EQ(ReadFile(dir / "take.mp3"), testsupport::BytesOf(c.output));
     } else {
       EXPECT_FALSE(fs::exists(dir / "take.mp3"));
-      if (c.result == WAVPRESS_FAILED) {
-        EXPECT_EQ(bridge.LastFailure(), WAVPRESS_ENCODER_ERROR);
-      }
+      EXPECT_EQ(bridge.LastFailure(), WAVPRESS_ENCODER_ERROR);
     }
-    for (const auto& entry : fs::directory_iterator(dir.path())) {
-      EXPECT_NE(entry.path().extension(), ".tmp");
-    }
+    EXPECT_TRUE(NoTemporaryFiles(dir.path()));
   }
 }
 
 TEST_F(EncoderLibraryTest, MissingLibraryOrEntryPointFailsBeforeAnyFileIsOpened) {
-  const auto wav = Wav("take.wav", 1000);
+  const auto wav = Wav("take.wav", 1000 / 44100.0);
   const struct {
     const char* what;
     bool withLame;
@@ -362,10 +424,119 @@ TEST_F(EncoderLibraryTest, MissingLibraryOrEntryPointFailsBeforeAnyFileIsOpened)
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const Layout layout(c.withLame, c.bladeEnc);
-    const Bridge bridge(layout.path());
-    if (c.selection != -1) bridge.SetEncoder(c.selection);
+    const Bridge bridge(layout.dir.path());
+    if (c.selection != -1) bridge.setEncoder(c.selection);
     EXPECT_EQ(bridge.Encode(wav), WAVPRESS_FAILED);
     EXPECT_FALSE(fs::exists(dir / "take.mp3"));
+  }
+}
+
+struct LameEncTest : ::testing::Test {
+  void SetUp() override { ASSERT_TRUE(lame.init && lame.encode && lame.deinit && lame.close); }
+
+  const LameEnc lame;
+};
+
+TEST_F(LameEncTest, RefusesBadRecordsAndNullPointers) {
+  const struct {
+    const char* what;
+    Mp3Config config;
+    std::int32_t kind;
+    BeResult result;
+  } cases[] = {
+      {"kind 1", {}, 1, kBeInvalidFormat},
+      {"kind 256", {}, 256, kBeInvalidFormat},
+      {"22050 Hz", {22050}, 0, kBeInvalidFormatParameters},
+      {"0 Hz", {0}, 0, kBeInvalidFormatParameters},
+      {"100 kbit/s", {44100, kModeStereo, 100}, 0, kBeInvalidFormatParameters},
+      {"free format", {44100, kModeStereo, 0}, 0, kBeInvalidFormatParameters},
+      {"mode 4", {44100, 4}, 0, kBeInvalidFormatParameters},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto record = Record(c.config);
+    base::PutLE32(record, kConfigKindOffset, c.kind);
+    std::uint32_t samples = 0, size = 0;
+    BeStream stream = 99;
+    EXPECT_EQ(lame.init(record.data(), &samples, &size, &stream), c.result);
+    EXPECT_EQ(stream, 99u);
+  }
+
+  const auto record = Record({});
+  std::uint32_t samples = 0, size = 0;
+  BeStream stream = 0;
+  EXPECT_EQ(lame.init(nullptr, &samples, &size, &stream), kBeInvalidFormatParameters);
+  EXPECT_EQ(lame.init(record.data(), nullptr, &size, &stream), kBeInvalidFormatParameters);
+  EXPECT_EQ(lame.init(record.data(), &samples, nullptr, &stream), kBeInvalidFormatParameters);
+  EXPECT_EQ(lame.init(record.data(), &samples, &size, nullptr), kBeInvalidFormatParameters);
+}
+
+TEST_F(LameEncTest, RefusesCallsOnStreamsItDoesNotHoldAndOversizedChunks) {
+  const auto record = Record({});
+  std::uint32_t samples = 0, size = 0, written = 0;
+  BeStream stream = 0;
+  ASSERT_EQ(lame.init(record.data(), &samples, &size, &stream), kBeOk);
+  std::vector<std::int16_t> pcm(samples + 2);
+  Bytes out(size);
+
+  EXPECT_EQ(lame.encode(stream + 1000, samples, pcm.data(), out.data(), &written),
+            kBeInvalidHandle);
+  EXPECT_EQ(lame.encode(stream, samples + 2, pcm.data(), out.data(), &written),
+            kBeInvalidFormatParameters);
+  EXPECT_EQ(lame.encode(stream, samples, nullptr, out.data(), &written),
+            kBeInvalidFormatParameters);
+  EXPECT_EQ(lame.encode(stream, samples, pcm.data(), out.data(), &written), kBeOk);
+  EXPECT_EQ(lame.deinit(stream, out.data(), &written), kBeOk);
+  EXPECT_EQ(lame.deinit(stream, out.data(), &written), kBeInvalidHandle);
+  EXPECT_EQ(lame.encode(stream, samples, pcm.data(), out.data(), &written), kBeInvalidHandle);
+  EXPECT_EQ(lame.close(stream), kBeOk);
+  EXPECT_EQ(lame.close(stream), kBeInvalidHandle);
+}
+
+// Full-scale noise is the hardest input there is; the reported size must hold every chunk's
+// output and the flush, with nothing written past it (LameEnc::Encode checks both).
+TEST_F(LameEncTest, ReportedBufferSizeIsAlwaysEnough) {
+  const Mp3Config configs[] = {
+      {44100, kModeStereo, 128},     {48000, kModeStereo, 320}, {32000, kModeMono, 320},
+      {32000, kModeJointStereo, 32}, {48000, kModeMono, 32},
+  };
+  std::mt19937 random(5);
+  std::uniform_int_distribution<int> sample(-32768, 32767);
+  for (const auto& config : configs) {
+    SCOPED_TRACE(std::to_string(config.SampleRate) + " Hz, mode " + std::to_string(config.Mode) +
+                 ", " + std::to_string(config.Bitrate) + " kbit/s");
+    lame.Encode(config, 200, [&] { return static_cast<std::int16_t>(sample(random)); });
+  }
+}
+
+// Each value of the record reaches the frame headers, as our own frame analysis reads them.
+TEST_F(LameEncTest, FrameHeadersCarryTheRecordValues) {
+  const struct {
+    Mp3Config config;
+    const char* channelMode;
+  } cases[] = {
+      {{44100, kModeStereo, 128}, "stereo"},
+      {{48000, kModeJointStereo, 192, true, true}, "joint stereo"},
+      {{32000, kModeMono, 64, false, false, true, true}, "single channel"},
+      {{44100, kModeDualChannel, 256, true, false, true, false}, "dual channel"},
+  };
+  const testsupport::ScopedTempDir dir;
+  const auto yesNo = [](bool on) { return std::string(on ? "yes" : "no"); };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.channelMode);
+    double phase = 0;
+    const auto sine = [&] { return static_cast<std::int16_t>(8000 * std::sin(phase += 0.05)); };
+    testsupport::WriteFile(dir / "out.mp3", lame.Encode(c.config, 40, sine));
+    mp3header::MP3HeaderInfo info;
+    ASSERT_EQ(mp3header::AnalyseMP3(dir / "out.mp3", info), mp3header::AnalyseStatus::Ok);
+    // Position, version, layer, rate, bit rate, VBR, mode; then the flags.
+    EXPECT_EQ(std::tuple(info.HeaderPos, info.MpegVersion, info.Layer, info.SampleRate,
+                         info.Bitrate, info.IsVBR, info.ChannelMode),
+              std::tuple(1, 1, 3, static_cast<std::int32_t>(c.config.SampleRate), c.config.Bitrate,
+                         false, c.channelMode));
+    EXPECT_EQ(std::tuple(info.PrivateBit, info.CrcProtected, info.Copyright, info.Original),
+              std::tuple(yesNo(c.config.Private), yesNo(c.config.Crc), yesNo(c.config.Copyright),
+                         yesNo(c.config.Original)));
   }
 }
 
