@@ -302,6 +302,9 @@ TEST_F(Rules, RandomPlaysCountedChoicesThenStops) {
   TickAt(990);  // two choices made on three tracks: stop
   EXPECT_EQ(m_player.State(), PlayState::Stopped);
   EXPECT_EQ(m_player.RandomPlays(), 0);
+
+  m_player.RandomClicked();
+  EXPECT_EQ(m_player.RandomPlays(), 0);
 }
 
 TEST_F(Rules, RandomOnOneTrackPlaysItOnce) {
