@@ -225,7 +225,7 @@ TEST_F(Rules, SeeksStayInsideTheTrack) {
   EXPECT_EQ(m_player.State(), PlayState::Paused);
 }
 
-TEST_F(Rules, PauseAndPlayResumeAtTheSavedPosition) {
+TEST_F(Rules, PauseAndPlayResumeAtTheSavedPositionUnlessAnotherTrackOrStopCame) {
   Load({1000, 2000, 3000});
   PlayTrack(1);
   m_device.position = 1500;
@@ -242,12 +242,8 @@ TEST_F(Rules, PauseAndPlayResumeAtTheSavedPosition) {
   EXPECT_EQ(m_player.Texts().currentSong, "Song 2");
   EXPECT_EQ(m_player.WebPageName(), "dynamic2.htm");
   EXPECT_EQ(m_player.State(), PlayState::Playing);
-}
 
-TEST_F(Rules, AnotherTrackOrStopWhilePausedStartsFromTheBeginning) {
-  Load({1000, 2000, 3000});
-  PlayTrack(1);
-  m_device.position = 1500;
+  // Another track or Stop while paused starts from the beginning.
   m_player.Pause();
   m_player.SelectTrack(2);
   m_device.Take();
