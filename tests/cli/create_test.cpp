@@ -132,12 +132,13 @@ TEST_F(Create, AFolderBecomesAnAlbumThatPeersAndListAndExtractAgreeWith) {
 
   // mpg123 decodes the whole album without a complaint; reading its first frame as the first
   // track's info frame, it may leave that one frame out.
+  ASSERT_EQ(RunCommand("mpg123 -t -q " + Quote(albumPath), &output), 0) << output;
+  EXPECT_THAT(output, Not(HasSubstr("rror")));
   ASSERT_EQ(
       RunCommand("mpg123 -q --no-gapless -w " + Quote(dir / "all.wav") + " " + Quote(albumPath),
                  &output),
       0)
       << output;
-  EXPECT_THAT(output, Not(HasSubstr("rror")));
   const std::int64_t decoded =
       static_cast<std::int64_t>(std::filesystem::file_size(dir / "all.wav") - 44) / 4;
   EXPECT_TRUE(decoded == samples || decoded == samples - 1152) << decoded << " vs " << samples;
