@@ -12,45 +12,35 @@
 
 namespace {
 
-using testsupport::Quote;
-using testsupport::RunCommand;
-using testsupport::ScopedTempDir;
 using testsupport::ToneWav;
 using testsupport::WriteFile;
 namespace fs = std::filesystem;
 
-using clitest::Contains;
 using clitest::kCli;
+using ::testing::HasSubstr;
+using ::testing::Not;
 
-TEST(EncodeCommand, EncodesEachFileAndNamesTheOnesThatFail) {
-  const ScopedTempDir dir;
-  const auto first = dir / "first.wav";
-  const auto missing = dir / "missing.wav";
-  const auto second = dir / "second.wav";
-  WriteFile(first, ToneWav(0.5, 440));
-  WriteFile(second, ToneWav(0.5, 330, 1, 22050));
+using EncodeCommand = clitest::CliTest;
 
-  std::string output;
-  const std::string files = Quote(first) + " " + Quote(missing) + " " + Quote(second);
-  EXPECT_EQ(RunCommand(kCli + " encode " + files, &output), 1);
-  EXPECT_TRUE(Contains(output, "Encoding failed: " + missing.string())) << output;
-  EXPECT_FALSE(Contains(output, "Encoding failed: " + first.string())) << output;
-  EXPECT_TRUE(Contains(output, "Encoding Complete !")) << output;
+TEST_F(EncodeCommand, EncodesEachFileAndNamesTheOnesThatFail) {
+  WriteFile(dir / "first.wav", ToneWav(0.5, 440));
+  WriteFile(dir / "second.wav", ToneWav(0.5, 330, 1, 22050));
+  std::string out, err;
+  EXPECT_EQ(Cli("encode first.wav missing.wav second.wav", out, err), 1);
+  EXPECT_THAT(err, HasSubstr("Encoding failed: missing.wav"));
+  EXPECT_THAT(err, Not(HasSubstr("Encoding failed: first.wav")));
+  EXPECT_EQ(out, "Encoding Complete !\n");
   EXPECT_TRUE(fs::exists(dir / "first.mp3"));
   EXPECT_TRUE(fs::exists(dir / "second.mp3"));
 
-  EXPECT_EQ(RunCommand(kCli + " encode --force " + Quote(first), &output), 0) << output;
-  EXPECT_EQ(output, "Encoding Complete !\n");
-
   // No BladeEnc library is shipped.
   fs::remove(dir / "first.mp3");
-  EXPECT_EQ(RunCommand(kCli + " encode --encoder bladeenc " + Quote(first), &output), 1);
-  EXPECT_TRUE(Contains(output, "Encoding failed: " + first.string())) << output;
+  EXPECT_EQ(Cli("encode --encoder bladeenc first.wav", out, err), 1);
+  EXPECT_THAT(err, HasSubstr("Encoding failed: first.wav"));
   EXPECT_FALSE(fs::exists(dir / "first.mp3"));
 }
 
-TEST(EncodeCommand, EncodesInParallelToTheBytesOfOneFileAtATime) {
-  const ScopedTempDir dir;
+TEST_F(EncodeCommand, EncodesInParallelToTheBytesOfOneFileAtATime) {
   const std::vector<std::pair<std::string, testsupport::Bytes>> inputs = {
       {"one.wav", ToneWav(3.0, 440)},
       {"two.wav", ToneWav(2.0, 330, 1, 22050)},
@@ -63,13 +53,13 @@ TEST(EncodeCommand, EncodesInParallelToTheBytesOfOneFileAtATime) {
   for (const auto& [name, wav] : inputs) {
     WriteFile(dir / "together" / name, wav);
     WriteFile(dir / "alone" / name, wav);
-    files += " " + Quote(dir / "together" / name);
+    files += " together/" + name;
   }
-  std::string output;
-  ASSERT_EQ(RunCommand(kCli + " encode" + files, &output), 0) << output;
-  EXPECT_EQ(output, "Encoding Complete !\n");
+  std::string out, err;
+  ASSERT_EQ(Cli("encode" + files, out, err), 0) << err;
+  EXPECT_EQ(out, "Encoding Complete !\n");
   for (const auto& [name, wav] : inputs) {
-    ASSERT_EQ(RunCommand(kCli + " encode " + Quote(dir / "alone" / name), &output), 0) << output;
+    ASSERT_EQ(Cli("encode alone/" + name, out, err), 0) << err;
   }
   for (const auto& [name, wav] : inputs) {
     SCOPED_TRACE(name);
@@ -84,24 +74,17 @@ TEST(EncodeCommand, EncodesInParallelToTheBytesOfOneFileAtATime) {
   WriteFile(dir / "together" / "same.wav", ToneWav(3.0, 440));
   WriteFile(dir / "together" / "same.WAV", ToneWav(3.0, 330));
   WriteFile(dir / "alone" / "same.WAV", ToneWav(3.0, 330));
-  const std::string both =
-      Quote(dir / "together" / "same.wav") + " " + Quote(dir / "together" / "same.WAV");
-  EXPECT_EQ(RunCommand(kCli + " encode " + both + " 2>&1", &output), 1);
-  EXPECT_TRUE(Contains(output, "same.mp3 exists (give --force to replace it)")) << output;
+  EXPECT_EQ(Cli("encode together/same.wav together/same.WAV", out, err), 1);
+  EXPECT_THAT(err, HasSubstr("same.mp3 exists (give --force to replace it)"));
   fs::remove(dir / "together" / "same.mp3");
-  ASSERT_EQ(RunCommand(kCli + " encode --force " + Quote(dir / "together" / "same.wav") + " " +
-                           Quote(dir / "together" / "same.WAV"),
-                       &output),
-            0)
-      << output;
-  ASSERT_EQ(RunCommand(kCli + " encode " + Quote(dir / "alone" / "same.WAV"), &output), 0);
+  ASSERT_EQ(Cli("encode --force together/same.wav together/same.WAV", out, err), 0) << err;
+  ASSERT_EQ(Cli("encode alone/same.WAV", out, err), 0) << err;
   EXPECT_EQ(testsupport::ReadFile(dir / "together" / "same.mp3"),
             testsupport::ReadFile(dir / "alone" / "same.mp3"));
 }
 
 // Every worker stops at its next chunk: no output is complete, and no file starts afterwards.
-TEST(EncodeCommand, CtrlCStopsEveryFileAtItsNextChunk) {
-  const ScopedTempDir dir;
+TEST_F(EncodeCommand, CtrlCStopsEveryFileAtItsNextChunk) {
   const std::vector<fs::path> inputs = {dir / "a.wav", dir / "b.wav", dir / "c.wav"};
   constexpr double kSeconds = 60.0;
   for (const fs::path& input : inputs) WriteFile(input, ToneWav(kSeconds, 440));

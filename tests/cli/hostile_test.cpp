@@ -10,76 +10,21 @@
 
 #include "album/albumformat.h"
 #include "base/bytes.h"
-#include "tests/album/albumtestutil.h"
+#include "tests/cli/clitest.h"
 #include "webview/webfolder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using album::testing::Source;
 using testsupport::Bytes;
 using testsupport::Quote;
-using testsupport::ScopedTempDir;
 
-const std::string kCli = LB_CLI;
+using clitest::ReadText;
+using ::testing::HasSubstr;
+using ::testing::Not;
 
-std::string Text(const fs::path& path) {
-  const Bytes bytes = testsupport::ReadFile(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
-// A WAV header of any rate and channel count, with `dataBytes` of silence.
-Bytes Wav(std::uint32_t rate, std::uint16_t channels, std::uint32_t dataBytes) {
-  Bytes out;
-  const auto text = [&](std::string_view s) { out.insert(out.end(), s.begin(), s.end()); };
-  const auto le = [&](std::uint32_t v, int n) {
-    for (int i = 0; i < n; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-  };
-  text("RIFF");
-  le(36 + dataBytes, 4);
-  text("WAVEfmt ");
-  le(16, 4);
-  le(1, 2);
-  le(channels, 2);
-  le(rate, 4);
-  le(rate * channels * 2u, 4);
-  le(channels * 2u, 2);
-  le(16, 2);
-  text("data");
-  le(dataBytes, 4);
-  out.resize(out.size() + dataBytes, 0);
-  return out;
-}
-
-class Hostile : public ::testing::Test {
+class Hostile : public clitest::CliTest {
  protected:
-  Hostile() { fs::create_directories(dir / "temp"); }
-
-  // Runs the command line (bounded in time: a command that blocks fails the test) with stdout
-  // in `out` and stderr in `err`. `environment` precedes the command.
-  int Cli(const std::string& arguments, std::string& out, std::string& err) {
-    return Cli(arguments, out, err, "TMPDIR=" + Quote(dir / "temp"));
-  }
-  int Cli(const std::string& arguments, std::string& out, std::string& err,
-          const std::string& environment) {
-    const auto errors = dir / "stderr.txt";
-    const int status =
-        testsupport::RunCommand("(cd " + Quote(dir.path()) + " && " + environment + " timeout 60 " +
-                                    kCli + " " + arguments + " 2>" + Quote(errors) + ")",
-                                &out);
-    err = Text(errors);
-    return status;
-  }
-
-  fs::path Album(const std::vector<Source>& sources, album::AlbumDetails details = {},
-                 const std::string& name = "Best_LB.MP3") {
-    if (details.albumTitle.empty()) details = {"Best Of", "Band", "2001", "", ""};
-    const auto path = dir / name;
-    const auto result = album::testing::MakeAlbum(dir, sources, path, details);
-    EXPECT_TRUE(result.ok()) << result.error;
-    return path;
-  }
-
   // A small tmpfs at `path` (root only); false where mounting is not allowed.
   bool MountSmallDisk(const fs::path& path, const char* size) {
     fs::create_directories(path);
@@ -94,7 +39,6 @@ class Hostile : public ::testing::Test {
     for (const auto& mount : m_mounts) ::umount2(mount.c_str(), MNT_DETACH);
   }
 
-  ScopedTempDir dir;
   std::vector<fs::path> m_mounts;
 };
 
@@ -114,8 +58,8 @@ TEST_F(Hostile, WebFolderStaysInAPrivateFolderWhateverTmpdirSays) {
     std::string out, err;
     EXPECT_EQ(Cli("web " + Quote(path), out, err, tmpdir), 0) << err;
     EXPECT_EQ(out.rfind("/tmp/" + webview::WebRootLevel() + "/tmp/" + victim + "/", 0), 0u) << out;
-    EXPECT_EQ(Text(other / ".hidden"), "keep");
-    EXPECT_EQ(Text(other / "view.js"), "keep");
+    EXPECT_EQ(ReadText(other / ".hidden"), "keep");
+    EXPECT_EQ(ReadText(other / "view.js"), "keep");
   }
   fs::remove_all(other);
   fs::remove_all(fs::path("/tmp") / webview::WebRootLevel() / "tmp" / victim);
@@ -132,20 +76,17 @@ TEST_F(Hostile, WebFolderNeverFollowsSymlinksNorClearsOtherFiles) {
   const fs::path root = dir / "temp" / webview::WebRootLevel();
   std::string out, err;
 
-  SCOPED_TRACE("someone else's link in place of the web root");
-  fs::create_directory_symlink(victim, root);
-  EXPECT_NE(Cli("web " + Quote(path), out, err), 0);
-  EXPECT_NE(err.find("not a folder"), std::string::npos) << err;
-  fs::remove(root);
-
-  SCOPED_TRACE("a link in place of the artist level");
-  fs::create_directory(root);
-  fs::create_directory_symlink(victim, root / "Evil");
-  EXPECT_NE(Cli("web " + Quote(path), out, err), 0);
-  EXPECT_NE(err.find("not a folder"), std::string::npos) << err;
-  fs::remove(root / "Evil");
-  EXPECT_EQ(Text(victim / "Evil" / "docs" / "view.js"), "keep");
-  EXPECT_EQ(Text(victim / "docs" / "letter.txt"), "keep");
+  // Someone else's link in place of the web root, then in place of the artist level.
+  for (const fs::path& link : {root, root / "Evil"}) {
+    SCOPED_TRACE(link);
+    fs::create_directories(link.parent_path());
+    fs::create_directory_symlink(victim, link);
+    EXPECT_NE(Cli("web " + Quote(path), out, err), 0);
+    EXPECT_THAT(err, HasSubstr("not a folder"));
+    fs::remove(link);
+  }
+  EXPECT_EQ(ReadText(victim / "Evil" / "docs" / "view.js"), "keep");
+  EXPECT_EQ(ReadText(victim / "docs" / "letter.txt"), "keep");
 
   SCOPED_TRACE("our own folder: private, and only the view's files are cleared");
   ASSERT_EQ(Cli("web " + Quote(path), out, err), 0) << err;
@@ -153,7 +94,7 @@ TEST_F(Hostile, WebFolderNeverFollowsSymlinksNorClearsOtherFiles) {
   testsupport::WriteText(folder / "notes.txt", "keep");
   fs::remove(folder / "view.js");  // makes the next opening regenerate
   ASSERT_EQ(Cli("web " + Quote(path), out, err), 0) << err;
-  EXPECT_EQ(Text(folder / "notes.txt"), "keep");
+  EXPECT_EQ(ReadText(folder / "notes.txt"), "keep");
   EXPECT_TRUE(fs::exists(folder / "view.js"));
   for (const auto& level : {root, root / "Evil", folder}) {
     struct stat info {};
@@ -164,7 +105,7 @@ TEST_F(Hostile, WebFolderNeverFollowsSymlinksNorClearsOtherFiles) {
   SCOPED_TRACE("a level of another user");
   if (::chown((root / "Evil").c_str(), 12345, 12345) == 0) {
     EXPECT_NE(Cli("web " + Quote(path), out, err), 0);
-    EXPECT_NE(err.find("another user"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("another user"));
   }
 }
 
@@ -182,8 +123,8 @@ TEST_F(Hostile, ExtractionNeverReplacesTheAlbumNorAnEarlierItem) {
   EXPECT_EQ(testsupport::ReadFile(dir / "same.mp3"), first);
   EXPECT_EQ(testsupport::ReadFile(dir / "same (2).mp3"), second);
   EXPECT_EQ(testsupport::ReadFile(dir / "x_LB (2).MP3"), own);
-  EXPECT_NE(err.find("same (2).mp3"), std::string::npos) << err;
-  EXPECT_NE(err.find("x_LB (2).MP3"), std::string::npos) << err;
+  EXPECT_THAT(err, HasSubstr("same (2).mp3"));
+  EXPECT_THAT(err, HasSubstr("x_LB (2).MP3"));
 }
 
 TEST_F(Hostile, LongNamesExtractWhateverTheTemporaryName) {
@@ -204,16 +145,16 @@ TEST_F(Hostile, EncodeReplacesAnExistingMp3OnlyWithForceAndNeverThroughALink) {
   testsupport::WriteText(dir / "x.mp3", "the user's file");
   std::string out, err;
   EXPECT_NE(Cli("encode x.wav", out, err), 0);
-  EXPECT_EQ(Text(dir / "x.mp3"), "the user's file");
-  EXPECT_NE(err.find("--force"), std::string::npos) << err;
+  EXPECT_EQ(ReadText(dir / "x.mp3"), "the user's file");
+  EXPECT_THAT(err, HasSubstr("--force"));
 
   fs::remove(dir / "x.mp3");
   testsupport::WriteText(dir / "target.txt", "another file");
   fs::create_symlink(dir / "target.txt", dir / "x.mp3");
   EXPECT_NE(Cli("encode x.wav", out, err), 0);
-  EXPECT_EQ(Text(dir / "target.txt"), "another file");
+  EXPECT_EQ(ReadText(dir / "target.txt"), "another file");
   ASSERT_EQ(Cli("encode --force x.wav", out, err), 0) << err;
-  EXPECT_EQ(Text(dir / "target.txt"), "another file");
+  EXPECT_EQ(ReadText(dir / "target.txt"), "another file");
   EXPECT_FALSE(fs::is_symlink(dir / "x.mp3"));
   EXPECT_GT(fs::file_size(dir / "x.mp3"), 1000u);
 }
@@ -226,10 +167,10 @@ TEST_F(Hostile, CueNeverReplacesASheetWithoutForceWhateverThePath) {
        {std::string("Best_LB.MP3"), std::string("./Best_LB.MP3"), Quote(path)}) {
     SCOPED_TRACE(given);
     EXPECT_NE(Cli("cue " + given, out, err), 0);
-    EXPECT_EQ(Text(dir / "Best_LB.cue"), "hand-edited");
+    EXPECT_EQ(ReadText(dir / "Best_LB.cue"), "hand-edited");
   }
   EXPECT_EQ(Cli("cue --force Best_LB.MP3", out, err), 0) << err;
-  EXPECT_NE(Text(dir / "Best_LB.cue"), "hand-edited");
+  EXPECT_NE(ReadText(dir / "Best_LB.cue"), "hand-edited");
 }
 
 TEST_F(Hostile, AFullDiskNamesTheFileWrittenAndTheCauseAndLeavesNothing) {
@@ -238,29 +179,25 @@ TEST_F(Hostile, AFullDiskNamesTheFileWrittenAndTheCauseAndLeavesNothing) {
   const auto path = Album({{"big.mp3", big, 1, "Big"}});
   std::string out, err;
   EXPECT_NE(Cli("extract " + Quote(path) + " --all --to " + Quote(dir / "full"), out, err), 0);
-  EXPECT_NE(err.find("cannot write " + (dir / "full" / "big.mp3").string()), std::string::npos)
-      << err;
-  EXPECT_NE(err.find("No space left on device"), std::string::npos) << err;
+  EXPECT_THAT(err, HasSubstr("cannot write " + (dir / "full" / "big.mp3").string()));
+  EXPECT_THAT(err, HasSubstr("No space left on device"));
   EXPECT_TRUE(fs::is_empty(dir / "full"));
 
   // The album writer: the album being written is named, not its source.
   const auto written =
       album::testing::MakeAlbum(dir, {{"src/big.mp3", big, 1, "Big"}}, dir / "full" / "a _LB.MP3");
   EXPECT_EQ(written.status, album::WriteStatus::WriteFailed);
-  EXPECT_NE(
-      written.error.find("Cannot Write The Album File : " + (dir / "full" / "a _LB.MP3").string()),
-      std::string::npos)
-      << written.error;
-  EXPECT_NE(written.error.find("No space left on device"), std::string::npos) << written.error;
+  EXPECT_THAT(written.error,
+              HasSubstr("Cannot Write The Album File : " + (dir / "full" / "a _LB.MP3").string()));
+  EXPECT_THAT(written.error, HasSubstr("No space left on device"));
   EXPECT_TRUE(fs::is_empty(dir / "full"));
 
   // The encoder: a 16 KiB WAV fits, its MP3 does not.
   ASSERT_TRUE(MountSmallDisk(dir / "wav", "20k"));
-  testsupport::WriteFile(dir / "wav" / "w.wav", Wav(8000, 1, 16000));
+  testsupport::WriteFile(dir / "wav" / "w.wav", testsupport::ToneWav(1.0, 440, 1, 8000));
   EXPECT_NE(Cli("encode " + Quote(dir / "wav" / "w.wav"), out, err), 0);
-  EXPECT_NE(err.find("No space left on device"), std::string::npos) << err;
-  EXPECT_EQ(testsupport::RunCommand("ls -A " + Quote(dir / "wav"), &out), 0);
-  EXPECT_EQ(out, "w.wav\n");
+  EXPECT_THAT(err, HasSubstr("No space left on device"));
+  EXPECT_EQ(webview::testing::FileNames(dir / "wav"), std::vector<std::string>{"w.wav"});
 }
 
 // --- races ----------------------------------------------------------------------------------
@@ -279,14 +216,14 @@ TEST_F(Hostile, AnAlbumThatAppearsWhileWritingIsKeptUnlessReplacingWasAsked) {
   };
   const auto kept = write(base::Replace::Never);
   EXPECT_EQ(kept.status, album::WriteStatus::TargetExists);
-  EXPECT_NE(kept.error.find("new _LB.MP3"), std::string::npos) << kept.error;
-  EXPECT_EQ(Text(output), "the other run's album");
+  EXPECT_THAT(kept.error, HasSubstr("new _LB.MP3"));
+  EXPECT_EQ(ReadText(output), "the other run's album");
   for (const auto& entry : fs::directory_iterator(dir.path())) {
     EXPECT_FALSE(entry.path().extension() == ".tmp") << entry.path();  // no unfinished file
   }
 
   EXPECT_TRUE(write(base::Replace::Allowed).ok());
-  EXPECT_NE(Text(output), "the other run's album");
+  EXPECT_NE(ReadText(output), "the other run's album");
 }
 
 // --- special files --------------------------------------------------------------------------
@@ -302,15 +239,15 @@ TEST_F(Hostile, EveryCommandRefusesAFifoWithoutWaitingOnIt) {
     const int status = Cli(std::string(command), out, err);
     EXPECT_NE(status, 0);
     EXPECT_NE(status, 124 << 8) << "blocked";
-    EXPECT_NE(err.find("not a regular file"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("not a regular file"));
   }
 }
 
 // --- hostile WAVs --------------------------------------------------------------------------
 
 TEST_F(Hostile, EncodeRefusesRatesAndChannelsOutOfRangeAndSaysWhyEachFileFailed) {
-  testsupport::WriteFile(dir / "slow.wav", Wav(1, 2, 2000));
-  testsupport::WriteFile(dir / "wide.wav", Wav(44100, 6, 1200));
+  testsupport::WriteFile(dir / "slow.wav", testsupport::ToneWav(500, 440, 2, 1));
+  testsupport::WriteFile(dir / "wide.wav", testsupport::ToneWav(0.01, 440, 6));
   testsupport::WriteText(dir / "text.wav", std::string(500, 'x'));
   struct Case {
     const char* file;
@@ -325,8 +262,8 @@ TEST_F(Hostile, EncodeRefusesRatesAndChannelsOutOfRangeAndSaysWhyEachFileFailed)
     SCOPED_TRACE(c.file);
     std::string out, err;
     EXPECT_NE(Cli(std::string("encode ") + c.file, out, err), 0);
-    EXPECT_NE(err.find(std::string("Encoding failed: ") + c.file + ": "), std::string::npos) << err;
-    EXPECT_NE(err.find(c.reason), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr(std::string("Encoding failed: ") + c.file + ": "));
+    EXPECT_THAT(err, HasSubstr(c.reason));
     EXPECT_FALSE(fs::exists(fs::path(dir / c.file).replace_extension(".mp3")));
   }
 }
@@ -343,11 +280,11 @@ TEST_F(Hostile, ListShowsControlCharactersEscapedAndJsonKeepsThemExact) {
     EXPECT_TRUE(c == '\n' || c == '\t' || static_cast<unsigned char>(c) >= 0x20)
         << static_cast<int>(c);
   }
-  EXPECT_NE(out.find("a\\033[2Jb\\anew\\nline.mp3"), std::string::npos) << out;
-  EXPECT_NE(out.find("Art\\nist"), std::string::npos) << out;
+  EXPECT_THAT(out, HasSubstr("a\\033[2Jb\\anew\\nline.mp3"));
+  EXPECT_THAT(out, HasSubstr("Art\\nist"));
 
   ASSERT_EQ(Cli("list --json " + Quote(path), out, err), 0) << err;
-  EXPECT_EQ(out.find('\x1b'), std::string::npos);
+  EXPECT_THAT(out, Not(HasSubstr("\x1b")));
   const auto listing = nlohmann::json::parse(out);
   EXPECT_EQ(listing["items"][0]["name"], name);
   EXPECT_EQ(listing["artist"], "Art\nist");
@@ -363,7 +300,7 @@ TEST_F(Hostile, CueRefusesAlbumsTheOtherCommandsRefuse) {
     SCOPED_TRACE(command);
     std::string out, err;
     EXPECT_NE(Cli(std::string(command) + " " + Quote(path), out, err), 0);
-    EXPECT_NE(err.find(std::string(album::kDamagedMessage)), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr(std::string(album::kDamagedMessage)));
   }
   EXPECT_FALSE(fs::exists(dir / "Best_LB.cue"));
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,26 +14,22 @@ namespace {
 // The lines a terminal shows after `text`: printable bytes, '\n', and the two controls the board
 // uses, ESC [ n F (to the start of the line n up) and ESC [ J (erase to the end of the screen).
 std::vector<std::string> Screen(const std::string& text) {
+  static const std::regex kToken("\x1b\\[(\\d*)([FJ])|(\x1b)|\n|[^\x1b\n]+");
   std::vector<std::string> lines(1);
   std::size_t row = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n') {
+  for (std::sregex_iterator it(text.begin(), text.end(), kToken), end; it != end; ++it) {
+    const std::smatch& m = *it;
+    if (m[2] == "F") {
+      row -= m[1].length() > 0 ? std::stoul(m[1]) : 0;
+    } else if (m[2] == "J") {
+      lines.resize(row + 1);
+      lines[row].clear();
+    } else if (m[3].matched) {
+      ADD_FAILURE() << "unexpected control " << m.suffix().str().substr(0, 3);
+    } else if (m[0] == "\n") {
       if (++row == lines.size()) lines.emplace_back();
-    } else if (text.compare(i, 2, "\x1b[") == 0) {
-      std::size_t end = i + 2;
-      while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
-      const int count = end > i + 2 ? std::stoi(text.substr(i + 2, end - i - 2)) : 0;
-      if (text[end] == 'F') {
-        row -= static_cast<std::size_t>(count);
-      } else if (text[end] == 'J') {
-        lines.resize(row + 1);
-        lines[row].clear();
-      } else {
-        ADD_FAILURE() << "unexpected control " << text[end];
-      }
-      i = end;
     } else {
-      lines[row] += text[i];
+      lines[row] += m[0];
     }
   }
   if (lines.back().empty()) lines.pop_back();

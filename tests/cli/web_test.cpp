@@ -6,17 +6,15 @@
 #include <QImage>
 
 #include "tests/cli/clitest.h"
-#include "tests/webview/webviewtestutil.h"
-#include "webview/cuesheet.h"
+#include "webview/webfolder.h"
 
 namespace webview {
 namespace {
 
-using album::testing::Source;
+using ::testing::HasSubstr;
 using testing::ReadText;
 using testsupport::Bytes;
 using testsupport::Quote;
-using testsupport::ScopedTempDir;
 
 Bytes Jpeg(int width, int height) {
   QImage image(width, height, QImage::Format_RGB32);
@@ -28,33 +26,7 @@ Bytes Jpeg(int width, int height) {
   return Bytes(data.begin(), data.end());
 }
 
-class CommandLine : public ::testing::Test {
- protected:
-  CommandLine() { std::filesystem::create_directory(dir / "temp"); }
-
-  std::filesystem::path Album(const std::vector<Source>& sources) {
-    const auto path = dir / "Best_LB.MP3";
-    const auto result =
-        album::testing::MakeAlbum(dir, sources, path, {"Best Of", "Band", "2001", "", ""});
-    EXPECT_TRUE(result.ok()) << result.error;
-    return path;
-  }
-
-  // Runs the command line with the test's temporary folder (and more variables from
-  // `environment`); stdout into `out`, stderr into `err`.
-  int Cli(const std::string& arguments, std::string& out, std::string& err,
-          const std::string& environment = "") {
-    const auto errors = dir / "stderr.txt";
-    const int status =
-        testsupport::RunCommand("(" + environment + " TMPDIR=" + Quote(dir / "temp") + " " +
-                                    clitest::kCli + " " + arguments + " 2>" + Quote(errors) + ")",
-                                &out);
-    err = ReadText(errors);
-    return status;
-  }
-
-  ScopedTempDir dir;
-};
+using CommandLine = clitest::CliTest;
 
 TEST_F(CommandLine, WebWritesTheViewAndPrintsItsFolder) {
   const auto path = Album({{"one.mp3", testsupport::Mp3Stream(3), 1, "One"},
@@ -76,15 +48,7 @@ TEST_F(CommandLine, WebWritesTheViewAndPrintsItsFolder) {
   EXPECT_EQ(testsupport::ReadFile(path), before);
 }
 
-TEST_F(CommandLine, WebCopiesTheNoPicturesImageFromTheDataFolder) {
-  const auto path = Album({{"one.mp3", testsupport::Mp3Stream(3), 1, "One"}});
-  std::string out, err;
-  ASSERT_EQ(Cli("web " + Quote(path), out, err), 0) << err;
-  EXPECT_EQ(
-      testsupport::ReadFile(dir / "temp" / WebRootLevel() / "Band" / "Best Of" / "vrnprog2.gif"),
-      testsupport::ReadFile(std::filesystem::path(LB_DATA_DIR) / "vrnprog2.gif"));
-}
-
+// Without pictures the view shows the no-pictures image from the data folder.
 TEST_F(CommandLine, WebOpensTheMainPageInTheDesktopsBrowser) {
   const auto path = Album({{"one.mp3", testsupport::Mp3Stream(3), 1, "One"}});
   // A desktop whose opener notes what it was given.
@@ -93,18 +57,18 @@ TEST_F(CommandLine, WebOpensTheMainPageInTheDesktopsBrowser) {
   testsupport::WriteText(opener,
                          "#!/bin/sh\nprintf '%s' \"$1\" > " + Quote(dir / "opened.txt") + "\n");
   std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+  const std::string desktop = "PATH=" + Quote(dir / "bin") + ":\"$PATH\"";
   std::string out, err;
-  ASSERT_EQ(Cli("web --open " + Quote(path), out, err, "PATH=" + Quote(dir / "bin") + ":\"$PATH\""),
-            0)
-      << err;
-  const std::string folder =
-      testing::FolderText(dir / "temp" / WebRootLevel() / "Band" / "Best Of");
-  EXPECT_EQ(ReadText(dir / "opened.txt"), folder + "MP3 - LyrabinderWeb.htm");
+  ASSERT_EQ(Cli("web --open " + Quote(path), out, err, desktop), 0) << err;
+  const auto folder = dir / "temp" / WebRootLevel() / "Band" / "Best Of";
+  EXPECT_EQ(ReadText(dir / "opened.txt"), testing::FolderText(folder) + "MP3 - LyrabinderWeb.htm");
+  EXPECT_EQ(testsupport::ReadFile(folder / "vrnprog2.gif"),
+            testsupport::ReadFile(std::filesystem::path(LB_DATA_DIR) / "vrnprog2.gif"));
 
   testsupport::WriteText(opener, "#!/bin/sh\nexit 3\n");
-  EXPECT_EQ(Cli("web --open " + Quote(path), out, err, "PATH=" + Quote(dir / "bin") + ":\"$PATH\""),
-            1);
-  EXPECT_EQ(err, "Cannot open " + folder + "MP3 - LyrabinderWeb.htm in a browser.\n");
+  EXPECT_EQ(Cli("web --open " + Quote(path), out, err, desktop), 1);
+  EXPECT_EQ(err, "Cannot open " + testing::FolderText(folder) +
+                     "MP3 - LyrabinderWeb.htm in a browser.\n");
 }
 
 // A copy of the program away from the build tree finds no picture module beside it.
@@ -116,17 +80,10 @@ TEST_F(CommandLine, WebSaysWhyItCannotMakePreviews) {
   std::filesystem::copy_file(LB_CLI, program);
   std::filesystem::permissions(program, std::filesystem::perms::owner_exec,
                                std::filesystem::perm_options::add);
-  const auto errors = dir / "stderr.txt";
-  std::string out;
-  EXPECT_EQ(testsupport::RunCommand("(TMPDIR=" + Quote(dir / "temp") + " " + Quote(program) +
-                                        " web " + Quote(path) + " 2>" + Quote(errors) + ")",
-                                    &out),
-            1);
-  const std::string err = ReadText(errors);
-  EXPECT_NE(err.find("Cannot load liblyrabinder-pictures.so: not found in " +
-                     (dir / "elsewhere").string()),
-            std::string::npos)
-      << err;
+  std::string out, err;
+  EXPECT_EQ(Cli("web " + Quote(path), out, err, "", Quote(program)), 1);
+  EXPECT_THAT(err, HasSubstr("Cannot load liblyrabinder-pictures.so: not found in " +
+                             (dir / "elsewhere").string()));
   EXPECT_EQ(out, "");
 }
 
@@ -149,8 +106,8 @@ TEST_F(CommandLine, CueWritesOnceAndReplacesOnlyWhenForced) {
   const std::string text = ReadText(sheet);
   EXPECT_TRUE(text.starts_with("TITLE \"Best Of\"\r\nPERFORMER \"Band\"\r\nREM Year  : 2001\r\n"))
       << text;
-  EXPECT_NE(text.find("FILE \"Best_LB.MP3\" MP3\r\n"), std::string::npos);
-  EXPECT_NE(text.find("    INDEX 01 00:01:00\r\n"), std::string::npos);  // after 1000 ms
+  EXPECT_THAT(text, HasSubstr("FILE \"Best_LB.MP3\" MP3\r\n"));
+  EXPECT_THAT(text, HasSubstr("    INDEX 01 00:01:00\r\n"));  // after 1000 ms
 
   testsupport::WriteText(sheet, "old");
   EXPECT_EQ(Cli("cue " + Quote(path), out, err), 1);

@@ -1,14 +1,27 @@
 // The player's rules against a scripted device: commands sent, boundaries, end of track,
-// seeks, pause and resume, Loop and Random, texts and pages.
+// seeks, pause and resume, Loop and Random, texts and pages. Then the rules on the real device
+// with SDL's silent driver, and `lyrabinder-cli play`, on an album made by the command line
+// from tracks made by lame.
 #include "player/player.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <deque>
-#include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <thread>
+
+#include "tests/support/testsupport.h"
 
 namespace player {
 namespace {
+
+using nlohmann::json;
+using ::testing::HasSubstr;
+using testsupport::Quote;
+using testsupport::RunCommand;
 
 class ScriptedDevice final : public media::MediaDevice {
  public:
@@ -38,10 +51,9 @@ class FakeTimer final : public Timer {
 class Recorder final : public PlayerListener {
  public:
   void SelectionChanged(int index) override { selections.push_back(index); }
-  void PageChanged() override { ++pageChanges; }
+  void PageChanged() override {}
   void DisplayChanged() override {}
   std::vector<int> selections;
-  int pageChanges = 0;
 };
 
 class Rules : public ::testing::Test {
@@ -76,12 +88,27 @@ class Rules : public ::testing::Test {
     m_player.ProgressTick();
   }
 
+  /// What the window shows: state, elapsed, track length, album length, song, page.
+  std::vector<std::string> Shown() const {
+    const PlayerTexts& t = m_player.Texts();
+    return {t.state,       t.elapsed,     t.trackLength,
+            t.albumLength, t.currentSong, m_player.WebPageName()};
+  }
+
+  /// Whether the commands sent since the last call hold `command`.
+  bool Sent(const std::string& command) {
+    const auto sent = m_device.Take();
+    return std::find(sent.begin(), sent.end(), command) != sent.end();
+  }
+
   ScriptedDevice m_device;
   FakeTimer m_timer;
   Recorder m_listener;
   std::deque<int> m_randoms;
   Player m_player;
 };
+
+using Strings = std::vector<std::string>;
 
 TEST(Boundaries, TracksOverlapByOneMillisecondAndTheLastRunsToTheAlbumEnd) {
   const std::vector<std::int32_t> lengths{1000, 2000, 3000};
@@ -102,35 +129,26 @@ TEST(Boundaries, TracksOverlapByOneMillisecondAndTheLastRunsToTheAlbumEnd) {
 
 TEST_F(Rules, NewStartOpensTheAlbumAndPlaysTheTrackStretch) {
   Load({1000, 2000, 3000});
-  EXPECT_EQ(m_player.Texts().albumLength, "Press Play");
-  EXPECT_EQ(m_player.Texts().trackLength, "00:01");
-  EXPECT_EQ(m_player.WebPageName(), "MP3 - LyrabinderWeb.htm");
-  EXPECT_EQ(m_player.Texts().state, "STOPPED");
-  EXPECT_EQ(m_player.Texts().elapsed, "(Click) FF - RWD ...");
+  EXPECT_EQ(Shown(), (Strings{"STOPPED", "(Click) FF - RWD ...", "00:01", "Press Play", "",
+                              "MP3 - LyrabinderWeb.htm"}));
 
   m_player.SelectTrack(2);
   EXPECT_EQ(m_player.Texts().trackLength, "00:03");
   m_player.Play();
-  EXPECT_EQ(m_device.Take(),
-            (std::vector<std::string>{
-                "stop mp3", "close all", "open \"/music/My Album_LB.MP3\" type MPEGVideo alias mp3",
-                "set mp3 time format tmsf", "play mp3 from 2999", "status mp3 length"}));
+  EXPECT_EQ(
+      m_device.Take(),
+      (Strings{"stop mp3", "close all", "open \"/music/My Album_LB.MP3\" type MPEGVideo alias mp3",
+               "set mp3 time format tmsf", "play mp3 from 2999", "status mp3 length"}));
   EXPECT_EQ(m_player.TrackStart(), 2999);
   EXPECT_EQ(m_player.TrackEnd(), 6000);  // the last track ends where the device says
-  EXPECT_EQ(m_player.Texts().albumLength, "00:06");
-  EXPECT_EQ(m_player.Texts().state, "PLAYING");
-  EXPECT_EQ(m_player.Texts().currentSong, "Song 3");
-  EXPECT_EQ(m_player.WebPageName(), "dynamic3.htm");
+  EXPECT_EQ(Shown(), (Strings{"PLAYING", "", "00:03", "00:06", "Song 3", "dynamic3.htm"}));
   EXPECT_TRUE(m_timer.on);
 
   TickAt(4000);
   EXPECT_EQ(m_player.Texts().elapsed, "00:01");
   m_player.Stop();
-  EXPECT_EQ(m_device.Take(),
-            (std::vector<std::string>{"status mp3 position", "stop mp3", "close all"}));
-  EXPECT_EQ(m_player.WebPageName(), "MP3 - LyrabinderWeb.htm");
-  EXPECT_EQ(m_player.Texts().currentSong, "");
-  EXPECT_EQ(m_player.Texts().elapsed, "");
+  EXPECT_EQ(m_device.Take(), (Strings{"status mp3 position", "stop mp3", "close all"}));
+  EXPECT_EQ(Shown(), (Strings{"STOPPED", "", "00:03", "00:06", "", "MP3 - LyrabinderWeb.htm"}));
   EXPECT_FALSE(m_timer.on);
 }
 
@@ -175,9 +193,9 @@ TEST_F(Rules, SeeksStayInsideTheTrack) {
     PlayTrack(1);
     m_device.position = c.position;
     m_player.Seek(c.seconds);
-    EXPECT_EQ(m_device.Take(), (std::vector<std::string>{"pause mp3", "status mp3 position",
-                                                         "set mp3 time format tmsf", c.expected,
-                                                         "status mp3 length"}));
+    EXPECT_EQ(m_device.Take(),
+              (Strings{"pause mp3", "status mp3 position", "set mp3 time format tmsf", c.expected,
+                       "status mp3 length"}));
     EXPECT_EQ(m_player.State(), PlayState::Playing);
     EXPECT_TRUE(m_timer.on);
   }
@@ -207,35 +225,30 @@ TEST_F(Rules, SeeksStayInsideTheTrack) {
   EXPECT_EQ(m_player.State(), PlayState::Paused);
 }
 
-TEST_F(Rules, PauseAndPlayResumeAtTheSavedPosition) {
+TEST_F(Rules, PauseAndPlayResumeAtTheSavedPositionUnlessAnotherTrackOrStopCame) {
   Load({1000, 2000, 3000});
   PlayTrack(1);
   m_device.position = 1500;
   m_player.Pause();
-  EXPECT_EQ(m_device.Take(), (std::vector<std::string>{"pause mp3", "status mp3 position"}));
+  EXPECT_EQ(m_device.Take(), (Strings{"pause mp3", "status mp3 position"}));
   EXPECT_EQ(m_player.Texts().state, "PAUSED");
   EXPECT_FALSE(m_timer.on);
   m_player.Pause();  // paused already
   EXPECT_TRUE(m_device.Take().empty());
 
   m_player.Play();
-  EXPECT_EQ(m_device.Take(), (std::vector<std::string>{"set mp3 time format tmsf",
-                                                       "play mp3 from 1500", "status mp3 length"}));
+  EXPECT_EQ(m_device.Take(),
+            (Strings{"set mp3 time format tmsf", "play mp3 from 1500", "status mp3 length"}));
   EXPECT_EQ(m_player.Texts().currentSong, "Song 2");
   EXPECT_EQ(m_player.WebPageName(), "dynamic2.htm");
   EXPECT_EQ(m_player.State(), PlayState::Playing);
-}
 
-TEST_F(Rules, AnotherTrackOrStopWhilePausedStartsFromTheBeginning) {
-  Load({1000, 2000, 3000});
-  PlayTrack(1);
-  m_device.position = 1500;
+  // Another track or Stop while paused starts from the beginning.
   m_player.Pause();
   m_player.SelectTrack(2);
   m_device.Take();
   m_player.Play();
-  const auto started = m_device.Take();
-  EXPECT_NE(std::find(started.begin(), started.end(), "play mp3 from 2999"), started.end());
+  EXPECT_TRUE(Sent("play mp3 from 2999"));
   EXPECT_EQ(m_player.Texts().currentSong, "Song 3");
 
   m_device.position = 4000;
@@ -243,8 +256,7 @@ TEST_F(Rules, AnotherTrackOrStopWhilePausedStartsFromTheBeginning) {
   m_player.Stop();
   m_device.Take();
   m_player.Play();
-  const auto restarted = m_device.Take();
-  EXPECT_NE(std::find(restarted.begin(), restarted.end(), "play mp3 from 2999"), restarted.end());
+  EXPECT_TRUE(Sent("play mp3 from 2999"));
 
   // Pause with nothing playing does nothing: there is no open album to pause.
   m_player.Stop();
@@ -264,14 +276,7 @@ TEST_F(Rules, LoopWrapsToTheFirstTrack) {
   EXPECT_EQ(m_player.State(), PlayState::Playing);
   EXPECT_EQ(m_player.CurrentTrack(), 0);
   EXPECT_EQ(m_player.WebPageName(), "dynamic1.htm");
-  const auto sent = m_device.Take();
-  EXPECT_NE(std::find(sent.begin(), sent.end(), "play mp3 from 0"), sent.end());
-
-  // Without Loop the album ends after its last track.
-  m_player.SetLoop(false);
-  PlayTrack(2);
-  TickAt(6000);
-  EXPECT_EQ(m_player.State(), PlayState::Stopped);
+  EXPECT_TRUE(Sent("play mp3 from 0"));
 }
 
 TEST_F(Rules, RandomPlaysCountedChoicesThenStops) {
@@ -322,6 +327,119 @@ TEST_F(Rules, BlinkAlternatesRedAndGreen) {
   EXPECT_EQ(m_player.Texts().stateColour, 65280);
   m_player.BlinkTick();
   EXPECT_EQ(m_player.Texts().stateColour, 255);
+}
+
+const std::string kCli = LB_CLI;
+
+class Playing : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // No sound card needed: SDL's silent driver plays in real time.
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ASSERT_TRUE(testsupport::Peer("lame", "lame"));
+    std::filesystem::create_directory(m_dir / "tracks");
+    const double seconds[] = {1.3, 1.7, 2.2};
+    for (int i = 0; i < 3; ++i) {
+      const std::string name = "0" + std::to_string(i + 1) + " - Song " + std::to_string(i + 1);
+      ASSERT_TRUE(
+          testsupport::MakeMp3(m_dir / "tracks" / (name + ".mp3"), seconds[i], 300.0 + 100 * i));
+    }
+    m_album = (m_dir / "Band - Record _LB.MP3").string();
+    ASSERT_EQ(RunCommand(Quote(kCli) + " create --folder " + Quote(m_dir / "tracks") + " -o " +
+                         Quote(m_album) + " --title Record --artist Band --year 2001 --force"),
+              0);
+    std::string listing;
+    ASSERT_EQ(RunCommand(Quote(kCli) + " list --json " + Quote(m_album), &listing), 0);
+    const json parsed = json::parse(listing);
+    for (const json& item : parsed["items"]) {
+      if (item["kind"] == "track") {
+        m_tracks.push_back({item["title"].get<std::string>(), item["play_ms"].get<std::int32_t>()});
+      }
+    }
+    ASSERT_EQ(m_tracks.size(), 3u) << listing;
+  }
+
+  testsupport::ScopedTempDir m_dir;
+  std::string m_album;
+  std::vector<PlayerTrack> m_tracks;
+};
+
+TEST_F(Playing, TheRulesPlayTheRealDevice) {
+  auto device = media::CreateMediaDevice();
+  // The album is as long as its tracks (they overlap by 1 ms).
+  std::int64_t sum = 0;
+  for (const PlayerTrack& track : m_tracks) sum += track.playLength;
+  ASSERT_TRUE(device->SendString(media::OpenCommand(m_album)).ok());
+  const std::int64_t length = std::stoll(device->SendString("status mp3 length").text);
+  EXPECT_NEAR(static_cast<double>(length), static_cast<double>(sum), 3.0);
+
+  FakeTimer timer;
+  Recorder listener;
+  Player player(*device, timer, listener);
+  player.Load(m_album, m_tracks, "");
+  player.Play();
+  ASSERT_EQ(player.State(), PlayState::Playing);
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  player.ProgressTick();  // past the end of track 1
+  EXPECT_EQ(player.State(), PlayState::Stopped);
+
+  player.SelectTrack(1);
+  player.Play();
+  EXPECT_EQ(player.TrackStart(), m_tracks[0].playLength - 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  player.ProgressTick();
+  EXPECT_EQ(player.State(), PlayState::Playing);
+  EXPECT_GT(player.Position(), player.TrackStart());
+
+  // A seek lands where it was sent, give or take a frame (26 ms), plus the output buffers
+  // (23 ms each) the output may have taken already on a slow machine.
+  constexpr int kTaken = 3 * 23;
+  player.SeekTo(1000);
+  const std::int32_t landed = player.QueryPosition() - (player.TrackStart() + 1000);
+  EXPECT_GE(landed, -26);
+  EXPECT_LE(landed, 26 + kTaken);
+
+  player.Pause();
+  const std::int32_t paused = player.Position();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  player.Play();
+  EXPECT_LE(std::abs(player.QueryPosition() - paused), 26 + kTaken);
+
+  // Loop off: the track ends and playing stops.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (player.State() == PlayState::Playing && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(kProgressIntervalMs));
+    player.ProgressTick();
+  }
+  EXPECT_EQ(player.State(), PlayState::Stopped);
+  EXPECT_GE(player.Position(), player.TrackEnd() - 50);
+}
+
+TEST_F(Playing, CommandLinePlayReportsAdvancingPositions) {
+  std::string output;
+  ASSERT_EQ(RunCommand("SDL_AUDIODRIVER=dummy " + Quote(kCli) + " play " + Quote(m_album) +
+                           " --for 1500 --json",
+                       &output),
+            0);
+  std::istringstream lines(output);
+  std::string line;
+  std::vector<json> objects;
+  while (std::getline(lines, line)) objects.push_back(json::parse(line));
+  ASSERT_GE(objects.size(), 3u) << output;
+  for (std::size_t i = 1; i + 1 < objects.size(); ++i) {
+    EXPECT_GT(objects[i]["position_ms"], objects[i - 1]["position_ms"]) << output;
+  }
+  EXPECT_EQ(objects.front()["state"], "playing");
+  EXPECT_EQ(objects.front()["track"], 1);
+  EXPECT_EQ(objects.front()["title"], "Song 1");
+  EXPECT_EQ(objects.front()["track_end_ms"], m_tracks[0].playLength);
+  EXPECT_EQ(objects.back()["state"], "stopped");
+
+  // A file that is no album.
+  testsupport::WriteText(m_dir / "x_LB.MP3", std::string(2000, 'x'));
+  std::string error;
+  EXPECT_NE(RunCommand(Quote(kCli) + " play " + Quote(m_dir / "x_LB.MP3") + " 2>&1", &error), 0);
+  EXPECT_THAT(error, HasSubstr("File Is Damaged, Or Of An Unsupported Type !"));
 }
 
 }  // namespace
