@@ -3,10 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
-#include <QImage>
-
 #include "platform/qt/qtpictureservice.h"
+#include "tests/webview/qtpicturetestutil.h"
 #include "tests/webview/webviewtestutil.h"
 #include "webview/opening.h"
 #include "webview/pages.h"
@@ -15,19 +13,10 @@ namespace webview {
 namespace {
 
 using album::testing::Source;
-using testsupport::Bytes;
+using testing::Encode;
+using testing::TwoColours;
 using testsupport::Quote;
 using testsupport::ScopedTempDir;
-
-Bytes Jpeg(int width, int height, QColor colour) {
-  QImage image(width, height, QImage::Format_RGB32);
-  image.fill(colour);
-  QByteArray data;
-  QBuffer buffer(&data);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "JPEG");
-  return Bytes(data.begin(), data.end());
-}
 
 // Checks run inside the browser once every frame has loaded; each writes PASS or FAIL.
 constexpr const char* kHarness = R"(<!DOCTYPE html>
@@ -97,19 +86,18 @@ void Replace(std::string& text, const std::string& what, const std::string& with
 
 TEST(Browser, SlideshowAndFramesetsRunInChromium) {
   ASSERT_TRUE(testsupport::Peer("chromium", "chromium"));
-  const std::string browser = "chromium";
   ScopedTempDir dir;
   const auto albumPath = dir / "Pictures_LB.MP3";
-  const album::WriteResult written =
-      album::testing::MakeAlbum(dir,
-                                {{"one.mp3", testsupport::Mp3Stream(3), 1, "First"},
-                                 {"one.txt", testsupport::BytesOf("First\r\nFirst words\r\n")},
-                                 {"two.mp3", testsupport::Mp3Stream(3), 1, "Second"},
-                                 {"two.txt", testsupport::BytesOf("Second\r\nSecond words\r\n")},
-                                 {"wide.jpg", Jpeg(500, 250, Qt::red)},
-                                 {"tall.gif", Jpeg(200, 400, Qt::green)},
-                                 {"square.jpg", Jpeg(300, 300, Qt::blue)}},
-                                albumPath, {"Pictures & More", "Browser Band", "2024", "", ""});
+  const album::WriteResult written = album::testing::MakeAlbum(
+      dir,
+      {{"one.mp3", testsupport::Mp3Stream(3), 1, "First"},
+       {"one.txt", testsupport::BytesOf("First\r\nFirst words\r\n")},
+       {"two.mp3", testsupport::Mp3Stream(3), 1, "Second"},
+       {"two.txt", testsupport::BytesOf("Second\r\nSecond words\r\n")},
+       {"wide.jpg", Encode(TwoColours(500, 250, Qt::red, Qt::red), "JPEG")},
+       {"tall.gif", Encode(TwoColours(200, 400, Qt::green, Qt::green), "JPEG")},
+       {"square.jpg", Encode(TwoColours(300, 300, Qt::blue, Qt::blue), "JPEG")}},
+      albumPath, {"Pictures & More", "Browser Band", "2024", "", ""});
   ASSERT_TRUE(written.ok()) << written.error;
 
   std::string error;
@@ -135,9 +123,9 @@ TEST(Browser, SlideshowAndFramesetsRunInChromium) {
   const auto errors = dir / "console.txt";
   std::string dom;
   const int status = testsupport::RunCommand(
-      "(" + browser + " --headless --no-sandbox --disable-gpu --no-first-run" +
-          " --user-data-dir=" + Quote(dir / "profile") +
-          " --allow-file-access-from-files --enable-logging=stderr --v=0" +
+      "(chromium --headless --no-sandbox --disable-gpu --no-first-run"
+      " --user-data-dir=" +
+          Quote(dir / "profile") + " --allow-file-access-from-files --enable-logging=stderr --v=0" +
           " --virtual-time-budget=30000 --dump-dom " + Quote("file://" + page.string()) + " 2>" +
           Quote(errors) + ")",
       &dom);

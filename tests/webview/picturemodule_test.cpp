@@ -2,17 +2,17 @@
 
 #include "platform/qt/picturemodule.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <QBuffer>
-#include <QImage>
-
 #include "platform/qt/qtpictureservice.h"
+#include "tests/webview/qtpicturetestutil.h"
 #include "tests/webview/webviewtestutil.h"
 
 namespace webview {
 namespace {
 
+using ::testing::HasSubstr;
 using testsupport::Bytes;
 
 Bytes Picture(const char* format) {
@@ -21,11 +21,7 @@ Bytes Picture(const char* format) {
   for (int y = 0; y < 400; ++y) {
     for (int x = 0; x < 300; ++x) image.setPixelColor(x, y, QColor(x % 256, y % 256, 90));
   }
-  QByteArray data;
-  QBuffer buffer(&data);
-  buffer.open(QIODevice::WriteOnly);
-  EXPECT_TRUE(image.save(&buffer, format));
-  return Bytes(data.begin(), data.end());
+  return testing::Encode(image, format);
 }
 
 TEST(LoadedPictureService, MakesTheSamePreviewsAsTheServiceItLoads) {
@@ -60,7 +56,7 @@ TEST(LoadedPictureService, SaysWhyTheModuleCannotBeLoaded) {
     EXPECT_FALSE(MakePreview(service, picture));
     EXPECT_EQ(service.LoadError().rfind(std::string("Cannot load ") + c.module + ": ", 0), 0u)
         << service.LoadError();
-    EXPECT_NE(service.LoadError().find(c.reason), std::string::npos) << service.LoadError();
+    EXPECT_THAT(service.LoadError(), HasSubstr(c.reason)) << service.LoadError();
     // Tried once: the next picture gets the same answer without another attempt.
     EXPECT_FALSE(MakePreview(service, picture));
   }
@@ -70,7 +66,7 @@ TEST(LoadedPictureService, SaysWhyTheModuleCannotBeLoaded) {
 TEST(LoadedPictureService, LeavesTheCommandLineFreeOfQt) {
   std::string libraries;
   ASSERT_EQ(testsupport::RunCommand("ldd " LB_CLI, &libraries), 0) << libraries;
-  EXPECT_NE(libraries.find("libc.so"), std::string::npos) << libraries;
+  EXPECT_THAT(libraries, HasSubstr("libc.so")) << libraries;
   EXPECT_EQ(libraries.find("libQt"), std::string::npos) << libraries;
 }
 
