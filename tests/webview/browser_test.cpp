@@ -3,11 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/qt/qtpictureservice.h"
 #include "tests/webview/qtpicturetestutil.h"
 #include "tests/webview/webviewtestutil.h"
-#include "webview/opening.h"
 #include "webview/pages.h"
+#include "webview/webfolder.h"
 
 namespace webview {
 namespace {
@@ -100,34 +99,31 @@ TEST(Browser, SlideshowAndFramesetsRunInChromium) {
       albumPath, {"Pictures & More", "Browser Band", "2024", "", ""});
   ASSERT_TRUE(written.ok()) << written.error;
 
-  std::string error;
-  auto source = base::FileSource::Open(albumPath, error);
-  ASSERT_TRUE(source) << error;
-  album::AlbumReader reader(*source);
-  album::NullDisplay display;
-  platform::qt::QtPictureService pictures;
-  OpeningOptions options;
+  // Opened as the command line opens it; a warning would follow the folder it prints.
   std::filesystem::create_directory(dir / "temp");
-  options.tempFolder = testing::FolderText(dir / "temp");
-  const WebViewOpening opening = OpenWebView(*source, reader, display, {}, pictures, options);
-  ASSERT_EQ(opening.status, OpeningStatus::Ok) << opening.error;
-  ASSERT_TRUE(opening.warnings.empty());
+  const std::string folder =
+      testing::FolderText(dir / "temp" / WebRootLevel() / "Browser Band" / "Pictures & More");
+  std::string output;
+  const int opened = testsupport::RunCommand(
+      "TMPDIR=" + Quote(dir / "temp") + " " LB_CLI " web " + Quote(albumPath) + " 2>&1", &output);
+  ASSERT_EQ(output, folder + "\n");
+  ASSERT_EQ(opened, 0);
 
   std::string harness = kHarness;
-  Replace(harness, "@VIEW@", PreviewAddress(opening.folder, "view.htm", true));
-  Replace(harness, "@MAIN@", PreviewAddress(opening.folder, "MP3 - LyrabinderWeb.htm", true));
-  Replace(harness, "@TRACK@", PreviewAddress(opening.folder, "dynamic2.htm", true));
+  Replace(harness, "@VIEW@", PreviewAddress(folder, "view.htm", true));
+  Replace(harness, "@MAIN@", PreviewAddress(folder, "MP3 - LyrabinderWeb.htm", true));
+  Replace(harness, "@TRACK@", PreviewAddress(folder, "dynamic2.htm", true));
   const auto page = dir / "harness.htm";
   testsupport::WriteText(page, harness);
 
   const auto errors = dir / "console.txt";
   std::string dom;
   const int status = testsupport::RunCommand(
-      "(chromium --headless --no-sandbox --disable-gpu --no-first-run"
-      " --user-data-dir=" +
-          Quote(dir / "profile") + " --allow-file-access-from-files --enable-logging=stderr --v=0" +
-          " --virtual-time-budget=30000 --dump-dom " + Quote("file://" + page.string()) + " 2>" +
-          Quote(errors) + ")",
+      "(chromium --headless --no-sandbox --disable-gpu --no-first-run --user-data-dir=" +
+          Quote(dir / "profile") +
+          " --allow-file-access-from-files --enable-logging=stderr --v=0"
+          " --virtual-time-budget=30000 --dump-dom " +
+          Quote("file://" + page.string()) + " 2>" + Quote(errors) + ")",
       &dom);
   const std::string console = testing::ReadText(errors);
   ASSERT_EQ(status, 0) << console;

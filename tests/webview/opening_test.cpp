@@ -109,35 +109,29 @@ TEST_F(Opening, AlbumWithoutPicturesOrLyricsGetsTheNoPicturesPage) {
   EXPECT_TRUE(pictures.fitted.empty());
 }
 
-TEST_F(Opening, JoinsTwoLyricsEntriesOfOneTrack) {
+TEST_F(Opening, JoinsLyricsOfOneTrackAndSharesPreviewsOfOneBaseName) {
   // Lyrics belong to the first track of the file name before them.
   Album({{"a/one.mp3", Mp3Stream(2), 1, "One"},
          {"a/first.txt", BytesOf("Head\r\nfirst\r\n")},
          {"b/one.mp3", Mp3Stream(2), 1, "Again"},
-         {"b/second.txt", BytesOf("second\r\n")}});
-  ASSERT_EQ(Open(path).status, OpeningStatus::Ok);
+         {"b/second.txt", BytesOf("second\r\n")},
+         {"x/cover.gif", FakePicture(500, 500)},
+         {"y/cover.jpg", FakePicture(100, 100)},
+         {"broken.jpg", BytesOf("not a picture")}});
+  const WebViewOpening opening = Open(path);
+  ASSERT_EQ(opening.status, OpeningStatus::Ok);
   EXPECT_THAT(Page("lyrics1.htm"), HasSubstr("<p>\r\nfirst<br>\r\nsecond<br>\r\n</p>"));
   EXPECT_THAT(Page("lyrics2.htm"), HasSubstr("Instrumental or no lyrics included."));
-}
-
-TEST_F(Opening, PicturesSharingABaseNameShareOnePreview) {
-  const WebViewOpening opening = Open(
-      Album({one, {"x/cover.gif", FakePicture(500, 500)}, {"y/cover.jpg", FakePicture(100, 100)}}));
-  ASSERT_EQ(opening.status, OpeningStatus::Ok);
+  // The second cover's preview is not made again.
   EXPECT_EQ(pictures.fitted, (std::vector<PictureSize>{{250, 250}}));
   EXPECT_EQ(Page("cover.jpg"), "JPEG 250x250");
   const std::string slide = "SLIDES.add_slide(new slide(\"" +
                             PreviewAddress(opening.folder, "cover.jpg", true) + "\"))\r\n";
   EXPECT_THAT(Page("view.htm"), HasSubstr(slide + slide));
-}
-
-TEST_F(Opening, APictureWithoutPreviewIsAWarning) {
-  const WebViewOpening opening = Open(
-      Album({one, {"broken.jpg", BytesOf("not a picture")}, {"good.jpg", FakePicture(10, 10)}}));
-  ASSERT_EQ(opening.status, OpeningStatus::Ok);
+  // A picture without preview is a warning.
   ASSERT_EQ(opening.warnings.size(), 1u);
   EXPECT_THAT(opening.warnings[0], HasSubstr("broken.jpg"));
-  EXPECT_EQ(opening.pictureNames, (Names{"broken.jpg", "good.jpg"}));
+  EXPECT_EQ(opening.pictureNames, (Names{"cover.gif", "cover.jpg", "broken.jpg"}));
   EXPECT_FALSE(std::filesystem::exists(Folder() / "broken.jpg"));
 }
 

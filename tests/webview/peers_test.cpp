@@ -6,7 +6,6 @@
 #include <cmath>
 
 #include "album/albumwriter.h"
-#include "base/bytes.h"
 #include "mp3header/mp3header.h"
 #include "tests/webview/webviewtestutil.h"
 #include "webview/cuesheet.h"
@@ -90,20 +89,13 @@ TEST(CuePeers, Mp3spltSplitsAnAlbumAtOurTimes) {
       album::WriteAlbum(albumPath, contents, {"Tones", "Peers", "2024", "", "3"}, {});
   ASSERT_TRUE(written.ok()) << written.error;
 
-  std::string error;
-  auto source = base::FileSource::Open(albumPath, error);
-  ASSERT_TRUE(source) << error;
-  album::AlbumReader reader(*source);
-  album::NullDisplay display;
-  ASSERT_EQ(album::OpenAlbum(reader, display, {}), album::ReadStatus::Ok);
-  const std::string albumText = base::Utf8FromPath(albumPath);
-  const CueResult cue = WriteCueSheet(
-      albumText, CueInputFor(albumText, {"Tones", "Peers", "2024"}, reader.TrackTable()), {});
-  ASSERT_EQ(cue.status, CueStatus::Written) << cue.error;
+  const auto cue = dir / "Tones_LB.cue";
+  std::string output;
+  ASSERT_EQ(testsupport::RunCommand(LB_CLI " cue " + Quote(albumPath), &output), 0) << output;
+  ASSERT_EQ(output, base::Utf8FromPath(cue) + "\nCUE File created.\n");
 
   const auto out = dir / "split";
-  std::string output;
-  ASSERT_EQ(testsupport::RunCommand("mp3splt -q -n -x -c " + Quote(cue.path) + " -o @n -d " +
+  ASSERT_EQ(testsupport::RunCommand("mp3splt -q -n -x -c " + Quote(cue) + " -o @n -d " +
                                         Quote(out) + " " + Quote(albumPath),
                                     &output),
             0)
