@@ -32,12 +32,8 @@ TEST(FormatSeconds, CutsFractionsAndPadsBelowTen) {
 TEST(RandomInt, StaysWithinItsBoundsAndReachesBothEnds) {
   SeedRandomFromClock();
   std::set<int> seen;
-  for (int i = 0; i < 2000; ++i) {
-    const int value = RandomInt(3, 6);
-    ASSERT_GE(value, 3);
-    ASSERT_LE(value, 6);
-    seen.insert(value);
-  }
+  // A value out of bounds would show in the set too.
+  for (int i = 0; i < 2000; ++i) seen.insert(RandomInt(3, 6));
   EXPECT_EQ(seen, (std::set<int>{3, 4, 5, 6}));
   EXPECT_EQ(RandomInt(7, 7), 7);
 }
@@ -71,8 +67,7 @@ TEST(PathExists, FindsFilesAndFoldersOnPresentDrives) {
 
 TEST(TempFolder, IsAnExistingFolderEndingInASeparator) {
   const std::string folder = TempFolder();
-  ASSERT_FALSE(folder.empty());
-  EXPECT_EQ(folder.back(), static_cast<char>(std::filesystem::path::preferred_separator));
+  EXPECT_TRUE(folder.ends_with(static_cast<char>(std::filesystem::path::preferred_separator)));
   EXPECT_TRUE(PathExists(folder));
 }
 
