@@ -98,7 +98,9 @@ TEST_F(Opening, WritesPagesAndPreviewsOfAnAlbumWithEverything) {
 
 TEST_F(Opening, AlbumWithoutPicturesOrLyricsGetsTheNoPicturesPage) {
   // The opened mark goes through the given writer.
-  ASSERT_EQ(Open(Album({one}), album::FileTagWriter(path)).status, OpeningStatus::Ok);
+  const WebViewOpening opening = Open(Album({one}), album::FileTagWriter(path));
+  ASSERT_EQ(opening.status, OpeningStatus::Ok);
+  EXPECT_TRUE(opening.warnings.empty());
   const Bytes data = testsupport::ReadFile(path);
   EXPECT_EQ(data[data.size() - 2], album::kOpenedTrackByte);
   EXPECT_EQ(Page("view.htm"), NoPicturesPage());
