@@ -28,13 +28,11 @@ std::string Expected(const std::string& name) {
 
 // Three tracks: lyrics with CR LF and markup, none, LF-only without a last line end.
 PageContent ThreeTracks() {
-  PageContent content;
-  content.details = {"Album", Padded("Band", 30), "2001"};
-  content.songTitles = {Padded("One", 50), Padded("Two & <Three>", 50), Padded("Four", 50)};
-  content.lyrics.present = true;
-  content.lyrics.texts = {"One Title\r\nfirst line\r\nsecond <b>line</b>\r\n", "",
-                          "Four head\nline a\n\nline b"};
-  return content;
+  return {
+      {"Album", Padded("Band", 30), "2001"},
+      {Padded("One", 50), Padded("Two & <Three>", 50), Padded("Four", 50)},
+      {true,
+       {"One Title\r\nfirst line\r\nsecond <b>line</b>\r\n", "", "Four head\nline a\n\nline b"}}};
 }
 
 TEST(Pages, EveryPageMatchesItsReviewedFile) {
@@ -84,12 +82,7 @@ TEST(Pages, LyricBlocksForEveryKindOfText) {
   const std::string title = Padded("Song", 50);
   // The block stands between the page's opening and its closing lines.
   const auto block = [&](bool present, const std::string& text) {
-    PageContent content;
-    content.details = {"A", "B", "2000"};
-    content.songTitles = {title};
-    content.lyrics.present = present;
-    if (present) content.lyrics.texts = {text};
-    const std::string page = TrackLyricsPage(content, 0);
+    const std::string page = TrackLyricsPage({{"A", "B", "2000"}, {title}, {present, {text}}}, 0);
     return page.substr(page.find("<BODY>\r\n") + 8);
   };
   const auto expected = [](const std::string& heading, const std::vector<std::string>& lines) {
@@ -111,10 +104,8 @@ TEST(Pages, LyricBlocksForEveryKindOfText) {
 }
 
 TEST(Pages, DetailsAreWrittenInWindows1252AndEscaped) {
-  PageContent content;
-  content.details = {"<i>Hits</i>", "Bj\xC3\xB6rk & \"Friends\"", "1997"};
-  content.songTitles = {Padded("J\xC3\xB3ga", 50)};
-  const std::string page = LyricsIndexPage(content);
+  const std::string page = LyricsIndexPage(
+      {{"<i>Hits</i>", "Bj\xC3\xB6rk & \"Friends\"", "1997"}, {Padded("J\xC3\xB3ga", 50)}, {}});
   EXPECT_THAT(page,
               HasSubstr("<center><H3>Bj\xF6rk &amp; &quot;Friends&quot; - &lt;i&gt;Hits&lt;/i&gt; "
                         "(1997)</H3></center>"));
