@@ -11,7 +11,6 @@
 namespace webview {
 namespace {
 
-using album::testing::Source;
 using testing::Encode;
 using testing::TwoColours;
 using testsupport::Quote;
