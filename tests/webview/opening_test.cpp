@@ -65,15 +65,31 @@ class Opening : public ::testing::Test {
   OpeningOptions options;
 };
 
-TEST_F(Opening, WritesPagesAndPreviewsOfAnAlbumWithEverything) {
+TEST_F(Opening, WritesPagesAndPreviewsOfAnAlbumWithEverythingInOrder) {
   Album({{"one.mp3", Mp3Stream(3), 1, "One"},
          {"one.txt", BytesOf("Title line\r\nWords\r\n")},
          {"two.mp3", Mp3Stream(2), 1, "Two"},
          {"front.jpg", FakePicture(500, 250)},
          {"back.gif", FakePicture(200, 100)}});
   const Bytes before = testsupport::ReadFile(path);
+  Names calls;
+  options.beforeRegeneration = [&] { calls.push_back("regenerate"); };
+  options.beforePreviews = [&] { calls.push_back("previews"); };
+  options.afterPicture = [&](int done, int total) {
+    calls.push_back(std::to_string(done) + "/" + std::to_string(total));
+    return true;
+  };
+  options.beforePages = [&] {
+    calls.push_back(std::filesystem::exists(Folder() / "back.jpg") &&
+                            !std::filesystem::exists(Folder() / "view.htm")
+                        ? "pages"
+                        : "pages too late");
+  };
+  options.rewriteMainPage = true;
   const WebViewOpening opening = Open(path);
   ASSERT_EQ(opening.status, OpeningStatus::Ok) << opening.error;
+  // The hooks run in the order of the sequence.
+  EXPECT_EQ(calls, (Names{"regenerate", "previews", "1/2", "2/2", "pages"}));
   EXPECT_TRUE(opening.tagAnsweredYes);
   EXPECT_TRUE(opening.regenerated);
   EXPECT_TRUE(opening.warnings.empty());
@@ -168,26 +184,6 @@ TEST_F(Opening, RegeneratesOnlyWhenTheTagAsksOrTheScriptIsMissing) {
   EXPECT_FALSE(std::filesystem::exists(folder / "dynamic9.htm"));
   EXPECT_TRUE(std::filesystem::exists(folder / "view.js"));
   EXPECT_EQ(Page("notes.txt"), "keep");
-}
-
-TEST_F(Opening, HooksRunInTheOrderOfTheSequence) {
-  Album({one, {"a.jpg", FakePicture(10, 10)}, {"b.jpg", FakePicture(10, 10)}});
-  Names calls;
-  options.beforeRegeneration = [&] { calls.push_back("regenerate"); };
-  options.beforePreviews = [&] { calls.push_back("previews"); };
-  options.afterPicture = [&](int done, int total) {
-    calls.push_back(std::to_string(done) + "/" + std::to_string(total));
-    return true;
-  };
-  options.beforePages = [&] {
-    calls.push_back(std::filesystem::exists(Folder() / "b.jpg") &&
-                            !std::filesystem::exists(Folder() / "view.htm")
-                        ? "pages"
-                        : "pages too late");
-  };
-  options.rewriteMainPage = true;
-  ASSERT_EQ(Open(path).status, OpeningStatus::Ok);
-  EXPECT_EQ(calls, (Names{"regenerate", "previews", "1/2", "2/2", "pages"}));
 }
 
 TEST_F(Opening, RefusesFilesThatAreNoAlbumsOrAreDamaged) {
