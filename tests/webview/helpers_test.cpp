@@ -53,7 +53,8 @@ TEST(PathExists, FindsFilesAndFoldersOnPresentDrives) {
 #ifdef _WIN32
   const char drive = folder.front();
   EXPECT_TRUE(PathExists(std::string(1, drive) + ":"));
-  EXPECT_THAT(LogicalDriveList(), HasSubstr(static_cast<char>(std::tolower(drive))));
+  EXPECT_THAT(LogicalDriveList(),
+              HasSubstr(std::string(1, static_cast<char>(std::tolower(drive)))));
   EXPECT_FALSE(PathExists("file.txt"));  // no drive
 #else
   EXPECT_EQ(LogicalDriveList(), "/");
