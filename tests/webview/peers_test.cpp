@@ -48,9 +48,8 @@ std::int32_t FramesToMs(int frames) {
 TEST(CuePeers, CueprintReadsOurSheets) {
   ASSERT_TRUE(testsupport::Peer("cueprint", "cuetools"));
   ScopedTempDir dir;
-  CueInput input;
-  input.albumFileTitle = "Best Of_LB";
-  input.details = {"Best \"Of\"", "Caf\xC3\xA9 Band", "2001"};
+  CueInput input{.albumFileTitle = "Best Of_LB",
+                 .details = {"Best \"Of\"", "Caf\xC3\xA9 Band", "2001"}};
   for (int i = 1; i <= 12; ++i) input.tracks.push_back({"Song " + std::to_string(i), 61500 + i});
   const auto sheet = dir / "sheet.cue";
   testsupport::WriteText(sheet, CueSheetText(input));
