@@ -27,15 +27,16 @@ constexpr const char* kHarness = R"(<!DOCTYPE html>
 var lines = [];
 function check(name, ok, detail) { lines.push((ok ? "PASS " : "FAIL ") + name + (ok ? "" : " " + detail)); }
 function ends(src, name) { return src.slice(-name.length) == name; }
-function fits(win, show) {
+// The slide shown fills the room the page leaves it, in its own proportions.
+function checkFit(name, win, show) {
   var img = win.document.images.SLIDESIMG, body = win.document.body;
   var pic = show.slides[show.current].image;
   var maxWidth = body.clientWidth - 43;
   var maxHeight = body.clientHeight - 38 - (show.slides.length > 1 ? 24 : 0);
   var ratio = (img.width / img.height) / (pic.naturalWidth / pic.naturalHeight);
   var detail = img.width + "x" + img.height + " in " + body.clientWidth + "x" + body.clientHeight;
-  return [img.width <= maxWidth && img.height <= maxHeight &&
-          (img.width == maxWidth || img.height == maxHeight) && Math.abs(ratio - 1) < 0.02, detail];
+  check(name, img.width <= maxWidth && img.height <= maxHeight &&
+        (img.width == maxWidth || img.height == maxHeight) && Math.abs(ratio - 1) < 0.02, detail);
 }
 window.onload = function () {
   var win = document.getElementById("view").contentWindow;
@@ -44,8 +45,7 @@ window.onload = function () {
   check("playing", show.timer != null, show.timer);
   check("interval", show.timeout == 4500, show.timeout);
   check("buttons", win.document.getElementsByTagName("INPUT").length == 4, "");
-  var r = fits(win, show);
-  check("first slide scaled", r[0], r[1]);
+  checkFit("first slide scaled", win, show);
   var main = document.getElementById("main").contentWindow;
   check("main frameset", main.frames.length == 2 && main.frames[1].SLIDES &&
         main.frames[0].document.getElementsByTagName("H3").length > 1, main.frames.length);
@@ -63,12 +63,10 @@ window.onload = function () {
     check("previous wraps", show.current == 2 && ends(win.document.images.SLIDESIMG.src, "square.jpg"),
           show.current);
     window.setTimeout(function () {
-      var r2 = fits(win, show);
-      check("square slide scaled", r2[0], r2[1]);
+      checkFit("square slide scaled", win, show);
       show.previous();
       window.setTimeout(function () {
-        var r3 = fits(win, show);
-        check("tall slide scaled", r3[0], r3[1]);
+        checkFit("tall slide scaled", win, show);
         check("paused", show.timer == null, show.timer);
         document.getElementById("result").textContent = lines.join("\n") + "\nDONE";
       }, 500);
