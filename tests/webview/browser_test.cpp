@@ -3,31 +3,18 @@
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
-#include <QImage>
-
-#include "platform/qt/qtpictureservice.h"
+#include "tests/webview/qtpicturetestutil.h"
 #include "tests/webview/webviewtestutil.h"
-#include "webview/opening.h"
 #include "webview/pages.h"
+#include "webview/webfolder.h"
 
 namespace webview {
 namespace {
 
-using album::testing::Source;
-using testsupport::Bytes;
+using testing::Encode;
+using testing::TwoColours;
 using testsupport::Quote;
 using testsupport::ScopedTempDir;
-
-Bytes Jpeg(int width, int height, QColor colour) {
-  QImage image(width, height, QImage::Format_RGB32);
-  image.fill(colour);
-  QByteArray data;
-  QBuffer buffer(&data);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "JPEG");
-  return Bytes(data.begin(), data.end());
-}
 
 // Checks run inside the browser once every frame has loaded; each writes PASS or FAIL.
 constexpr const char* kHarness = R"(<!DOCTYPE html>
@@ -40,15 +27,16 @@ constexpr const char* kHarness = R"(<!DOCTYPE html>
 var lines = [];
 function check(name, ok, detail) { lines.push((ok ? "PASS " : "FAIL ") + name + (ok ? "" : " " + detail)); }
 function ends(src, name) { return src.slice(-name.length) == name; }
-function fits(win, show) {
+// The slide shown fills the room the page leaves it, in its own proportions.
+function checkFit(name, win, show) {
   var img = win.document.images.SLIDESIMG, body = win.document.body;
   var pic = show.slides[show.current].image;
   var maxWidth = body.clientWidth - 43;
   var maxHeight = body.clientHeight - 38 - (show.slides.length > 1 ? 24 : 0);
   var ratio = (img.width / img.height) / (pic.naturalWidth / pic.naturalHeight);
   var detail = img.width + "x" + img.height + " in " + body.clientWidth + "x" + body.clientHeight;
-  return [img.width <= maxWidth && img.height <= maxHeight &&
-          (img.width == maxWidth || img.height == maxHeight) && Math.abs(ratio - 1) < 0.02, detail];
+  check(name, img.width <= maxWidth && img.height <= maxHeight &&
+        (img.width == maxWidth || img.height == maxHeight) && Math.abs(ratio - 1) < 0.02, detail);
 }
 window.onload = function () {
   var win = document.getElementById("view").contentWindow;
@@ -57,8 +45,7 @@ window.onload = function () {
   check("playing", show.timer != null, show.timer);
   check("interval", show.timeout == 4500, show.timeout);
   check("buttons", win.document.getElementsByTagName("INPUT").length == 4, "");
-  var r = fits(win, show);
-  check("first slide scaled", r[0], r[1]);
+  checkFit("first slide scaled", win, show);
   var main = document.getElementById("main").contentWindow;
   check("main frameset", main.frames.length == 2 && main.frames[1].SLIDES &&
         main.frames[0].document.getElementsByTagName("H3").length > 1, main.frames.length);
@@ -76,12 +63,10 @@ window.onload = function () {
     check("previous wraps", show.current == 2 && ends(win.document.images.SLIDESIMG.src, "square.jpg"),
           show.current);
     window.setTimeout(function () {
-      var r2 = fits(win, show);
-      check("square slide scaled", r2[0], r2[1]);
+      checkFit("square slide scaled", win, show);
       show.previous();
       window.setTimeout(function () {
-        var r3 = fits(win, show);
-        check("tall slide scaled", r3[0], r3[1]);
+        checkFit("tall slide scaled", win, show);
         check("paused", show.timer == null, show.timer);
         document.getElementById("result").textContent = lines.join("\n") + "\nDONE";
       }, 500);
@@ -97,49 +82,45 @@ void Replace(std::string& text, const std::string& what, const std::string& with
 
 TEST(Browser, SlideshowAndFramesetsRunInChromium) {
   ASSERT_TRUE(testsupport::Peer("chromium", "chromium"));
-  const std::string browser = "chromium";
   ScopedTempDir dir;
   const auto albumPath = dir / "Pictures_LB.MP3";
-  const album::WriteResult written =
-      album::testing::MakeAlbum(dir,
-                                {{"one.mp3", testsupport::Mp3Stream(3), 1, "First"},
-                                 {"one.txt", testsupport::BytesOf("First\r\nFirst words\r\n")},
-                                 {"two.mp3", testsupport::Mp3Stream(3), 1, "Second"},
-                                 {"two.txt", testsupport::BytesOf("Second\r\nSecond words\r\n")},
-                                 {"wide.jpg", Jpeg(500, 250, Qt::red)},
-                                 {"tall.gif", Jpeg(200, 400, Qt::green)},
-                                 {"square.jpg", Jpeg(300, 300, Qt::blue)}},
-                                albumPath, {"Pictures & More", "Browser Band", "2024", "", ""});
+  const album::WriteResult written = album::testing::MakeAlbum(
+      dir,
+      {{"one.mp3", testsupport::Mp3Stream(3), 1, "First"},
+       {"one.txt", testsupport::BytesOf("First\r\nFirst words\r\n")},
+       {"two.mp3", testsupport::Mp3Stream(3), 1, "Second"},
+       {"two.txt", testsupport::BytesOf("Second\r\nSecond words\r\n")},
+       {"wide.jpg", Encode(TwoColours(500, 250, Qt::red, Qt::red), "JPEG")},
+       {"tall.gif", Encode(TwoColours(200, 400, Qt::green, Qt::green), "JPEG")},
+       {"square.jpg", Encode(TwoColours(300, 300, Qt::blue, Qt::blue), "JPEG")}},
+      albumPath, {"Pictures & More", "Browser Band", "2024", "", ""});
   ASSERT_TRUE(written.ok()) << written.error;
 
-  std::string error;
-  auto source = base::FileSource::Open(albumPath, error);
-  ASSERT_TRUE(source) << error;
-  album::AlbumReader reader(*source);
-  album::NullDisplay display;
-  platform::qt::QtPictureService pictures;
-  OpeningOptions options;
+  // Opened as the command line opens it; a warning would follow the folder it prints.
   std::filesystem::create_directory(dir / "temp");
-  options.tempFolder = testing::FolderText(dir / "temp");
-  const WebViewOpening opening = OpenWebView(*source, reader, display, {}, pictures, options);
-  ASSERT_EQ(opening.status, OpeningStatus::Ok) << opening.error;
-  ASSERT_TRUE(opening.warnings.empty());
+  const std::string folder =
+      testing::FolderText(dir / "temp" / WebRootLevel() / "Browser Band" / "Pictures & More");
+  std::string output;
+  const int opened = testsupport::RunCommand(
+      "TMPDIR=" + Quote(dir / "temp") + " " LB_CLI " web " + Quote(albumPath) + " 2>&1", &output);
+  ASSERT_EQ(output, folder + "\n");
+  ASSERT_EQ(opened, 0);
 
   std::string harness = kHarness;
-  Replace(harness, "@VIEW@", PreviewAddress(opening.folder, "view.htm", true));
-  Replace(harness, "@MAIN@", PreviewAddress(opening.folder, "MP3 - LyrabinderWeb.htm", true));
-  Replace(harness, "@TRACK@", PreviewAddress(opening.folder, "dynamic2.htm", true));
+  Replace(harness, "@VIEW@", PreviewAddress(folder, "view.htm", true));
+  Replace(harness, "@MAIN@", PreviewAddress(folder, "MP3 - LyrabinderWeb.htm", true));
+  Replace(harness, "@TRACK@", PreviewAddress(folder, "dynamic2.htm", true));
   const auto page = dir / "harness.htm";
   testsupport::WriteText(page, harness);
 
   const auto errors = dir / "console.txt";
   std::string dom;
   const int status = testsupport::RunCommand(
-      "(" + browser + " --headless --no-sandbox --disable-gpu --no-first-run" +
-          " --user-data-dir=" + Quote(dir / "profile") +
-          " --allow-file-access-from-files --enable-logging=stderr --v=0" +
-          " --virtual-time-budget=30000 --dump-dom " + Quote("file://" + page.string()) + " 2>" +
-          Quote(errors) + ")",
+      "(chromium --headless --no-sandbox --disable-gpu --no-first-run --user-data-dir=" +
+          Quote(dir / "profile") +
+          " --allow-file-access-from-files --enable-logging=stderr --v=0"
+          " --virtual-time-budget=30000 --dump-dom " +
+          Quote("file://" + page.string()) + " 2>" + Quote(errors) + ")",
       &dom);
   const std::string console = testing::ReadText(errors);
   ASSERT_EQ(status, 0) << console;

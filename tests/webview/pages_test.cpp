@@ -1,6 +1,11 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <regex>
+
 #include "tests/webview/webviewtestutil.h"
+#include "webview/lyrics.h"
 #include "webview/pages.h"
 #include "webview/viewscript.h"
 
@@ -9,6 +14,8 @@ namespace {
 
 using testing::Crlf;
 using testing::FileNames;
+using ::testing::HasSubstr;
+using ::testing::Not;
 using testing::Padded;
 using testing::ReadText;
 using testsupport::ScopedTempDir;
@@ -21,13 +28,11 @@ std::string Expected(const std::string& name) {
 
 // Three tracks: lyrics with CR LF and markup, none, LF-only without a last line end.
 PageContent ThreeTracks() {
-  PageContent content;
-  content.details = {"Album", Padded("Band", 30), "2001"};
-  content.songTitles = {Padded("One", 50), Padded("Two & <Three>", 50), Padded("Four", 50)};
-  content.lyrics.present = true;
-  content.lyrics.texts = {"One Title\r\nfirst line\r\nsecond <b>line</b>\r\n", "",
-                          "Four head\nline a\n\nline b"};
-  return content;
+  return {
+      {"Album", Padded("Band", 30), "2001"},
+      {Padded("One", 50), Padded("Two & <Three>", 50), Padded("Four", 50)},
+      {true,
+       {"One Title\r\nfirst line\r\nsecond <b>line</b>\r\n", "", "Four head\nline a\n\nline b"}}};
 }
 
 TEST(Pages, EveryPageMatchesItsReviewedFile) {
@@ -51,143 +56,113 @@ TEST(Pages, SlideshowListsEveryPreview) {
   EXPECT_EQ(SlideshowPage(folder, {"front.jpg"}), Expected("slideshow-one" + suffix + ".htm"));
 }
 
+// Each text splits into heading and lines, and the page shows them as one block.
 TEST(Pages, LyricBlocksForEveryKindOfText) {
   struct Case {
-    const char* name;
-    bool present;
     std::string text;
-    std::vector<std::string> block;  // between <H3> and </p>
+    std::string heading;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {"", "", {}},
+      {"Just one line", "Just one line", {}},
+      {"T\r\n", "T", {}},
+      {"T\r\na\r\nb\r\n", "T", {"a", "b"}},
+      {"T\r\na\r\nb", "T", {"a", "b"}},
+      {"T\na\nb\n", "T", {"a", "b"}},
+      {"T\na\nb", "T", {"a", "b"}},
+      {"T\ra\rb\r", "T", {"a", "b"}},
+      {"T\ra\rb", "T", {"a", "b"}},
+      {"T\r\n\r\na", "T", {"", "a"}},
+      {"T\r\n\r\na\r\n\r\n", "T", {"", "a", ""}},
+      {"T\n\r\n", "T", {""}},
+      {"\r\nbody", "", {"body"}},
+      {"Caf\xE9\r\n\xABoui\xBB", "Caf\xE9", {"\xABoui\xBB"}},  // Windows-1252 kept
   };
   const std::string title = Padded("Song", 50);
-  const std::vector<Case> cases = {
-      {"no lyrics block", false, "", {title + "<br>", "</H3>", "<p>", "No lyrics included.<br>"}},
-      {"no line end", true, "Just one line", {"Just one line<br>", "</H3>", "<p>"}},
-      {"CR LF with last line end",
-       true,
-       "T\r\na\r\nb\r\n",
-       {"T<br>", "</H3>", "<p>", "a<br>", "b<br>"}},
-      {"CR LF without last line end",
-       true,
-       "T\r\na\r\nb",
-       {"T<br>", "</H3>", "<p>", "a<br>", "b<br>"}},
-      {"LF only", true, "T\na\nb\n", {"T<br>", "</H3>", "<p>", "a<br>", "b<br>"}},
-      {"CR only", true, "T\ra\rb", {"T<br>", "</H3>", "<p>", "a<br>", "b<br>"}},
-      {"empty lines kept",
-       true,
-       "T\r\n\r\na\r\n\r\n",
-       {"T<br>", "</H3>", "<p>", "<br>", "a<br>", "<br>"}},
-      {"heading only", true, "T\r\n", {"T<br>", "</H3>", "<p>"}},
-      {"Windows-1252 kept",
-       true,
-       "Caf\xE9\r\n\xABoui\xBB",
-       {"Caf\xE9<br>", "</H3>", "<p>", "\xABoui\xBB<br>"}},
+  // The block stands between the page's opening and its closing lines.
+  const auto block = [&](bool present, const std::string& text) {
+    const std::string page = TrackLyricsPage({{"A", "B", "2000"}, {title}, {present, {text}}}, 0);
+    return page.substr(page.find("<BODY>\r\n") + 8);
+  };
+  const auto expected = [](const std::string& heading, const std::vector<std::string>& lines) {
+    std::vector<std::string> all = {"<H3>", heading + "<br>", "</H3>", "<p>"};
+    for (const std::string& line : lines) all.push_back(line + "<br>");
+    all.insert(all.end(), {"</p>", "</body>", "</html>"});
+    return Crlf(all);
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    PageContent content;
-    content.details = {"A", "B", "2000"};
-    content.songTitles = {title};
-    content.lyrics.present = c.present;
-    if (c.present) content.lyrics.texts = {c.text};
-    std::vector<std::string> block = {"<H3>"};
-    block.insert(block.end(), c.block.begin(), c.block.end());
-    block.push_back("</p>");
-    // The block stands between the page's opening and its closing lines.
-    const std::string page = TrackLyricsPage(content, 0);
-    const std::size_t from = page.find("<BODY>\r\n") + 8;
-    EXPECT_EQ(page.substr(from, page.size() - from), Crlf(block) + "</body>\r\n</html>\r\n");
+    SCOPED_TRACE(c.text);
+    const LyricParts parts = SplitLyrics(c.text);
+    EXPECT_EQ(parts.heading, c.heading);
+    EXPECT_EQ(parts.lines, c.lines);
+    EXPECT_EQ(block(true, c.text), c.text.empty()
+                                       ? expected(title, {"Instrumental or no lyrics included."})
+                                       : expected(c.heading, c.lines));
   }
+  EXPECT_EQ(block(false, ""), expected(title, {"No lyrics included."}));
 }
 
 TEST(Pages, DetailsAreWrittenInWindows1252AndEscaped) {
-  PageContent content;
-  content.details = {"<i>Hits</i>", "Bj\xC3\xB6rk & \"Friends\"", "1997"};
-  content.songTitles = {Padded("J\xC3\xB3ga", 50)};
-  const std::string page = LyricsIndexPage(content);
-  EXPECT_NE(page.find("<center><H3>Bj\xF6rk &amp; &quot;Friends&quot; - &lt;i&gt;Hits&lt;/i&gt; "
-                      "(1997)</H3></center>"),
-            std::string::npos);
-  EXPECT_NE(page.find("> 1. J\xF3ga"), std::string::npos);
+  const std::string page = LyricsIndexPage(
+      {{"<i>Hits</i>", "Bj\xC3\xB6rk & \"Friends\"", "1997"}, {Padded("J\xC3\xB3ga", 50)}, {}});
+  EXPECT_THAT(page,
+              HasSubstr("<center><H3>Bj\xF6rk &amp; &quot;Friends&quot; - &lt;i&gt;Hits&lt;/i&gt; "
+                        "(1997)</H3></center>"));
+  EXPECT_THAT(page, HasSubstr("> 1. J\xF3ga"));
 }
 
 TEST(ViewScript, IsAsciiWithCrLfLinesAndAClosingEmptyLine) {
   const std::string file = ViewScriptFile();
   EXPECT_EQ(file, ViewScriptText() + "\r\n");
-  ASSERT_GE(file.size(), 4u);
-  EXPECT_EQ(file.substr(file.size() - 4), "\r\n\r\n");
-  for (std::size_t i = 0; i < file.size(); ++i) {
-    const auto b = static_cast<unsigned char>(file[i]);
-    ASSERT_LT(b, 0x80) << "at " << i;
-    if (file[i] == '\n') {
-      ASSERT_TRUE(i > 0 && file[i - 1] == '\r') << "bare LF at " << i;
-    }
-    if (file[i] == '\r') {
-      ASSERT_TRUE(i + 1 < file.size() && file[i + 1] == '\n') << "bare CR at " << i;
-    }
+  EXPECT_TRUE(file.ends_with("\r\n\r\n"));
+  EXPECT_TRUE(std::ranges::all_of(file, [](unsigned char b) { return b < 0x80; }));
+  // Once every CR LF is taken out, no CR or LF is left.
+  EXPECT_EQ(std::regex_replace(file, std::regex("\r\n"), "").find_first_of("\r\n"),
+            std::string::npos);
+}
+
+// A web folder of its own for each test.
+class WebViewWriting : public ::testing::Test {
+ protected:
+  WebViewWriteResult Write(const std::vector<std::string>& pictures, std::string_view data = "",
+                           bool rewriteMainPage = false) {
+    return WriteWebView(folder, ThreeTracks(), pictures, data, rewriteMainPage);
   }
-}
 
-TEST(WriteWebView, WritesEveryPageInItsPlace) {
   ScopedTempDir dir;
   const std::string folder = testing::FolderText(dir.path());
-  const auto data = dir / "data";
-  std::filesystem::create_directory(data);
-  testsupport::WriteText(data / "vrnprog2.gif", "GIF89a");
+};
 
-  const WebViewWriteResult result =
-      WriteWebView(folder, ThreeTracks(), {}, base::Utf8FromPath(data), false);
-  EXPECT_TRUE(result.ok()) << result.error;
-  EXPECT_TRUE(result.warnings.empty());
-  EXPECT_EQ(
-      FileNames(dir.path()),
-      (std::vector<std::string>{"MP3 - LyrabinderWeb.htm", "data", "dynamic1.htm", "dynamic2.htm",
-                                "dynamic3.htm", "lyrics.htm", "lyrics1.htm", "lyrics2.htm",
-                                "lyrics3.htm", "view.htm", "view.js", "vrnprog2.gif"}));
-  EXPECT_EQ(ReadText(dir / "view.htm"), NoPicturesPage());
-  EXPECT_EQ(ReadText(dir / "vrnprog2.gif"), "GIF89a");
-  EXPECT_EQ(ReadText(dir / "dynamic2.htm"), TrackFramesetPage(2));
-  EXPECT_EQ(ReadText(dir / "lyrics3.htm"), TrackLyricsPage(ThreeTracks(), 2));
-  EXPECT_EQ(ReadText(dir / "view.js"), ViewScriptFile());
-}
-
-TEST(WriteWebView, KeepsAnExistingMainPageUnlessAskedToRewriteIt) {
-  ScopedTempDir dir;
-  const std::string folder = testing::FolderText(dir.path());
+TEST_F(WebViewWriting, KeepsAnExistingMainPageUnlessAskedToRewriteIt) {
   testsupport::WriteText(dir / "MP3 - LyrabinderWeb.htm", "mine");
-  EXPECT_TRUE(WriteWebView(folder, ThreeTracks(), {"a.jpg"}, "", false).ok());
+  EXPECT_TRUE(Write({"a.jpg"}).ok());
   EXPECT_EQ(ReadText(dir / "MP3 - LyrabinderWeb.htm"), "mine");
   EXPECT_EQ(ReadText(dir / "view.htm"), SlideshowPage(folder, {"a.jpg"}));
-  EXPECT_TRUE(WriteWebView(folder, ThreeTracks(), {"a.jpg"}, "", true).ok());
+  EXPECT_TRUE(Write({"a.jpg"}, "", true).ok());
   EXPECT_EQ(ReadText(dir / "MP3 - LyrabinderWeb.htm"), MainFramesetPage());
 }
 
-TEST(WriteWebView, AMissingPictureFileIsOnlyAWarning) {
-  ScopedTempDir dir;
-  const WebViewWriteResult result = WriteWebView(testing::FolderText(dir.path()), ThreeTracks(), {},
-                                                 base::Utf8FromPath(dir / "nowhere"));
+TEST_F(WebViewWriting, AMissingPictureFileIsOnlyAWarning) {
+  const WebViewWriteResult result = Write({}, base::Utf8FromPath(dir / "nowhere"));
   EXPECT_TRUE(result.ok());
   ASSERT_EQ(result.warnings.size(), 1u);
-  EXPECT_NE(result.warnings[0].find("vrnprog2.gif"), std::string::npos);
+  EXPECT_THAT(result.warnings[0], HasSubstr("vrnprog2.gif"));
   EXPECT_TRUE(std::filesystem::exists(dir / "view.htm"));
 }
 
-TEST(WriteWebView, StopsAtAPageThatCannotBeWritten) {
-  ScopedTempDir dir;
+TEST_F(WebViewWriting, StopsAtAPageThatCannotBeWritten) {
   // A folder in the place of a page cannot be replaced by the page.
   std::filesystem::create_directory(dir / "lyrics2.htm");
-  const WebViewWriteResult result =
-      WriteWebView(testing::FolderText(dir.path()), ThreeTracks(), {"a.jpg"}, "");
+  const WebViewWriteResult result = Write({"a.jpg"});
   EXPECT_FALSE(result.ok());
-  EXPECT_NE(result.error.find("lyrics2.htm"), std::string::npos);
+  EXPECT_THAT(result.error, HasSubstr("lyrics2.htm"));
   EXPECT_TRUE(std::filesystem::exists(dir / "dynamic1.htm"));
   EXPECT_FALSE(std::filesystem::exists(dir / "dynamic2.htm"));
-  for (const std::string& name : FileNames(dir.path())) {
-    EXPECT_EQ(name.find(".part"), std::string::npos) << name;
-  }
+  for (const std::string& name : FileNames(dir.path())) EXPECT_THAT(name, Not(HasSubstr(".part")));
 }
 
-TEST(WriteWebView, AnEmptyFolderWritesNothing) {
-  ScopedTempDir dir;
+TEST_F(WebViewWriting, AnEmptyFolderWritesNothing) {
   const auto before = std::filesystem::current_path();
   std::filesystem::current_path(dir.path());
   const bool ok = WriteWebView("", ThreeTracks(), {}, "").ok();

@@ -2,17 +2,18 @@
 
 #include "platform/qt/picturemodule.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <QBuffer>
-#include <QImage>
-
 #include "platform/qt/qtpictureservice.h"
+#include "tests/webview/qtpicturetestutil.h"
 #include "tests/webview/webviewtestutil.h"
 
 namespace webview {
 namespace {
 
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
 using testsupport::Bytes;
 
 Bytes Picture(const char* format) {
@@ -21,11 +22,7 @@ Bytes Picture(const char* format) {
   for (int y = 0; y < 400; ++y) {
     for (int x = 0; x < 300; ++x) image.setPixelColor(x, y, QColor(x % 256, y % 256, 90));
   }
-  QByteArray data;
-  QBuffer buffer(&data);
-  buffer.open(QIODevice::WriteOnly);
-  EXPECT_TRUE(image.save(&buffer, format));
-  return Bytes(data.begin(), data.end());
+  return testing::Encode(image, format);
 }
 
 TEST(LoadedPictureService, MakesTheSamePreviewsAsTheServiceItLoads) {
@@ -44,23 +41,18 @@ TEST(LoadedPictureService, MakesTheSamePreviewsAsTheServiceItLoads) {
 }
 
 TEST(LoadedPictureService, SaysWhyTheModuleCannotBeLoaded) {
-  struct Case {
-    const char* module;
-    const char* reason;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"liblyrabinder-missing.so", "not found in "},
       {LB_NOT_A_PICTURE_MODULE, "it has no LbScaledJpeg"},
   };
   const Bytes picture = Picture("JPEG");
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.module);
-    platform::qt::LoadedPictureService service(c.module);
+  for (const auto& [module, reason] : cases) {
+    SCOPED_TRACE(module);
+    platform::qt::LoadedPictureService service(module);
     EXPECT_EQ(service.LoadError(), "");  // nothing is loaded before the first picture
     EXPECT_FALSE(MakePreview(service, picture));
-    EXPECT_EQ(service.LoadError().rfind(std::string("Cannot load ") + c.module + ": ", 0), 0u)
-        << service.LoadError();
-    EXPECT_NE(service.LoadError().find(c.reason), std::string::npos) << service.LoadError();
+    EXPECT_THAT(service.LoadError(), StartsWith(std::string("Cannot load ") + module + ": "));
+    EXPECT_THAT(service.LoadError(), HasSubstr(reason));
     // Tried once: the next picture gets the same answer without another attempt.
     EXPECT_FALSE(MakePreview(service, picture));
   }
@@ -70,7 +62,7 @@ TEST(LoadedPictureService, SaysWhyTheModuleCannotBeLoaded) {
 TEST(LoadedPictureService, LeavesTheCommandLineFreeOfQt) {
   std::string libraries;
   ASSERT_EQ(testsupport::RunCommand("ldd " LB_CLI, &libraries), 0) << libraries;
-  EXPECT_NE(libraries.find("libc.so"), std::string::npos) << libraries;
+  EXPECT_THAT(libraries, HasSubstr("libc.so")) << libraries;
   EXPECT_EQ(libraries.find("libQt"), std::string::npos) << libraries;
 }
 

@@ -5,29 +5,15 @@
 #include <QImageReader>
 
 #include "platform/qt/qtpictureservice.h"
+#include "tests/webview/qtpicturetestutil.h"
 #include "tests/webview/webviewtestutil.h"
 
 namespace webview {
 namespace {
 
+using testing::Encode;
+using testing::TwoColours;
 using testsupport::Bytes;
-
-Bytes Encode(const QImage& image, const char* format) {
-  QByteArray data;
-  QBuffer buffer(&data);
-  buffer.open(QIODevice::WriteOnly);
-  EXPECT_TRUE(image.save(&buffer, format));
-  return Bytes(data.begin(), data.end());
-}
-
-// A picture with a left half of one colour and a right half of another.
-QImage TwoColours(int width, int height, QColor left, QColor right) {
-  QImage image(width, height, QImage::Format_RGB32);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) image.setPixelColor(x, y, x < width / 2 ? left : right);
-  }
-  return image;
-}
 
 QImage Decode(const std::vector<std::uint8_t>& jpeg, QByteArray* format = nullptr) {
   QByteArray data(reinterpret_cast<const char*>(jpeg.data()), static_cast<qsizetype>(jpeg.size()));

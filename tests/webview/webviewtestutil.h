@@ -59,55 +59,40 @@ class FakePictureService final : public PictureService {
 /// which keeps every code three bits wide.
 inline Bytes Gif(int width, int height, const std::array<std::uint8_t, 12>& palette,
                  const std::function<int(int x, int y)>& pixel, int transparent = -1) {
-  Bytes out = testsupport::BytesOf("GIF89a");
-  const auto put16 = [&](int v) {
-    out.push_back(static_cast<std::uint8_t>(v & 0xFF));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-  };
-  put16(width);
-  put16(height);
-  out.insert(out.end(), {0x81, 0, 0});  // global palette of 4 entries
-  out.insert(out.end(), palette.begin(), palette.end());
-  if (transparent >= 0) {
-    out.insert(out.end(), {0x21, 0xF9, 4, 1, 0, 0, static_cast<std::uint8_t>(transparent), 0});
-  }
-  out.push_back(0x2C);
-  put16(0);
-  put16(0);
-  put16(width);
-  put16(height);
-  out.push_back(0);
-  out.push_back(2);  // minimum code size: codes 0-3 pixels, 4 clear, 5 end
+  // Codes 0-3 are pixels, 4 clears, 5 ends; packed from the lowest bit on.
   Bytes data;
   std::uint32_t bits = 0;
   int count = 0;
   const auto code = [&](int value) {
     bits |= static_cast<std::uint32_t>(value) << count;
-    count += 3;
-    while (count >= 8) {
+    for (count += 3; count >= 8; count -= 8, bits >>= 8) {
       data.push_back(static_cast<std::uint8_t>(bits & 0xFF));
-      bits >>= 8;
-      count -= 8;
     }
   };
-  int inRun = 0;
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      if (inRun == 0) code(4);
-      code(pixel(x, y));
-      inRun = (inRun + 1) % 2;
-    }
+  for (int i = 0; i < width * height; ++i) {
+    if (i % 2 == 0) code(4);
+    code(pixel(i % width, i / width));
   }
   code(5);
   if (count > 0) data.push_back(static_cast<std::uint8_t>(bits & 0xFF));
-  for (std::size_t at = 0; at < data.size(); at += 255) {
-    const std::size_t length = std::min<std::size_t>(255, data.size() - at);
-    out.push_back(static_cast<std::uint8_t>(length));
-    out.insert(out.end(), data.begin() + static_cast<std::ptrdiff_t>(at),
-               data.begin() + static_cast<std::ptrdiff_t>(at + length));
+  const auto lo = [](int v) { return static_cast<std::uint8_t>(v & 0xFF); };
+  const auto hi = [](int v) { return static_cast<std::uint8_t>(v >> 8); };
+  Bytes out = testsupport::BytesOf("GIF89a");
+  // The screen with a global palette of 4 entries.
+  out.insert(out.end(), {lo(width), hi(width), lo(height), hi(height), 0x81, 0, 0});
+  out.insert(out.end(), palette.begin(), palette.end());
+  if (transparent >= 0) {
+    out.insert(out.end(), {0x21, 0xF9, 4, 1, 0, 0, static_cast<std::uint8_t>(transparent), 0});
   }
-  out.push_back(0);
-  out.push_back(0x3B);
+  // The image at 0,0 and the minimum code size 2, then the data in blocks of up to 255 bytes.
+  out.insert(out.end(), {0x2C, 0, 0, 0, 0, lo(width), hi(width), lo(height), hi(height), 0, 2});
+  for (auto at = data.begin(); at != data.end();) {
+    const auto length = std::min<std::ptrdiff_t>(255, data.end() - at);
+    out.push_back(static_cast<std::uint8_t>(length));
+    out.insert(out.end(), at, at + length);
+    at += length;
+  }
+  out.insert(out.end(), {0, 0x3B});
   return out;
 }
 
