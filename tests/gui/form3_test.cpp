@@ -16,16 +16,19 @@ const Bytes kLyrics = Pattern(700, 3);
 const Bytes kCover = Pattern(5000, 4);
 const Bytes kBack = Pattern(4097, 5);
 
-// An album of two tracks (the second titled like a lyrics file), lyrics and two pictures,
-// opened in the window; its lines: One, words.txt, front.jpg, back.gif, One.txt.
+// The window and a folder "out" to extract into. With `withAlbum`, an album of two tracks (the
+// second titled like a lyrics file), lyrics and two pictures, opened in the window; its lines:
+// One, words.txt, front.jpg, back.gif, One.txt.
 struct AlbumFixture {
-  testsupport::ScopedTempDir dir;
+  ScopedTempDir dir;
   fs::path album = dir / "Band - Test _LB.MP3";
   fs::path out = dir / "out";
   FakeShell shell;
   app::Form3 form{shell};
   bool opened = false;
-  AlbumFixture() {
+  explicit AlbumFixture(bool withAlbum = true) {
+    fs::create_directory(out);
+    if (!withAlbum) return;
     const auto result = album::testing::MakeAlbum(dir,
                                                   {{"src/01 - One.mp3", kTrack1, 1, "One"},
                                                    {"src/One.txt", kLyrics},
@@ -34,10 +37,14 @@ struct AlbumFixture {
                                                    {"src/back.gif", kBack}},
                                                   album);
     if (!result.ok()) qFatal("cannot make the test album: %s", result.error.c_str());
-    fs::create_directory(out);
-    shell.openAnswers = {Q(album)};
-    opened = form.Open();
+    opened = Open(album);
+  }
+  // Opens `file` through the open dialog.
+  bool Open(const fs::path& file) {
+    shell.openAnswers = {Q(file)};
+    const bool ok = form.Open();
     form.show();
+    return ok;
   }
   std::vector<std::string> OutNames() const {
     std::vector<std::string> names;
@@ -108,36 +115,30 @@ class Form3Test : public QObject {
   }
 
   void readsAnAlbumWrapArchive() {
-    testsupport::ScopedTempDir dir;
+    AlbumFixture f(false);
     const Bytes first = Pattern(12345, 6), second = Pattern(2000, 7);
-    const fs::path archive = dir / "old_ALBW.MP3";
-    testsupport::WriteFile(
-        archive,
+    WriteFile(
+        f.dir / "old_ALBW.MP3",
         album::testing::MakeWrap({{"Some Artist - First Song.mp3", first}, {"Second.WMA", second}},
                                  "", "The Author"));
-    fs::create_directory(dir / "out");
-    FakeShell shell;
-    shell.openAnswers = {Q(archive)};
-    app::Form3 form(shell);
-    QVERIFY(form.Open());
-    form.show();
-    QCOMPARE(form.Format(), album::ArchiveFormat::AlbumWrap);
-    QCOMPARE(Control<QLineEdit>(&form, "Text1")->text().trimmed(), QString("Wrapped Album"));
-    QCOMPARE(Control<QLineEdit>(&form, "Text3")->text().trimmed(), QString("The Author"));
-    QVERIFY(Control<QLineEdit>(&form, "Text4")->isHidden());
+    QVERIFY(f.Open(f.dir / "old_ALBW.MP3"));
+    QCOMPARE(f.form.Format(), album::ArchiveFormat::AlbumWrap);
+    QCOMPARE(Trimmed(TextsOf(&f.form, {"Text1", "Text3"})),
+             QStringList({"Wrapped Album", "The Author"}));
+    QVERIFY(Control<QLineEdit>(&f.form, "Text4")->isHidden());
     QStringList labels;
-    for (const QLabel* label : form.findChildren<QLabel*>()) {
+    for (const QLabel* label : f.form.findChildren<QLabel*>()) {
       if (label->isVisible()) labels += label->text();
     }
     QVERIFY(labels.contains("Author :"));
     QVERIFY(!labels.contains("Year :"));
-    QCOMPARE(TrimmedLines(form), QStringList({"First Song", "Second"}));
+    QCOMPARE(TrimmedLines(f.form), QStringList({"First Song", "Second"}));
 
-    Click(&form, "Command1");
-    ExtractInto(form, shell, dir / "out");
-    QCOMPARE(shell.messages, QStringList{"File(s) Extraction Completed."});
-    QVERIFY(ReadFile(dir / "out" / "Some Artist - First Song.mp3") == first);
-    QVERIFY(ReadFile(dir / "out" / "Second.WMA") == second);
+    Click(&f.form, "Command1");
+    ExtractInto(f.form, f.shell, f.out);
+    QCOMPARE(f.shell.messages, QStringList{"File(s) Extraction Completed."});
+    QVERIFY(ReadFile(f.out / "Some Artist - First Song.mp3") == first);
+    QVERIFY(ReadFile(f.out / "Second.WMA") == second);
   }
 
   void deletesTheAlbumOnlyAfterEveryChosenItemWasExtracted() {
@@ -168,17 +169,13 @@ class Form3Test : public QObject {
   }
 
   void refusesAnOrdinaryMp3() {
-    testsupport::ScopedTempDir dir;
-    const fs::path mp3 = dir / "plain.mp3";
-    WriteTrack(mp3, 40);
-    FakeShell shell;
-    shell.openAnswers = {Q(mp3)};
-    app::Form3 form(shell);
-    QVERIFY(!form.Open());
-    QCOMPARE(shell.messages, QStringList{"File Is Damaged, Or Of An Unsupported Type !"});
+    AlbumFixture f(false);
+    WriteTrack(f.dir / "plain.mp3", 40);
+    QVERIFY(!f.Open(f.dir / "plain.mp3"));
+    QCOMPARE(f.shell.messages, QStringList{"File Is Damaged, Or Of An Unsupported Type !"});
     // A cancelled open dialog closes the window quietly.
-    QVERIFY(!form.Open());
-    QCOMPARE(shell.messages.size(), 1);
+    QVERIFY(!f.form.Open());
+    QCOMPARE(f.shell.messages.size(), 1);
   }
 };
 

@@ -24,18 +24,14 @@ class FakeEncoder final : public app::Mp3Encoder {
   std::int32_t EncodeMp3(const std::string& path, bool replace,
                          const app::EncodeProgress& progress) override {
     Note((replace ? "replace " : "encode ") + path);
-    fs::path output = path;
-    output.replace_extension(".mp3");
-    std::ofstream out(output, std::ios::binary);
+    std::ofstream out(fs::path(path).replace_extension(".mp3"), std::ios::binary);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     for (int chunk = 1; chunk <= 10; ++chunk) {
-      out << "chunk " << chunk << '\n';
-      out.flush();
-      if (!progress(chunk * 10, 100)) return WAVPRESS_STOPPED;
-      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-      while (holdAfterFirstChunk && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      out << "chunk " << chunk << std::endl;
+      do {
         if (!progress(chunk * 10, 100)) return WAVPRESS_STOPPED;
-      }
+        if (holdAfterFirstChunk) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      } while (holdAfterFirstChunk && std::chrono::steady_clock::now() < deadline);
     }
     return WAVPRESS_OK;
   }
@@ -61,9 +57,8 @@ struct Fixture {
   app::Form4 form{shell, encoder};
   Fixture() { form.show(); }
   fs::path Wav(const char* name) {
-    const fs::path path = dir / name;
-    testsupport::WriteText(path, "RIFF");
-    return path;
+    WriteText(dir / name, "RIFF");
+    return dir / name;
   }
   void Click(const char* name) { guitest::Click(&form, name); }
   // The controls that are enabled, of those the run state changes.

@@ -16,7 +16,7 @@ class FrmMainTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void showsItsTextsAndHandsHelpMailAndExtractToTheShell() {
+  void showsItsTextsAndOpensEachWindowAndDocument() {
     FakeShell shell;
     app::frmMain window(shell);
     QCOMPARE(window.windowTitle(), QString("MP3 - Lyrabinder - FREEWARE :-)"));
@@ -38,11 +38,8 @@ class FrmMainTest : public QObject {
     Click(&window, "Command3");
     QCOMPARE(shell.openFilters, QStringList{app::ToQString(app::kExtractFilter)});
     QVERIFY(shell.messages.isEmpty());
-  }
 
-  void waveToMp3OpensTheEncoderWindowModally() {
-    FakeShell shell;
-    app::frmMain window(shell);
+    // ".wav --> .mp3" opens the encoder window modally over the main window.
     window.show();
     bool opened = false;
     WhenModalShown<app::Form4>([&](app::Form4* form4) {
@@ -52,12 +49,8 @@ class FrmMainTest : public QObject {
     });
     Click(&window, "Command5");
     QVERIFY(opened);
-  }
 
-  void createAlbumHidesTheMainWindowWhileTheListIsOpen() {
-    FakeShell shell;
-    app::frmMain window(shell);
-    window.show();
+    // "Create Album" hides the main window while the list is open.
     window.move(123, 77);
     const QPoint position = window.pos();
     Click(&window, "Command2");
@@ -85,18 +78,17 @@ class FrmMainTest : public QObject {
   }
 
   void filtersMatchEitherCase() {
-    struct Case {
+    const struct {
       QString filter;
       int index;
       QStringList matching, other;
-    };
-    const std::vector<Case> cases = {
+    } cases[] = {
         {app::ToQString(app::kAddItemFilter), 0, {"a.mp3", "B.MP3", "c.Mp3"}, {"a.mp4", "mp3"}},
         {app::ToQString(app::kAddItemFilter), 2, {"c.JPG", "c.jpg"}, {"c.gif"}},
         {app::ToQString(app::kAddItemFilter), 4, {"anything", "a.b"}, {}},
         {"MP3 Lyrabinder (*_LB.MP3)|*_lb.mp3", 0, {"x_LB.MP3", "x _lb.mp3"}, {"x.mp3"}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
       const QStringList filters = app::NameFilters(c.filter);
       QCOMPARE(filters.size(), static_cast<qsizetype>(c.filter.count('|') + 1) / 2);
       // What the dialog shows, and the patterns it matches with.
@@ -128,11 +120,12 @@ class FrmMainTest : public QObject {
     QVERIFY2(install.exitCode() == 0, install.readAllStandardError().constData());
     const QDir root(prefix.path());
     QVERIFY(QFileInfo(root.filePath("bin/lyrabinder")).isExecutable());
-    QVERIFY(QFileInfo::exists(root.filePath("share/applications/lyrabinder.desktop")));
-    QVERIFY(QFileInfo::exists(root.filePath("share/icons/hicolor/scalable/apps/lyrabinder.svg")));
-    const QString data = app::DataFolderFor(root.filePath("bin"));
-    QCOMPARE(data, root.filePath("share/lyrabinder/data"));
-    QVERIFY(QFileInfo::exists(data + "/help/MP3.htm"));
+    QCOMPARE(app::DataFolderFor(root.filePath("bin")), root.filePath("share/lyrabinder/data"));
+    for (const char* file : {"share/applications/lyrabinder.desktop",
+                             "share/icons/hicolor/scalable/apps/lyrabinder.svg",
+                             "share/lyrabinder/data/help/MP3.htm"}) {
+      QVERIFY2(QFileInfo::exists(root.filePath(file)), file);
+    }
   }
 };
 
