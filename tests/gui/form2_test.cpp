@@ -37,13 +37,7 @@ struct Windows {
   }
   // "Make Album ..." and then `act` inside the details window; false when it never opened.
   bool InDetails(const std::function<void(app::Form2*)>& act) {
-    bool opened = false;
-    WhenModalShown<app::Form2>([&](app::Form2* form2) {
-      opened = true;
-      act(form2);
-    });
-    Click(&form1, "Command3");
-    return opened;
+    return InModal<app::Form2>(&form1, "Command3", act);
   }
 };
 

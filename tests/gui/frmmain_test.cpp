@@ -41,14 +41,10 @@ class FrmMainTest : public QObject {
 
     // ".wav --> .mp3" opens the encoder window modally over the main window.
     window.show();
-    bool opened = false;
-    WhenModalShown<app::Form4>([&](app::Form4* form4) {
-      opened = true;
+    QVERIFY(InModal<app::Form4>(&window, "Command5", [&](app::Form4* form4) {
       QCOMPARE(form4->windowTitle(), QString("Convert Wave Files To MP3 Format."));
       QVERIFY(window.isVisible());
-    });
-    Click(&window, "Command5");
-    QVERIFY(opened);
+    }));
 
     // "Create Album" hides the main window while the list is open.
     window.move(123, 77);

@@ -72,6 +72,22 @@ void WhenModalShown(std::function<void(T*)> act) {
   timer->start();
 }
 
+/// Clicks the named button.
+void Click(QWidget* window, const char* name);
+
+/// Clicks the named button and runs `act` on the modal dialog of type T it opens; false when
+/// none opened.
+template <typename T>
+bool InModal(QWidget* window, const char* button, const std::function<void(T*)>& act) {
+  bool opened = false;
+  WhenModalShown<T>([&](T* dialog) {
+    opened = true;
+    act(dialog);
+  });
+  Click(window, button);
+  return opened;
+}
+
 /// What each named control shows: a caption, a box's text or a combo box's current text;
 /// "missing NAME" for a control that is not there.
 QStringList TextsOf(QWidget* window, std::initializer_list<const char*> names);
@@ -79,9 +95,6 @@ QStringList TextsOf(QWidget* window, std::initializer_list<const char*> names);
 /// The names among `names` whose controls are enabled (or, with `hidden`, hidden).
 QStringList EnabledOf(QWidget* window, std::initializer_list<const char*> names,
                       bool hidden = false);
-
-/// Clicks the named button.
-void Click(QWidget* window, const char* name);
 
 /// The texts of a list, top to bottom.
 QStringList Texts(const QListWidget* list);
