@@ -36,16 +36,11 @@ QString Q(const fs::path& path) {
 QStringList TextsOf(QWidget* window, std::initializer_list<const char*> names) {
   QStringList texts;
   for (const char* name : names) {
-    auto* control = window->findChild<QWidget*>(name);
-    if (control == nullptr) {
-      texts += QString("missing ") + name;
-    } else if (auto* box = qobject_cast<QComboBox*>(control)) {
-      texts += box->currentText();
-    } else if (auto* edit = qobject_cast<QPlainTextEdit*>(control)) {
-      texts += edit->toPlainText();
-    } else {
-      texts += control->property("text").toString();
-    }
+    const auto* control = window->findChild<QWidget*>(name);
+    const char* property = qobject_cast<const QComboBox*>(control)        ? "currentText"
+                           : qobject_cast<const QPlainTextEdit*>(control) ? "plainText"
+                                                                          : "text";
+    texts += control ? control->property(property).toString() : QString("missing ") + name;
   }
   return texts;
 }
