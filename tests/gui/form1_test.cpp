@@ -25,14 +25,6 @@ class Form1Test : public QObject {
     }
   };
 
-  static void Drag(QListWidget* list, int from, int to) {
-    QWidget* viewport = list->viewport();
-    QTest::mousePress(viewport, Qt::LeftButton, {},
-                      list->visualItemRect(list->item(from)).center());
-    QTest::mouseRelease(viewport, Qt::LeftButton, {},
-                        list->visualItemRect(list->item(to)).center());
-  }
-
  private slots:
   void opensWithItsControls() {
     Window w;
@@ -125,7 +117,10 @@ class Form1Test : public QObject {
       w.form.show();
       QVERIFY(QTest::qWaitForWindowExposed(&w.form));
       w.add({"/A.mp3", "/B.mp3", "/C.mp3", "/D.mp3"});
-      Drag(w.list, c.from, c.to);
+      QTest::mousePress(w.list->viewport(), Qt::LeftButton, {},
+                        w.list->visualItemRect(w.list->item(c.from)).center());
+      QTest::mouseRelease(w.list->viewport(), Qt::LeftButton, {},
+                          w.list->visualItemRect(w.list->item(c.to)).center());
       QCOMPARE(Texts(w.list), c.expected);
       QCOMPARE(w.list->currentRow(), c.to);
       QCOMPARE(w.label(), c.expected[c.to].mid(1));

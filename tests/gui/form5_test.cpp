@@ -27,11 +27,7 @@ QString RunAsync(const QString& program, const QStringList& arguments) {
   process.setProcessChannelMode(QProcess::MergedChannels);
   process.start(program, arguments);
   if (!process.waitForStarted(10000)) return "cannot start " + program + " (Debian package dbus)";
-  QElapsedTimer waited;
-  waited.start();
-  while (process.state() != QProcess::NotRunning && waited.elapsed() < 30000) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
+  (void)QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 30000);
   return QString::fromUtf8(process.readAll());
 }
 
