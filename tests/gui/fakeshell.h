@@ -31,29 +31,28 @@ class FakeShell final : public app::Shell {
   void ShowMessage(QWidget*, const QString& text) override { messages += text; }
   bool AskYesNo(QWidget*, const QString& text) override {
     questions += text;
-    return Take(yesNoAnswers, false);
+    return Take(yesNoAnswers);
   }
   QString OpenFileName(QWidget*, const QString& filter) override {
     openFilters += filter;
-    return Take(openAnswers, QString());
+    return Take(openAnswers);
   }
   QString SaveFileName(QWidget*, const QString& proposedName, const QString& filter) override {
     saveProposals += proposedName;
     saveFilters += filter;
-    return Take(saveAnswers, QString());
+    return Take(saveAnswers);
   }
   QString BrowseForFolder(QWidget*, const QString& prompt) override {
     folderPrompts += prompt;
-    return Take(folderAnswers, QString());
+    return Take(folderAnswers);
   }
   void OpenDocument(const QUrl& url) override { openedDocuments += url; }
 
  private:
   template <typename T>
-  static T Take(std::deque<T>& queue, T whenEmpty) {
-    if (queue.empty()) return whenEmpty;
-    T value = queue.front();
-    queue.pop_front();
+  static T Take(std::deque<T>& queue) {
+    const T value = queue.empty() ? T() : queue.front();
+    if (!queue.empty()) queue.pop_front();
     return value;
   }
 };

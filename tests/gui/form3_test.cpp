@@ -1,24 +1,11 @@
 // The extraction window: opening albums and AlbumWrap archives, extracting chosen items off the
 // window's thread, and deleting the album afterwards.
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTest>
-#include <cstdio>
 
 #include "app/form3.h"
 #include "tests/album/albumtestutil.h"
-#include "tests/gui/fakeshell.h"
 #include "tests/gui/guisupport.h"
 
 using namespace guitest;
-using testsupport::Bytes;
-using testsupport::Pattern;
-using testsupport::ReadFile;
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -29,16 +16,19 @@ const Bytes kLyrics = Pattern(700, 3);
 const Bytes kCover = Pattern(5000, 4);
 const Bytes kBack = Pattern(4097, 5);
 
-// An album of two tracks (the second titled like a lyrics file), lyrics and two pictures,
-// opened in the window; its lines: One, words.txt, front.jpg, back.gif, One.txt.
+// The window and a folder "out" to extract into. With `withAlbum`, an album of two tracks (the
+// second titled like a lyrics file), lyrics and two pictures, opened in the window; its lines:
+// One, words.txt, front.jpg, back.gif, One.txt.
 struct AlbumFixture {
-  testsupport::ScopedTempDir dir;
+  ScopedTempDir dir;
   fs::path album = dir / "Band - Test _LB.MP3";
   fs::path out = dir / "out";
   FakeShell shell;
   app::Form3 form{shell};
   bool opened = false;
-  AlbumFixture() {
+  explicit AlbumFixture(bool withAlbum = true) {
+    fs::create_directory(out);
+    if (!withAlbum) return;
     const auto result = album::testing::MakeAlbum(dir,
                                                   {{"src/01 - One.mp3", kTrack1, 1, "One"},
                                                    {"src/One.txt", kLyrics},
@@ -47,10 +37,14 @@ struct AlbumFixture {
                                                    {"src/back.gif", kBack}},
                                                   album);
     if (!result.ok()) qFatal("cannot make the test album: %s", result.error.c_str());
-    fs::create_directory(out);
-    shell.openAnswers = {Q(album)};
-    opened = form.Open();
+    opened = Open(album);
+  }
+  // Opens `file` through the open dialog.
+  bool Open(const fs::path& file) {
+    shell.openAnswers = {Q(file)};
+    const bool ok = form.Open();
     form.show();
+    return ok;
   }
   std::vector<std::string> OutNames() const {
     std::vector<std::string> names;
@@ -66,16 +60,14 @@ void Select(app::Form3& form, std::initializer_list<int> rows) {
 }
 
 QStringList TrimmedLines(app::Form3& form) {
-  QStringList lines;
-  for (const QString& line : Texts(Control<QListWidget>(&form, "List1"))) lines += line.trimmed();
-  return lines;
+  return Trimmed(Texts(Control<QListWidget>(&form, "List1")));
 }
 
 // "Extract" into `folder`, waiting until the end of the extraction is reported.
 void ExtractInto(app::Form3& form, FakeShell& shell, const fs::path& folder) {
   const qsizetype before = shell.messages.size();
   shell.folderAnswers = {Q(folder)};
-  Control<QPushButton>(&form, "Command2")->click();
+  Click(&form, "Command2");
   QTRY_VERIFY_WITH_TIMEOUT(shell.messages.size() > before, 30000);
 }
 
@@ -85,7 +77,7 @@ class Form3Test : public QObject {
   Q_OBJECT
 
  private slots:
-  void opensAnAlbumAndListsItsItems() {
+  void opensAnAlbumAndExtractsOnlyTheItemsChosen() {
     AlbumFixture f;
     QVERIFY(f.opened);
     QCOMPARE(f.shell.openFilters,
@@ -97,15 +89,21 @@ class Form3Test : public QObject {
              QStringList({"One", "words.txt", "front.jpg", "back.gif", "One.txt"}));
     QVERIFY(!Control<QLineEdit>(&f.form, "Text4")->isHidden());
     QVERIFY(Control<QProgressBar>(&f.form, "ProgressBar1")->isHidden());
-  }
 
-  void extractsOnlyTheItemsChosen() {
-    AlbumFixture f;
-    QVERIFY(f.opened);
-    Select(f.form, {2, 3});
-    ExtractInto(f.form, f.shell, f.out);
+    // Nothing selected, or no folder chosen: nothing happens.
+    Click(&f.form, "Command2");
+    QCOMPARE(f.shell.messages, QStringList{"You must select at least one item for extraction."});
+    QVERIFY(f.shell.folderPrompts.isEmpty());
+    Select(f.form, {2});
+    Click(&f.form, "Command2");  // folder chooser cancelled
     QCOMPARE(f.shell.folderPrompts, QStringList{"Please select a folder."});
-    QCOMPARE(f.shell.messages, QStringList{"File(s) Extraction Completed."});
+    QCOMPARE(f.shell.messages.size(), 1);
+    QVERIFY(!f.form.Busy());
+    QVERIFY(f.OutNames().empty());
+
+    Select(f.form, {3});
+    ExtractInto(f.form, f.shell, f.out);
+    QCOMPARE(f.shell.messages.mid(1), QStringList{"File(s) Extraction Completed."});
     QCOMPARE(f.OutNames(), (std::vector<std::string>{"back.gif", "front.jpg"}));
     QVERIFY(ReadFile(f.out / "front.jpg") == kCover);
     QVERIFY(ReadFile(f.out / "back.gif") == kBack);
@@ -116,71 +114,39 @@ class Form3Test : public QObject {
     QVERIFY(f.form.isVisible());
   }
 
-  void nothingSelectedOrNoFolderExtractsNothing() {
-    AlbumFixture f;
-    QVERIFY(f.opened);
-    Control<QPushButton>(&f.form, "Command2")->click();
-    QCOMPARE(f.shell.messages, QStringList{"You must select at least one item for extraction."});
-    QVERIFY(f.shell.folderPrompts.isEmpty());
-    Select(f.form, {0});
-    Control<QPushButton>(&f.form, "Command2")->click();  // folder chooser cancelled
-    QCOMPARE(f.shell.folderPrompts.size(), 1);
-    QCOMPARE(f.shell.messages.size(), 1);
-    QVERIFY(!f.form.Busy());
-    QVERIFY(f.OutNames().empty());
-  }
-
   void readsAnAlbumWrapArchive() {
-    testsupport::ScopedTempDir dir;
+    AlbumFixture f(false);
     const Bytes first = Pattern(12345, 6), second = Pattern(2000, 7);
-    const fs::path archive = dir / "old_ALBW.MP3";
-    testsupport::WriteFile(
-        archive,
+    WriteFile(
+        f.dir / "old_ALBW.MP3",
         album::testing::MakeWrap({{"Some Artist - First Song.mp3", first}, {"Second.WMA", second}},
                                  "", "The Author"));
-    fs::create_directory(dir / "out");
-    FakeShell shell;
-    shell.openAnswers = {Q(archive)};
-    app::Form3 form(shell);
-    QVERIFY(form.Open());
-    form.show();
-    QCOMPARE(form.Format(), album::ArchiveFormat::AlbumWrap);
-    QCOMPARE(Control<QLineEdit>(&form, "Text1")->text().trimmed(), QString("Wrapped Album"));
-    QCOMPARE(Control<QLineEdit>(&form, "Text3")->text().trimmed(), QString("The Author"));
-    QVERIFY(Control<QLineEdit>(&form, "Text4")->isHidden());
+    QVERIFY(f.Open(f.dir / "old_ALBW.MP3"));
+    QCOMPARE(f.form.Format(), album::ArchiveFormat::AlbumWrap);
+    QCOMPARE(Trimmed(TextsOf(&f.form, {"Text1", "Text3"})),
+             QStringList({"Wrapped Album", "The Author"}));
+    QVERIFY(Control<QLineEdit>(&f.form, "Text4")->isHidden());
     QStringList labels;
-    for (const QLabel* label : form.findChildren<QLabel*>()) {
+    for (const QLabel* label : f.form.findChildren<QLabel*>()) {
       if (label->isVisible()) labels += label->text();
     }
     QVERIFY(labels.contains("Author :"));
     QVERIFY(!labels.contains("Year :"));
-    QCOMPARE(TrimmedLines(form), QStringList({"First Song", "Second"}));
+    QCOMPARE(TrimmedLines(f.form), QStringList({"First Song", "Second"}));
 
-    Control<QPushButton>(&form, "Command1")->click();
-    ExtractInto(form, shell, dir / "out");
-    QCOMPARE(shell.messages, QStringList{"File(s) Extraction Completed."});
-    QVERIFY(ReadFile(dir / "out" / "Some Artist - First Song.mp3") == first);
-    QVERIFY(ReadFile(dir / "out" / "Second.WMA") == second);
-  }
-
-  void deletesTheAlbumAfterAnExtractionOfEveryChosenItem() {
-    AlbumFixture f;
-    QVERIFY(f.opened);
-    Select(f.form, {0, 4});
-    Control<QCheckBox>(&f.form, "Check1")->setChecked(true);
+    Click(&f.form, "Command1");
     ExtractInto(f.form, f.shell, f.out);
     QCOMPARE(f.shell.messages, QStringList{"File(s) Extraction Completed."});
-    QVERIFY(!fs::exists(f.album));
-    QVERIFY(!f.form.isVisible());
-    QCOMPARE(f.form.result(), int(QDialog::Accepted));
+    QVERIFY(ReadFile(f.out / "Some Artist - First Song.mp3") == first);
+    QVERIFY(ReadFile(f.out / "Second.WMA") == second);
   }
 
-  void keepsTheAlbumWhenAnItemWasNotExtracted() {
+  void deletesTheAlbumOnlyAfterEveryChosenItemWasExtracted() {
     AlbumFixture f;
     QVERIFY(f.opened);
     // A folder in the place of an item cannot be replaced by it.
     fs::create_directory(f.out / "front.jpg");
-    Control<QPushButton>(&f.form, "Command1")->click();
+    Click(&f.form, "Command1");
     QCOMPARE(Control<QListWidget>(&f.form, "List1")->selectedItems().size(), 5);
     Control<QCheckBox>(&f.form, "Check1")->setChecked(true);
     ExtractInto(f.form, f.shell, f.out);
@@ -193,20 +159,23 @@ class Form3Test : public QObject {
     QVERIFY(fs::exists(f.album));
     QVERIFY(f.form.isVisible());
     QVERIFY(ReadFile(f.out / "back.gif") == kBack);
+
+    fs::create_directory(f.dir / "again");
+    ExtractInto(f.form, f.shell, f.dir / "again");
+    QCOMPARE(f.shell.messages.mid(1), QStringList{"File(s) Extraction Completed."});
+    QVERIFY(!fs::exists(f.album));
+    QVERIFY(!f.form.isVisible());
+    QCOMPARE(f.form.result(), int(QDialog::Accepted));
   }
 
   void refusesAnOrdinaryMp3() {
-    testsupport::ScopedTempDir dir;
-    const fs::path mp3 = dir / "plain.mp3";
-    WriteTrack(mp3, 40);
-    FakeShell shell;
-    shell.openAnswers = {Q(mp3)};
-    app::Form3 form(shell);
-    QVERIFY(!form.Open());
-    QCOMPARE(shell.messages, QStringList{"File Is Damaged, Or Of An Unsupported Type !"});
+    AlbumFixture f(false);
+    WriteTrack(f.dir / "plain.mp3", 40);
+    QVERIFY(!f.Open(f.dir / "plain.mp3"));
+    QCOMPARE(f.shell.messages, QStringList{"File Is Damaged, Or Of An Unsupported Type !"});
     // A cancelled open dialog closes the window quietly.
-    QVERIFY(!form.Open());
-    QCOMPARE(shell.messages.size(), 1);
+    QVERIFY(!f.form.Open());
+    QCOMPARE(f.shell.messages.size(), 1);
   }
 };
 

@@ -1,11 +1,5 @@
 // The encoder window: the list, runs off the window's thread with an encoder double, Cancel and
 // closing during a run, and a run without the encoder library.
-#include <QLabel>
-#include <QListWidget>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTest>
-#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <mutex>
@@ -13,13 +7,10 @@
 
 #include "app/form4.h"
 #include "app/mp3encoder.h"
-#include "tests/gui/fakeshell.h"
 #include "tests/gui/guisupport.h"
-#include "tests/support/testsupport.h"
 #include "wavpress/wavpress.h"
 
 using namespace guitest;
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -29,66 +20,58 @@ class FakeEncoder final : public app::Mp3Encoder {
  public:
   bool holdAfterFirstChunk = false;
 
-  void SetEncoder(std::int32_t encoder) override {
-    const std::lock_guard lock(m_mutex);
-    m_encoders.push_back(encoder);
-  }
+  void SetEncoder(std::int32_t encoder) override { Note("encoder " + std::to_string(encoder)); }
   std::int32_t EncodeMp3(const std::string& path, bool replace,
                          const app::EncodeProgress& progress) override {
-    {
-      const std::lock_guard lock(m_mutex);
-      m_paths.push_back(path);
-      m_replace.push_back(replace);
-    }
-    fs::path output = path;
-    output.replace_extension(".mp3");
-    std::ofstream out(output, std::ios::binary);
+    Note((replace ? "replace " : "encode ") + path);
+    std::ofstream out(fs::path(path).replace_extension(".mp3"), std::ios::binary);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     for (int chunk = 1; chunk <= 10; ++chunk) {
-      out << "chunk " << chunk << '\n';
-      out.flush();
-      if (!progress(chunk * 10, 100)) return WAVPRESS_STOPPED;
-      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-      while (holdAfterFirstChunk && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      out << "chunk " << chunk << std::endl;
+      do {
         if (!progress(chunk * 10, 100)) return WAVPRESS_STOPPED;
-      }
+        if (holdAfterFirstChunk) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      } while (holdAfterFirstChunk && std::chrono::steady_clock::now() < deadline);
     }
     return WAVPRESS_OK;
   }
-  std::vector<std::string> Paths() const {
+  // What the window asked for, in order: "encoder N", then "encode PATH" or "replace PATH".
+  std::vector<std::string> Calls() const {
     const std::lock_guard lock(m_mutex);
-    return m_paths;
-  }
-  std::vector<std::int32_t> Encoders() const {
-    const std::lock_guard lock(m_mutex);
-    return m_encoders;
-  }
-  std::vector<bool> Replaced() const {
-    const std::lock_guard lock(m_mutex);
-    return m_replace;
+    return m_calls;
   }
 
  private:
+  void Note(const std::string& call) {
+    const std::lock_guard lock(m_mutex);
+    m_calls.push_back(call);
+  }
   mutable std::mutex m_mutex;
-  std::vector<std::string> m_paths;
-  std::vector<std::int32_t> m_encoders;
-  std::vector<bool> m_replace;
+  std::vector<std::string> m_calls;
 };
 
 struct Fixture {
   testsupport::ScopedTempDir dir;
   FakeShell shell;
   FakeEncoder encoder;
-  app::Form4 form{shell, encoder};
-  Fixture() { form.show(); }
-  fs::path Wav(const char* name) {
-    const fs::path path = dir / name;
-    testsupport::WriteText(path, "RIFF");
-    return path;
+  app::Form4 form;
+  // The window on the encoder double, or on `real`.
+  explicit Fixture(app::Mp3Encoder* real = nullptr) : form(shell, real ? *real : encoder) {
+    form.show();
   }
-  void Click(const char* name) { Control<QPushButton>(&form, name)->click(); }
-  bool Enabled(const char* name) { return Control<QWidget>(&form, name)->isEnabled(); }
+  fs::path Wav(const char* name) {
+    WriteText(dir / name, "RIFF");
+    return dir / name;
+  }
+  void Click(const char* name) { guitest::Click(&form, name); }
+  // The controls that are enabled, of those the run state changes.
+  QStringList Enabled() {
+    return EnabledOf(
+        &form, {"List1", "Command1", "Command2", "Command3", "Command4", "Command5", "cmdHelp"});
+  }
   QStringList Lines() { return Texts(Control<QListWidget>(&form, "List1")); }
+  // File label, percent label, selected name.
+  QStringList Labels() { return TextsOf(&form, {"Label1", "lblPercent", "Label2"}); }
   // Starts a run and waits for its message.
   void RunToEnd() {
     const qsizetype before = shell.messages.size();
@@ -103,35 +86,27 @@ class Form4Test : public QObject {
   Q_OBJECT
 
  private slots:
-  void startsIdleWithItsCaptions() {
+  void addsWaveFilesByDialogFolderAndDropAndRemovesThem() {
     Fixture f;
     QCOMPARE(f.form.windowTitle(), QString("Convert Wave Files To MP3 Format."));
     QVERIFY(f.form.RunState().isEmpty());
-    QVERIFY(f.Enabled("Command1") && f.Enabled("Command5") && f.Enabled("Command4"));
-    QVERIFY(!f.Enabled("Command2") && !f.Enabled("Command3"));
-    QCOMPARE(Control<QLabel>(&f.form, "lblPercent")->text(), QString("0%"));
-    QCOMPARE(Control<QLabel>(&f.form, "Label2")->text(), QString("Currently Selected Filename"));
-    // Cancel before a run closes the window.
-    f.Click("Command4");
-    QVERIFY(!f.form.isVisible());
-  }
+    QCOMPARE(f.Enabled(), QStringList({"List1", "Command1", "Command4", "Command5", "cmdHelp"}));
+    QCOMPARE(f.Labels(), QStringList({"File:", "0%", "Currently Selected Filename"}));
 
-  void addsWaveFilesByDialogFolderAndDrop() {
-    Fixture f;
     const fs::path a = f.Wav("a.wav");
     f.shell.openAnswers = {Q(f.dir / "notes.txt"), Q(a)};
     f.Click("Command1");
     QVERIFY(f.Lines().isEmpty());
-    QVERIFY(!f.Enabled("Command3"));
+    QVERIFY(!f.Enabled().contains("Command3"));
     f.Click("Command1");
     QCOMPARE(f.shell.openFilters,
              QStringList({"Wave File (*.wav)|*.wav", "Wave File (*.wav)|*.wav"}));
     QCOMPARE(f.Lines(), QStringList{Q(a)});
-    QVERIFY(f.Enabled("Command3"));
+    QVERIFY(f.Enabled().contains("Command3"));
 
     fs::create_directory(f.dir / "sub");
-    testsupport::WriteText(f.dir / "sub" / "b.WAV", "RIFF");
-    testsupport::WriteText(f.dir / "sub" / "c.mp3", "x");
+    WriteText(f.dir / "sub" / "b.WAV", "RIFF");
+    WriteText(f.dir / "sub" / "c.mp3", "x");
     f.shell.folderAnswers = {Q(f.dir / "sub")};
     f.Click("Command5");
     QCOMPARE(f.shell.folderPrompts, QStringList{"Add Contents : Please select a folder."});
@@ -143,26 +118,26 @@ class Form4Test : public QObject {
     QCOMPARE(f.Lines().size(), 2);
     QCOMPARE(SendDrop(viewport, Paths({f.dir / "My.Wavs" / "song.mp3"})), 2);
     QCOMPARE(f.Lines().last(), Q(f.dir / "My.Wavs" / "song.mp3"));
-    QVERIFY(f.Enabled("Command3"));
-  }
 
-  void removesTheCurrentEntry() {
-    Fixture f;
-    f.form.DropFiles({(f.dir / "a.wav").string(), (f.dir / "b.wav").string()});
     auto* list = Control<QListWidget>(&f.form, "List1");
     list->setCurrentRow(1);
-    QCOMPARE(Control<QLabel>(&f.form, "Label2")->text(), QString("b.wav"));
-    QVERIFY(f.Enabled("Command2"));
+    QCOMPARE(f.Labels().last(), QString("b.WAV"));
     f.Click("Command2");
-    QCOMPARE(f.Lines(), QStringList{Q(f.dir / "a.wav")});
-    QCOMPARE(Control<QLabel>(&f.form, "Label2")->text(), QString());
-    list->setCurrentRow(0);
-    f.Click("Command2");
+    QCOMPARE(f.Lines(), Paths({a, f.dir / "My.Wavs" / "song.mp3"}));
+    QCOMPARE(f.Labels().last(), QString());
+    for (int row : {1, 0}) {
+      QVERIFY(f.Enabled().contains("Command2"));
+      list->setCurrentRow(row);
+      f.Click("Command2");
+    }
     QVERIFY(f.Lines().isEmpty());
-    QVERIFY(!f.Enabled("Command2") && !f.Enabled("Command3"));
+    QCOMPARE(f.Enabled(), QStringList({"List1", "Command1", "Command4", "Command5", "cmdHelp"}));
+    // Cancel before a run closes the window.
+    f.Click("Command4");
+    QVERIFY(!f.form.isVisible());
   }
 
-  void theSameWaveAddedTwiceIsConvertedOnce() {
+  void convertsEachWaveOnceAndReplacesOnlyWhatTheUserAgreedTo() {
     Fixture f;
     const fs::path a = f.Wav("a.wav");
     f.shell.openAnswers = {Q(a)};
@@ -171,15 +146,12 @@ class Form4Test : public QObject {
     QCOMPARE(f.Lines().size(), 2);
     f.RunToEnd();
     QCOMPARE(f.shell.messages, QStringList{"Encoding Complete !"});
-    QCOMPARE(f.encoder.Paths(), std::vector<std::string>{a.string()});
-    QCOMPARE(f.encoder.Encoders(), std::vector<std::int32_t>{0});
-    QVERIFY(fs::exists(f.dir / "a.mp3"));
-    // After a run: empty list, the buttons enabled, the run state kept.
+    QCOMPARE(f.encoder.Calls(), (std::vector<std::string>{"encoder 0", "encode " + a.string()}));
+    // After a run: empty list, every control enabled, the run state kept.
     QVERIFY(f.Lines().isEmpty());
-    QVERIFY(f.Enabled("Command2") && f.Enabled("Command3") && f.Enabled("List1"));
+    QCOMPARE(f.Enabled().size(), 7);
     QCOMPARE(f.form.RunState(), QString("STOP"));
-    QCOMPARE(Control<QLabel>(&f.form, "Label1")->text(), QString("File: "));
-    QCOMPARE(Control<QLabel>(&f.form, "lblPercent")->text(), QString("0%"));
+    QCOMPARE(f.Labels(), QStringList({"File: ", "0%", ""}));
     // Nothing to remove and nothing to convert: both do nothing.
     f.Click("Command2");
     f.Click("Command3");
@@ -187,23 +159,22 @@ class Form4Test : public QObject {
     // Cancel after a run no longer closes the window.
     f.Click("Command4");
     QVERIFY(f.form.isVisible());
-  }
 
-  void anExistingMp3IsReplacedOnlyAfterTheUserAgreed() {
-    Fixture f;
+    // An existing MP3 is replaced only after the user agreed.
     const fs::path kept = f.Wav("kept.wav"), replaced = f.Wav("replaced.wav"),
                    fresh = f.Wav("new.wav");
-    testsupport::WriteText(f.dir / "kept.mp3", "mine");
-    testsupport::WriteText(f.dir / "replaced.mp3", "old");
+    WriteText(f.dir / "kept.mp3", "mine");
+    WriteText(f.dir / "replaced.mp3", "old");
     f.form.DropFiles({kept.string(), replaced.string(), fresh.string()});
     f.shell.yesNoAnswers = {false, true};
     f.RunToEnd();
     QCOMPARE(f.shell.questions,
              QStringList({"kept.mp3 already exists.\nDo you want to replace it?",
                           "replaced.mp3 already exists.\nDo you want to replace it?"}));
-    QCOMPARE(f.encoder.Paths(), (std::vector<std::string>{replaced.string(), fresh.string()}));
-    QCOMPARE(f.encoder.Replaced(), (std::vector<bool>{true, false}));
-    QCOMPARE(testsupport::ReadFile(f.dir / "kept.mp3"), testsupport::BytesOf("mine"));
+    QCOMPARE(f.encoder.Calls(), (std::vector<std::string>{
+                                    "encoder 0", "encode " + a.string(), "encoder 0",
+                                    "replace " + replaced.string(), "encode " + fresh.string()}));
+    QCOMPARE(ReadFile(f.dir / "kept.mp3"), BytesOf("mine"));
   }
 
   void cancelDuringARunStopsAtTheNextChunk() {
@@ -213,20 +184,16 @@ class Form4Test : public QObject {
     f.form.DropFiles({a.string(), b.string()});
     f.Click("Command3");
     QCOMPARE(f.form.RunState(), QString("START"));
-    for (const char* name : {"List1", "Command1", "Command2", "Command3", "Command5"}) {
-      QVERIFY2(!f.Enabled(name), name);
-    }
-    QVERIFY(f.Enabled("Command4") && f.Enabled("cmdHelp"));
+    QCOMPARE(f.Enabled(), QStringList({"Command4", "cmdHelp"}));
     QTRY_COMPARE_WITH_TIMEOUT(Control<QLabel>(&f.form, "lblPercent")->text(), QString("10%"),
                               30000);
+    QCOMPARE(f.Labels().first(), QString("File:  1 -"));
     QCOMPARE(Control<QProgressBar>(&f.form, "pMp3Encode")->value(), 10);
-    QCOMPARE(Control<QLabel>(&f.form, "Label1")->text(), QString("File:  1 -"));
     f.Click("Command4");
     QCOMPARE(f.form.RunState(), QString("STOP"));
     QTRY_COMPARE_WITH_TIMEOUT(f.shell.messages, QStringList{"Encoding Cancelled !"}, 30000);
-    QCOMPARE(f.encoder.Paths(), std::vector<std::string>{a.string()});
+    QCOMPARE(f.encoder.Calls(), (std::vector<std::string>{"encoder 0", "encode " + a.string()}));
     QVERIFY(fs::file_size(f.dir / "a.mp3") > 0);
-    QVERIFY(!fs::exists(f.dir / "b.mp3"));
     QVERIFY(f.Lines().isEmpty());
     QVERIFY(f.form.isVisible());
   }
@@ -234,10 +201,9 @@ class Form4Test : public QObject {
   void closingDuringARunStopsItAndWaits() {
     Fixture f;
     f.encoder.holdAfterFirstChunk = true;
-    const fs::path a = f.Wav("a.wav");
-    f.form.DropFiles({a.string()});
+    f.form.DropFiles({f.Wav("a.wav").string()});
     f.Click("Command3");
-    QTRY_VERIFY_WITH_TIMEOUT(!f.encoder.Paths().empty(), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(f.encoder.Calls().size(), std::size_t{2}, 30000);
     f.form.close();
     QVERIFY(!f.form.isVisible());
     QVERIFY(!f.form.Running());
@@ -246,18 +212,13 @@ class Form4Test : public QObject {
 
   void aMissingEncoderLibraryEndsCompleteWithoutMp3() {
     // The test's own folder holds no libwavpress, and neither does the loader's search path.
-    testsupport::ScopedTempDir dir;
-    const fs::path wav = dir / "tone.wav";
-    testsupport::WriteFile(wav, testsupport::ToneWav(0.2, 440));
-    FakeShell shell;
     const auto encoder = app::CreateWavpressEncoder();
-    app::Form4 form(shell, *encoder);
-    form.show();
-    form.DropFiles({wav.string()});
-    Control<QPushButton>(&form, "Command3")->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!shell.messages.isEmpty(), 60000);
-    QCOMPARE(shell.messages, QStringList{"Encoding Complete !"});
-    QVERIFY(!fs::exists(dir / "tone.mp3"));
+    Fixture f(encoder.get());
+    WriteFile(f.dir / "tone.wav", ToneWav(0.2, 440));
+    f.form.DropFiles({(f.dir / "tone.wav").string()});
+    f.RunToEnd();
+    QCOMPARE(f.shell.messages, QStringList{"Encoding Complete !"});
+    QVERIFY(!fs::exists(f.dir / "tone.mp3"));
   }
 };
 

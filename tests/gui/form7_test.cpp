@@ -1,12 +1,8 @@
 // The picture preview: the fit arithmetic, the size limit, and the window beside the list.
-#include <QPushButton>
-#include <QTest>
 
-#include "app/form1.h"
 #include "app/form7.h"
-#include "tests/gui/fakeshell.h"
+#include "app/form1.h"
 #include "tests/gui/guisupport.h"
-#include "tests/support/testsupport.h"
 
 using namespace guitest;
 
@@ -20,7 +16,7 @@ class Form7Test : public QObject {
     explicit Window(const QStringList& paths) {
       for (const QString& path : paths) {
         shell.openAnswers.push_back(path);
-        Control<QPushButton>(&form, "Command1")->click();
+        Click(&form, "Command1");
       }
       form.move(200, 50);
       form.show();
@@ -50,6 +46,8 @@ class Form7Test : public QObject {
         {400, 100, 180, 180, 10, 20, false, {10, 20, 180, 45}},
         // The same ratio: the height decides.
         {200, 100, 400, 200, 0, 0, true, {0, 0, 400, 200}},
+        // No picture: nothing to fit, at the offsets.
+        {0, 0, 100, 100, 3, 4, true, {3, 4, 0, 0}},
     };
     for (const Case& c : cases) {
       const app::PictureFit fit =
@@ -59,16 +57,18 @@ class Form7Test : public QObject {
                    qFuzzyCompare(fit.height, c.expected.height),
                qPrintable(QString("%1x%2 in %3x%4").arg(c.w).arg(c.h).arg(c.boxW).arg(c.boxH)));
     }
-    const app::PictureFit empty = app::FitPicture(0, 0, 100, 100, 3, 4, true);
-    QCOMPARE(empty.width, 0.0f);
-    QCOMPARE(empty.left, 3.0f);
   }
 
-  void previewOpensBesideTheListAndFits() {
-    testsupport::ScopedTempDir dir;
+  void previewOpensBesideTheListFitsAndRefusesLargeFiles() {
+    ScopedTempDir dir;
     WritePicture(dir / "wide.jpg", 400, 100);
-    testsupport::WriteText(dir / "a.mp3", "x");
-    Window w(Paths({dir / "a.mp3", dir / "wide.jpg"}));
+    WriteText(dir / "a.mp3", "x");
+    // A picture with 850000 bytes or more is refused by its size alone.
+    auto big = Pattern(850000);
+    WriteFile(dir / "big.jpg", big);
+    big.pop_back();
+    WriteFile(dir / "just below.jpg", big);
+    Window w(Paths({dir / "a.mp3", dir / "wide.jpg", dir / "big.jpg", dir / "just below.jpg"}));
     QVERIFY(QTest::qWaitForWindowExposed(&w.form));
     w.list->setCurrentRow(1);
     app::Form7* preview = w.form.Preview();
@@ -76,8 +76,7 @@ class Form7Test : public QObject {
     QCOMPARE(preview->windowTitle(), QString("Preview"));
     QCOMPARE(preview->Picture().size(), QSize(400, 100));
     QCOMPARE(w.form.x(), 0);
-    QCOMPARE(preview->x(), w.form.frameGeometry().width());
-    QCOMPARE(preview->y(), w.form.frameGeometry().top());
+    QCOMPARE(preview->pos(), QPoint(w.form.frameGeometry().width(), w.form.frameGeometry().top()));
 
     // The picture fills the inner width and is centred vertically.
     QVERIFY(QTest::qWaitForWindowExposed(preview));
@@ -97,35 +96,23 @@ class Form7Test : public QObject {
     preview->setWindowState(Qt::WindowNoState);
     QCOMPARE(image->geometry(), QRect(0, 262, 300, 75));
 
-    // Another kind of entry closes the preview; so does "Remove Item".
+    // Another kind of entry closes the preview.
     w.list->setCurrentRow(0);
     QVERIFY(w.form.Preview() == nullptr);
-    w.list->setCurrentRow(1);
-    QVERIFY(w.form.Preview() != nullptr);
-    Control<QPushButton>(&w.form, "Command2")->click();
-    QVERIFY(w.form.Preview() == nullptr);
-  }
-
-  void largeFilesAreNotLoaded() {
-    testsupport::ScopedTempDir dir;
-    // A picture with 850000 bytes or more is refused by its size alone.
-    auto big = testsupport::Pattern(850000);
-    testsupport::WriteFile(dir / "big.jpg", big);
-    big.pop_back();
-    testsupport::WriteFile(dir / "just below.jpg", big);
-    Window w(Paths({dir / "big.jpg", dir / "just below.jpg"}));
-    w.list->setCurrentRow(0);
+    w.list->setCurrentRow(2);
     QCOMPARE(w.form.Preview()->windowTitle(), QString("Image Too Large To Display"));
     QVERIFY(w.form.Preview()->Picture().isNull());
     // A title bar as narrow as the window cuts the caption; the window says it too.
-    auto* notice = Control<QLabel>(w.form.Preview(), "lblTooLarge");
-    QVERIFY(notice != nullptr);
-    QCOMPARE(notice->text(), QString("Image Too Large To Display"));
-    QVERIFY(!notice->isHidden());
-    w.list->setCurrentRow(1);
+    QCOMPARE(TextsOf(w.form.Preview(), {"lblTooLarge"}), QStringList{"Image Too Large To Display"});
+    QVERIFY(!Control<QLabel>(w.form.Preview(), "lblTooLarge")->isHidden());
+    w.list->setCurrentRow(3);
     // Loaded, but not a picture: the window stays empty under its usual caption.
     QCOMPARE(w.form.Preview()->windowTitle(), QString("Preview"));
     QVERIFY(w.form.Preview()->Picture().isNull());
+
+    // So does "Remove Item".
+    Click(&w.form, "Command2");
+    QVERIFY(w.form.Preview() == nullptr);
   }
 };
 

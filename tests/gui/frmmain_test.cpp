@@ -1,21 +1,14 @@
 // The main window, the shell helpers around it, the program's data folder and its install.
 #include <QDir>
 #include <QFileInfo>
-#include <QLabel>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QToolButton>
 
 #include "app/form1.h"
 #include "app/form3.h"
 #include "app/form4.h"
 #include "app/frmmain.h"
-#include "app/shell.h"
-#include "tests/gui/fakeshell.h"
 #include "tests/gui/guisupport.h"
-#include "tests/support/testsupport.h"
 
 using namespace guitest;
 
@@ -23,65 +16,50 @@ class FrmMainTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void showsNameVersionAndButtons() {
+  void showsItsTextsAndOpensEachWindowAndDocument() {
     FakeShell shell;
     app::frmMain window(shell);
     QCOMPARE(window.windowTitle(), QString("MP3 - Lyrabinder - FREEWARE :-)"));
-    QCOMPARE(Control<QLabel>(&window, "lblVersion")->text(), QString("v1.92"));
-    QCOMPARE(Control<QLabel>(&window, "Label1")->text(), QString("MP3 - Lyrabinder"));
-    QCOMPARE(Control<QLabel>(&window, "Label2")->text(), QString("MP3 - Lyrabinder"));
-    const std::vector<std::pair<const char*, const char*>> buttons = {
-        {"Command1", "Exit"},       {"Command2", "Create Album"},   {"Command3", "Extract Item(s)"},
-        {"Command4", "Play Album"}, {"Command5", " .wav --> .mp3"}, {"cmdHelp", "Help"}};
-    for (const auto& [name, caption] : buttons) {
-      auto* button = Control<QAbstractButton>(&window, name);
-      QVERIFY2(button != nullptr, name);
-      QCOMPARE(button->text(), QString(caption));
-    }
+    QCOMPARE(TextsOf(&window, {"lblVersion", "Label1", "Label2", "Command1", "Command2", "Command3",
+                               "Command4", "Command5", "cmdHelp"}),
+             QStringList({"v1.92", "MP3 - Lyrabinder", "MP3 - Lyrabinder", "Exit", "Create Album",
+                          "Extract Item(s)", "Play Album", " .wav --> .mp3", "Help"}));
     QCOMPARE(Control<QAbstractButton>(&window, "Command3")->toolTip(),
              QString("Can Extract From AlbumWrap Archives Too !"));
-  }
 
-  void waveToMp3OpensTheEncoderWindowModally() {
-    FakeShell shell;
-    app::frmMain window(shell);
-    window.show();
-    bool opened = false;
-    WhenModalShown<app::Form4>([&](app::Form4* form4) {
-      opened = true;
-      QCOMPARE(form4->windowTitle(), QString("Convert Wave Files To MP3 Format."));
-      QVERIFY(window.isVisible());
-    });
-    Control<QAbstractButton>(&window, "Command5")->click();
-    QVERIFY(opened);
-  }
+    Click(&window, "cmdHelp");
+    emit Control<QLabel>(&window, "Label4")->linkActivated("mailto");
+    QCOMPARE(shell.openedDocuments,
+             QList<QUrl>({QUrl::fromLocalFile(app::HelpPagePath()),
+                          QUrl("mailto:" + app::ToQString(app::kAuthorMail))}));
+    QVERIFY(app::HelpPagePath().endsWith("/help/MP3.htm"));
 
-  void extractItemsAsksForTheAlbum() {
-    FakeShell shell;
-    app::frmMain window(shell);
-    // The dialog is cancelled, so the window closes before it shows.
-    Control<QAbstractButton>(&window, "Command3")->click();
+    // The album dialog is cancelled, so the extraction window closes before it shows.
+    Click(&window, "Command3");
     QCOMPARE(shell.openFilters, QStringList{app::ToQString(app::kExtractFilter)});
     QVERIFY(shell.messages.isEmpty());
-  }
 
-  void createAlbumHidesTheMainWindowWhileTheListIsOpen() {
-    FakeShell shell;
-    app::frmMain window(shell);
+    // ".wav --> .mp3" opens the encoder window modally over the main window.
     window.show();
+    QVERIFY(InModal<app::Form4>(&window, "Command5", [&](app::Form4* form4) {
+      QCOMPARE(form4->windowTitle(), QString("Convert Wave Files To MP3 Format."));
+      QVERIFY(window.isVisible());
+    }));
+
+    // "Create Album" hides the main window while the list is open.
     window.move(123, 77);
     const QPoint position = window.pos();
-    Control<QAbstractButton>(&window, "Command2")->click();
+    Click(&window, "Command2");
     QPointer<app::Form1> list = window.ContentsWindow();
     QVERIFY(list != nullptr);
     QVERIFY(list->isVisible());
     QVERIFY(window.isHidden());
-    Control<QAbstractButton>(list, "Command4")->click();
+    Click(list, "Command4");
     QTRY_VERIFY(list == nullptr);
     QVERIFY(window.isVisible());
     QCOMPARE(window.pos(), position);
     // "Exit" closes the main window.
-    Control<QAbstractButton>(&window, "Command1")->click();
+    Click(&window, "Command1");
     QVERIFY(!window.isVisible());
   }
 
@@ -95,46 +73,32 @@ class FrmMainTest : public QObject {
     QCOMPARE(app::FolderChooserStart(QString(), home), home);
   }
 
-  void helpAndMailGoThroughTheShell() {
-    FakeShell shell;
-    app::frmMain window(shell);
-    Control<QAbstractButton>(&window, "cmdHelp")->click();
-    emit Control<QLabel>(&window, "Label4")->linkActivated("mailto");
-    QCOMPARE(shell.openedDocuments,
-             QList<QUrl>({QUrl::fromLocalFile(app::HelpPagePath()),
-                          QUrl("mailto:" + app::ToQString(app::kAuthorMail))}));
-    QVERIFY(app::HelpPagePath().endsWith("/help/MP3.htm"));
-  }
-
   void filtersMatchEitherCase() {
-    struct Case {
+    const struct {
       QString filter;
       int index;
       QStringList matching, other;
-    };
-    const std::vector<Case> cases = {
+    } cases[] = {
         {app::ToQString(app::kAddItemFilter), 0, {"a.mp3", "B.MP3", "c.Mp3"}, {"a.mp4", "mp3"}},
         {app::ToQString(app::kAddItemFilter), 2, {"c.JPG", "c.jpg"}, {"c.gif"}},
         {app::ToQString(app::kAddItemFilter), 4, {"anything", "a.b"}, {}},
         {"MP3 Lyrabinder (*_LB.MP3)|*_lb.mp3", 0, {"x_LB.MP3", "x _lb.mp3"}, {"x.mp3"}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
       const QStringList filters = app::NameFilters(c.filter);
       QCOMPARE(filters.size(), static_cast<qsizetype>(c.filter.count('|') + 1) / 2);
       // What the dialog shows, and the patterns it matches with.
-      const QRegularExpression parts(R"(^(.*) \(([^()]*)\)$)");
-      const auto match = parts.match(filters[c.index]);
+      const auto match = QRegularExpression(R"(^(.*) \(([^()]*)\)$)").match(filters[c.index]);
       QVERIFY2(match.hasMatch(), qPrintable(filters[c.index]));
       QCOMPARE(match.captured(1), c.filter.split('|')[2 * c.index]);
-      const auto matches = [&](const QString& name) {
+      QStringList matched;
+      for (const QString& name : c.matching + c.other) {
         for (const QString& pattern : match.captured(2).split(' ')) {
-          if (QRegularExpression::fromWildcard(pattern, Qt::CaseSensitive).match(name).hasMatch())
-            return true;
+          const auto wildcard = QRegularExpression::fromWildcard(pattern, Qt::CaseSensitive);
+          if (wildcard.match(name).hasMatch() && !matched.contains(name)) matched += name;
         }
-        return false;
-      };
-      for (const QString& name : c.matching) QVERIFY2(matches(name), qPrintable(name));
-      for (const QString& name : c.other) QVERIFY2(!matches(name), qPrintable(name));
+      }
+      QCOMPARE(matched, c.matching);
     }
   }
 
@@ -152,11 +116,12 @@ class FrmMainTest : public QObject {
     QVERIFY2(install.exitCode() == 0, install.readAllStandardError().constData());
     const QDir root(prefix.path());
     QVERIFY(QFileInfo(root.filePath("bin/lyrabinder")).isExecutable());
-    QVERIFY(QFileInfo::exists(root.filePath("share/applications/lyrabinder.desktop")));
-    QVERIFY(QFileInfo::exists(root.filePath("share/icons/hicolor/scalable/apps/lyrabinder.svg")));
-    const QString data = app::DataFolderFor(root.filePath("bin"));
-    QCOMPARE(data, root.filePath("share/lyrabinder/data"));
-    QVERIFY(QFileInfo::exists(data + "/help/MP3.htm"));
+    QCOMPARE(app::DataFolderFor(root.filePath("bin")), root.filePath("share/lyrabinder/data"));
+    for (const char* file : {"share/applications/lyrabinder.desktop",
+                             "share/icons/hicolor/scalable/apps/lyrabinder.svg",
+                             "share/lyrabinder/data/help/MP3.htm"}) {
+      QVERIFY2(QFileInfo::exists(root.filePath(file)), file);
+    }
   }
 };
 

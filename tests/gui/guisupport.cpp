@@ -4,45 +4,60 @@
 #include <QDropEvent>
 #include <QImage>
 #include <QMimeData>
-
-#include "tests/support/testsupport.h"
+#include <QPlainTextEdit>
 
 namespace guitest {
 
-using testsupport::Bytes;
-
-void WriteTrack(const std::filesystem::path& path, std::size_t frames, std::size_t id3v2Size,
+void WriteTrack(const fs::path& path, std::size_t frames, std::size_t id3v2Size,
                 std::string_view title, std::string_view artist, std::string_view album,
                 std::string_view year) {
-  Bytes bytes;
-  if (id3v2Size > 0) bytes = testsupport::Id3v2Tag(id3v2Size);
-  const Bytes audio = testsupport::Mp3Stream(frames);
-  bytes.insert(bytes.end(), audio.begin(), audio.end());
-  if (!title.empty() || !artist.empty() || !album.empty() || !year.empty()) {
-    const Bytes tag = testsupport::Id3v1Tag(title, artist, album, year);
-    bytes.insert(bytes.end(), tag.begin(), tag.end());
-  }
-  testsupport::WriteFile(path, bytes);
+  const bool id3v1 = !title.empty() || !artist.empty() || !album.empty() || !year.empty();
+  WriteFile(path, Concat({id3v2Size > 0 ? Id3v2Tag(id3v2Size) : Bytes(), Mp3Stream(frames),
+                          id3v1 ? Id3v1Tag(title, artist, album, year) : Bytes()}));
 }
 
-void Write160kbps(const std::filesystem::path& path) {
+void Write160kbps(const fs::path& path) {
   // Bitrate index 1010: 160 kbps, 522 bytes a frame at 44100 Hz.
   Bytes bytes;
-  for (int i = 0; i < 20; ++i) {
-    const Bytes frame = testsupport::Mp3Frame(0xA0, 0x44, 522);
-    bytes.insert(bytes.end(), frame.begin(), frame.end());
-  }
-  testsupport::WriteFile(path, bytes);
+  for (int i = 0; i < 20; ++i) bytes = Concat({bytes, Mp3Frame(0xA0, 0x44, 522)});
+  WriteFile(path, bytes);
 }
 
-void WritePicture(const std::filesystem::path& path, int width, int height) {
+void WritePicture(const fs::path& path, int width, int height) {
   QImage image(width, height, QImage::Format_RGB32);
   image.fill(QColor(0x30, 0x60, 0x90));
   image.save(Q(path), "JPG");
 }
 
-QString Q(const std::filesystem::path& path) {
+QString Q(const fs::path& path) {
   return QString::fromStdString(path.string());
+}
+
+QStringList TextsOf(QWidget* window, std::initializer_list<const char*> names) {
+  QStringList texts;
+  for (const char* name : names) {
+    const auto* control = window->findChild<QWidget*>(name);
+    const char* property = qobject_cast<const QComboBox*>(control)        ? "currentText"
+                           : qobject_cast<const QPlainTextEdit*>(control) ? "plainText"
+                                                                          : "text";
+    texts += control ? control->property(property).toString() : QString("missing ") + name;
+  }
+  return texts;
+}
+
+QStringList EnabledOf(QWidget* window, std::initializer_list<const char*> names, bool hidden) {
+  QStringList found;
+  for (const char* name : names) {
+    auto* control = window->findChild<QWidget*>(name);
+    if (control && (hidden ? control->isHidden() : control->isEnabled())) found += name;
+  }
+  return found;
+}
+
+void Click(QWidget* window, const char* name) {
+  auto* button = window->findChild<QAbstractButton*>(name);
+  if (button == nullptr) qFatal("no button %s", name);
+  button->click();
 }
 
 QStringList Texts(const QListWidget* list) {
@@ -51,7 +66,13 @@ QStringList Texts(const QListWidget* list) {
   return texts;
 }
 
-QStringList Paths(const std::vector<std::filesystem::path>& paths) {
+QStringList Trimmed(const QStringList& texts) {
+  QStringList trimmed;
+  for (const QString& text : texts) trimmed += text.trimmed();
+  return trimmed;
+}
+
+QStringList Paths(const std::vector<fs::path>& paths) {
   QStringList texts;
   for (const auto& path : paths) texts += Q(path);
   return texts;
