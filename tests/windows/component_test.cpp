@@ -23,13 +23,11 @@ F Export(HMODULE module, const char* name) {
   return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
+// A string value under HKEY_CLASSES_ROOT; empty when it cannot be read.
 std::wstring ReadString(const std::wstring& key, const wchar_t* value) {
   wchar_t text[MAX_PATH * 2] = {};
   DWORD size = sizeof text;
-  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), value, RRF_RT_REG_SZ, nullptr, text, &size) !=
-      ERROR_SUCCESS) {
-    return L"";
-  }
+  RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), value, RRF_RT_REG_SZ, nullptr, text, &size);
   return text;
 }
 

@@ -103,8 +103,11 @@ void CopyFileTo(const char* from, const fs::path& to) {
   fs::copy_file(fs::path(from), to, fs::copy_options::overwrite_existing);
 }
 
-std::wstring Text(BSTR text) {
-  return text != nullptr ? std::wstring(text, SysStringLen(text)) : L"";
+// The text of a string handed over to the caller, which this frees.
+std::wstring Take(BSTR text) {
+  const std::wstring result = text != nullptr ? std::wstring(text, SysStringLen(text)) : L"";
+  SysFreeString(text);
+  return result;
 }
 
 // A loaded host DLL and its plug-in record.
@@ -157,9 +160,7 @@ TEST(HostletNames, OnlyWellFormedFileNamesLoad) {
       EXPECT_STREQ(host.record->description, "");
     }
   }
-  for (const std::string& name : {std::string("a"), longest, std::string("LbClass")}) {
-    DeleteStored(name);
-  }
+  for (const char* name : {"a", longest.c_str(), "LbClass"}) DeleteStored(name);
 }
 
 TEST(HostletRegistration, RegistersWhenNoValidTimeIsStoredOrTheFileIsNewer) {
@@ -320,23 +321,6 @@ class HostObject : public ::testing::Test {
 
   const char* Description() const { return record->description; }
 
-  // The description as the component reads it.
-  std::wstring Read() {
-    BSTR text = nullptr;
-    EXPECT_EQ(probe.host->get_Description(&text), S_OK);
-    const std::wstring result = Text(text);
-    SysFreeString(text);
-    return result;
-  }
-
-  void Describe(const wchar_t* text) {
-    BSTR mine = SysAllocString(text);
-    EXPECT_EQ(probe.host->put_Description(mine), S_OK);
-    // The caller keeps its string; the record holds a copy.
-    EXPECT_EQ(Text(mine), text);
-    SysFreeString(mine);
-  }
-
   ScopedTempDir dir;
   Probe probe;
   ProbeFactory factory;
@@ -353,7 +337,9 @@ TEST_F(HostObject, AnswersTheComponentAndCarriesTheDescriptionThroughItsLife) {
   Wrapper* host = probe.host;
   ASSERT_NE(host, nullptr);
   EXPECT_STREQ(Description(), "<<Hostlet Plugin>>");
-  EXPECT_EQ(Read(), L"<<Hostlet Plugin>>");
+  BSTR text = nullptr;
+  ASSERT_EQ(host->get_Description(&text), S_OK);
+  EXPECT_EQ(Take(text), L"<<Hostlet Plugin>>");
 
   __int3264 window = 0;
   EXPECT_EQ(host->get_ParentWindow(&window), S_OK);
@@ -364,10 +350,8 @@ TEST_F(HostObject, AnswersTheComponentAndCarriesTheDescriptionThroughItsLife) {
   __int3264 handle = 0;
   EXPECT_EQ(host->get_ModuleHandle(&handle), S_OK);
   EXPECT_EQ(reinterpret_cast<HMODULE>(static_cast<INT_PTR>(handle)), loaded->module);
-  BSTR about = nullptr;
-  EXPECT_EQ(host->get_AboutText(&about), S_OK);
-  const std::wstring aboutText = Text(about);
-  SysFreeString(about);
+  EXPECT_EQ(host->get_AboutText(&text), S_OK);
+  const std::wstring aboutText = Take(text);
   std::size_t lineEnds = 0;
   for (std::size_t at = 0; (at = aboutText.find(L"\r\n", at)) != std::wstring::npos; at += 2)
     ++lineEnds;
@@ -386,12 +370,18 @@ TEST_F(HostObject, AnswersTheComponentAndCarriesTheDescriptionThroughItsLife) {
   EXPECT_EQ(host->AddRef(), 3u);
   EXPECT_EQ(host->Release(), 2u);
 
-  Describe(L"Probe plug-in");
+  BSTR mine = SysAllocString(L"Probe plug-in");
+  EXPECT_EQ(host->put_Description(mine), S_OK);
+  // The caller keeps its string; the record holds a copy.
+  EXPECT_EQ(Take(mine), L"Probe plug-in");
   EXPECT_STREQ(Description(), "Probe plug-in");
-  EXPECT_EQ(Read(), L"Probe plug-in");
+  ASSERT_EQ(host->get_Description(&text), S_OK);
+  EXPECT_EQ(Take(text), L"Probe plug-in");
   EXPECT_EQ(host->put_Description(nullptr), S_OK);
   EXPECT_STREQ(Description(), "");
-  Describe(L"Again");
+  mine = SysAllocString(L"Again");
+  EXPECT_EQ(host->put_Description(mine), S_OK);
+  SysFreeString(mine);
   EXPECT_EQ(host->get_Description(nullptr), E_POINTER);
 
   record->config();
@@ -450,10 +440,8 @@ TEST(TypeLibrary, DescribesBothInterfacesInTableOrder) {
       FUNCDESC* function = nullptr;
       ASSERT_EQ(info->GetFuncDesc(i, &function), S_OK);
       BSTR name = nullptr;
-      UINT count = 0;
-      info->GetNames(function->memid, &name, 1, &count);
-      slots.emplace(function->oVft, Text(name));
-      SysFreeString(name);
+      info->GetDocumentation(function->memid, &name, nullptr, nullptr, nullptr);
+      slots.emplace(function->oVft, Take(name));
       info->ReleaseFuncDesc(function);
     }
     info->ReleaseTypeAttr(type);
@@ -469,8 +457,6 @@ TEST(TypeLibrary, DescribesBothInterfacesInTableOrder) {
   CoUninitialize();
 }
 
-// A stand-in for Winamp: its main window answers the IPC messages from a scripted playlist and
-// player state, and message boxes shown on this thread are read and answered with OK.
 struct IpcCall {
   LPARAM ipc = 0;
   WPARAM value = 0;
@@ -494,9 +480,40 @@ BOOL CALLBACK Collect(HWND window, LPARAM found) {
   return TRUE;
 }
 
-class FakeWinamp {
- public:
-  FakeWinamp() {
+// Runs this thread's window events until `done` answers true or `timeout` has passed;
+// answers whether `done` came true.
+bool PumpUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+}
+
+// Winamp with Hostlet and the component loaded from one plug-in folder. The fixture stands in
+// for Winamp: its main window answers the IPC messages from a scripted playlist and player
+// state, and message boxes shown on this thread are read and answered with OK.
+class Winamp : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    // COM stays up for the whole program, so that components stay loaded between cases.
+    CoInitialize(nullptr);
+    s_dir.emplace();
+    fs::create_directories(PluginFolder());
+    CopyFileTo(LB_HOSTLET_DLL, PluginFolder() / "gen_MP3LyrabinderWeb.Plugin.dll");
+    CopyFileTo(LB_WEBPLUGIN_DLL, PluginFolder() / "MP3LyrabinderWeb.dll");
+  }
+  static void TearDownTestSuite() { s_dir.reset(); }
+  static fs::path PluginFolder() { return s_dir->path() / "Plugins"; }
+
+  Winamp() : artist("LbWinamp" + std::to_string(std::random_device()() % 1000000)) {
     s_winamp = this;
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = WindowProc;
@@ -508,10 +525,49 @@ class FakeWinamp {
     // Message boxes run their own loop; this timer still reaches the window meanwhile.
     SetTimer(window, kAnswerTimer, 50, nullptr);
   }
-  ~FakeWinamp() {
+  ~Winamp() override {
+    Quit();
     KillTimer(window, kAnswerTimer);
     DestroyWindow(window);
     s_winamp = nullptr;
+    std::error_code ec;
+    fs::remove_all(fs::path(webview::TempFolder()) / webview::WebRootLevel() / artist, ec);
+  }
+
+  // Loads the host (registering the component from this folder) and starts it.
+  void Start() {
+    // Registration points the class at this folder's component file.
+    DeleteStored("MP3LyrabinderWeb");
+    host = std::make_unique<LoadedHost>(PluginFolder() / "gen_MP3LyrabinderWeb.Plugin.dll");
+    ASSERT_NE(host->record, nullptr);
+    EXPECT_STREQ(host->record->description, "");
+    host->record->hwndParent = window;
+    host->record->hDllInstance = host->module;
+    ASSERT_EQ(host->record->init(), 0);
+  }
+
+  // A second quit finds nothing left to quit.
+  void Quit() {
+    if (host && host->record != nullptr) host->record->quit();
+  }
+
+  // An album of two tracks (1000 and 1001 ms) with one picture.
+  fs::path MakeAlbum() {
+    const fs::path path = albumDir / "Best_LB.MP3";
+    const std::array<std::uint8_t, 12> palette = {0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255};
+    const album::WriteResult result = album::testing::MakeAlbum(
+        albumDir,
+        {{"one.mp3", testsupport::Mp3Stream(3), 1, "One"},
+         {"two.mp3", testsupport::Mp3Stream(2), 1, "Two"},
+         {"front.gif", webview::testing::Gif(8, 4, palette, [](int x, int) { return x % 4; })}},
+        path, {"Best Of", artist, "2001", "", ""});
+    EXPECT_TRUE(result.ok()) << result.error;
+    return path;
+  }
+
+  void PollsAhead(int count) {
+    const int target = polls + count;
+    EXPECT_TRUE(PumpUntil([&] { return polls >= target; }));
   }
 
   // Page openings (241 or 249 with an address) from call `from` on.
@@ -525,6 +581,23 @@ class FakeWinamp {
     return result;
   }
 
+  // Whether a page whose address ends in `page` was opened with `ipc` from call `from` on.
+  bool Opened(std::size_t from, LPARAM ipc, const std::string& page) const {
+    return std::ranges::any_of(Openings(from), [&](const IpcCall& call) {
+      return call.ipc == ipc && call.text.ends_with(page);
+    });
+  }
+
+  // Whether the mini-browser was brought up (`ipc` without an address) from call `from` on.
+  bool BroughtUp(std::size_t from, LPARAM ipc) const {
+    return std::any_of(calls.begin() + static_cast<std::ptrdiff_t>(from), calls.end(),
+                       [&](const IpcCall& call) { return call.ipc == ipc && call.value == 0; });
+  }
+
+  static inline std::optional<ScopedTempDir> s_dir;
+  ScopedTempDir albumDir;
+  std::string artist;
+  std::unique_ptr<LoadedHost> host;
   HWND window = nullptr;
   // Scripted state.
   LRESULT version = 0x5666;
@@ -533,7 +606,6 @@ class FakeWinamp {
   LRESULT playing = 0;
   LRESULT outputTime = 0;
   std::string miniBrowserUrl;
-
   // What the plug-in did.
   std::vector<IpcCall> calls;
   std::vector<SeenMessageBox> messageBoxes;
@@ -587,116 +659,17 @@ class FakeWinamp {
     }
   }
 
-  static inline FakeWinamp* s_winamp = nullptr;
+  static inline Winamp* s_winamp = nullptr;
   std::set<HWND> m_answered;
-};
-
-// Runs this thread's window events until `done` answers true or `timeout` has passed;
-// answers whether `done` came true.
-bool PumpUntil(const std::function<bool()>& done,
-               std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
-  const auto end = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-    if (done()) return true;
-    if (std::chrono::steady_clock::now() >= end) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-  }
-}
-
-// Winamp with Hostlet and the component loaded from one plug-in folder.
-class Winamp : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    // COM stays up for the whole program, so that components stay loaded between cases.
-    CoInitialize(nullptr);
-    s_dir.emplace();
-    fs::create_directories(PluginFolder());
-    CopyFileTo(LB_HOSTLET_DLL, PluginFolder() / "gen_MP3LyrabinderWeb.Plugin.dll");
-    CopyFileTo(LB_WEBPLUGIN_DLL, PluginFolder() / "MP3LyrabinderWeb.dll");
-  }
-  static void TearDownTestSuite() { s_dir.reset(); }
-  static fs::path PluginFolder() { return s_dir->path() / "Plugins"; }
-
-  Winamp() : artist("LbWinamp" + std::to_string(std::random_device()() % 1000000)) {}
-  ~Winamp() override {
-    Quit();
-    std::error_code ec;
-    fs::remove_all(fs::path(webview::TempFolder()) / webview::WebRootLevel() / artist, ec);
-  }
-
-  // Loads the host (registering the component from this folder) and starts it.
-  void Start() {
-    // Registration points the class at this folder's component file.
-    DeleteStored("MP3LyrabinderWeb");
-    host = std::make_unique<LoadedHost>(PluginFolder() / "gen_MP3LyrabinderWeb.Plugin.dll");
-    ASSERT_NE(host->module, nullptr);
-    ASSERT_NE(host->record, nullptr);
-    EXPECT_STREQ(host->record->description, "");
-    host->record->hwndParent = winamp.window;
-    host->record->hDllInstance = host->module;
-    ASSERT_EQ(host->record->init(), 0);
-  }
-
-  void Quit() {
-    if (host && host->record != nullptr && !quit) {
-      host->record->quit();
-      quit = true;
-    }
-  }
-
-  // An album of two tracks (1000 and 1001 ms) with one picture.
-  fs::path MakeAlbum() {
-    const fs::path path = albumDir / "Best_LB.MP3";
-    const std::array<std::uint8_t, 12> palette = {0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255};
-    const album::WriteResult result = album::testing::MakeAlbum(
-        albumDir,
-        {{"one.mp3", testsupport::Mp3Stream(3), 1, "One"},
-         {"two.mp3", testsupport::Mp3Stream(2), 1, "Two"},
-         {"front.gif", webview::testing::Gif(8, 4, palette, [](int x, int) { return x % 4; })}},
-        path, {"Best Of", artist, "2001", "", ""});
-    EXPECT_TRUE(result.ok()) << result.error;
-    return path;
-  }
-
-  std::size_t PollsAhead(int count) {
-    const int target = winamp.polls + count;
-    EXPECT_TRUE(PumpUntil([&] { return winamp.polls >= target; }));
-    return winamp.calls.size();
-  }
-
-  // Whether a page whose address ends in `page` was opened with `ipc` from call `from` on.
-  bool Opened(std::size_t from, LPARAM ipc, const std::string& page) const {
-    return std::ranges::any_of(winamp.Openings(from), [&](const IpcCall& call) {
-      return call.ipc == ipc && call.text.ends_with(page);
-    });
-  }
-
-  // Whether the mini-browser was brought up (`ipc` without an address) from call `from` on.
-  bool BroughtUp(std::size_t from, LPARAM ipc) const {
-    return std::any_of(winamp.calls.begin() + static_cast<std::ptrdiff_t>(from), winamp.calls.end(),
-                       [&](const IpcCall& call) { return call.ipc == ipc && call.value == 0; });
-  }
-
-  static inline std::optional<ScopedTempDir> s_dir;
-  FakeWinamp winamp;
-  ScopedTempDir albumDir;
-  std::string artist;
-  std::unique_ptr<LoadedHost> host;
-  bool quit = false;
 };
 
 TEST_F(Winamp, TheComponentDescribesItselfAndConfigureShowsTheInformationBox) {
   Start();
   EXPECT_STREQ(host->record->description, "MP3 - Lyrabinder Plugin by Verrin");
   host->record->config();
-  ASSERT_EQ(winamp.messageBoxes.size(), 1u);
-  EXPECT_EQ(winamp.messageBoxes[0].caption, "No Configuration Necessary");
-  const std::string& text = winamp.messageBoxes[0].text;
+  ASSERT_EQ(messageBoxes.size(), 1u);
+  EXPECT_EQ(messageBoxes[0].caption, "No Configuration Necessary");
+  const std::string& text = messageBoxes[0].text;
   for (const char* part :
        {"MP3 - Lyrabinder Winamp MiniBrowser Plugin. v1.10",
         "This plugin currently relies on MP3CUE for part of it's functionality.", "Get it at: "}) {
@@ -707,36 +680,36 @@ TEST_F(Winamp, TheComponentDescribesItselfAndConfigureShowsTheInformationBox) {
 }
 
 TEST_F(Winamp, OlderWinampGetsTheVersionMessageAndNoPolling) {
-  winamp.version = 0x21FF;
-  winamp.playlist = {MakeAlbum().string()};
+  version = 0x21FF;
+  playlist = {MakeAlbum().string()};
   Start();
-  ASSERT_EQ(winamp.messageBoxes.size(), 1u);
-  EXPECT_EQ(winamp.messageBoxes[0].text,
+  ASSERT_EQ(messageBoxes.size(), 1u);
+  EXPECT_EQ(messageBoxes[0].text,
             "This plugin requires Winamp v2.2 or greater.  " + std::to_string(0x21FF));
   PumpUntil([] { return false; }, std::chrono::milliseconds(3500));
-  EXPECT_EQ(winamp.polls, 0);
-  EXPECT_TRUE(winamp.Openings().empty());
+  EXPECT_EQ(polls, 0);
+  EXPECT_TRUE(Openings().empty());
 }
 
 TEST_F(Winamp, FollowsAnAlbumThroughItsTracks) {
   const fs::path album = MakeAlbum();
-  winamp.version = 0x5011;
-  winamp.playlist = {(albumDir / "one.mp3").string(), album.string()};
+  version = 0x5011;
+  playlist = {(albumDir / "one.mp3").string(), album.string()};
   Start();
   PollsAhead(2);
-  EXPECT_TRUE(winamp.Openings().empty()) << "an ordinary MP3 opens no page";
+  EXPECT_TRUE(Openings().empty()) << "an ordinary MP3 opens no page";
 
   // Switching to the album: CUE sheet, pages, mini-browser up, main page shown.
-  const std::size_t switchedAt = winamp.calls.size();
+  const std::size_t switchedAt = calls.size();
   const auto switched = std::chrono::steady_clock::now();
-  const int pollsBefore = winamp.polls;
-  winamp.listPos = 1;
-  ASSERT_TRUE(PumpUntil([&] { return !winamp.Openings(switchedAt).empty(); }));
+  const int pollsBefore = polls;
+  listPos = 1;
+  ASSERT_TRUE(PumpUntil([&] { return !Openings(switchedAt).empty(); }));
   // The first poll after the switch does it all; a busy machine may only stretch the second.
-  EXPECT_EQ(winamp.polls, pollsBefore + 1);
+  EXPECT_EQ(polls, pollsBefore + 1);
   EXPECT_LT(std::chrono::steady_clock::now() - switched, std::chrono::seconds(15))
       << "a poll every second";
-  const IpcCall opening = winamp.Openings(switchedAt).front();
+  const IpcCall opening = Openings(switchedAt).front();
   EXPECT_EQ(opening.ipc, winamp::kIpcMbOpenReal);
   EXPECT_TRUE(opening.text.ends_with("MP3 - LyrabinderWeb.htm")) << opening.text;
   EXPECT_TRUE(BroughtUp(switchedAt, winamp::kIpcMbOpenReal));
@@ -769,23 +742,23 @@ TEST_F(Winamp, FollowsAnAlbumThroughItsTracks) {
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.what);
-    std::size_t from = winamp.calls.size();
-    const int polls = winamp.polls;
-    winamp.playing = step.playing;
-    winamp.outputTime = step.outputTime;
-    if (step.miniBrowserUrl != nullptr) winamp.miniBrowserUrl = step.miniBrowserUrl;
+    std::size_t from = calls.size();
+    const int pollsBefore = polls;
+    playing = step.playing;
+    outputTime = step.outputTime;
+    if (step.miniBrowserUrl != nullptr) miniBrowserUrl = step.miniBrowserUrl;
     if (step.page != nullptr) {
       ASSERT_TRUE(PumpUntil([&] { return Opened(from, winamp::kIpcMbOpenReal, step.page); }));
-      EXPECT_EQ(winamp.polls, polls + 1);
-      from = winamp.calls.size();
+      EXPECT_EQ(polls, pollsBefore + 1);
+      from = calls.size();
     }
     PollsAhead(3);
-    EXPECT_TRUE(winamp.Openings(from).empty());
+    EXPECT_TRUE(Openings(from).empty());
   }
 
   // The unchanged entry is not regenerated.
   fs::remove(folder / "view.js");
-  const std::size_t from = winamp.calls.size();
+  const std::size_t from = calls.size();
   PollsAhead(4);
   EXPECT_FALSE(fs::exists(folder / "view.js"));
   EXPECT_FALSE(BroughtUp(from, winamp::kIpcMbOpenReal));
@@ -799,32 +772,32 @@ TEST_F(Winamp, Version2200OpensWith241AfterAnAlbumChange) {
   fs::rename(MakeAlbum(), album);
   // An existing sheet is replaced without a question.
   testsupport::WriteText(folder / "Best_LB.cue", "old sheet");
-  winamp.version = 0x2200;
-  winamp.playlist = {Ansi(album)};
+  version = 0x2200;
+  playlist = {Ansi(album)};
   Start();
-  ASSERT_TRUE(PumpUntil([&] { return !winamp.Openings().empty(); }));
-  EXPECT_EQ(winamp.Openings().front().ipc, winamp::kIpcMbOpen);
+  ASSERT_TRUE(PumpUntil([&] { return !Openings().empty(); }));
+  EXPECT_EQ(Openings().front().ipc, winamp::kIpcMbOpen);
   EXPECT_TRUE(BroughtUp(0, winamp::kIpcMbOpen));
   EXPECT_TRUE(std::ranges::none_of(
-      winamp.calls, [](const IpcCall& call) { return call.ipc == winamp::kIpcMbOpenReal; }));
+      calls, [](const IpcCall& call) { return call.ipc == winamp::kIpcMbOpenReal; }));
   const std::string sheet = webview::testing::ReadText(folder / "Best_LB.cue");
   EXPECT_NE(sheet.find("FILE \"BEST_LB.mp3\" MP3"), std::string::npos) << sheet;
-  EXPECT_TRUE(winamp.messageBoxes.empty());
+  EXPECT_TRUE(messageBoxes.empty());
 
   // Playing always switches pages with 249.
-  const std::size_t from = winamp.calls.size();
-  winamp.playing = 1;
-  winamp.outputTime = 1200;
+  const std::size_t from = calls.size();
+  playing = 1;
+  outputTime = 1200;
   ASSERT_TRUE(PumpUntil([&] { return Opened(from, winamp::kIpcMbOpenReal, "DYNAMIC2.HTM"); }));
 }
 
 TEST_F(Winamp, AnAlbumSeenBeforeIsRegeneratedOnlyWhenItsTagAsksOrViewJsIsMissing) {
   const fs::path album = MakeAlbum();
   const fs::path cue = albumDir / "Best_LB.cue";
-  winamp.playlist = {album.string(), (albumDir / "one.mp3").string()};
+  playlist = {album.string(), (albumDir / "one.mp3").string()};
   Start();
-  ASSERT_TRUE(PumpUntil([&] { return !winamp.Openings().empty(); }));
-  const fs::path folder = fs::path(winamp.Openings().front().text).parent_path();
+  ASSERT_TRUE(PumpUntil([&] { return !Openings().empty(); }));
+  const fs::path folder = fs::path(Openings().front().text).parent_path();
   ASSERT_TRUE(fs::exists(folder / "view.js"));
 
   // The tag no longer answers yes (Genre, the file's last byte, other than 255).
@@ -849,11 +822,11 @@ TEST_F(Winamp, AnAlbumSeenBeforeIsRegeneratedOnlyWhenItsTagAsksOrViewJsIsMissing
       testsupport::WriteText(cue, "old sheet");
     if (c.removeScript) fs::remove(folder / "view.js");
     // Away to the plain MP3 and back.
-    winamp.listPos = 1;
+    listPos = 1;
     PollsAhead(1);
-    const std::size_t from = winamp.calls.size();
-    winamp.listPos = 0;
-    EXPECT_TRUE(PumpUntil([&] { return !winamp.Openings(from).empty(); }));
+    const std::size_t from = calls.size();
+    listPos = 0;
+    EXPECT_TRUE(PumpUntil([&] { return !Openings(from).empty(); }));
     EXPECT_EQ(fs::exists(folder / "lyrics.htm"), c.regenerates);
     ASSERT_TRUE(fs::exists(cue));
     EXPECT_EQ(webview::testing::ReadText(cue) != "old sheet", c.cueWritten);
@@ -862,12 +835,12 @@ TEST_F(Winamp, AnAlbumSeenBeforeIsRegeneratedOnlyWhenItsTagAsksOrViewJsIsMissing
 
 TEST_F(Winamp, AnAlbumNameThatIsNoAlbumOpensNothing) {
   testsupport::WriteText(albumDir / "Fake_LB.MP3", std::string(4000, 'x'));
-  winamp.playlist = {(albumDir / "Fake_LB.MP3").string(), (albumDir / "Gone_LB.MP3").string()};
+  playlist = {(albumDir / "Fake_LB.MP3").string(), (albumDir / "Gone_LB.MP3").string()};
   Start();
   PollsAhead(3);
-  winamp.listPos = 1;
+  listPos = 1;
   PollsAhead(3);
-  EXPECT_TRUE(winamp.Openings().empty());
+  EXPECT_TRUE(Openings().empty());
   EXPECT_FALSE(fs::exists(albumDir / "Fake_LB.cue"));
 }
 
