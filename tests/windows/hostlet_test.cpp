@@ -1,10 +1,11 @@
-// Hostlet on its own, its host object as a hosted component sees it, and Hostlet with the
-// web-view component inside a stand-in Winamp, under Wine.
+// Hostlet on its own, its host object as a hosted component sees it, the web-view component
+// as a COM server on its own, and both inside a stand-in Winamp, under Wine.
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <oleauto.h>
+#include <olectl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -110,12 +111,25 @@ std::wstring Take(BSTR text) {
   return result;
 }
 
+template <typename F>
+F Export(HMODULE module, const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// A string value under HKEY_CLASSES_ROOT; empty when it cannot be read.
+std::wstring ReadString(const std::wstring& key, const wchar_t* value) {
+  wchar_t text[MAX_PATH * 2] = {};
+  DWORD size = sizeof text;
+  RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), value, RRF_RT_REG_SZ, nullptr, text, &size);
+  return text;
+}
+
 // A loaded host DLL and its plug-in record.
 struct LoadedHost {
   explicit LoadedHost(const fs::path& path) : module(LoadLibraryW(path.c_str())) {
     if (module == nullptr) return;
-    const auto get = reinterpret_cast<winamp::GetGeneralPurposePluginFunction>(
-        reinterpret_cast<void*>(GetProcAddress(module, winamp::kGetGeneralPurposePlugin)));
+    const auto get =
+        Export<winamp::GetGeneralPurposePluginFunction>(module, winamp::kGetGeneralPurposePlugin);
     if (get != nullptr) record = get();
   }
   ~LoadedHost() {
@@ -251,7 +265,7 @@ class Probe final : public ITekWinAmpGenPlugin {
   ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
   ULONG STDMETHODCALLTYPE Release() override { return --references; }
   HRESULT STDMETHODCALLTYPE Initialize(Wrapper* wrapper) override {
-    if (failInitialize) return E_FAIL;
+    if (failInitialize || wrapper == nullptr) return E_FAIL;
     wrapper->AddRef();
     host = wrapper;
     return S_OK;
@@ -457,6 +471,58 @@ TEST(TypeLibrary, DescribesBothInterfacesInTableOrder) {
   CoUninitialize();
 }
 
+TEST(ComponentServer, RegistersCreatesPluginsAndUnloadsWhenNoneIsLeft) {
+  CoInitialize(nullptr);
+  testsupport::ScopedTempDir dir;
+  const fs::path path = dir / "MP3LyrabinderWeb.dll";
+  CopyFileTo(LB_WEBPLUGIN_DLL, path);
+  HMODULE module = LoadLibraryW(path.c_str());
+  ASSERT_NE(module, nullptr);
+  const auto registerServer = Export<decltype(&DllRegisterServer)>(module, "DllRegisterServer");
+  const auto unregisterServer =
+      Export<decltype(&DllUnregisterServer)>(module, "DllUnregisterServer");
+  const auto canUnloadNow = Export<decltype(&DllCanUnloadNow)>(module, "DllCanUnloadNow");
+  const auto getClassObject = Export<decltype(&DllGetClassObject)>(module, "DllGetClassObject");
+  ASSERT_TRUE(registerServer && unregisterServer && canUnloadNow && getClassObject);
+
+  ASSERT_EQ(registerServer(), S_OK);
+  CLSID classId{};
+  ASSERT_EQ(CLSIDFromProgID(L"MP3LyrabinderWeb.Plugin", &classId), S_OK);
+  wchar_t classText[40];
+  StringFromGUID2(classId, classText, 40);
+  const std::wstring server = std::wstring(L"CLSID\\") + classText + L"\\InprocServer32";
+  EXPECT_EQ(lstrcmpiW(ReadString(server, nullptr).c_str(), path.c_str()), 0);
+  EXPECT_EQ(ReadString(server, L"ThreadingModel"), L"Apartment");
+
+  IClassFactory* factory = nullptr;
+  void* none = nullptr;
+  EXPECT_EQ(getClassObject(IID_IClassFactory, IID_IClassFactory, &none), CLASS_E_CLASSNOTAVAILABLE);
+  ASSERT_EQ(getClassObject(classId, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+  EXPECT_EQ(canUnloadNow(), S_OK);
+
+  ITekWinAmpGenPlugin* plugin = nullptr;
+  ASSERT_EQ(
+      factory->CreateInstance(nullptr, IID_ITekWinAmpGenPlugin, reinterpret_cast<void**>(&plugin)),
+      S_OK);
+  EXPECT_EQ(factory->CreateInstance(plugin, IID_IUnknown, &none), CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(plugin->QueryInterface(IID_Wrapper, &none), E_NOINTERFACE);
+  EXPECT_EQ(plugin->Initialize(nullptr), E_POINTER);
+  EXPECT_EQ(plugin->Quit(), S_OK);
+  EXPECT_EQ(canUnloadNow(), S_FALSE);
+  plugin->Release();
+  EXPECT_EQ(canUnloadNow(), S_OK);
+  factory->LockServer(TRUE);
+  EXPECT_EQ(canUnloadNow(), S_FALSE);
+  factory->LockServer(FALSE);
+  EXPECT_EQ(canUnloadNow(), S_OK);
+  factory->Release();
+
+  EXPECT_EQ(unregisterServer(), S_OK);
+  EXPECT_NE(CLSIDFromProgID(L"MP3LyrabinderWeb.Plugin", &classId), S_OK);
+  FreeLibrary(module);
+  CoUninitialize();
+}
+
 struct IpcCall {
   LPARAM ipc = 0;
   WPARAM value = 0;
@@ -515,10 +581,9 @@ class Winamp : public ::testing::Test {
 
   Winamp() : artist("LbWinamp" + std::to_string(std::random_device()() % 1000000)) {
     s_winamp = this;
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = winamp::kMainWindowClass;
+    const WNDCLASSA windowClass{.lpfnWndProc = WindowProc,
+                                .hInstance = GetModuleHandleA(nullptr),
+                                .lpszClassName = winamp::kMainWindowClass};
     RegisterClassA(&windowClass);
     window = CreateWindowExA(0, winamp::kMainWindowClass, "Winamp", WS_OVERLAPPEDWINDOW, 0, 0, 275,
                              116, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
