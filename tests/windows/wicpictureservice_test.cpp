@@ -74,8 +74,7 @@ std::optional<Decoded> Decode(const std::optional<Bytes>& bytes) {
   return result;
 }
 
-class WicPictureService : public ::testing::Test {
- protected:
+struct WicPictureService : ::testing::Test {
   WicPictureService() { CoInitialize(nullptr); }
   ~WicPictureService() override { CoUninitialize(); }
   platform::win32::WicPictureService service;
