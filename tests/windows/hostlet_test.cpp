@@ -525,16 +525,10 @@ struct SeenMessageBox {
   std::string text;
 };
 
-// A window's text or class name.
-std::string Read(HWND window, int(WINAPI* get)(HWND, LPSTR, int)) {
+std::string WindowText(HWND window) {
   char text[1024] = {};
-  get(window, text, sizeof text);
+  GetWindowTextA(window, text, sizeof text);
   return text;
-}
-
-BOOL CALLBACK Collect(HWND window, LPARAM found) {
-  reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
-  return TRUE;
 }
 
 // Runs this thread's window events until `done` answers true or `timeout` has passed;
@@ -698,17 +692,16 @@ struct Winamp : ::testing::Test {
     return answer != answers.end() ? answer->second : 0;
   }
 
+  // Dialog boxes of this thread; their text is in their static controls.
   void AnswerMessageBoxes() {
-    std::vector<HWND> windows;
-    EnumThreadWindows(GetCurrentThreadId(), Collect, reinterpret_cast<LPARAM>(&windows));
-    for (HWND box : windows) {
-      if (Read(box, GetClassNameA) != "#32770" || !m_answered.insert(box).second) continue;
-      std::vector<HWND> children;
-      EnumChildWindows(box, Collect, reinterpret_cast<LPARAM>(&children));
-      SeenMessageBox seen{Read(box, GetWindowTextA), {}};
-      for (HWND child : children) {
-        if (Read(child, GetClassNameA) == "Static") seen.text += Read(child, GetWindowTextA);
+    for (HWND box = nullptr; (box = FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr;) {
+      if (GetWindowThreadProcessId(box, nullptr) != GetCurrentThreadId() ||
+          !m_answered.insert(box).second) {
+        continue;
       }
+      SeenMessageBox seen{WindowText(box), {}};
+      for (HWND child = nullptr; (child = FindWindowExA(box, child, "Static", nullptr)) != nullptr;)
+        seen.text += WindowText(child);
       messageBoxes.push_back(seen);
       PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
