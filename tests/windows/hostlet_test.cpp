@@ -259,6 +259,7 @@ struct Probe final : ITekWinAmpGenPlugin {
   ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
   ULONG STDMETHODCALLTYPE Release() override { return --references; }
   HRESULT STDMETHODCALLTYPE Initialize(Wrapper* wrapper) override {
+    // Refusing no host also keeps the compiler from seeing a call through a null one.
     if (failInitialize || wrapper == nullptr) return E_FAIL;
     wrapper->AddRef();
     host = wrapper;
