@@ -15,32 +15,21 @@ namespace {
 using testsupport::Bytes;
 
 // A 24-bit bottom-up BMP of one colour (B, G, R).
-Bytes Bmp(int width, int height, std::array<std::uint8_t, 3> bgr) {
-  const int stride = (width * 3 + 3) & ~3;
-  const int imageSize = stride * height;
-  Bytes out;
-  const auto put = [&](std::uint32_t value, int bytes) {
+Bytes Bmp(std::uint32_t width, std::uint32_t height, std::array<std::uint8_t, 3> bgr) {
+  const std::uint32_t stride = (width * 3 + 3) & ~3u;
+  const std::uint32_t imageSize = stride * height;
+  Bytes out = testsupport::BytesOf("BM");
+  // The file header after "BM", then the info header: each field's value and width in bytes.
+  const std::pair<std::uint32_t, int> fields[] = {
+      {54 + imageSize, 4}, {0, 4},    {54, 4}, {40, 4}, {width, 4},
+      {height, 4},         {1, 2},    {24, 2}, {0, 4},  {imageSize, 4},
+      {2835, 4},           {2835, 4}, {0, 4},  {0, 4}};
+  for (const auto& [value, bytes] : fields) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-  };
-  out.push_back('B');
-  out.push_back('M');
-  put(static_cast<std::uint32_t>(54 + imageSize), 4);
-  put(0, 4);
-  put(54, 4);
-  put(40, 4);
-  put(static_cast<std::uint32_t>(width), 4);
-  put(static_cast<std::uint32_t>(height), 4);
-  put(1, 2);
-  put(24, 2);
-  put(0, 4);
-  put(static_cast<std::uint32_t>(imageSize), 4);
-  put(2835, 4);
-  put(2835, 4);
-  put(0, 4);
-  put(0, 4);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) out.insert(out.end(), bgr.begin(), bgr.end());
-    for (int pad = width * 3; pad < stride; ++pad) out.push_back(0);
+  }
+  for (std::uint32_t row = 0; row < height; ++row) {
+    for (std::uint32_t x = 0; x < width; ++x) out.insert(out.end(), bgr.begin(), bgr.end());
+    out.insert(out.end(), stride - width * 3, 0);
   }
   return out;
 }
@@ -52,22 +41,21 @@ struct Decoded {
   std::array<BYTE, 4> firstPixel{};  // B, G, R, A
 };
 
-// Reads a picture back through WIC.
-std::optional<Decoded> Decode(const std::vector<std::uint8_t>& bytes) {
-  IWICImagingFactory* factory = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_IWICImagingFactory, reinterpret_cast<void**>(&factory)))) {
-    return std::nullopt;
-  }
+// Reads a preview back through WIC; nothing when there is no preview or it cannot be read.
+std::optional<Decoded> Decode(const std::optional<Bytes>& bytes) {
   std::optional<Decoded> result;
+  if (!bytes) return result;
+  IWICImagingFactory* factory = nullptr;
   IWICStream* stream = nullptr;
   IWICBitmapDecoder* decoder = nullptr;
   IWICBitmapFrameDecode* frame = nullptr;
   IWICFormatConverter* converter = nullptr;
   Decoded decoded;
-  if (SUCCEEDED(factory->CreateStream(&stream)) &&
-      SUCCEEDED(stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data()),
-                                             static_cast<DWORD>(bytes.size()))) &&
+  if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))) &&
+      SUCCEEDED(factory->CreateStream(&stream)) &&
+      SUCCEEDED(stream->InitializeFromMemory(const_cast<BYTE*>(bytes->data()),
+                                             static_cast<DWORD>(bytes->size()))) &&
       SUCCEEDED(factory->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand,
                                                  &decoder)) &&
       SUCCEEDED(decoder->GetContainerFormat(&decoded.container)) &&
@@ -86,8 +74,7 @@ std::optional<Decoded> Decode(const std::vector<std::uint8_t>& bytes) {
   return result;
 }
 
-class WicPictureService : public ::testing::Test {
- protected:
+struct WicPictureService : ::testing::Test {
   WicPictureService() { CoInitialize(nullptr); }
   ~WicPictureService() override { CoUninitialize(); }
   platform::win32::WicPictureService service;
@@ -112,16 +99,14 @@ TEST_F(WicPictureService, MakesFittedJpegPreviewsOfBmpGifAndJpeg) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const auto preview = webview::MakePreview(service, c.picture);
-    ASSERT_TRUE(preview);
-    const auto decoded = Decode(*preview);
+    const auto decoded = Decode(webview::MakePreview(service, c.picture));
     ASSERT_TRUE(decoded);
     EXPECT_TRUE(IsEqualGUID(decoded->container, GUID_ContainerFormatJpeg));
     EXPECT_EQ(decoded->width, c.width);
     EXPECT_EQ(decoded->height, c.height);
   }
   // The colour survives (BMP red, at full quality).
-  const auto decoded = Decode(*webview::MakePreview(service, bmp));
+  const auto decoded = Decode(webview::MakePreview(service, bmp));
   ASSERT_TRUE(decoded);
   EXPECT_GE(decoded->firstPixel[2], 240);
   EXPECT_LE(decoded->firstPixel[0], 15);
@@ -132,13 +117,10 @@ TEST_F(WicPictureService, TransparentGifPartsBecomeWhite) {
   const std::array<std::uint8_t, 12> palette = {255, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0};
   const Bytes gif = webview::testing::Gif(
       16, 16, palette, [](int, int) { return 3; }, 3);
-  const auto preview = webview::MakePreview(service, gif);
-  ASSERT_TRUE(preview);
-  const auto decoded = Decode(*preview);
+  const auto decoded = Decode(webview::MakePreview(service, gif));
   ASSERT_TRUE(decoded);
-  for (int channel = 0; channel < 3; ++channel) {
-    EXPECT_GE(decoded->firstPixel[static_cast<std::size_t>(channel)], 245) << channel;
-  }
+  for (std::size_t channel = 0; channel < 3; ++channel)
+    EXPECT_GE(decoded->firstPixel[channel], 245) << channel;
 }
 
 TEST_F(WicPictureService, RefusesWhatIsNoPicture) {
