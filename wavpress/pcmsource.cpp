@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <mutex>
 #include <optional>
 
 #include "base/fileio.h"
@@ -85,62 +84,16 @@ class SpanSource final : public base::ByteSource {
   std::span<const std::uint8_t> m_bytes;
 };
 
-// Setting up a converter costs more than converting a short file: finished ones are kept, a
-// few of them, for the next file of the same rate and channel count. Encodings run on several
-// threads at once.
-class ConverterPool {
- public:
-  ~ConverterPool() {
-    for (const Kept& kept : m_kept) soxr_delete(kept.converter);
-  }
-  soxr_t Take(int rate, unsigned channels) {
-    {
-      const std::lock_guard lock(m_mutex);
-      const auto found = std::find_if(m_kept.begin(), m_kept.end(), [&](const Kept& kept) {
-        return kept.rate == rate && kept.channels == channels;
-      });
-      if (found != m_kept.end()) {
-        const soxr_t converter = found->converter;
-        m_kept.erase(found);
-        return converter;
-      }
-    }
-    soxr_error_t error = nullptr;
-    soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_INT16_I);
-    // libsoxr seeds its dither from the clock: the same file would give other bytes on every
-    // run. Rounding keeps an encoding repeatable.
-    io.flags |= SOXR_NO_DITHER;
-    const soxr_t converter =
-        soxr_create(rate, kTargetRate, channels, &error, &io, nullptr, nullptr);
-    if (error && converter) soxr_delete(converter);
-    return error ? nullptr : converter;
-  }
-  void Give(soxr_t converter, int rate, unsigned channels) {
-    // A converter handed back mid-stream still holds that stream's samples.
-    if (soxr_clear(converter) != nullptr) {
-      soxr_delete(converter);
-      return;
-    }
-    const std::lock_guard lock(m_mutex);
-    if (m_kept.size() == kKept) {
-      soxr_delete(m_kept.front().converter);
-      m_kept.erase(m_kept.begin());
-    }
-    m_kept.push_back({converter, rate, channels});
-  }
-
- private:
-  static constexpr std::size_t kKept = 4;
-  struct Kept {
-    soxr_t converter;
-    int rate;
-    unsigned channels;
-  };
-  std::mutex m_mutex;
-  std::vector<Kept> m_kept;
-};
-
-ConverterPool g_converters;
+// libsoxr seeds its dither from the clock: the same file would give other bytes on every run.
+// Rounding keeps an encoding repeatable.
+soxr_t CreateConverter(int rate, unsigned channels) {
+  soxr_error_t error = nullptr;
+  soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_INT16_I);
+  io.flags |= SOXR_NO_DITHER;
+  const soxr_t converter = soxr_create(rate, kTargetRate, channels, &error, &io, nullptr, nullptr);
+  if (error && converter) soxr_delete(converter);
+  return error ? nullptr : converter;
+}
 
 }  // namespace
 
@@ -209,8 +162,7 @@ std::unique_ptr<PcmSource> PcmSource::Adopt(std::unique_ptr<PcmSource> source, S
     source->m_shortBlock.reset(new std::int16_t[kBlockFrames * channelCount]);
     return source;
   }
-  source->m_rate = rate;
-  source->m_resampler = g_converters.Take(rate, static_cast<unsigned>(channelCount));
+  source->m_resampler = CreateConverter(rate, static_cast<unsigned>(channelCount));
   if (!source->m_resampler) {
     error = {PcmRefusal::NotAudio, "the sample rate cannot be converted"};
     return nullptr;
@@ -223,7 +175,7 @@ std::unique_ptr<PcmSource> PcmSource::Adopt(std::unique_ptr<PcmSource> source, S
 }
 
 PcmSource::~PcmSource() {
-  if (m_resampler) g_converters.Give(m_resampler, m_rate, static_cast<unsigned>(m_channels));
+  if (m_resampler) soxr_delete(m_resampler);
   if (m_file) sf_close(m_file);
 }
 

@@ -73,7 +73,6 @@ class PcmSource {
   std::unique_ptr<View> m_view;
   sf_private_tag* m_file = nullptr;
   soxr* m_resampler = nullptr;
-  int m_rate = 0;
   int m_channels = 0;
   std::int64_t m_totalFrames = 0;
   bool m_inputDone = false;
