@@ -3,11 +3,10 @@
 #include <sndfile.h>
 #include <soxr.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "base/fileio.h"
 
@@ -19,70 +18,116 @@ constexpr std::size_t kBlockFrames = 8192;
 
 }  // namespace
 
-// A file in memory, read through libsndfile's virtual I/O.
-struct PcmSource::Memory {
-  std::span<const std::uint8_t> bytes;
+// What libsndfile reads: our canonical header, then the data chunk's bytes straight from the
+// file. It never sees the file's own header.
+struct PcmSource::View {
+  std::unique_ptr<base::ByteSource> file;
+  WavLayout layout;
   sf_count_t position = 0;
+  bool failed = false;  // the file gave fewer bytes than it held when it was walked
 
+  static View& Of(void* self) { return *static_cast<View*>(self); }
   static sf_count_t Length(void* self) {
-    return static_cast<sf_count_t>(static_cast<Memory*>(self)->bytes.size());
+    return static_cast<sf_count_t>(kCanonicalHeaderSize) + Of(self).layout.dataSize;
   }
   static sf_count_t Seek(sf_count_t offset, int whence, void* self) {
-    auto* memory = static_cast<Memory*>(self);
-    const sf_count_t base = whence == SEEK_CUR   ? memory->position
+    View& view = Of(self);
+    const sf_count_t base = whence == SEEK_CUR   ? view.position
                             : whence == SEEK_END ? Length(self)
                                                  : 0;
     const sf_count_t target = base + offset;
     if (target < 0 || target > Length(self)) return -1;
-    memory->position = target;
+    view.position = target;
     return target;
   }
   static sf_count_t Read(void* out, sf_count_t count, void* self) {
-    auto* memory = static_cast<Memory*>(self);
-    const sf_count_t take =
-        std::max<sf_count_t>(0, std::min(count, Length(self) - memory->position));
-    std::copy_n(memory->bytes.data() + memory->position, take, static_cast<std::uint8_t*>(out));
-    memory->position += take;
-    return take;
+    View& view = Of(self);
+    const sf_count_t take = std::max<sf_count_t>(0, std::min(count, Length(self) - view.position));
+    auto* bytes = static_cast<std::uint8_t*>(out);
+    constexpr auto kHeader = static_cast<sf_count_t>(kCanonicalHeaderSize);
+    sf_count_t done = 0;
+    if (view.position < kHeader) {
+      done = std::min(take, kHeader - view.position);
+      std::copy_n(view.layout.header.begin() + view.position, done, bytes);
+    }
+    if (done < take) {
+      const std::int64_t from = view.layout.dataOffset + view.position + done - kHeader;
+      if (!view.file->ReadAt(from, {bytes + done, static_cast<std::size_t>(take - done)})) {
+        view.failed = true;
+        return done;
+      }
+      done = take;
+    }
+    view.position += done;
+    return done;
   }
   static sf_count_t Write(const void*, sf_count_t, void*) { return 0; }
-  static sf_count_t Tell(void* self) { return static_cast<Memory*>(self)->position; }
+  static sf_count_t Tell(void* self) { return Of(self).position; }
 };
+
+namespace {
+
+// Bytes the caller keeps, read in place.
+class SpanSource final : public base::ByteSource {
+ public:
+  explicit SpanSource(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
+  std::int64_t Size() const override { return static_cast<std::int64_t>(m_bytes.size()); }
+  bool ReadAt(std::int64_t offset, std::span<std::uint8_t> out) override {
+    if (offset < 0 || offset > Size() || static_cast<std::int64_t>(out.size()) > Size() - offset) {
+      return false;
+    }
+    std::copy_n(m_bytes.begin() + offset, out.size(), out.begin());
+    return true;
+  }
+
+ private:
+  std::span<const std::uint8_t> m_bytes;
+};
+
+// libsoxr seeds its dither from the clock: the same file would give other bytes on every run.
+// Rounding keeps an encoding repeatable.
+soxr_t CreateConverter(int rate, unsigned channels) {
+  soxr_error_t error = nullptr;
+  soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_INT16_I);
+  io.flags |= SOXR_NO_DITHER;
+  const soxr_t converter = soxr_create(rate, kTargetRate, channels, &error, &io, nullptr, nullptr);
+  if (error && converter) soxr_delete(converter);
+  return error ? nullptr : converter;
+}
+
+}  // namespace
 
 std::unique_ptr<PcmSource> PcmSource::Open(const char* path, PcmOpenError& error) {
   // Only a regular file is opened for reading: a FIFO or a device would block or never end.
   std::string reason;
-  base::FileHandle file = base::OpenRegularFile(path, reason);
+  std::unique_ptr<base::ByteSource> file = base::FileSource::Open(path, reason);
   if (!file) {
     error = {PcmRefusal::Unreadable, reason};
     return nullptr;
   }
-  const int fd = ::dup(::fileno(file.get()));
-  if (fd < 0) {
-    error = {PcmRefusal::Unreadable, base::LastErrorText()};
-    return nullptr;
-  }
-  SF_INFO info{};
-  SNDFILE* sound = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
-  if (!sound) {
-    error = {PcmRefusal::NotAudio,
-             std::string("not audio in a format that is read (") + sf_strerror(nullptr) + ")"};
-    return nullptr;
-  }
-  return Adopt(std::unique_ptr<PcmSource>(new PcmSource), sound, info.channels, info.samplerate,
-               info.frames, error);
+  return OpenSource(std::move(file), error);
 }
 
 std::unique_ptr<PcmSource> PcmSource::OpenMemory(std::span<const std::uint8_t> bytes,
                                                  PcmOpenError& error) {
+  return OpenSource(std::make_unique<SpanSource>(bytes), error);
+}
+
+std::unique_ptr<PcmSource> PcmSource::OpenSource(std::unique_ptr<base::ByteSource> file,
+                                                 PcmOpenError& error) {
+  // libsndfile's own header parsing has hung on malformed chunks: it gets only what we walked.
+  std::optional<WavLayout> layout = WalkWav(*file);
+  if (!layout) {
+    error = {PcmRefusal::NotWav, std::string(kNotWav)};
+    return nullptr;
+  }
   std::unique_ptr<PcmSource> source(new PcmSource);
-  source->m_memory = std::make_unique<Memory>();
-  source->m_memory->bytes = bytes;
-  SF_VIRTUAL_IO io{&Memory::Length, &Memory::Seek, &Memory::Read, &Memory::Write, &Memory::Tell};
+  source->m_view = std::make_unique<View>(View{std::move(file), *layout});
+  SF_VIRTUAL_IO io{&View::Length, &View::Seek, &View::Read, &View::Write, &View::Tell};
   SF_INFO info{};
-  SNDFILE* sound = sf_open_virtual(&io, SFM_READ, &info, source->m_memory.get());
+  SNDFILE* sound = sf_open_virtual(&io, SFM_READ, &info, source->m_view.get());
   if (!sound) {
-    error = {PcmRefusal::NotAudio, sf_strerror(nullptr)};
+    error = {PcmRefusal::NotWav, std::string(kNotWav) + " (" + sf_strerror(nullptr) + ")"};
     return nullptr;
   }
   return Adopt(std::move(source), sound, info.channels, info.samplerate, info.frames, error);
@@ -104,8 +149,8 @@ std::unique_ptr<PcmSource> PcmSource::Adopt(std::unique_ptr<PcmSource> source, S
              std::to_string(channels) + " channels: only mono and stereo are taken"};
     return nullptr;
   }
-  if (frames < 0) {
-    error = {PcmRefusal::NotAudio, "no length"};
+  if (frames <= 0) {
+    error = {PcmRefusal::NoAudio, std::string(kNoAudio)};
     return nullptr;
   }
   const auto channelCount = static_cast<std::size_t>(channels);
@@ -117,14 +162,8 @@ std::unique_ptr<PcmSource> PcmSource::Adopt(std::unique_ptr<PcmSource> source, S
     source->m_shortBlock.reset(new std::int16_t[kBlockFrames * channelCount]);
     return source;
   }
-  soxr_error_t soxrError = nullptr;
-  soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_INT16_I);
-  // libsoxr seeds its dither from the clock: the same file would give other bytes on every run.
-  // Rounding keeps an encoding repeatable.
-  io.flags |= SOXR_NO_DITHER;
-  source->m_resampler = soxr_create(rate, kTargetRate, static_cast<unsigned>(channelCount),
-                                    &soxrError, &io, nullptr, nullptr);
-  if (soxrError || !source->m_resampler) {
+  source->m_resampler = CreateConverter(rate, static_cast<unsigned>(channelCount));
+  if (!source->m_resampler) {
     error = {PcmRefusal::NotAudio, "the sample rate cannot be converted"};
     return nullptr;
   }
@@ -174,7 +213,7 @@ bool PcmSource::ReadDirect() {
   const sf_count_t got = sf_readf_short(m_file, m_shortBlock.get(), kBlockFrames);
   if (got <= 0) {
     // libsndfile gives 0 both at the end and after an error; only its error state tells.
-    if (sf_error(m_file) != SF_ERR_NO_ERROR) return false;
+    if (sf_error(m_file) != SF_ERR_NO_ERROR || m_view->failed) return false;
     m_finished = true;
     return true;
   }
@@ -187,7 +226,7 @@ bool PcmSource::ReadConverted() {
   if (m_floatOffset == m_floatFrames && !m_inputDone) {
     const sf_count_t got = sf_readf_float(m_file, m_floatBlock.get(), kBlockFrames);
     if (got <= 0) {
-      if (sf_error(m_file) != SF_ERR_NO_ERROR) return false;
+      if (sf_error(m_file) != SF_ERR_NO_ERROR || m_view->failed) return false;
       m_inputDone = true;
     }
     m_floatOffset = 0;

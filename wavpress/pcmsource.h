@@ -6,7 +6,11 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "base/fileio.h"
+#include "wavpress/wavchunks.h"
 
 struct sf_private_tag;
 struct soxr;
@@ -18,7 +22,11 @@ inline constexpr int kMinRate = 8000;
 inline constexpr int kMaxRate = 192000;
 
 /// Why a sound file is not taken.
-enum class PcmRefusal { None, Unreadable, NotAudio, Rate, Channels };
+enum class PcmRefusal { None, Unreadable, NotWav, NotAudio, NoAudio, Rate, Channels };
+
+/// The texts of the refusals that name no detail.
+inline constexpr std::string_view kNotWav = "not a WAV file we can read";
+inline constexpr std::string_view kNoAudio = "no audio";
 
 struct PcmOpenError {
   PcmRefusal refusal = PcmRefusal::None;
@@ -28,8 +36,8 @@ struct PcmOpenError {
 class PcmSource {
  public:
   /// Opens the regular file `path`; nothing, with the cause in `error`, when it cannot be
-  /// read, libsndfile does not read it as audio, or its rate lies outside kMinRate-kMaxRate or
-  /// its channel count outside 1-2.
+  /// read, is not a WAV file that WalkWav takes, holds no frame, or its rate lies outside
+  /// kMinRate-kMaxRate or its channel count outside 1-2.
   static std::unique_ptr<PcmSource> Open(const char* path, PcmOpenError& error);
   /// The same for a file held in memory; `bytes` must outlive the source.
   static std::unique_ptr<PcmSource> OpenMemory(std::span<const std::uint8_t> bytes,
@@ -50,8 +58,10 @@ class PcmSource {
   bool AtEnd();
 
  private:
-  struct Memory;
+  struct View;
   PcmSource() = default;
+  static std::unique_ptr<PcmSource> OpenSource(std::unique_ptr<base::ByteSource> file,
+                                               PcmOpenError& error);
   static std::unique_ptr<PcmSource> Adopt(std::unique_ptr<PcmSource> source, sf_private_tag* file,
                                           int channels, int rate, std::int64_t frames,
                                           PcmOpenError& error);
@@ -60,7 +70,7 @@ class PcmSource {
   bool ReadConverted();
   void AppendFrames(const std::int16_t* samples, std::size_t frames);
 
-  std::unique_ptr<Memory> m_memory;
+  std::unique_ptr<View> m_view;
   sf_private_tag* m_file = nullptr;
   soxr* m_resampler = nullptr;
   int m_channels = 0;

@@ -58,7 +58,9 @@ std::int32_t FailureOf(PcmRefusal refusal) {
       return WAVPRESS_RATE_OUT_OF_RANGE;
     case PcmRefusal::Channels:
       return WAVPRESS_CHANNELS_OUT_OF_RANGE;
+    case PcmRefusal::NotWav:
     case PcmRefusal::NotAudio:
+    case PcmRefusal::NoAudio:
       return WAVPRESS_UNSUPPORTED_FORMAT;
     default:
       return WAVPRESS_UNREADABLE;
@@ -108,7 +110,8 @@ std::int32_t Encode(const char* path, const WavpressProgress* progress) {
     return Fail(WAVPRESS_NO_ENCODER, encoderName + " lacks a function of the encoder interface");
   }
 
-  // Only what libsndfile reads as audio is encoded, never a header or a foreign file's bytes.
+  // Only the samples of a WAV are encoded, never a header or a foreign file's bytes; a file
+  // without any gives no MP3 at all.
   PcmOpenError refused;
   const auto source = PcmSource::Open(path, refused);
   if (!source) return Fail(FailureOf(refused.refusal), std::string(path) + ": " + refused.text);

@@ -41,7 +41,7 @@ enum {
   WAVPRESS_NO_FAILURE = 0,
   WAVPRESS_NO_ENCODER = 1,            /**< the selected encoder library is missing or incomplete */
   WAVPRESS_UNREADABLE = 2,            /**< the input cannot be opened, or is no regular file */
-  WAVPRESS_UNSUPPORTED_FORMAT = 3,    /**< the input is not audio libsndfile reads */
+  WAVPRESS_UNSUPPORTED_FORMAT = 3,    /**< not a WAV file we can read, or no audio in it */
   WAVPRESS_RATE_OUT_OF_RANGE = 4,     /**< the sample rate lies outside 8000-192000 Hz */
   WAVPRESS_CHANNELS_OUT_OF_RANGE = 5, /**< more than two channels */
   WAVPRESS_OUTPUT_EXISTS = 6,         /**< the output exists and replacing was not allowed */
@@ -62,15 +62,16 @@ WAVPRESS_API int32_t WAVPRESS_CALL SetEncoder(int32_t encoder);
  * existing output file; returns 0. Front ends allow it only once the user agreed. */
 WAVPRESS_API int32_t WAVPRESS_CALL SetReplaceExisting(int32_t replace);
 
-/** Encodes the sound file `path` (native path bytes; a regular file in WAV or any other format
- * libsndfile reads, one or two channels, 8000 to 192000 Hz) into `path` with the file name's
- * extension replaced by ".mp3", at 128 kbit/s, 44100 Hz, stereo. `progress` is the address of a
- * variable that holds the callback, called after every chunk with the share of frames done; the
- * last chunk reports 100. A null slot or callback means no reports. Returns WAVPRESS_OK,
- * WAVPRESS_FAILED or WAVPRESS_STOPPED. The output is written beside its place and moved there
- * when complete: a failure leaves nothing; after a stop the part encoded so far is moved there.
- * An existing output (or a symlink in its place) is replaced only as SetReplaceExisting allows,
- * and never written through. Calls may run at once on several threads, each on its own file. */
+/** Encodes the sound file `path` (native path bytes; a regular WAV file of integer PCM, float,
+ * A-law or u-law samples, at least one frame, one or two channels, 8000 to 192000 Hz) into `path`
+ * with the file name's extension replaced by ".mp3", at 128 kbit/s, 44100 Hz, stereo. `progress` is
+ * the address of a variable that holds the callback, called after every chunk with the share of
+ * frames done; the last chunk reports 100. A null slot or callback means no reports. Returns
+ * WAVPRESS_OK, WAVPRESS_FAILED or WAVPRESS_STOPPED. The output is written beside its place and
+ * moved there when complete: a failure leaves nothing; after a stop the part encoded so far is
+ * moved there. An existing output (or a symlink in its place) is replaced only as
+ * SetReplaceExisting allows, and never written through. Calls may run at once on several threads,
+ * each on its own file. */
 WAVPRESS_API int32_t WAVPRESS_CALL EncodeMp3(const char* path, const WavpressProgress* progress);
 
 /** The cause of the last EncodeMp3 failure (WAVPRESS_NO_FAILURE after a success), with a text

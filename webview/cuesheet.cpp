@@ -75,7 +75,8 @@ std::string CueSheetText(const CueInput& input) {
     } else {
       lines.push_back("    INDEX 01 " + FormatCueTime(offset));
     }
-    offset += track.playLength;
+    // A damaged directory may hold a negative length: no track starts before the one in front.
+    offset += std::max(track.playLength, 0);
     ++number;
   }
   return JoinLines(lines);

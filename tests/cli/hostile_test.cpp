@@ -249,13 +249,17 @@ TEST_F(Hostile, EncodeRefusesRatesAndChannelsOutOfRangeAndSaysWhyEachFileFailed)
   testsupport::WriteFile(dir / "slow.wav", testsupport::ToneWav(500, 440, 2, 1));
   testsupport::WriteFile(dir / "wide.wav", testsupport::ToneWav(0.01, 440, 6));
   testsupport::WriteText(dir / "text.wav", std::string(500, 'x'));
+  testsupport::WriteFile(dir / "hang.wav", testsupport::InfoChunkHangWav());
+  testsupport::WriteFile(dir / "silent.wav", testsupport::ToneWav(0, 440));
   struct Case {
     const char* file;
     const char* reason;
   } const cases[] = {
       {"slow.wav", "sample rate 1 Hz is outside 8000-192000 Hz"},
       {"wide.wav", "6 channels"},
-      {"text.wav", "not audio"},
+      {"text.wav", "not a WAV file we can read"},
+      {"hang.wav", "not a WAV file we can read"},
+      {"silent.wav", "no audio"},
       {"missing.wav", "No such file or directory"},
   };
   for (const Case& c : cases) {

@@ -145,6 +145,27 @@ Bytes ToneWav(double seconds, double pitch, int channels, int sampleRate) {
   return out;
 }
 
+Bytes RiffChunk(std::string_view id, const Bytes& body, std::int64_t declaredSize) {
+  const auto size = static_cast<std::uint32_t>(declaredSize < 0 ? body.size() : declaredSize);
+  Bytes out = BytesOf(id);
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(size >> (8 * i)));
+  out.insert(out.end(), body.begin(), body.end());
+  if (body.size() % 2 == 1) out.push_back(0);
+  return out;
+}
+
+Bytes InfoChunkHangWav() {
+  constexpr std::string_view kHex =
+      "5249464664060000574156454c4953541000ffffffffffffffffffffffffffffffffffffffffffff"
+      "ffffffffffffffffffffffffffffffffd7ffffffffff02ff0000";
+  Bytes out;
+  for (std::size_t i = 0; i + 1 < kHex.size(); i += 2) {
+    out.push_back(
+        static_cast<std::uint8_t>(std::stoi(std::string(kHex.substr(i, 2)), nullptr, 16)));
+  }
+  return out;
+}
+
 #ifdef _WIN32
 #define popen _popen
 #define pclose _pclose

@@ -59,6 +59,14 @@ Bytes Id3v1Tag(std::string_view title, std::string_view artist, std::string_view
 /// A 16-bit PCM WAV file of a tone (`pitch` Hz; the second channel a lower one).
 Bytes ToneWav(double seconds, double pitch, int channels = 2, int sampleRate = 44100);
 
+/// A RIFF chunk: `id`, the declared size (the body's own unless given), the body, a pad byte
+/// after an odd body.
+Bytes RiffChunk(std::string_view id, const Bytes& body, std::int64_t declaredSize = -1);
+
+/// 66 bytes found by fuzzing: a WAV whose INFO chunk made libsndfile's header parse spin for
+/// ever.
+Bytes InfoChunkHangWav();
+
 /// Runs a shell command; returns its exit status and, in `output`, what it printed.
 int RunCommand(const std::string& command, std::string* output = nullptr);
 

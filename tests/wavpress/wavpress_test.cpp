@@ -17,16 +17,21 @@
 #include <tuple>
 #include <vector>
 
+#include "base/fileio.h"
 #include "mp3header/mp3header.h"
 #include "tests/support/testsupport.h"
 #include "wavpress/bladeenc.h"
+#include "wavpress/wavchunks.h"
 #include "wavpress/wavpress.h"
 
 namespace {
 
 using namespace wavpress;
 using testsupport::Bytes;
+using testsupport::BytesOf;
+using testsupport::Concat;
 using testsupport::ReadFile;
+using testsupport::RiffChunk;
 using testsupport::ScopedTempDir;
 using testsupport::ToneWav;
 using testsupport::WriteFile;
@@ -243,15 +248,6 @@ TEST_F(EncodeMp3Test, AnyWavBecomesConstant128kStereoReportingEachChunk) {
   }
 }
 
-TEST_F(EncodeMp3Test, HeaderOnlyWavGivesOnlyTheFlush) {
-  ASSERT_EQ(bridge.Encode(Wav("empty.wav", 0.0)), WAVPRESS_OK);
-  EXPECT_TRUE(g_reports.empty());
-  // What the encoder gives for a stream that is flushed at once.
-  const Bytes flush = LameEnc().Encode({}, 0);
-  EXPECT_FALSE(flush.empty());
-  EXPECT_EQ(ReadFile(dir / "empty.mp3"), flush);
-}
-
 TEST_F(EncodeMp3Test, OutputReplacesTheExtensionOfTheFileNameOnly) {
   fs::create_directory(dir / "rec.s");
   const struct {
@@ -265,7 +261,7 @@ TEST_F(EncodeMp3Test, OutputReplacesTheExtensionOfTheFileNameOnly) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input);
-    WriteFile(dir / c.input, ToneWav(0.0, 440));
+    WriteFile(dir / c.input, ToneWav(0.01, 440));
     ASSERT_EQ(bridge.Encode(dir / c.input), WAVPRESS_OK);
     EXPECT_TRUE(fs::exists(dir / c.output));
   }
@@ -298,24 +294,32 @@ TEST_F(EncodeMp3Test, ReplacesAnExistingMp3OnlyWhenAllowedAndNeverItsOwnInput) {
   EXPECT_EQ(ReadFile(named), original);
 }
 
+// No MP3 at all for what holds no sound: a header alone would give one of the encoder's flush.
 TEST_F(EncodeMp3Test, UnreadableInputOrOutputFails) {
   testsupport::WriteText(dir / "notes.wav", "Not a recording at all, only a few lines of text.\n");
   WriteFile(dir / "noise.wav", testsupport::Pattern(50000));
+  WriteFile(dir / "hang.wav", testsupport::InfoChunkHangWav());
+  Wav("silent.wav", 0.0);
   const auto blocked = Wav("blocked.wav", 0.5);
   fs::create_directory(dir / "blocked.mp3");  // the output cannot be created over a folder
 
   const struct {
     const char* name;
     std::int32_t cause;
-  } cases[] = {{"missing.wav", WAVPRESS_UNREADABLE},
-               {"notes.wav", WAVPRESS_UNSUPPORTED_FORMAT},
-               {"noise.wav", WAVPRESS_UNSUPPORTED_FORMAT}};
+    const char* why;
+  } cases[] = {{"missing.wav", WAVPRESS_UNREADABLE, "No such file"},
+               {"notes.wav", WAVPRESS_UNSUPPORTED_FORMAT, "not a WAV file we can read"},
+               {"noise.wav", WAVPRESS_UNSUPPORTED_FORMAT, "not a WAV file we can read"},
+               {"hang.wav", WAVPRESS_UNSUPPORTED_FORMAT, "not a WAV file we can read"},
+               {"silent.wav", WAVPRESS_UNSUPPORTED_FORMAT, "no audio"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(bridge.Encode(dir / c.name), WAVPRESS_FAILED);
     std::string why;
     EXPECT_EQ(bridge.LastFailure(&why), c.cause);
     EXPECT_NE(why.find(c.name), std::string::npos) << why;
+    EXPECT_NE(why.find(c.why), std::string::npos) << why;
+    EXPECT_TRUE(g_reports.empty());
     EXPECT_FALSE(fs::exists(fs::path(dir / c.name).replace_extension(".mp3")));
   }
   EXPECT_EQ(bridge.Encode(blocked), WAVPRESS_FAILED);
@@ -358,7 +362,7 @@ TEST_F(EncoderLibraryTest, HandsOverTheRecordAndChunksOfTheSizeAskedFor) {
   // CRC, copyright and original flags clear (4 each).
   EXPECT_EQ(fake.Record(), "0000000044ac000000800000000000000000000000000000000000");
   EXPECT_EQ(fake.Log(), "init 2304 2304 2304 2304 784 deinit close");
-  EXPECT_EQ(ReadFile(dir / "take.mp3"), testsupport::BytesOf("CCCCCF"));
+  EXPECT_EQ(ReadFile(dir / "take.mp3"), BytesOf("CCCCCF"));
 
   // An odd chunk size asked for still gets whole stereo frames.
   fake.Script(kBeOk, 0, kBeOk, 4001);
@@ -399,7 +403,7 @@ TEST_F(EncoderLibraryTest, ReleasesTheStreamOnEveryReturn) {
     EXPECT_EQ(bridge.Encode(wav, c.stopAt), c.result);
     EXPECT_EQ(fake.Log(), c.calls);
     if (c.output) {
-      EXPECT_EQ(ReadFile(dir / "take.mp3"), testsupport::BytesOf(c.output));
+      EXPECT_EQ(ReadFile(dir / "take.mp3"), BytesOf(c.output));
     } else {
       EXPECT_FALSE(fs::exists(dir / "take.mp3"));
       EXPECT_EQ(bridge.LastFailure(), WAVPRESS_ENCODER_ERROR);
@@ -428,6 +432,96 @@ TEST_F(EncoderLibraryTest, MissingLibraryOrEntryPointFailsBeforeAnyFileIsOpened)
     if (c.selection != -1) bridge.setEncoder(c.selection);
     EXPECT_EQ(bridge.Encode(wav), WAVPRESS_FAILED);
     EXPECT_FALSE(fs::exists(dir / "take.mp3"));
+  }
+}
+
+// --- the chunk walk on its own ---------------------------------------------------------------
+
+Bytes Le(std::uint32_t value, int width) {
+  Bytes out;
+  for (int i = 0; i < width; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  return out;
+}
+
+Bytes FmtBody(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate, std::uint16_t bits) {
+  const auto align = static_cast<std::uint16_t>(channels * bits / 8);
+  return Concat(
+      {Le(tag, 2), Le(channels, 2), Le(rate, 4), Le(rate * align, 4), Le(align, 2), Le(bits, 2)});
+}
+
+Bytes Riff(std::initializer_list<Bytes> chunks, std::int64_t declaredSize = -1) {
+  const Bytes body = Concat(chunks);
+  return RiffChunk("RIFF", Concat({BytesOf("WAVE"), body}), declaredSize);
+}
+
+/// What libsndfile is shown for a file of this format and data size.
+Bytes Canonical(const Bytes& fmtBody, std::uint32_t dataSize) {
+  return Concat({BytesOf("RIFF"), Le(36 + dataSize, 4), BytesOf("WAVE"), RiffChunk("fmt ", fmtBody),
+                 BytesOf("data"), Le(dataSize, 4)});
+}
+
+TEST(WalkWav, TakesFmtAndDataWithinTheFileAndRefusesAnyChunkBeyondIt) {
+  const Bytes fmt = FmtBody(1, 2, 44100, 16);
+  const Bytes fmtChunk = RiffChunk("fmt ", fmt);
+  const Bytes data = RiffChunk("data", testsupport::Pattern(400));
+  const Bytes info = Concat({BytesOf("INFO"), RiffChunk("INAM", BytesOf("abc"))});
+  // WAVE_FORMAT_EXTENSIBLE, 24-bit PCM: cbSize 22, valid bits, channel mask, sub-format GUID.
+  const Bytes extensible =
+      Concat({FmtBody(0xFFFE, 2, 48000, 24), Le(22, 2), Le(24, 2), Le(3, 4), Le(1, 2),
+              Bytes{0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71}});
+  Bytes badGuid = extensible;
+  badGuid.back() ^= 1;
+  Bytes truncated = Riff({fmtChunk, data});
+  truncated.resize(truncated.size() - 10);
+
+  const struct {
+    const char* what;
+    Bytes file;
+    std::int64_t dataOffset;  // 0: refused
+    Bytes header;
+  } cases[] = {
+      {"canonical file", ToneWav(0.01, 440), 44, {}},
+      {"LIST and an odd chunk first",
+       Riff({RiffChunk("LIST", info), RiffChunk("junk", Bytes(3)), fmtChunk, data}), 80,
+       Canonical(fmt, 400)},
+      {"data before fmt", Riff({data, fmtChunk}), 20, Canonical(fmt, 400)},
+      {"a tag after the RIFF", Concat({Riff({fmtChunk, data}), Bytes(128, 0xFF)}), 44,
+       Canonical(fmt, 400)},
+      {"RIFF size left too large", Riff({fmtChunk, data}, 0xFFFFFFFF), 44, Canonical(fmt, 400)},
+      {"extensible 24-bit", Riff({RiffChunk("fmt ", extensible), data}), 68,
+       Canonical(FmtBody(1, 2, 48000, 24), 400)},
+      {"float", Riff({RiffChunk("fmt ", FmtBody(3, 1, 8000, 32)), data}), 44,
+       Canonical(FmtBody(3, 1, 8000, 32), 400)},
+      {"the INFO chunk that hung libsndfile", testsupport::InfoChunkHangWav(), 0, {}},
+      {"LIST sub-chunk past its LIST",
+       Riff({RiffChunk("LIST", Concat({BytesOf("INFO"), RiffChunk("INAM", {}, 9)})), fmtChunk,
+             data}),
+       0,
+       {}},
+      {"data past the end of the file", truncated, 0, {}},
+      {"chunk size of 4 GiB", Riff({fmtChunk, RiffChunk("junk", {}, 0xFFFFFFF0), data}), 0, {}},
+      {"text", BytesOf("Not a recording at all, only a few lines."), 0, {}},
+      {"big-endian RIFX", RiffChunk("RIFX", Concat({BytesOf("WAVE"), fmtChunk})), 0, {}},
+      {"no fmt", Riff({data}), 0, {}},
+      {"no data", Riff({fmtChunk}), 0, {}},
+      {"short fmt", Riff({RiffChunk("fmt ", Bytes(fmt.begin(), fmt.end() - 2)), data}), 0, {}},
+      {"ADPCM", Riff({RiffChunk("fmt ", FmtBody(2, 2, 44100, 4)), data}), 0, {}},
+      {"12-bit PCM", Riff({RiffChunk("fmt ", FmtBody(1, 2, 44100, 12)), data}), 0, {}},
+      {"no channels", Riff({RiffChunk("fmt ", FmtBody(1, 0, 44100, 16)), data}), 0, {}},
+      {"rate 0", Riff({RiffChunk("fmt ", FmtBody(1, 2, 0, 16)), data}), 0, {}},
+      {"extensible of an unknown sub-format", Riff({RiffChunk("fmt ", badGuid), data}), 0, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    base::MemorySource file(c.file);
+    const auto layout = WalkWav(file);
+    ASSERT_EQ(layout.has_value(), c.dataOffset != 0);
+    if (!layout) continue;
+    EXPECT_EQ(layout->dataOffset, c.dataOffset);
+    // A canonical file is shown as it is.
+    const Bytes header = c.header.empty() ? Bytes(c.file.begin(), c.file.begin() + 44) : c.header;
+    EXPECT_EQ(Bytes(layout->header.begin(), layout->header.end()), header);
+    EXPECT_EQ(layout->dataSize, c.dataOffset == 44 && c.header.empty() ? 1764 : 400);
   }
 }
 

@@ -46,6 +46,11 @@ TEST(CueSheet, NumbersTracksWithTwoDigitsAndAddsUpOffsets) {
   EXPECT_THAT(text, HasSubstr("  TRACK 10 AUDIO\r\n    TITLE \"T\"\r\nPERFORMER \"01:00\"\r\n"
                               "    INDEX 01 09:00:00\r\n"));
   EXPECT_THAT(text, HasSubstr("  TRACK 11 AUDIO"));
+
+  // A negative length from a damaged album moves no later track back.
+  input.tracks[9].playLength = -90000;
+  EXPECT_THAT(CueSheetText(input), HasSubstr("  TRACK 11 AUDIO\r\n    TITLE \"T\"\r\nPERFORMER "
+                                             "\"01:00\"\r\n    INDEX 01 09:00:00\r\n"));
 }
 
 TEST(CueSheet, ValuesCannotBreakTheirFieldOrLine) {
