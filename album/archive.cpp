@@ -57,14 +57,6 @@ std::string SafeFileName(std::string_view storedName) {
   return name;
 }
 
-std::string NumberedName(std::string_view name, int n) {
-  const auto dot = name.rfind('.');
-  const bool hasExtension = dot != std::string_view::npos && dot > 0;
-  const std::string_view stem = hasExtension ? name.substr(0, dot) : name;
-  const std::string_view extension = hasExtension ? name.substr(dot) : std::string_view();
-  return std::string(stem) + " (" + std::to_string(n) + ")" + std::string(extension);
-}
-
 bool Extraction::Taken(const std::filesystem::path& target) const {
   if (m_source.IsFile(target)) return true;
   for (const auto& written : m_written) {
@@ -75,19 +67,34 @@ bool Extraction::Taken(const std::filesystem::path& target) const {
 
 std::optional<Extraction::Written> Extraction::Extract(const ArchiveItem& item,
                                                        std::string& error) {
+  bool existed = false;
+  return Extract(item, error, existed);
+}
+
+std::optional<Extraction::Written> Extraction::Extract(const ArchiveItem& item, std::string& error,
+                                                       bool& existed) {
+  existed = false;
   const std::string name = SafeFileName(item.name);
-  Written written{m_folder / base::PathFromUtf8(name), false};
+  Written written{
+      m_folder / base::PathFromUtf8(base::NumberedName(name, 1, base::NameLimit(m_folder))), false};
   if (Taken(written.path)) {
     // A numbered name must be free on disk too: it is no file the user asked to replace.
     written.renamed = true;
-    std::error_code ec;
-    int n = 2;
-    do {
-      written.path = m_folder / base::PathFromUtf8(NumberedName(name, n++));
-    } while (Taken(written.path) ||
-             std::filesystem::exists(std::filesystem::symlink_status(written.path, ec)));
+    written.path = base::FreePath(
+        m_folder, name, 2, [this](const std::filesystem::path& path) { return Taken(path); });
   }
   const std::string target = base::Utf8FromPath(written.path);
+  const bool present = base::NameTaken(written.path);
+  if (present && m_replace == base::Replace::Never) {
+    existed = true;
+    error = target + " exists";
+    return std::nullopt;
+  }
+  if (present && !base::MayReplace(written.path)) {
+    existed = true;
+    error = target + " is read-only; it is not replaced";
+    return std::nullopt;
+  }
   auto file = base::AtomicFile::Create(written.path, error);
   if (!file) {
     error = "cannot create " + target + ": " + error;
@@ -102,8 +109,12 @@ std::optional<Extraction::Written> Extraction::Extract(const ArchiveItem& item,
     error = "cannot write " + target + ": " + file->WriteError();
     return std::nullopt;
   }
-  if (!file->Commit(error, written.renamed ? base::Replace::Never : base::Replace::Allowed)) {
-    error = "cannot write " + target + ": " + error;
+  // Only a file that was there at the start and may be replaced is replaced; one that
+  // appeared meanwhile is kept.
+  if (!file->Commit(error, present ? base::Replace::Allowed : base::Replace::Never)) {
+    existed = file->TargetExisted();
+    error = existed ? target + " appeared meanwhile; it was kept"
+                    : "cannot write " + target + ": " + error;
     return std::nullopt;
   }
   m_written.push_back(written.path);
@@ -113,7 +124,7 @@ std::optional<Extraction::Written> Extraction::Extract(const ArchiveItem& item,
 std::optional<std::filesystem::path> ExtractItem(base::ByteSource& source, const ArchiveItem& item,
                                                  const std::filesystem::path& folder,
                                                  std::string& error) {
-  Extraction extraction(source, folder);
+  Extraction extraction(source, folder, base::Replace::Allowed);
   auto written = extraction.Extract(item, error);
   if (!written) return std::nullopt;
   return written->path;

@@ -43,17 +43,16 @@ struct Archive {
 /// "." or "..", characters Windows refuses, or reserved device names.
 std::string SafeFileName(std::string_view storedName);
 
-/// "name (n).ext": the name an item gets when its own is taken.
-std::string NumberedName(std::string_view name, int n);
-
-/// One extraction into a folder. Each item goes to folder/SafeFileName(item.name), replacing
-/// an older file of that name only once the copy is complete; but never the album being read,
-/// nor an item written earlier in the same run: such an item gets the first free
-/// NumberedName instead.
+/// One extraction into a folder. Each item goes to folder/SafeFileName(item.name), shortened
+/// to the folder's name limit. An older file of that name is replaced only as `replace` allows,
+/// only once the copy is complete and never when the user may not write it; never the album
+/// being read, nor an item written earlier in the same run: such an item gets the first free
+/// base::NumberedName instead.
 class Extraction {
  public:
-  Extraction(base::ByteSource& source, std::filesystem::path folder)
-      : m_source(source), m_folder(std::move(folder)) {}
+  Extraction(base::ByteSource& source, std::filesystem::path folder,
+             base::Replace replace = base::Replace::Never)
+      : m_source(source), m_folder(std::move(folder)), m_replace(replace) {}
 
   struct Written {
     std::filesystem::path path;
@@ -61,17 +60,22 @@ class Extraction {
   };
 
   /// The path written, or nothing with `error` naming the file and the cause.
+  /// `existed` tells that the cause is a file of that name that was not to be replaced.
   [[nodiscard]] std::optional<Written> Extract(const ArchiveItem& item, std::string& error);
+  [[nodiscard]] std::optional<Written> Extract(const ArchiveItem& item, std::string& error,
+                                               bool& existed);
 
  private:
   bool Taken(const std::filesystem::path& target) const;
 
   base::ByteSource& m_source;
   std::filesystem::path m_folder;
+  base::Replace m_replace;
   std::vector<std::filesystem::path> m_written;
 };
 
-/// Extracts one item on its own (see Extraction). Returns the path written, or nothing with
+/// Extracts one item on its own (see Extraction), replacing a file the user may write.
+/// Returns the path written, or nothing with
 /// `error` set.
 [[nodiscard]] std::optional<std::filesystem::path> ExtractItem(base::ByteSource& source,
                                                                const ArchiveItem& item,

@@ -7,15 +7,17 @@ namespace album {
 ExtractionResult ExtractSelected(base::ByteSource& source, const std::vector<ArchiveItem>& items,
                                  const std::vector<bool>& selected,
                                  const std::filesystem::path& folder,
-                                 const base::Progress& progress) {
+                                 const base::Progress& progress, base::Replace replace) {
   ExtractionResult result;
   const std::size_t lines = std::min(items.size(), selected.size());
   for (std::size_t i = 0; i < lines; ++i) result.selected += selected[i] ? 1U : 0U;
+  // One extraction for the whole run, so that no item replaces another of the same run.
+  Extraction extraction(source, folder, replace);
   for (std::size_t i = 0; i < lines; ++i) {
     if (selected[i]) {
       std::string error;
-      if (const auto written = ExtractItem(source, items[i], folder, error)) {
-        result.written.push_back(*written);
+      if (const auto written = extraction.Extract(items[i], error)) {
+        result.written.push_back(written->path);
       } else {
         result.failures.push_back("Could Not Extract " + items[i].name + " : " + error);
       }

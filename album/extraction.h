@@ -27,12 +27,14 @@ struct ExtractionResult {
 
 /// Extracts every item of `items` whose flag in `selected` is set into `folder`, in list order.
 /// Each item's kind and place come from the album's own records (never from the text its line
-/// shows). Selected items after a stop count as not extracted.
+/// shows). Existing files are replaced as `replace` allows (see Extraction). Selected items
+/// after a stop count as not extracted.
 [[nodiscard]] ExtractionResult ExtractSelected(base::ByteSource& source,
                                                const std::vector<ArchiveItem>& items,
                                                const std::vector<bool>& selected,
                                                const std::filesystem::path& folder,
-                                               const base::Progress& progress = {});
+                                               const base::Progress& progress = {},
+                                               base::Replace replace = base::Replace::Allowed);
 
 /// True when every selected item was extracted: only then may the album be deleted.
 bool MayDeleteAlbum(const ExtractionResult& result);

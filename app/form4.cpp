@@ -235,9 +235,10 @@ void Form4::Run() {
     replace.push_back(exists);
   }
   auto stopped = std::make_shared<bool>(false);
+  auto note = std::make_shared<std::string>();
   Mp3Encoder* encoder = &m_encoder;
   m_task->Start(
-      [this, entries, replace, stopped, encoder](const TaskControl& control) {
+      [this, entries, replace, stopped, note, encoder](const TaskControl& control) {
         encoder->SetEncoder(WAVPRESS_LAME);
         for (std::size_t i = 0; i < entries.size(); ++i) {
           control.Post([this, number = i + 1] {
@@ -250,6 +251,8 @@ void Form4::Run() {
           // A failed file is passed over without a message; a stop ends the run.
           if (result == WAVPRESS_STOPPED || !control.Pause(kAfterFilePauseMs)) {
             *stopped = true;
+            // A part never replaces an MP3 that was there; the user is told where it went.
+            if (result == WAVPRESS_STOPPED) *note = encoder->StopNote();
             return;
           }
           control.Post([this] {
@@ -263,10 +266,10 @@ void Form4::Run() {
         lblPercent->setText(Percent(percent));
         pMp3Encode->setValue(percent);
       },
-      [this, stopped] { RunEnded(*stopped); });
+      [this, stopped, note] { RunEnded(*stopped, *note); });
 }
 
-void Form4::RunEnded(bool stopped) {
+void Form4::RunEnded(bool stopped, const std::string& note) {
   m_runState = ToQString(kRunStopped);
   Label1->setText(ToQString(kFileLabel));
   m_busy.reset();
@@ -275,8 +278,9 @@ void Form4::RunEnded(bool stopped) {
   m_list.Clear();
   ShowEntries(-1);
   Label2->setText(QString());
-  m_shell.ShowMessage(this,
-                      ToQString(stopped ? kEncodingCancelledMessage : kEncodingCompleteMessage));
+  QString message = ToQString(stopped ? kEncodingCancelledMessage : kEncodingCompleteMessage);
+  if (!note.empty()) message += "\n" + QString::fromStdString(note);
+  m_shell.ShowMessage(this, message);
 }
 
 void Form4::reject() {

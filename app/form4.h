@@ -64,7 +64,7 @@ class Form4 : public QDialog {
   void ListMouseUp();
   void Cancel();
   void Run();
-  void RunEnded(bool stopped);
+  void RunEnded(bool stopped, const std::string& note);
   void ShowEntries(int current);
   void SetListControlsEnabled(bool enabled);
 

@@ -35,8 +35,12 @@ class WavpressEncoder final : public Mp3Encoder {
     const WavpressProgress slot = progress ? &ForwardProgress : nullptr;
     const std::int32_t result = bridge->EncodeMp3(base::PathFromUtf8(path).c_str(), &slot);
     g_progress = nullptr;
+    m_note.clear();
+    if (result == WAVPRESS_STOPPED) bridge->LastFailure(m_note);
     return result;
   }
+
+  std::string StopNote() const override { return m_note; }
 
  private:
   const wavpress::LoadedBridge* Bridge() {
@@ -45,6 +49,7 @@ class WavpressEncoder final : public Mp3Encoder {
   }
 
   std::unique_ptr<wavpress::LoadedBridge> m_bridge;
+  std::string m_note;
 };
 
 }  // namespace

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <mutex>
 #include <random>
+#include <set>
 
 namespace base {
 namespace {
@@ -26,7 +29,69 @@ std::int64_t Tell(std::FILE* file) {
 #endif
 }
 
+constexpr std::string_view kTemporaryPrefix = ".lb";
+constexpr std::string_view kTemporarySuffix = ".tmp";
+constexpr std::size_t kTemporaryDigits = 8;
+
+// Stale temporary files are looked for once per folder and process: an extraction of many
+// items into a large folder must not list it again for each.
+void RemoveStaleOnce(const std::filesystem::path& folder) {
+  static std::mutex mutex;
+  static std::set<std::filesystem::path> done;
+  std::error_code ec;
+  std::filesystem::path key = std::filesystem::absolute(folder.empty() ? "." : folder, ec);
+  if (ec) key = folder;
+  {
+    const std::lock_guard lock(mutex);
+    if (!done.insert(key).second) return;
+  }
+  (void)RemoveStaleTemporaryFiles(key);
+}
+
+// A UTF-8 text cut to at most `size` bytes, never inside a character.
+std::string_view CutUtf8(std::string_view text, std::size_t size) {
+  if (text.size() <= size) return text;
+  while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80) --size;
+  return text.substr(0, size);
+}
+
 }  // namespace
+
+std::string NumberedName(std::string_view name, int n, std::size_t limit) {
+  const auto dot = name.rfind('.');
+  const bool hasExtension = dot != std::string_view::npos && dot > 0;
+  std::string_view stem = hasExtension ? name.substr(0, dot) : name;
+  std::string_view extension = hasExtension ? name.substr(dot) : std::string_view();
+  const std::string number = n < 2 ? std::string() : " (" + std::to_string(n) + ")";
+  // An extension too long to keep beside at least one character of the stem is cut like one.
+  if (extension.size() + number.size() >= limit) {
+    stem = name;
+    extension = {};
+  }
+  const std::size_t room =
+      limit > number.size() + extension.size() ? limit - number.size() - extension.size() : 0;
+  return std::string(CutUtf8(stem, room)) + number + std::string(extension);
+}
+
+std::filesystem::path FreePath(const std::filesystem::path& folder, std::string_view name,
+                               int first,
+                               const std::function<bool(const std::filesystem::path&)>& taken) {
+  const std::size_t limit = NameLimit(folder);
+  for (int n = first;; ++n) {
+    std::filesystem::path path = folder / PathFromUtf8(NumberedName(name, n, limit));
+    if (!NameTaken(path) && !(taken && taken(path))) return path;
+  }
+}
+
+bool IsTemporaryName(std::string_view name) {
+  if (name.size() != kTemporaryPrefix.size() + kTemporaryDigits + kTemporarySuffix.size() ||
+      !name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix)) {
+    return false;
+  }
+  const std::string_view digits = name.substr(kTemporaryPrefix.size(), kTemporaryDigits);
+  return std::all_of(digits.begin(), digits.end(),
+                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
 
 std::string LastErrorText() {
   return std::strerror(errno);
@@ -116,46 +181,68 @@ AtomicFile::AtomicFile(std::filesystem::path target, std::filesystem::path temp,
 
 std::unique_ptr<AtomicFile> AtomicFile::Create(const std::filesystem::path& target,
                                                std::string& error) {
+  RemoveStaleOnce(target.parent_path());
   std::random_device seed;
   std::mt19937 random(seed());
   static constexpr char kHex[] = "0123456789abcdef";
   for (int attempt = 0; attempt < 16; ++attempt) {
     // Always 15 bytes, whatever the target's name.
-    std::string name = ".lb";
-    for (int i = 0; i < 8; ++i) name += kHex[random() % 16];
-    name += ".tmp";
+    std::string name(kTemporaryPrefix);
+    for (std::size_t i = 0; i < kTemporaryDigits; ++i) name += kHex[random() % 16];
+    name += kTemporarySuffix;
     const std::filesystem::path temp = target.parent_path() / name;
+    // Known to the signal handler before it exists, so that no moment leaves it behind.
+    const int slot = RememberTemporaryFile(temp);
     FileHandle file = CreateNewFile(temp, error);
     if (!file) {
+      ForgetTemporaryFile(slot);
       if (error == std::strerror(EEXIST)) continue;
       return nullptr;
     }
     std::setvbuf(file.get(), nullptr, _IOFBF, kCopyBufferSize);
-    return std::unique_ptr<AtomicFile>(new AtomicFile(target, temp, std::move(file)));
+    auto created = std::unique_ptr<AtomicFile>(new AtomicFile(target, temp, std::move(file)));
+    created->m_slot = slot;
+    return created;
   }
   error = "no free temporary name";
   return nullptr;
 }
 
 AtomicFile::~AtomicFile() {
-  if (m_committed) return;
-  m_file.reset();
-  std::error_code ec;
-  std::filesystem::remove(m_temp, ec);
+  if (!m_committed) {
+    m_file.reset();
+    std::error_code ec;
+    std::filesystem::remove(m_temp, ec);
+  }
+  ForgetTemporaryFile(m_slot);
 }
 
 bool AtomicFile::Commit(std::string& error, Replace replace) {
-  errno = 0;
-  const bool flushed = std::fflush(m_file.get()) == 0 && !std::ferror(m_file.get());
-  if (!flushed) error = !m_sink.Error().empty() ? m_sink.Error() : LastErrorText();
-  const bool closed = std::fclose(m_file.release()) == 0;
-  if (flushed && !closed) error = LastErrorText();
-  if (!flushed || !closed) return false;
+  return CommitAs(m_target, error, replace);
+}
+
+bool AtomicFile::CommitAs(const std::filesystem::path& target, std::string& error,
+                          Replace replace) {
+  m_targetExisted = false;
+  if (m_committed) return false;
+  if (m_file) {
+    errno = 0;
+    const bool flushed = std::fflush(m_file.get()) == 0 && !std::ferror(m_file.get());
+    if (!flushed) error = !m_sink.Error().empty() ? m_sink.Error() : LastErrorText();
+    const bool closed = std::fclose(m_file.release()) == 0;
+    if (flushed && !closed) error = LastErrorText();
+    // A file that could not be written whole is never put in place, under any name.
+    if (!flushed || !closed) {
+      m_failed = true;
+      return false;
+    }
+  }
+  if (m_failed) return false;
   if (replace == Replace::Never) {
-    if (!RenameNoReplace(m_temp, m_target, m_targetExisted, error)) return false;
+    if (!RenameNoReplace(m_temp, target, m_targetExisted, error)) return false;
   } else {
     std::error_code ec;
-    std::filesystem::rename(m_temp, m_target, ec);
+    std::filesystem::rename(m_temp, target, ec);
     if (ec) {
       error = ec.message();
       return false;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -80,6 +81,27 @@ inline constexpr std::string_view kNotRegularFile = "not a regular file";
 /// True when `a` and `b` name the same file (device and inode); false when either is missing.
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 
+/// True when something (a file, a folder, even a dangling symlink) has the name `path`.
+bool NameTaken(const std::filesystem::path& path);
+
+/// False when `path` is a file the user may not write (no write permission for them; for the
+/// superuser, no write bit at all): a file made read-only is not replaced. True otherwise.
+bool MayReplace(const std::filesystem::path& path);
+
+/// The longest file name, in bytes, that `folder` takes (255 where the system does not say).
+std::size_t NameLimit(const std::filesystem::path& folder);
+
+/// `name` itself (n < 2) or "NAME (n).ext", cut to at most `limit` bytes where it is longer:
+/// the stem loses its last characters (never half of a UTF-8 one), the extension and " (n)"
+/// stay.
+std::string NumberedName(std::string_view name, int n, std::size_t limit = 255);
+
+/// The first of NumberedName(name, first), NumberedName(name, first + 1), ... inside `folder`,
+/// fitted to the folder's name limit, that names nothing yet and that `taken` does not claim.
+std::filesystem::path FreePath(const std::filesystem::path& folder, std::string_view name,
+                               int first = 2,
+                               const std::function<bool(const std::filesystem::path&)>& taken = {});
+
 /// A file opened read-only; the file is never created.
 class FileSource final : public ByteSource {
  public:
@@ -140,6 +162,10 @@ class AtomicFile {
   /// (even one that appeared after Create) is left alone and the commit fails with
   /// TargetExisted() true.
   [[nodiscard]] bool Commit(std::string& error, Replace replace = Replace::Allowed);
+  /// The same onto another name in the same folder; after a failed commit it may be tried
+  /// again under another name.
+  [[nodiscard]] bool CommitAs(const std::filesystem::path& target, std::string& error,
+                              Replace replace);
   bool TargetExisted() const { return m_targetExisted; }
 
  private:
@@ -148,9 +174,37 @@ class AtomicFile {
   std::filesystem::path m_temp;
   FileHandle m_file;
   FileSink m_sink;
+  int m_slot = -1;  // where the signal handler finds the temporary name
   bool m_committed = false;
+  bool m_failed = false;  // the data did not reach the disk whole
   bool m_targetExisted = false;
 };
+
+/// True for the names AtomicFile gives its temporary files (".lb" + 8 hex digits + ".tmp").
+bool IsTemporaryName(std::string_view name);
+
+/// Removes from `folder` the temporary files of runs that were killed: regular files of this
+/// user with a temporary name, last written more than a day ago. Returns how many went.
+/// AtomicFile::Create does this once per folder and process.
+std::size_t RemoveStaleTemporaryFiles(const std::filesystem::path& folder);
+
+/// While one lives, SIGINT, SIGTERM and SIGHUP remove the temporary file of every AtomicFile
+/// not yet committed and then end the program as the signal would have (nothing on Windows).
+class RemoveTemporaryFilesOnSignals {
+ public:
+  RemoveTemporaryFilesOnSignals();
+  ~RemoveTemporaryFilesOnSignals();
+  RemoveTemporaryFilesOnSignals(const RemoveTemporaryFilesOnSignals&) = delete;
+  RemoveTemporaryFilesOnSignals& operator=(const RemoveTemporaryFilesOnSignals&) = delete;
+
+ private:
+  void* m_previous = nullptr;  // the handlers to restore
+};
+
+/// Keeps the temporary name `temp` where the signal handler finds it; the slot, or -1 when all
+/// are in use. Released with ForgetTemporaryFile.
+int RememberTemporaryFile(const std::filesystem::path& temp);
+void ForgetTemporaryFile(int slot);
 
 /// Overwrites bytes of an existing file in place through a separate write access.
 [[nodiscard]] bool PatchFile(const std::filesystem::path& path, std::int64_t offset,

@@ -1,11 +1,17 @@
 // The file operations that differ between systems: POSIX.
+#include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include "base/fileio.h"
 
@@ -17,6 +23,110 @@
 #endif
 
 namespace base {
+namespace {
+
+constexpr std::time_t kStaleSeconds = 24 * 60 * 60;
+
+// The temporary names of unfinished AtomicFiles, where a signal handler may read them: plain
+// bytes, claimed and released through the state alone (no lock, no allocation).
+enum SlotState : int { kFree, kClaimed, kLive };
+struct TemporarySlot {
+  std::atomic<int> state{kFree};
+  char path[PATH_MAX] = {};
+};
+std::array<TemporarySlot, 64> g_slots;
+static_assert(std::atomic<int>::is_always_lock_free, "read in a signal handler");
+
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr std::size_t kSignalCount = std::size(kCleanupSignals);
+
+extern "C" void RemoveTemporaryFilesAndEnd(int signal) {
+  for (TemporarySlot& slot : g_slots) {
+    if (slot.state.load() == kLive) ::unlink(slot.path);
+  }
+  // Blocked while this handler runs: the default action ends the program when it returns.
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
+}  // namespace
+
+int RememberTemporaryFile(const std::filesystem::path& temp) {
+  const std::string& text = temp.native();
+  if (text.size() >= PATH_MAX) return -1;
+  for (std::size_t i = 0; i < g_slots.size(); ++i) {
+    int expected = kFree;
+    if (!g_slots[i].state.compare_exchange_strong(expected, kClaimed)) continue;
+    std::memcpy(g_slots[i].path, text.c_str(), text.size() + 1);
+    g_slots[i].state.store(kLive);
+    return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void ForgetTemporaryFile(int slot) {
+  if (slot >= 0 && static_cast<std::size_t>(slot) < g_slots.size()) {
+    g_slots[static_cast<std::size_t>(slot)].state.store(kFree);
+  }
+}
+
+RemoveTemporaryFilesOnSignals::RemoveTemporaryFilesOnSignals() {
+  auto* previous = new struct sigaction[kSignalCount]();
+  struct sigaction action {};
+  action.sa_handler = RemoveTemporaryFilesAndEnd;
+  sigemptyset(&action.sa_mask);
+  for (const int signal : kCleanupSignals) sigaddset(&action.sa_mask, signal);
+  for (std::size_t i = 0; i < kSignalCount; ++i) {
+    ::sigaction(kCleanupSignals[i], &action, &previous[i]);
+  }
+  m_previous = previous;
+}
+
+RemoveTemporaryFilesOnSignals::~RemoveTemporaryFilesOnSignals() {
+  auto* previous = static_cast<struct sigaction*>(m_previous);
+  for (std::size_t i = 0; i < kSignalCount; ++i) {
+    ::sigaction(kCleanupSignals[i], &previous[i], nullptr);
+  }
+  delete[] previous;
+}
+
+std::size_t RemoveStaleTemporaryFiles(const std::filesystem::path& folder) {
+  DIR* listing = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (listing == nullptr) return 0;
+  const std::time_t before = std::time(nullptr) - kStaleSeconds;
+  std::size_t removed = 0;
+  while (const dirent* entry = ::readdir(listing)) {
+    if (!IsTemporaryName(entry->d_name)) continue;
+    // Only what we could have left: a regular file of ours (never through a link), untouched
+    // for a day, so that a run still writing it keeps it.
+    struct stat info {};
+    if (::fstatat(::dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(info.st_mode) || info.st_uid != ::geteuid() || info.st_mtime >= before) {
+      continue;
+    }
+    if (::unlinkat(::dirfd(listing), entry->d_name, 0) == 0) ++removed;
+  }
+  ::closedir(listing);
+  return removed;
+}
+
+bool NameTaken(const std::filesystem::path& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+bool MayReplace(const std::filesystem::path& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0 || S_ISLNK(info.st_mode)) return true;
+  // The superuser may write anything; a file without any write bit was still made read-only.
+  if (::geteuid() == 0) return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+  return ::access(path.c_str(), W_OK) == 0;
+}
+
+std::size_t NameLimit(const std::filesystem::path& folder) {
+  const long limit = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  return limit > 0 ? static_cast<std::size_t>(limit) : 255;
+}
 
 FileHandle OpenRegularFile(const std::filesystem::path& path, std::string& error) {
   // Non-blocking, so that a FIFO without a writer cannot hold the open; the mode is checked

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <system_error>
 
@@ -51,6 +52,44 @@ bool RenameNoReplace(const std::filesystem::path& from, const std::filesystem::p
   exists = code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS;
   error = exists ? std::strerror(EEXIST) : std::system_category().message(static_cast<int>(code));
   return false;
+}
+
+// No signal handler removes files here; stale temporary files go when the folder is next used.
+int RememberTemporaryFile(const std::filesystem::path&) {
+  return -1;
+}
+
+void ForgetTemporaryFile(int) {}
+
+RemoveTemporaryFilesOnSignals::RemoveTemporaryFilesOnSignals() = default;
+RemoveTemporaryFilesOnSignals::~RemoveTemporaryFilesOnSignals() = default;
+
+std::size_t RemoveStaleTemporaryFiles(const std::filesystem::path& folder) {
+  std::error_code ec;
+  const auto before = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24);
+  std::size_t removed = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.empty() ? "." : folder, ec)) {
+    if (!IsTemporaryName(Utf8FromPath(entry.path().filename())) || !entry.is_regular_file(ec) ||
+        entry.is_symlink(ec) || entry.last_write_time(ec) >= before) {
+      continue;
+    }
+    if (std::filesystem::remove(entry.path(), ec)) ++removed;
+  }
+  return removed;
+}
+
+bool NameTaken(const std::filesystem::path& path) {
+  std::error_code ec;
+  return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
+bool MayReplace(const std::filesystem::path& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+}
+
+std::size_t NameLimit(const std::filesystem::path&) {
+  return 255;
 }
 
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {

@@ -154,9 +154,14 @@ int RunCreate(const CreateOptions& options) {
   }
 
   const std::filesystem::path output = OutputPath(options, details);
+  // A symlink counts as there even where it leads nowhere: the final rename keeps it too.
   std::error_code ec;
-  if (std::filesystem::exists(output, ec) && !options.force) {
-    std::cerr << base::Utf8FromPath(output) << " exists; give --force to replace it.\n";
+  if (base::NameTaken(output) && !options.force) {
+    const bool dangling =
+        std::filesystem::is_symlink(output, ec) && !std::filesystem::exists(output, ec);
+    std::cerr << base::Utf8FromPath(output)
+              << (dangling ? " exists (a symlink to a missing file)" : " exists")
+              << "; give --force to replace it.\n";
     return 1;
   }
 

@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "base/fileio.h"
 #include "cli/commands.h"
 #include "cli/parallel.h"
 #include "wavpress/bridge.h"
+#include "wavpress/outputname.h"
 
 namespace cli {
 namespace {
@@ -44,7 +46,10 @@ std::int32_t OnProgress(std::int32_t percent) {
   return 1;
 }
 
-// Ctrl-C is caught for the length of a run only.
+// Ctrl-C, SIGTERM and SIGHUP stop the run the same way (each part kept or put aside, no
+// temporary file left); they are caught for the length of a run only.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
 class InterruptCatcher {
  public:
   InterruptCatcher() {
@@ -52,14 +57,20 @@ class InterruptCatcher {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &m_previous);
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+      sigaction(kStopSignals[i], &action, &m_previous[i]);
+    }
   }
-  ~InterruptCatcher() { sigaction(SIGINT, &m_previous, nullptr); }
+  ~InterruptCatcher() {
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+      sigaction(kStopSignals[i], &m_previous[i], nullptr);
+    }
+  }
   InterruptCatcher(const InterruptCatcher&) = delete;
   InterruptCatcher& operator=(const InterruptCatcher&) = delete;
 
  private:
-  struct sigaction m_previous {};
+  struct sigaction m_previous[std::size(kStopSignals)] = {};
 };
 
 // Files whose outputs could be the same file ("a.wav" and "a.WAV" both make "a.mp3") must not be
@@ -119,24 +130,46 @@ void AddEncodeCommand(CLI::App& app, int& exitCode) {
     RunInParallel(
         groups.size(), WorkerCount(groups.size()),
         [&](std::size_t group) {
+          // Outputs this group wrote: a later input never replaces one of them.
+          std::vector<std::filesystem::path> written;
           for (const std::size_t i : groups[group]) {
             if (g_interrupted) return;
             const std::string& file = (*files)[i];
+            const std::filesystem::path usual(wavpress::Mp3PathFor(file));
+            std::filesystem::path output = usual;
+            const auto clash = [&](const std::filesystem::path& path) {
+              return std::any_of(written.begin(), written.end(), [&](const auto& earlier) {
+                return earlier == path || base::SameFile(earlier, path);
+              });
+            };
+            if (clash(usual))
+              output = base::FreePath(usual.parent_path(), usual.filename().string(), 2, clash);
             t_file = i;
             board.Start(i, file);
-            results[i] = bridge.EncodeMp3(file.c_str(), &progress);
+            results[i] = output == usual
+                             ? bridge.EncodeMp3(file.c_str(), &progress)
+                             : bridge.EncodeMp3As(file.c_str(), output.c_str(), &progress);
             board.Finish(i);
             // The cause is this thread's own: each worker asks right after its call.
             std::string why;
             const std::int32_t cause = bridge.LastFailure(why);
-            if (results[i] == WAVPRESS_STOPPED) {
-              // The part encoded so far stays, unless it could not be put in place.
-              if (cause != WAVPRESS_NO_FAILURE) board.Print(std::cerr, why);
-            } else if (results[i] != WAVPRESS_OK) {
-              board.Print(std::cerr,
-                          "Encoding failed: " + file + ": " + why +
-                              (cause == WAVPRESS_OUTPUT_EXISTS ? " (give --force to replace it)"
-                                                               : ""));
+            if (results[i] == WAVPRESS_OK) {
+              written.push_back(output);
+              if (output != usual) {
+                board.Print(std::cerr,
+                            file + ": " + usual.string() +
+                                " was written from another file of this run; written as " +
+                                output.string());
+              }
+            } else if (results[i] == WAVPRESS_STOPPED) {
+              // Says where a part went that could not take its output's place.
+              if (!why.empty()) board.Print(std::cerr, why);
+            } else {
+              // Replacing helps only where the output is another file than the input.
+              const bool advise =
+                  cause == WAVPRESS_OUTPUT_EXISTS && !*force && !base::SameFile(file, output);
+              board.Print(std::cerr, "Encoding failed: " + why +
+                                         (advise ? " (give --force to replace it)" : ""));
             }
           }
         },

@@ -14,12 +14,14 @@ void AddExtractCommand(CLI::App& app, int& exitCode) {
   auto folder = std::make_shared<std::string>();
   auto all = std::make_shared<bool>(false);
   auto indexes = std::make_shared<std::vector<int>>();
+  auto force = std::make_shared<bool>(false);
   command->add_option("ALBUM", *path, "Album or AlbumWrap file")->required();
   command->add_option("--to", *folder, "Target folder")->required()->check(CLI::ExistingDirectory);
   auto* allFlag = command->add_flag("--all", *all, "Extract every item");
   auto* itemOption =
       command->add_option("--item", *indexes, "Item to extract (0-based line of `list`)");
   allFlag->excludes(itemOption);
+  command->add_flag("--force", *force, "Replace existing files the user may write");
   command->callback([=, &exitCode] {
     if (!*all && indexes->empty()) {
       std::cerr << "Give --all or at least one --item.\n";
@@ -45,11 +47,14 @@ void AddExtractCommand(CLI::App& app, int& exitCode) {
       chosen.push_back(static_cast<std::size_t>(index));
     }
     exitCode = 0;
-    album::Extraction extraction(*opened.archive.source, base::PathFromUtf8(*folder));
+    album::Extraction extraction(*opened.archive.source, base::PathFromUtf8(*folder),
+                                 *force ? base::Replace::Allowed : base::Replace::Never);
     for (const std::size_t i : chosen) {
       std::string error;
-      const auto written = extraction.Extract(items[i], error);
+      bool existed = false;
+      const auto written = extraction.Extract(items[i], error, existed);
       if (!written) {
+        if (existed && !*force) error += "; give --force to replace it";
         std::cerr << TerminalText(error) << '\n';
         exitCode = 1;
         continue;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "base/fileio.h"
 #include "cli/commands.h"
 
 namespace {
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
   for (const Command& command : kCommands) {
     if (named == std::end(kCommands) || &command == named) command.add(app, exitCode);
   }
+  // A run ended by a signal leaves no unfinished file behind (encode and play set their own).
+  const base::RemoveTemporaryFilesOnSignals cleanup;
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

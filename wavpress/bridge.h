@@ -19,13 +19,16 @@ class LoadedBridge {
     m_setEncoder =
         reinterpret_cast<SetEncoderFunction>(platform::FindSymbol(library, "SetEncoder"));
     m_encodeMp3 = reinterpret_cast<EncodeMp3Function>(platform::FindSymbol(library, "EncodeMp3"));
+    m_encodeMp3As =
+        reinterpret_cast<EncodeMp3AsFunction>(platform::FindSymbol(library, "EncodeMp3As"));
     m_setReplace = reinterpret_cast<SetReplaceExistingFunction>(
         platform::FindSymbol(library, "SetReplaceExisting"));
     m_lastFailure =
         reinterpret_cast<LastFailureFunction>(platform::FindSymbol(library, "LastFailure"));
-    if (!m_setEncoder || !m_encodeMp3 || !m_setReplace || !m_lastFailure) {
+    if (!m_setEncoder || !m_encodeMp3 || !m_encodeMp3As || !m_setReplace || !m_lastFailure) {
       m_error = std::string(WAVPRESS_LIBRARY_NAME) +
-                ": an export (SetEncoder, EncodeMp3, SetReplaceExisting, LastFailure) is missing";
+                ": an export (SetEncoder, EncodeMp3, EncodeMp3As, SetReplaceExisting, "
+                "LastFailure) is missing";
       platform::ReleaseLibrary(library);
       return;
     }
@@ -42,6 +45,10 @@ class LoadedBridge {
   std::int32_t EncodeMp3(const char* path, const WavpressProgress* progress) const {
     return m_encodeMp3(path, progress);
   }
+  std::int32_t EncodeMp3As(const char* path, const char* output,
+                           const WavpressProgress* progress) const {
+    return m_encodeMp3As(path, output, progress);
+  }
   std::int32_t SetReplaceExisting(bool replace) const { return m_setReplace(replace ? 1 : 0); }
   /// The cause of this thread's last failure and its text.
   std::int32_t LastFailure(std::string& text) const {
@@ -55,6 +62,7 @@ class LoadedBridge {
   void* m_library = nullptr;
   SetEncoderFunction m_setEncoder = nullptr;
   EncodeMp3Function m_encodeMp3 = nullptr;
+  EncodeMp3AsFunction m_encodeMp3As = nullptr;
   SetReplaceExistingFunction m_setReplace = nullptr;
   LastFailureFunction m_lastFailure = nullptr;
   std::string m_error;

@@ -94,20 +94,38 @@ Function Lookup(LibraryHandle library, const char* name) {
   return reinterpret_cast<Function>(FindSymbol(library, name));
 }
 
-std::int32_t Encode(const char* path, const WavpressProgress* progress) {
+// After a stop, a text for LastFailure that says where the part went; no failure.
+void Note(const std::string& text) {
+  Fail(WAVPRESS_NO_FAILURE, text);
+}
+
+// "NAME (part).mp3" beside `output`: the part of a stopped run that must not take its place.
+std::string PartName(const std::filesystem::path& output) {
+  const std::string name = base::Utf8FromPath(output.filename());
+  const auto dot = name.rfind('.');
+  const bool hasExtension = dot != std::string::npos && dot > 0;
+  return (hasExtension ? name.substr(0, dot) : name) + " (part)" +
+         (hasExtension ? name.substr(dot) : std::string());
+}
+
+std::int32_t Encode(const char* path, const char* outputName, const WavpressProgress* progress) {
   g_failure = {};
-  if (!path) return Fail(WAVPRESS_UNREADABLE, "no file given");
+  if (!path || !outputName) return Fail(WAVPRESS_UNREADABLE, "no file given");
   // No fall-back: the selected library or nothing.
   const bool blade = g_selected == WAVPRESS_BLADEENC;
   const LibraryHandle library = blade ? g_bladeEnc : g_lame;
   const std::string encoderName = blade ? kBladeEncFileName : kLameFileName;
-  if (!library) return Fail(WAVPRESS_NO_ENCODER, "the encoder " + encoderName + " is not loaded");
+  if (!library) {
+    return Fail(WAVPRESS_NO_ENCODER,
+                std::string(path) + ": the encoder " + encoderName + " is not loaded");
+  }
   const auto initStream = Lookup<BeInitStreamFunction>(library, "beInitStream");
   const auto encodeChunk = Lookup<BeEncodeChunkFunction>(library, "beEncodeChunk");
   const auto deinitStream = Lookup<BeDeinitStreamFunction>(library, "beDeinitStream");
   const auto closeStream = Lookup<BeCloseStreamFunction>(library, "beCloseStream");
   if (!initStream || !encodeChunk || !deinitStream || !closeStream) {
-    return Fail(WAVPRESS_NO_ENCODER, encoderName + " lacks a function of the encoder interface");
+    return Fail(WAVPRESS_NO_ENCODER, std::string(path) + ": " + encoderName +
+                                         " lacks a function of the encoder interface");
   }
 
   // Only the samples of a WAV are encoded, never a header or a foreign file's bytes; a file
@@ -115,44 +133,66 @@ std::int32_t Encode(const char* path, const WavpressProgress* progress) {
   PcmOpenError refused;
   const auto source = PcmSource::Open(path, refused);
   if (!source) return Fail(FailureOf(refused.refusal), std::string(path) + ": " + refused.text);
-  const std::string outputPath = Mp3PathFor(path);
+  // Every text names the input first, as front ends print it after nothing else.
+  const std::string input = std::string(path) + ": ";
+  const std::string outputPath = outputName;
   const std::filesystem::path output(outputPath);
   // An input whose extension already is ".mp3" would be replaced by its own output.
-  std::error_code sameFileError;
-  if (std::filesystem::equivalent(path, outputPath, sameFileError)) {
-    return Fail(WAVPRESS_OUTPUT_EXISTS, outputPath + " is the input itself");
+  if (base::SameFile(path, output)) {
+    return Fail(WAVPRESS_OUTPUT_EXISTS,
+                input + "it would be its own output; give it another extension (.wav)");
   }
   std::error_code folderError;
   if (std::filesystem::is_directory(std::filesystem::symlink_status(output, folderError))) {
-    return Fail(WAVPRESS_CANNOT_WRITE, "cannot write " + outputPath + ": it is a folder");
+    return Fail(WAVPRESS_CANNOT_WRITE, input + "cannot write " + outputPath + ": it is a folder");
   }
   const bool replace = g_replace;
-  const base::Replace mode = replace ? base::Replace::Allowed : base::Replace::Never;
-  std::error_code statusError;
-  if (!replace && std::filesystem::exists(std::filesystem::symlink_status(output, statusError))) {
-    return Fail(WAVPRESS_OUTPUT_EXISTS, outputPath + " exists");
+  const bool existed = base::NameTaken(output);
+  if (!replace && existed) return Fail(WAVPRESS_OUTPUT_EXISTS, input + outputPath + " exists");
+  // Without it the final rename would drop a file the user made read-only.
+  if (existed && !base::MayReplace(output)) {
+    return Fail(WAVPRESS_CANNOT_WRITE, input + outputPath + " is read-only; it is not replaced");
   }
+  const base::Replace mode = existed ? base::Replace::Allowed : base::Replace::Never;
   std::string error;
   auto file = base::AtomicFile::Create(output, error);
-  if (!file) return Fail(WAVPRESS_CANNOT_WRITE, "cannot create " + outputPath + ": " + error);
+  if (!file) {
+    return Fail(WAVPRESS_CANNOT_WRITE, input + "cannot create " + outputPath + ": " + error);
+  }
   const auto writeFailed = [&] {
-    return Fail(WAVPRESS_CANNOT_WRITE, "cannot write " + outputPath + ": " + file->WriteError());
+    return Fail(WAVPRESS_CANNOT_WRITE,
+                input + "cannot write " + outputPath + ": " + file->WriteError());
   };
   const auto write = [&](const std::uint8_t* data, std::size_t size) {
     return size == 0 || file->Sink().Write({data, size});
   };
   const auto encoderFailed = [&] {
-    return Fail(WAVPRESS_ENCODER_ERROR, encoderName + " failed on " + std::string(path));
+    return Fail(WAVPRESS_ENCODER_ERROR, input + encoderName + " failed");
   };
   // Moves what was written into place; a file that appeared meanwhile is kept.
   const auto commit = [&]() -> bool {
     if (file->Commit(error, mode)) return true;
     if (file->TargetExisted()) {
-      Fail(WAVPRESS_OUTPUT_EXISTS, outputPath + " appeared meanwhile; kept it");
+      Fail(WAVPRESS_OUTPUT_EXISTS, input + outputPath + " appeared meanwhile; kept it");
     } else {
-      Fail(WAVPRESS_CANNOT_WRITE, "cannot write " + outputPath + ": " + error);
+      Fail(WAVPRESS_CANNOT_WRITE, input + "cannot write " + outputPath + ": " + error);
     }
     return false;
+  };
+  // A part never replaces a file: it takes the output's place only where that is free, else
+  // the first free "NAME (part).mp3" beside it.
+  const auto keepPart = [&] {
+    if (file->Commit(error, base::Replace::Never)) return;
+    for (int attempt = 0; attempt < 100 && file->TargetExisted(); ++attempt) {
+      const std::filesystem::path part = base::FreePath(output.parent_path(), PartName(output), 1);
+      if (file->CommitAs(part, error, base::Replace::Never)) {
+        Note(input + "stopped; " + outputPath + " is kept as it was, the part encoded so far is " +
+             base::Utf8FromPath(part));
+        return;
+      }
+    }
+    Fail(WAVPRESS_CANNOT_WRITE,
+         input + "stopped; the part encoded so far could not be kept: " + error);
   };
 
   std::array<std::uint8_t, kConfigBufferSize> record{};
@@ -179,7 +219,7 @@ std::int32_t Encode(const char* path, const WavpressProgress* progress) {
   std::int64_t done = 0;
   for (;;) {
     const std::int64_t frames = source->Read(pcm);
-    if (frames < 0) return Fail(WAVPRESS_UNREADABLE, "cannot read " + std::string(path));
+    if (frames < 0) return Fail(WAVPRESS_UNREADABLE, input + "cannot be read to its end");
     if (frames == 0) break;
     std::uint32_t written = 0;
     if (encodeChunk(stream, static_cast<std::uint32_t>(frames * 2), pcm.data(), mp3.data(),
@@ -193,7 +233,7 @@ std::int32_t Encode(const char* path, const WavpressProgress* progress) {
     // After a stop nothing more is encoded and the stream is not flushed; the part encoded
     // so far is kept.
     if (progress && *progress && (*progress)(percent) == 0) {
-      (void)commit();
+      keepPart();
       return WAVPRESS_STOPPED;
     }
   }
@@ -242,7 +282,16 @@ WAVPRESS_API int32_t WAVPRESS_CALL SetReplaceExisting(int32_t replace) {
 
 WAVPRESS_API int32_t WAVPRESS_CALL EncodeMp3(const char* path, const WavpressProgress* progress) {
   try {
-    return wavpress::Encode(path, progress);
+    return wavpress::Encode(path, path ? wavpress::Mp3PathFor(path).c_str() : nullptr, progress);
+  } catch (...) {
+    return wavpress::Fail(WAVPRESS_ENCODER_ERROR, "unexpected error");
+  }
+}
+
+WAVPRESS_API int32_t WAVPRESS_CALL EncodeMp3As(const char* path, const char* output,
+                                               const WavpressProgress* progress) {
+  try {
+    return wavpress::Encode(path, output, progress);
   } catch (...) {
     return wavpress::Fail(WAVPRESS_ENCODER_ERROR, "unexpected error");
   }

@@ -68,20 +68,29 @@ WAVPRESS_API int32_t WAVPRESS_CALL SetReplaceExisting(int32_t replace);
  * the address of a variable that holds the callback, called after every chunk with the share of
  * frames done; the last chunk reports 100. A null slot or callback means no reports. Returns
  * WAVPRESS_OK, WAVPRESS_FAILED or WAVPRESS_STOPPED. The output is written beside its place and
- * moved there when complete: a failure leaves nothing; after a stop the part encoded so far is
- * moved there. An existing output (or a symlink in its place) is replaced only as
- * SetReplaceExisting allows, and never written through. Calls may run at once on several threads,
- * each on its own file. */
+ * moved there when complete: a failure leaves nothing. An existing output (or a symlink in its
+ * place) is replaced only as SetReplaceExisting allows, never when it is read-only, and never
+ * written through. After a stop the part encoded so far never replaces a file: it takes the
+ * output's place where that is free, else the first free "NAME (part).mp3" beside it, which
+ * LastFailure's text then tells. Calls may run at once on several threads, each on its own file. */
 WAVPRESS_API int32_t WAVPRESS_CALL EncodeMp3(const char* path, const WavpressProgress* progress);
 
-/** The cause of the last EncodeMp3 failure (WAVPRESS_NO_FAILURE after a success), with a text
- * naming the file and the cause copied into `text` (UTF-8, cut to `size` bytes with the NUL);
- * `text` may be null. */
+/** EncodeMp3 into the file `output` (native path bytes) instead, for a front end whose run has
+ * already given the usual output to another input. */
+WAVPRESS_API int32_t WAVPRESS_CALL EncodeMp3As(const char* path, const char* output,
+                                               const WavpressProgress* progress);
+
+/** The cause of the last EncodeMp3 failure (WAVPRESS_NO_FAILURE after a success or a stop),
+ * with a text naming the input first and then the cause (after a stop: where the part went, or
+ * nothing where it took the output's place) copied into `text` (UTF-8, cut to `size` bytes with the
+ * NUL); `text` may be null. */
 WAVPRESS_API int32_t WAVPRESS_CALL LastFailure(char* text, int32_t size);
 
 typedef int32_t(WAVPRESS_CALL* SetEncoderFunction)(int32_t encoder);
 typedef int32_t(WAVPRESS_CALL* EncodeMp3Function)(const char* path,
                                                   const WavpressProgress* progress);
+typedef int32_t(WAVPRESS_CALL* EncodeMp3AsFunction)(const char* path, const char* output,
+                                                    const WavpressProgress* progress);
 typedef int32_t(WAVPRESS_CALL* SetReplaceExistingFunction)(int32_t replace);
 typedef int32_t(WAVPRESS_CALL* LastFailureFunction)(char* text, int32_t size);
 

@@ -40,16 +40,71 @@ TEST(SafeFileName, KeepsOnlyAPlainNameInsideTheFolder) {
   }
 }
 
-TEST(Archive, NumberedNamesKeepTheExtension) {
-  const std::pair<const char*, const char*> cases[] = {{"x_LB.MP3", "x_LB (2).MP3"},
-                                                       {"a.b.txt", "a.b (2).txt"},
-                                                       {"plain", "plain (2)"},
-                                                       {".hidden", ".hidden (2)"}};
-  for (const auto& [name, numbered] : cases) {
-    SCOPED_TRACE(name);
-    EXPECT_EQ(NumberedName(name, 2), numbered);
+#ifndef _WIN32
+// What an extraction does where the name is taken: by the user's file, by an item of the same
+// run, or a name that does not fit the folder.
+TEST(Extraction, NeverReplacesAFileUnlessAllowedAndNeverOneMadeReadOnly) {
+  ScopedTempDir dir;
+  const std::string longName = std::string(250, 'n') + ".txt";  // 254 bytes
+  std::string accents;
+  for (int i = 0; i < 250; ++i) accents += "\xC3\xA9";
+  const struct {
+    const char* what;
+    std::vector<std::string> items;
+    const char* existing;  // the user's file, named as the first item
+    mode_t mode;
+    base::Replace replace;
+    std::vector<std::string> written;  // empty where refused
+  } cases[] = {
+      {"new", {"a.txt"}, nullptr, 0, base::Replace::Never, {"a.txt"}},
+      {"existing, not allowed", {"a.txt"}, "user", 0644, base::Replace::Never, {}},
+      {"existing, allowed", {"a.txt"}, "user", 0644, base::Replace::Allowed, {"a.txt"}},
+      {"read-only, allowed", {"a.txt"}, "user", 0444, base::Replace::Allowed, {}},
+      {"same name three times",
+       {longName, longName, longName},
+       nullptr,
+       0,
+       base::Replace::Never,
+       {longName, std::string(247, 'n') + " (2).txt", std::string(247, 'n') + " (3).txt"}},
+      {"500 bytes",
+       {accents + ".txt"},
+       nullptr,
+       0,
+       base::Replace::Never,
+       {accents.substr(0, 250) + ".txt"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto out = dir / c.what;
+    std::filesystem::create_directory(out);
+    const auto first = out / base::PathFromUtf8(c.items[0]);
+    if (c.existing) {
+      testsupport::WriteText(first, c.existing);
+      ASSERT_EQ(::chmod(first.c_str(), c.mode), 0);
+    }
+    base::MemorySource source(Pattern(30));
+    Extraction extraction(source, out, c.replace);
+    std::vector<std::string> written;
+    for (std::size_t i = 0; i < c.items.size(); ++i) {
+      std::string error;
+      bool existed = false;
+      const auto item = extraction.Extract(
+          {ItemKind::Lyrics, c.items[i], "", 0, 0, static_cast<std::int64_t>(i * 10), 10}, error,
+          existed);
+      EXPECT_EQ(existed, !item && c.existing) << error;
+      if (!item) continue;
+      written.push_back(base::Utf8FromPath(item->path.filename()));
+      const testsupport::Bytes all = Pattern(30);
+      const auto from = all.begin() + static_cast<std::ptrdiff_t>(i * 10);
+      EXPECT_EQ(ReadFile(item->path), testsupport::Bytes(from, from + 10));
+    }
+    EXPECT_EQ(written, c.written);
+    if (c.existing && c.written.empty()) {
+      EXPECT_EQ(ReadFile(first), testsupport::BytesOf(c.existing));
+    }
   }
 }
+#endif
 
 TEST(ExtractItem, StaysInsideTheFolderAndLeavesNoFileOfAFailedCopy) {
   ScopedTempDir dir;

@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -47,6 +54,117 @@ TEST(AtomicFile, ReplacesOnlyWhenAllowedAndFitsAnyNameThatFits) {
     }
   }
 }
+
+TEST(NumberedName, KeepsTheExtensionAndTheNumberWithinTheLimit) {
+  std::string accents;
+  for (int i = 0; i < 250; ++i) accents += "\xC3\xA9";  // 500 bytes of "é"
+  const struct {
+    std::string name;
+    int n;
+    std::string expected;
+  } cases[] = {
+      {"x_LB.MP3", 2, "x_LB (2).MP3"},
+      {"a.b.txt", 2, "a.b (2).txt"},
+      {"plain", 2, "plain (2)"},
+      {".hidden", 2, ".hidden (2)"},
+      {"song.mp3", 1, "song.mp3"},
+      {std::string(250, 'n') + ".mp3", 1, std::string(250, 'n') + ".mp3"},
+      {std::string(250, 'n') + ".mp3", 2, std::string(247, 'n') + " (2).mp3"},
+      {std::string(250, 'n') + ".mp3", 10, std::string(246, 'n') + " (10).mp3"},
+      {accents + ".txt", 1, accents.substr(0, 250) + ".txt"},  // never half a character
+      {"x." + std::string(300, 'e'), 1, "x." + std::string(253, 'e')},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name.substr(0, 20) + " " + std::to_string(c.n));
+    const std::string numbered = NumberedName(c.name, c.n, 255);
+    EXPECT_EQ(numbered, c.expected);
+    EXPECT_LE(numbered.size(), 255u);
+  }
+}
+
+#ifndef _WIN32
+TEST(FreePath, PassesOverEveryNameTakenOnDiskOrClaimed) {
+  ScopedTempDir dir;
+  testsupport::WriteText(dir / "a.mp3", "");
+  testsupport::WriteText(dir / "a (2).mp3", "");
+  std::filesystem::create_directory_symlink(dir / "missing", dir / "a (3).mp3");
+  const auto claimed = [&](const std::filesystem::path& path) { return path == dir / "a (4).mp3"; };
+  EXPECT_EQ(FreePath(dir.path(), "a.mp3", 1, claimed), dir / "a (5).mp3");
+  EXPECT_EQ(FreePath(dir.path(), "b.mp3", 1), dir / "b.mp3");
+  const std::string longName = std::string(254, 'n');
+  testsupport::WriteText(dir / longName, "");
+  EXPECT_EQ(FreePath(dir.path(), longName, 1), dir / (std::string(251, 'n') + " (2)"));
+}
+
+TEST(MayReplace, RefusesAFileMadeReadOnly) {
+  ScopedTempDir dir;
+  const struct {
+    const char* name;
+    mode_t mode;
+    bool may;
+  } cases[] = {{"mine.txt", 0644, true}, {"readonly.txt", 0444, false}, {"missing.txt", 0, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.mode != 0) {
+      testsupport::WriteText(dir / c.name, "x");
+      ASSERT_EQ(::chmod((dir / c.name).c_str(), c.mode), 0);
+    }
+    EXPECT_EQ(MayReplace(dir / c.name), c.may);
+  }
+}
+
+TEST(RemoveStaleTemporaryFiles, RemovesOnlyOurOwnFilesOlderThanADay) {
+  ScopedTempDir dir;
+  const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(25);
+  const struct {
+    const char* name;
+    bool aged;
+    bool removed;
+  } cases[] = {
+      {".lb0123abcd.tmp", true, true},   {".lb0123abcd.tmp.keep", true, false},
+      {".lb0123ABCD.tmp", true, false},  {".lb0123abc.tmp", true, false},
+      {".lbfedcba98.tmp", false, false}, {"x.lb0123abcd.tmp", true, false},
+  };
+  for (const auto& c : cases) {
+    testsupport::WriteText(dir / c.name, "left by a killed run");
+    if (c.aged) std::filesystem::last_write_time(dir / c.name, old);
+  }
+  // Neither a folder nor a symlink of that name is ours to remove.
+  std::filesystem::create_directory(dir / ".lb11111111.tmp");
+  std::filesystem::create_symlink(dir / ".lb0123abcd.tmp.keep", dir / ".lb22222222.tmp");
+  EXPECT_EQ(RemoveStaleTemporaryFiles(dir.path()), 1u);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(std::filesystem::exists(dir / c.name), !c.removed);
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(dir / ".lb11111111.tmp"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / ".lb22222222.tmp"));
+}
+
+// A run ended by a signal takes its unfinished files with it, and still ends by that signal.
+TEST(RemoveTemporaryFilesOnSignals, RemovesUnfinishedFilesAndEndsByTheSignal) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    ScopedTempDir dir;
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+      const RemoveTemporaryFilesOnSignals cleanup;
+      std::string error;
+      auto first = AtomicFile::Create(dir / "a.mp3", error);
+      auto second = AtomicFile::Create(dir / "b.mp3", error);
+      if (!first || !second || !first->Sink().Write(Pattern(100))) ::_exit(2);
+      ::raise(signal);
+      ::_exit(3);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    EXPECT_EQ(WTERMSIG(status), signal);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace base

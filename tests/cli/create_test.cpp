@@ -246,6 +246,11 @@ TEST_F(Create, NamedItemsTakeTheGivenDetailsAndTheChosenName) {
             0)
       << output;
   EXPECT_EQ(List(albumPath)["title"], "New");
+  // A symlink that leads nowhere is there all the same, and said to be.
+  std::filesystem::create_symlink(out / "nowhere", out / "b_LB.MP3");
+  EXPECT_EQ(Cli("create -o b_LB.MP3 --title T --artist A --year 1 " + sources, &output), 1);
+  EXPECT_THAT(output, HasSubstr("b_LB.MP3 exists (a symlink to a missing file); give --force"));
+  EXPECT_TRUE(std::filesystem::is_symlink(out / "b_LB.MP3"));
   EXPECT_EQ(Cli("create --fix-title 2 --title T --artist A --year 1 " + sources, &output), 2);
 
   // The proposed name in the current folder; a "/" in the details names no folder.

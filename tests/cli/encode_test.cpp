@@ -69,70 +69,101 @@ TEST_F(EncodeCommand, EncodesInParallelToTheBytesOfOneFileAtATime) {
     EXPECT_EQ(together, testsupport::ReadFile(dir / "alone" / mp3));
   }
 
-  // Two inputs with one output are encoded one after the other, never into one file at once:
-  // without --force the later one is refused, with it the later one's bytes remain.
-  WriteFile(dir / "together" / "same.wav", ToneWav(3.0, 440));
+  // Two inputs with one output are encoded one after the other, never into one file at once,
+  // and the later one never replaces the earlier one's output, with --force or without.
+  WriteFile(dir / "together" / "same.wav", ToneWav(3.0, 440));  // as one.wav
   WriteFile(dir / "together" / "same.WAV", ToneWav(3.0, 330));
   WriteFile(dir / "alone" / "same.WAV", ToneWav(3.0, 330));
-  EXPECT_EQ(Cli("encode together/same.wav together/same.WAV", out, err), 1);
-  EXPECT_THAT(err, HasSubstr("same.mp3 exists (give --force to replace it)"));
-  fs::remove(dir / "together" / "same.mp3");
-  ASSERT_EQ(Cli("encode --force together/same.wav together/same.WAV", out, err), 0) << err;
   ASSERT_EQ(Cli("encode alone/same.WAV", out, err), 0) << err;
-  EXPECT_EQ(testsupport::ReadFile(dir / "together" / "same.mp3"),
-            testsupport::ReadFile(dir / "alone" / "same.mp3"));
+  for (const std::string force : {"", "--force "}) {
+    SCOPED_TRACE(force);
+    fs::remove(dir / "together" / "same.mp3");
+    fs::remove(dir / "together" / "same (2).mp3");
+    ASSERT_EQ(Cli("encode " + force + "together/same.wav together/same.WAV", out, err), 0) << err;
+    EXPECT_THAT(err, HasSubstr("written as together/same (2).mp3"));
+    EXPECT_EQ(testsupport::ReadFile(dir / "together" / "same.mp3"),
+              testsupport::ReadFile(dir / "alone" / "one.mp3"));
+    EXPECT_EQ(testsupport::ReadFile(dir / "together" / "same (2).mp3"),
+              testsupport::ReadFile(dir / "alone" / "same.mp3"));
+  }
 }
 
-// Every worker stops at its next chunk: no output is complete, and no file starts afterwards.
+// Every worker stops at its next chunk: no output is complete, no file starts afterwards, and
+// no complete MP3 the user had is replaced by a part. SIGTERM and SIGHUP stop as Ctrl-C does.
 TEST_F(EncodeCommand, CtrlCStopsEveryFileAtItsNextChunk) {
   const std::vector<fs::path> inputs = {dir / "a.wav", dir / "b.wav", dir / "c.wav"};
   constexpr double kSeconds = 60.0;
   for (const fs::path& input : inputs) WriteFile(input, ToneWav(kSeconds, 440));
   const auto log = dir / "output.txt";
-
-  const pid_t child = fork();
-  ASSERT_NE(child, -1);
-  if (child == 0) {
-    const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(out, STDOUT_FILENO);
-    dup2(out, STDERR_FILENO);
-    execl(kCli.c_str(), kCli.c_str(), "encode", inputs[0].c_str(), inputs[1].c_str(),
-          inputs[2].c_str(), nullptr);
-    _exit(127);
-  }
-  // The first chunk's output shows that the run is under way (and Ctrl-C caught).
-  const auto partial = dir / "a.mp3";
-  int status = 0;
-  bool exited = false;
-  // The output grows under a temporary name beside its place.
-  const auto written = [&] {
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(dir.path(), error)) {
-      const auto size = fs::file_size(entry.path(), error);
-      if (entry.path().extension() == ".tmp" && !error && size > 0) return true;
+  const testsupport::Bytes complete = testsupport::BytesOf("the user's complete file");
+  const struct {
+    int signal;
+    bool existing;  // complete MP3s beside the inputs, replaced with --force
+  } cases[] = {{SIGINT, false}, {SIGTERM, true}, {SIGHUP, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.signal);
+    for (const fs::path& input : inputs) {
+      const fs::path mp3 = fs::path(input).replace_extension(".mp3");
+      fs::remove(mp3);
+      fs::remove(dir / (mp3.stem().string() + " (part).mp3"));
+      if (c.existing) WriteFile(mp3, complete);
     }
-    return false;
-  };
-  while (!(exited = waitpid(child, &status, WNOHANG) == child) && !written()) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  if (!exited) {
-    kill(child, SIGINT);
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-  }
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+      const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(out, STDOUT_FILENO);
+      dup2(out, STDERR_FILENO);
+      execl(kCli.c_str(), kCli.c_str(), "encode", "--force", inputs[0].c_str(), inputs[1].c_str(),
+            inputs[2].c_str(), nullptr);
+      _exit(127);
+    }
+    // The first chunk's output shows that the run is under way (and the signal caught).
+    int status = 0;
+    bool exited = false;
+    // The output grows under a temporary name beside its place.
+    const auto written = [&] {
+      std::error_code error;
+      for (const auto& entry : fs::directory_iterator(dir.path(), error)) {
+        const auto size = fs::file_size(entry.path(), error);
+        if (entry.path().extension() == ".tmp" && !error && size > 0) return true;
+      }
+      return false;
+    };
+    while (!(exited = waitpid(child, &status, WNOHANG) == child) && !written()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (!exited) {
+      kill(child, c.signal);
+      ASSERT_EQ(waitpid(child, &status, 0), child);
+    }
 
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 1);
-  EXPECT_EQ(testsupport::ReadFile(log), testsupport::BytesOf("Encoding Cancelled !\n"));
-  EXPECT_TRUE(fs::exists(partial));
-  // 128 kbit/s: a complete output holds 16,000 bytes a second.
-  const auto complete = static_cast<std::uintmax_t>(kSeconds * 16000);
-  for (const fs::path& input : inputs) {
-    SCOPED_TRACE(input.string());
-    std::error_code error;
-    const auto size = fs::file_size(fs::path(input).replace_extension(".mp3"), error);
-    if (!error) {
-      EXPECT_LT(size, complete * 9 / 10);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::string said = clitest::ReadText(log);
+    EXPECT_THAT(said, testing::EndsWith("Encoding Cancelled !\n"));
+    // 128 kbit/s: a complete output holds 16,000 bytes a second.
+    const auto full = static_cast<std::uintmax_t>(kSeconds * 16000);
+    for (const fs::path& input : inputs) {
+      SCOPED_TRACE(input.string());
+      const fs::path mp3 = fs::path(input).replace_extension(".mp3");
+      const fs::path part = dir / (input.stem().string() + " (part).mp3");
+      if (c.existing) {
+        EXPECT_EQ(testsupport::ReadFile(mp3), complete);
+      }
+      std::error_code error;
+      const auto size = fs::file_size(c.existing ? part : mp3, error);
+      if (!error) {
+        EXPECT_LT(size, full * 9 / 10);
+      }
+      // The run says where each part went.
+      if (!error && c.existing) {
+        EXPECT_THAT(said, HasSubstr(part.string()));
+      }
+    }
+    EXPECT_TRUE(fs::exists(c.existing ? dir / "a (part).mp3" : dir / "a.mp3"));
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+      EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
     }
   }
 }

@@ -127,15 +127,54 @@ TEST_F(Hostile, ExtractionNeverReplacesTheAlbumNorAnEarlierItem) {
   EXPECT_THAT(err, HasSubstr("x_LB (2).MP3"));
 }
 
-TEST_F(Hostile, LongNamesExtractWhateverTheTemporaryName) {
-  const std::string name = std::string(240, 'n') + ".mp3";  // 244 bytes, legal
-  const Bytes track = testsupport::Mp3Stream(2);
-  const auto path = Album({{"src/" + name, track, 1, "Long"}});
+// A name that fits, one that fits only without " (2)", and one that fits only once cut.
+TEST_F(Hostile, LongNamesAreShortenedKeepingTheExtensionAndTheNumber) {
+  const std::string name = std::string(250, 'n') + ".mp3";  // 254 bytes, legal
+  std::string accents;
+  for (int i = 0; i < 250; ++i) accents += "\xC3\xA9";  // 500 bytes once extracted
+  const Bytes one = testsupport::Mp3Stream(2), two = testsupport::Mp3Stream(3),
+              three = testsupport::Mp3Stream(4), four = testsupport::Mp3Stream(5);
+  const auto path = Album({{"1.mp3", one, 1, "A", name},
+                           {"2.mp3", two, 1, "B", name},
+                           {"3.mp3", three, 1, "C", name},
+                           {"4.mp3", four, 1, "D", accents + ".mp3"}});
   fs::create_directory(dir / "out");
   std::string out, err;
   ASSERT_EQ(Cli("extract " + Quote(path) + " --all --to " + Quote(dir / "out"), out, err), 0)
       << err;
-  EXPECT_EQ(testsupport::ReadFile(dir / "out" / name), track);
+  EXPECT_EQ(testsupport::ReadFile(dir / "out" / name), one);
+  EXPECT_EQ(testsupport::ReadFile(dir / "out" / (std::string(247, 'n') + " (2).mp3")), two);
+  EXPECT_EQ(testsupport::ReadFile(dir / "out" / (std::string(247, 'n') + " (3).mp3")), three);
+  EXPECT_EQ(testsupport::ReadFile(dir / "out" / (accents.substr(0, 250) + ".mp3")), four);
+}
+
+TEST_F(Hostile, ExtractReplacesOnlyWithForceAndNeverAFileMadeReadOnly) {
+  const Bytes track = testsupport::Mp3Stream(2);
+  const auto path = Album({{"One.mp3", track, 1, "One"}});
+  fs::create_directory(dir / "out");
+  const auto mine = dir / "out" / "One.mp3";
+  const std::string extract = "extract " + Quote(path) + " --item 0 --to " + Quote(dir / "out");
+  const struct {
+    const char* options;
+    mode_t mode;
+    int status;
+    const char* said;
+  } cases[] = {
+      {"", 0644, 1, "One.mp3 exists; give --force to replace it"},
+      {"--force", 0444, 1, "One.mp3 is read-only; it is not replaced"},
+      {"--force", 0644, 0, "File(s) Extraction Completed."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.options) + " " + std::to_string(c.mode));
+    testsupport::WriteText(mine, "the user's file");
+    ASSERT_EQ(::chmod(mine.c_str(), c.mode), 0);
+    std::string out, err;
+    EXPECT_EQ(Cli(extract + " " + c.options, out, err), c.status);
+    EXPECT_THAT(out + err, HasSubstr(c.said));
+    EXPECT_EQ(testsupport::ReadFile(mine),
+              c.status == 0 ? track : testsupport::BytesOf("the user's file"));
+    fs::remove(mine);
+  }
 }
 
 // --- replacing files ----------------------------------------------------------------------
@@ -147,6 +186,14 @@ TEST_F(Hostile, EncodeReplacesAnExistingMp3OnlyWithForceAndNeverThroughALink) {
   EXPECT_NE(Cli("encode x.wav", out, err), 0);
   EXPECT_EQ(ReadText(dir / "x.mp3"), "the user's file");
   EXPECT_THAT(err, HasSubstr("--force"));
+
+  // A WAV named ".mp3" is its own output: no --force helps, and none is advised.
+  testsupport::WriteFile(dir / "own.mp3", testsupport::ToneWav(0.5, 440));
+  for (const std::string force : {"", "--force "}) {
+    EXPECT_NE(Cli("encode " + force + "own.mp3", out, err), 0);
+    EXPECT_THAT(err, HasSubstr("own.mp3: it would be its own output"));
+    EXPECT_THAT(err, Not(HasSubstr("--force")));
+  }
 
   fs::remove(dir / "x.mp3");
   testsupport::WriteText(dir / "target.txt", "another file");
@@ -268,6 +315,7 @@ TEST_F(Hostile, EncodeRefusesRatesAndChannelsOutOfRangeAndSaysWhyEachFileFailed)
     EXPECT_NE(Cli(std::string("encode ") + c.file, out, err), 0);
     EXPECT_THAT(err, HasSubstr(std::string("Encoding failed: ") + c.file + ": "));
     EXPECT_THAT(err, HasSubstr(c.reason));
+    EXPECT_EQ(err.find(c.file), err.rfind(c.file)) << "named twice: " << err;
     EXPECT_FALSE(fs::exists(fs::path(dir / c.file).replace_extension(".mp3")));
   }
 }

@@ -19,6 +19,7 @@ namespace {
 class FakeEncoder final : public app::Mp3Encoder {
  public:
   bool holdAfterFirstChunk = false;
+  std::string note;
 
   void SetEncoder(std::int32_t encoder) override { Note("encoder " + std::to_string(encoder)); }
   std::int32_t EncodeMp3(const std::string& path, bool replace,
@@ -35,6 +36,7 @@ class FakeEncoder final : public app::Mp3Encoder {
     }
     return WAVPRESS_OK;
   }
+  std::string StopNote() const override { return note; }
   // What the window asked for, in order: "encoder N", then "encode PATH" or "replace PATH".
   std::vector<std::string> Calls() const {
     const std::lock_guard lock(m_mutex);
@@ -180,6 +182,7 @@ class Form4Test : public QObject {
   void cancelDuringARunStopsAtTheNextChunk() {
     Fixture f;
     f.encoder.holdAfterFirstChunk = true;
+    f.encoder.note = "a.wav: stopped; a.mp3 is kept as it was, the part encoded so far is x";
     const fs::path a = f.Wav("a.wav"), b = f.Wav("b.wav");
     f.form.DropFiles({a.string(), b.string()});
     f.Click("Command3");
@@ -191,7 +194,9 @@ class Form4Test : public QObject {
     QCOMPARE(Control<QProgressBar>(&f.form, "pMp3Encode")->value(), 10);
     f.Click("Command4");
     QCOMPARE(f.form.RunState(), QString("STOP"));
-    QTRY_COMPARE_WITH_TIMEOUT(f.shell.messages, QStringList{"Encoding Cancelled !"}, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        f.shell.messages,
+        QStringList{"Encoding Cancelled !\n" + QString::fromStdString(f.encoder.note)}, 30000);
     QCOMPARE(f.encoder.Calls(), (std::vector<std::string>{"encoder 0", "encode " + a.string()}));
     QVERIFY(fs::file_size(f.dir / "a.mp3") > 0);
     QVERIFY(f.Lines().isEmpty());
