@@ -17,7 +17,8 @@ bool InitialiseLibrary() {
 
 }  // namespace
 
-std::unique_ptr<Decoder> Decoder::Open(const std::filesystem::path& path, std::string& error) {
+std::unique_ptr<Decoder> Decoder::Open(const std::filesystem::path& path, std::string& error,
+                                       long rate) {
   if (!InitialiseLibrary()) {
     error = "libmpg123 cannot be initialised";
     return nullptr;
@@ -45,8 +46,12 @@ std::unique_ptr<Decoder> Decoder::Open(const std::filesystem::path& path, std::s
   std::size_t rateCount = 0;
   mpg123_rates(&rates, &rateCount);
   for (std::size_t i = 0; i < rateCount; ++i) {
-    mpg123_format(handle, rates[i], MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    if (rate == 0 || rates[i] == rate) {
+      mpg123_format(handle, rates[i], MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    }
   }
+  // Any other stream rate reaches the one offered through libmpg123's own resampling.
+  if (rate != 0) mpg123_param(handle, MPG123_FORCE_RATE, rate, 0.0);
   if (mpg123_replace_reader_handle(handle, &BufferedFile::ReadCallback, &BufferedFile::SeekCallback,
                                    nullptr) != MPG123_OK ||
       mpg123_open_handle(handle, decoder->m_file.get()) != MPG123_OK) {

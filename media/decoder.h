@@ -20,7 +20,9 @@ class BufferedFile;
 class Decoder {
  public:
   /// Nothing when the file cannot be opened or holds no MPEG audio, with the reason in `error`.
-  static std::unique_ptr<Decoder> Open(const std::filesystem::path& path, std::string& error);
+  /// PCM comes at the stream's own rate, or resampled to `rate` Hz when it is not 0.
+  static std::unique_ptr<Decoder> Open(const std::filesystem::path& path, std::string& error,
+                                       long rate = 0);
   ~Decoder();
   Decoder(const Decoder&) = delete;
   Decoder& operator=(const Decoder&) = delete;
