@@ -87,7 +87,9 @@ ConvertResult ConvertTrack(const Mp3Encoder& encoder, const std::filesystem::pat
   if (!ReadTags(source, id3v2, id3v1, error)) {
     return fail(ConvertStatus::Failed, error.empty() ? "cannot read it" : error);
   }
-  auto decoder = media::Decoder::Open(source, error, kRate);
+  // The sound alone: the source's own delay, padding and info frame would add to the new
+  // encoder's and lengthen the track.
+  auto decoder = media::Decoder::Open(source, error, kRate, true);
   if (!decoder) return fail(ConvertStatus::NotAudio, error);
 
   std::array<std::uint8_t, kConfigBufferSize> record{};

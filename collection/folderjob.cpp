@@ -12,9 +12,10 @@
 namespace collection {
 namespace {
 
-// True when `album` exists and was changed after every file of `folder`.
+// True when `album` is a file changed after every file of `folder`.
 bool UpToDate(const std::filesystem::path& album, const std::filesystem::path& folder) {
   std::error_code error;
+  if (!std::filesystem::is_regular_file(album, error)) return false;
   const auto albumTime = std::filesystem::last_write_time(album, error);
   if (error) return false;
   std::filesystem::directory_iterator it(folder, error);
