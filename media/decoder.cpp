@@ -49,12 +49,11 @@ std::unique_ptr<Decoder> Decoder::Open(const std::filesystem::path& path, std::s
   std::size_t rateCount = 0;
   mpg123_rates(&rates, &rateCount);
   for (std::size_t i = 0; i < rateCount; ++i) {
+    // A stream of another rate reaches `rate` through libmpg123's automatic resampling.
     if (rate == 0 || rates[i] == rate) {
       mpg123_format(handle, rates[i], MPG123_STEREO, MPG123_ENC_SIGNED_16);
     }
   }
-  // Any other stream rate reaches the one offered through libmpg123's own resampling.
-  if (rate != 0) mpg123_param(handle, MPG123_FORCE_RATE, rate, 0.0);
   if (mpg123_replace_reader_handle(handle, &BufferedFile::ReadCallback, &BufferedFile::SeekCallback,
                                    nullptr) != MPG123_OK ||
       mpg123_open_handle(handle, decoder->m_file.get()) != MPG123_OK) {
