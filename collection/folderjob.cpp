@@ -119,8 +119,13 @@ FolderResult RunFolderJob(const FolderJobInput& input, const Mp3Encoder* encoder
   if (plan.album.empty()) return Ended(FolderStatus::Skipped, plan.reason);
   std::error_code error;
   const bool existed = std::filesystem::exists(std::filesystem::symlink_status(plan.album, error));
-  if (!input.force && UpToDate(plan.album, plan.folder)) {
-    return Ended(FolderStatus::Skipped, std::string(kUpToDateReason));
+  // An album already there is the user's until --force says otherwise, even an older one: it
+  // may carry details typed by hand. A folder in its place fails at the write.
+  if (!input.force && existed &&
+      !std::filesystem::is_directory(std::filesystem::symlink_status(plan.album, error))) {
+    return Ended(
+        FolderStatus::Skipped,
+        std::string(UpToDate(plan.album, plan.folder) ? kUpToDateReason : kOlderAlbumReason));
   }
   const auto unreadable = compose::FindUnreadable(plan.entries);
   if (!unreadable.empty()) {

@@ -62,10 +62,14 @@ class JobControl {
 inline constexpr std::string_view kUpToDateReason =
     "the album is newer than every file of the folder";
 
+/// The reason of a folder skipped because an album older than some of its files is there.
+inline constexpr std::string_view kOlderAlbumReason =
+    "an album of that name exists and is older than the folder; --force replaces it";
+
 /// Makes the album of one planned folder. Skipped when no album can be named, when its album
-/// exists and is newer than every file of the folder (unless `force`), or when the contents
-/// are refused (by the quality check, the order rules or the track table). An album is written
-/// whole or not at all; an older album of the same name is replaced. `encoder` may be null
+/// exists (unless `force`; the reason tells an up-to-date album from an older one), or when the
+/// contents are refused (by the quality check, the order rules or the track table). An album is
+/// written whole or not at all. `encoder` may be null
 /// without `convert`.
 [[nodiscard]] FolderResult RunFolderJob(const FolderJobInput& input, const Mp3Encoder* encoder,
                                         JobControl& control);

@@ -2,6 +2,7 @@
 // checked by ffprobe and mpg123.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
 #include <nlohmann/json.hpp>
 
@@ -396,6 +397,13 @@ TEST_F(Create, EachFolderOfACollectionBecomesAnAlbumAndASecondRunDoesNothing) {
   EXPECT_EQ(List(varied, &items)["title"], "Varied");
   EXPECT_EQ(items[0]["name"], "01 - c.mp3");
   EXPECT_EQ(items[0]["title"], "01 - c");
+
+  // A track changed after its album: the album stays until --force replaces it.
+  std::filesystem::last_write_time(
+      root / "cbr/01 - a.mp3",
+      std::filesystem::file_time_type::clock::now() + std::chrono::hours(1));
+  records = EachRun("--out " + Quote(albums), root, status);
+  EXPECT_THAT(records["cbr"]["reason"].get<std::string>(), HasSubstr("--force replaces it"));
 
   // Once the blocking folder is gone the run succeeds; beside the folders without --out.
   std::filesystem::remove(albums / "Band - Blocked _LB.MP3");
