@@ -149,11 +149,10 @@ WriteResult WriteAlbumTo(base::ByteSink& out, std::string_view outputName,
   std::string error;
   Writer writer(out, outputName, result);
   const int steps = static_cast<int>(items.size()) + 2;
-  const auto setValue = [&](int value) {
-    if (progress) (void)progress(value, steps);
-  };
+  // A stop is honoured after each track, the bulk of the bytes; the output is then dropped.
+  const auto setValue = [&](int value) { return !progress || progress(value, steps); };
   int value = 0;
-  setValue(value);
+  (void)setValue(value);
 
   // Audio: each MP3 from its first frame to its end.
   std::size_t k = 0;
@@ -186,7 +185,10 @@ WriteResult WriteAlbumTo(base::ByteSink& out, std::string_view outputName,
     }
     ++k;
     value = static_cast<int>(i) + 1;
-    setValue(value);
+    if (!setValue(value)) {
+      writer.Fail(WriteStatus::Stopped, "Stopped : " + std::string(outputName));
+      return result;
+    }
   }
 
   // Pictures, then lyrics, whatever their order in the list.
@@ -199,7 +201,7 @@ WriteResult WriteAlbumTo(base::ByteSink& out, std::string_view outputName,
       break;
     }
   }
-  setValue(++value);
+  (void)setValue(++value);
 
   std::int64_t lyricsBytes = 0;
   for (std::size_t i = 0; i < items.size(); ++i) {
@@ -221,7 +223,7 @@ WriteResult WriteAlbumTo(base::ByteSink& out, std::string_view outputName,
       break;
     }
   }
-  setValue(++value);
+  (void)setValue(++value);
 
   k = 0;
   for (const AlbumItem& item : items) {

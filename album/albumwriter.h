@@ -67,6 +67,7 @@ enum class WriteStatus {
   SourceUnreadable,  ///< an MP3 could not be opened or read
   WriteFailed,       ///< writing or moving the output into place failed
   TargetExists,      ///< a file of the output's name appeared meanwhile and was kept
+  Stopped,           ///< the progress callback asked to stop; nothing was kept
 };
 
 struct WriteResult {

@@ -19,6 +19,34 @@ make_tracks() {
   rm "$dir"/minute*.mp3
 }
 
+# make_collection DIR FOLDERS: FOLDERS album folders of 10 tagged 10-second tracks in DIR, half
+# of each folder variable-bitrate ("NN v.mp3"), half 128 kbps ("NN c.mp3").
+make_collection() {
+  local dir=$1 folders=$2
+  mkdir -p "$dir"
+  ffmpeg -loglevel error -f lavfi -i "sine=frequency=440:duration=10" -ac 2 -ar 44100 "$dir/tone.wav"
+  lame --quiet -b 128 --cbr "$dir/tone.wav" "$dir/c.mp3"
+  lame --quiet -V 2 "$dir/tone.wav" "$dir/v.mp3"
+  python3 - "$dir" "$folders" <<'PY'
+import os, shutil, sys
+root, folders = sys.argv[1], int(sys.argv[2])
+def field(text, width):
+    return text.encode()[:width].ljust(width, b"\0")
+for f in range(folders):
+    folder = os.path.join(root, f"Album {f:02}")
+    os.makedirs(folder)
+    for t in range(10):
+        kind = "v" if t % 2 else "c"
+        name = os.path.join(folder, f"{t + 1:02} {kind}.mp3")
+        shutil.copyfile(os.path.join(root, kind + ".mp3"), name)
+        # ID3v1.1: title, artist, album, year, comment, zero, track, genre
+        tag = (b"TAG" + field(f"Song {t + 1}", 30) + field("Bench", 30) + field(f"Album {f:02}", 30)
+               + b"2000" + field("", 28) + bytes([0, t + 1, 255]))
+        open(name, "ab").write(tag)
+PY
+  rm "$dir/tone.wav" "$dir/c.mp3" "$dir/v.mp3"
+}
+
 # best LABEL COMMAND...: best wall time of $runs runs and the peak memory of a command; the
 # throughput counts $size bytes (or $bytes).
 best() {

@@ -9,7 +9,9 @@
 #include "album/albumwriter.h"
 #include "album/archive.h"
 #include "base/fileio.h"
+#include "cli/collection.h"
 #include "cli/commands.h"
+#include "collection/conversion.h"
 #include "compose/contentslist.h"
 #include "compose/creation.h"
 #include "compose/tracktable.h"
@@ -26,12 +28,15 @@ struct CreateOptions {
   std::vector<int> fixTitles;
   std::string folder;
   std::vector<std::string> items;
+  bool convert = false;
+  CollectionOptions each;
   // Which details were given (an empty one given counts as given).
   CLI::Option* titleOption = nullptr;
   CLI::Option* artistOption = nullptr;
   CLI::Option* yearOption = nullptr;
   CLI::Option* tracksOption = nullptr;
   CLI::Option* folderOption = nullptr;
+  CLI::Option* eachOption = nullptr;
 };
 
 // A progress line on a terminal only; redrawn in place and wiped when done.
@@ -62,10 +67,8 @@ void PrintMessage(std::string_view message) {
 // Where the album goes: a chosen name through the "_LB.MP3" rule, a chosen folder or the
 // current one with the proposed name.
 std::filesystem::path OutputPath(const CreateOptions& options, const album::AlbumDetails& details) {
-  // Details may hold "/" ("AC/DC"): it names no folder here.
-  std::string proposed = compose::ProposedAlbumFileName(details.artist, details.albumTitle);
-  std::replace(proposed.begin(), proposed.end(), '/', '_');
-  proposed = album::SafeFileName(proposed);
+  const std::string proposed =
+      compose::ProposedAlbumFileNameOnDisk(details.artist, details.albumTitle);
   if (options.output.empty()) return base::PathFromUtf8(compose::AlbumOutputName(proposed));
   std::error_code ec;
   if (std::filesystem::is_directory(base::PathFromUtf8(options.output), ec)) {
@@ -96,6 +99,27 @@ bool BuildList(const CreateOptions& options, compose::ContentsList& list) {
   return true;
 }
 
+// Replaces the tracks the quality check would refuse by converted copies in `work`.
+bool ConvertRefused(compose::ContentsList& list, std::unique_ptr<collection::WorkFolder>& work) {
+  std::string error;
+  const auto encoder = collection::Mp3Encoder::Load(error);
+  if (encoder) work = collection::WorkFolder::Create(error);
+  if (!work) {
+    std::cerr << "Cannot convert tracks: " << error << '\n';
+    return false;
+  }
+  const collection::ConvertedList converted =
+      collection::ConvertRefusedTracks(list.Entries(), *encoder, work->Path(), {});
+  if (!converted.failure.ok()) {
+    std::cerr << converted.failure.error << '\n';
+    return false;
+  }
+  for (const std::string& name : converted.converted) std::cerr << "Converted " << name << '\n';
+  list.Clear();
+  for (const std::string& entry : converted.entries) (void)list.AddFile(entry);
+  return true;
+}
+
 int RunCreate(const CreateOptions& options) {
   compose::ContentsList list;
   if (!BuildList(options, list)) return 1;
@@ -110,12 +134,21 @@ int RunCreate(const CreateOptions& options) {
   }
   if (!unreadable.empty()) return 1;
 
+  // Converted tracks live in the work folder until the album is written.
+  std::unique_ptr<collection::WorkFolder> work;
+  if (options.convert && !ConvertRefused(list, work)) return 1;
+
   const compose::ContentsVerdict verdict = compose::CheckContents(list);
   if (!verdict.ok()) {
+    bool convertible = false;
     for (const compose::Rejection& rejection : verdict.quality.rejections) {
       PrintMessage(list.Entries()[rejection.index]);
+      convertible |= rejection.status != mp3header::AnalyseStatus::CannotOpen;
     }
     PrintMessage(verdict.Message());
+    if (convertible && !options.convert) {
+      PrintMessage("Give --convert to convert such tracks to 128 kbps constant bitrate.");
+    }
     return 1;
   }
 
@@ -191,28 +224,51 @@ int RunCreate(const CreateOptions& options) {
 void AddCreateCommand(CLI::App& app, int& exitCode) {
   auto* command = app.add_subcommand("create", "Make an album from MP3s, lyrics and pictures");
   auto options = std::make_shared<CreateOptions>();
-  command->add_option("-o,--output", options->output,
-                      "Album file (\" _LB.MP3\" appended when missing) or folder");
+  auto* outputOption = command->add_option(
+      "-o,--output", options->output, "Album file (\" _LB.MP3\" appended when missing) or folder");
   options->titleOption = command->add_option("--title", options->title, "Album title");
   options->artistOption = command->add_option("--artist", options->artist, "Artist");
   options->yearOption = command->add_option("--year", options->year, "Year");
   command->add_flag("--incomplete", options->incomplete, "Mark the album \"Incomplete!\"");
   options->tracksOption =
       command->add_option("--tracks", options->tracks, "Tracks value of the tag");
-  command
-      ->add_option("--fix-title", options->fixTitles,
-                   "Tick track line K (0-based): its title is the part after \"   -   \"")
-      ->expected(1)
-      ->allow_extra_args(false)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  auto* fixTitleOption =
+      command
+          ->add_option("--fix-title", options->fixTitles,
+                       "Tick track line K (0-based): its title is the part after \"   -   \"")
+          ->expected(1)
+          ->allow_extra_args(false)
+          ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   command->add_flag("--force", options->force, "Replace an existing album file");
+  command->add_flag("--convert", options->convert,
+                    "Convert tracks that are not 128 kbps constant bitrate");
+  options->eachOption = command->add_option("--each", options->each.root,
+                                            "Make an album of every folder of tracks under ROOT");
+  command->add_option("--out", options->each.out, "With --each: the folder for the albums")
+      ->needs(options->eachOption);
+  command->add_option("--jobs", options->each.jobs, "With --each: folders at once (default: cores)")
+      ->needs(options->eachOption)
+      ->check(CLI::PositiveNumber);
+  command->add_flag("--json", options->each.json, "With --each: print one record per folder")
+      ->needs(options->eachOption);
   options->folderOption =
       command->add_option("--folder", options->folder, "Take the contents of a folder");
   auto* items = command->add_option("ITEM", options->items, "MP3, TXT, JPG or GIF files in order");
   options->folderOption->excludes(items);
+  for (CLI::Option* single :
+       {options->folderOption, items, outputOption, options->titleOption, options->artistOption,
+        options->yearOption, options->tracksOption, fixTitleOption}) {
+    options->eachOption->excludes(single);
+  }
   command->callback([options, &exitCode] {
+    if (options->eachOption->count() > 0) {
+      options->each.convert = options->convert;
+      options->each.force = options->force;
+      exitCode = RunCollection(options->each);
+      return;
+    }
     if (options->folderOption->count() == 0 && options->items.empty()) {
-      std::cerr << "Give the items, or --folder DIR.\n";
+      std::cerr << "Give the items, or --folder DIR, or --each ROOT.\n";
       exitCode = 2;
       return;
     }

@@ -1,5 +1,8 @@
 #include "compose/tracktable.h"
 
+#include <algorithm>
+
+#include "album/archive.h"
 #include "base/text.h"
 #include "compose/textrules.h"
 
@@ -47,6 +50,12 @@ bool DetailsComplete(const album::AlbumDetails& details) {
 
 std::string ProposedAlbumFileName(std::string_view artist, std::string_view albumTitle) {
   return std::string(artist) + " - " + std::string(albumTitle) + std::string(kAlbumSuffix);
+}
+
+std::string ProposedAlbumFileNameOnDisk(std::string_view artist, std::string_view albumTitle) {
+  std::string proposed = ProposedAlbumFileName(artist, albumTitle);
+  std::replace(proposed.begin(), proposed.end(), '/', '_');
+  return album::SafeFileName(proposed);
 }
 
 std::string AlbumOutputName(std::string_view chosen) {

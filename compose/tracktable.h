@@ -63,6 +63,10 @@ bool DetailsComplete(const album::AlbumDetails& details);
 /// The name the save dialog proposes: artist + " - " + album title + " _LB.MP3".
 std::string ProposedAlbumFileName(std::string_view artist, std::string_view albumTitle);
 
+/// ProposedAlbumFileName as one plain file name: a "/" of the details ("AC/DC") becomes "_" and
+/// the rest is made safe to create inside a folder.
+std::string ProposedAlbumFileNameOnDisk(std::string_view artist, std::string_view albumTitle);
+
 /// The album file name for a chosen name: unchanged when its upper-cased text contains
 /// "_LB.MP3"; otherwise its extension (a last four characters starting with ".") dropped, the
 /// rest trimmed and " _LB.MP3" appended. "My Album.mp3" gives "My Album _LB.MP3".

@@ -17,7 +17,8 @@ bool InitialiseLibrary() {
 
 }  // namespace
 
-std::unique_ptr<Decoder> Decoder::Open(const std::filesystem::path& path, std::string& error) {
+std::unique_ptr<Decoder> Decoder::Open(const std::filesystem::path& path, std::string& error,
+                                       long rate, bool gapless) {
   if (!InitialiseLibrary()) {
     error = "libmpg123 cannot be initialised";
     return nullptr;
@@ -36,8 +37,11 @@ std::unique_ptr<Decoder> Decoder::Open(const std::filesystem::path& path, std::s
   std::unique_ptr<Decoder> decoder(new Decoder(handle, std::move(file)));
   // Gapless decoding would trim the encoder delay and padding that an info frame declares;
   // inside an album those samples are played, and the info frame itself is an ordinary frame.
-  mpg123_param(handle, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0.0);
-  mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_IGNORE_INFOFRAME | MPG123_QUIET, 0.0);
+  if (!gapless) {
+    mpg123_param(handle, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0.0);
+    mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_IGNORE_INFOFRAME, 0.0);
+  }
+  mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
   // Every stream decodes to signed 16-bit stereo at its own rate (mono duplicated), so that an
   // album mixing mono and stereo tracks plays through one output format.
   mpg123_format_none(handle);
@@ -45,7 +49,10 @@ std::unique_ptr<Decoder> Decoder::Open(const std::filesystem::path& path, std::s
   std::size_t rateCount = 0;
   mpg123_rates(&rates, &rateCount);
   for (std::size_t i = 0; i < rateCount; ++i) {
-    mpg123_format(handle, rates[i], MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    // A stream of another rate reaches `rate` through libmpg123's automatic resampling.
+    if (rate == 0 || rates[i] == rate) {
+      mpg123_format(handle, rates[i], MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    }
   }
   if (mpg123_replace_reader_handle(handle, &BufferedFile::ReadCallback, &BufferedFile::SeekCallback,
                                    nullptr) != MPG123_OK ||

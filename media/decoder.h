@@ -20,7 +20,11 @@ class BufferedFile;
 class Decoder {
  public:
   /// Nothing when the file cannot be opened or holds no MPEG audio, with the reason in `error`.
-  static std::unique_ptr<Decoder> Open(const std::filesystem::path& path, std::string& error);
+  /// PCM comes at the stream's own rate, or resampled to `rate` Hz when it is not 0. `gapless`
+  /// decodes the sound alone: the encoder delay and padding that an info frame declares are
+  /// trimmed and the info frame is no audio (for re-encoding; lengths differ from an album's).
+  static std::unique_ptr<Decoder> Open(const std::filesystem::path& path, std::string& error,
+                                       long rate = 0, bool gapless = false);
   ~Decoder();
   Decoder(const Decoder&) = delete;
   Decoder& operator=(const Decoder&) = delete;

@@ -10,23 +10,6 @@
 namespace mp3header {
 namespace {
 
-// A leading ID3v2 tag: "ID3", version, flags, four 7-bit size bytes; a footer (flag 0x10)
-// adds ten more bytes.
-std::int64_t Id3v2Length(base::ByteSource& file, std::int64_t size) {
-  std::uint8_t header[10];
-  if (size < 10 || !file.ReadAt(0, header)) return 0;
-  if (std::memcmp(header, "ID3", 3) != 0 || header[3] == 0xFF || header[4] == 0xFF) return 0;
-  std::int64_t length = 0;
-  for (int i = 6; i < 10; ++i) {
-    if (header[i] & 0x80) return 0;
-    length = (length << 7) | header[i];
-  }
-  length += 10;
-  if (header[5] & 0x10) length += 10;
-  // A tag that claims to run past the file is not trusted: scan from the start.
-  return length < size ? length : 0;
-}
-
 // The offset of the first FF FA or FF FB at or after `from`, or -1. A failed candidate
 // advances by one byte, so FF FF FB finds the second FF.
 std::int64_t ScanForSync(base::ByteSource& file, std::int64_t from, std::int64_t size) {
@@ -108,6 +91,23 @@ std::optional<std::array<std::uint8_t, 4>> Scan(const std::filesystem::path& pat
 }
 
 }  // namespace
+
+// A leading ID3v2 tag: "ID3", version, flags, four 7-bit size bytes; a footer (flag 0x10)
+// adds ten more bytes.
+std::int64_t Id3v2Length(base::ByteSource& file, std::int64_t size) {
+  std::uint8_t header[10];
+  if (size < 10 || !file.ReadAt(0, header)) return 0;
+  if (std::memcmp(header, "ID3", 3) != 0 || header[3] == 0xFF || header[4] == 0xFF) return 0;
+  std::int64_t length = 0;
+  for (int i = 6; i < 10; ++i) {
+    if (header[i] & 0x80) return 0;
+    length = (length << 7) | header[i];
+  }
+  length += 10;
+  if (header[5] & 0x10) length += 10;
+  // A tag that claims to run past the file is not trusted: scan from the start.
+  return length < size ? length : 0;
+}
 
 std::optional<std::array<std::uint8_t, 4>> FindFrameHeader(const std::filesystem::path& path,
                                                            MP3HeaderInfo& info,

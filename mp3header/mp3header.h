@@ -43,6 +43,10 @@ enum class AnalyseStatus {
 inline constexpr std::int64_t kMinimumFileSize = 256;
 inline constexpr std::int16_t kVbrBitrate = 127;
 
+/// The bytes of a leading ID3v2 tag (its header, body and footer) in a file of `size` bytes; 0
+/// when there is none, or when it claims to run past the file.
+[[nodiscard]] std::int64_t Id3v2Length(base::ByteSource& file, std::int64_t size);
+
 /// Finds the first frame: skips a leading ID3v2 tag by its declared size, then scans for
 /// FF FA or FF FB. Sets IsVBR (a "Xing" tag at offset 36, or at 21 in a single-channel frame)
 /// and HeaderPos; returns the 4 header bytes, or nothing (file below 256 bytes, unreadable, or

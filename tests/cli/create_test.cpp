@@ -2,6 +2,8 @@
 // checked by ffprobe and mpg123.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "media/decoder.h"
@@ -34,8 +36,10 @@ struct Create : clitest::PeerTest {
   }
 
   // Runs the command line in the output folder; returns the exit status.
-  int Cli(const std::string& arguments, std::string* output = nullptr) {
-    return RunCommand("cd " + Quote(out) + " && " + kCli + " " + arguments, output);
+  int Cli(const std::string& arguments, std::string* output = nullptr,
+          const std::string& environment = "") {
+    return RunCommand("cd " + Quote(out) + " && " + environment + " " + kCli + " " + arguments,
+                      output);
   }
 
   // The listing's details; its items go to `items`.
@@ -307,3 +311,172 @@ TEST_F(Create, BadInputIsRefusedWithTheSystemsMessagesAndWritesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// A track of a generated collection: 0.6 s, tagged with its album, artist and year.
+void CollectionTrack(const std::filesystem::path& path, const std::string& album,
+                     const std::string& rate = "-b 128 --cbr") {
+  std::filesystem::create_directories(path.parent_path());
+  ASSERT_TRUE(testsupport::MakeMp3(
+      path, 0.6, 440, "--tt " + Quote(path.stem()) + " --ta Band --ty 2001 --tl " + Quote(album),
+      rate));
+}
+
+// The records of `create --each --json`, by folder name (relative to `root`).
+std::map<std::string, json> EachRun(const std::string& arguments, const std::filesystem::path& root,
+                                    int& status) {
+  std::string output;
+  status = RunCommand(kCli + " create --each " + Quote(root) + " --json " + arguments, &output);
+  std::map<std::string, json> records;
+  for (const json& record : json::parse(output, nullptr, false)) {
+    records[std::filesystem::path(record["folder"].get<std::string>())
+                .lexically_relative(root)
+                .string()] = record;
+  }
+  return records;
+}
+
+}  // namespace
+
+TEST_F(Create, EachFolderOfACollectionBecomesAnAlbumAndASecondRunDoesNothing) {
+  const auto root = in;
+  CollectionTrack(root / "cbr/01 - a.mp3", "Plain");
+  CollectionTrack(root / "cbr/02 - b.mp3", "Plain");
+  CollectionTrack(root / "vbr/01 - c.mp3", "Varied", "-V 2");
+  CollectionTrack(root / "vbr/deeper/01 - d.mp3", "Plain");  // the same name as "cbr"'s
+  CollectionTrack(root / "blocked/01 - e.mp3", "Blocked");
+  CollectionTrack(root / ".hidden/01 - f.mp3", "Hidden");
+  std::filesystem::create_directories(root / "junk");
+  testsupport::WriteText(root / "junk/01 - g.mp3", "");
+  std::filesystem::create_directories(root / "empty");
+  std::filesystem::create_directory_symlink("..", root / "cbr" / "loop");
+  const auto albums = root / "albums";  // a folder of albums inside the collection
+  // An album that cannot be written: a folder holds its name.
+  std::filesystem::create_directories(albums / "Band - Blocked _LB.MP3");
+
+  struct Run {
+    std::string arguments;
+    int status;
+    std::map<std::string, std::string> expected;  // folder -> status
+  };
+  const Run runs[] = {
+      {"--out " + Quote(albums),
+       1,
+       {{"cbr", "made"},
+        {"vbr", "skipped"},
+        {"vbr/deeper", "made"},
+        {"blocked", "failed"},
+        {"junk", "skipped"}}},
+      {"--out " + Quote(albums) + " --convert",
+       1,
+       {{"cbr", "skipped"},
+        {"vbr", "made"},
+        {"vbr/deeper", "skipped"},
+        {"blocked", "failed"},
+        {"junk", "skipped"}}},
+  };
+  for (const Run& run : runs) {
+    SCOPED_TRACE(run.arguments);
+    int status = 0;
+    const auto records = EachRun(run.arguments, root, status);
+    EXPECT_EQ(status, run.status);
+    ASSERT_EQ(records.size(), run.expected.size());
+    for (const auto& [folder, expected] : run.expected) {
+      ASSERT_TRUE(records.contains(folder)) << folder;
+      EXPECT_EQ(records.at(folder)["status"], expected) << folder << ": " << records.at(folder);
+    }
+  }
+  int status = 0;
+  auto records = EachRun("--out " + Quote(albums), root, status);
+  EXPECT_THAT(records["vbr"]["reason"].get<std::string>(), HasSubstr("newer than every file"));
+  EXPECT_THAT(records["junk"]["reason"].get<std::string>(), HasSubstr("propose no album title"));
+  // Both albums named "Band - Plain" are kept: the second gets a number.
+  EXPECT_EQ(records["cbr"]["album"], (albums / "Band - Plain _LB.MP3").string());
+  EXPECT_EQ(records["vbr/deeper"]["album"], (albums / "Band - Plain (2) _LB.MP3").string());
+
+  // The converted album plays through and lists its converted track under its own name.
+  const auto varied = albums / "Band - Varied _LB.MP3";
+  EXPECT_EQ(RunCommand("mpg123 -q -t " + Quote(varied)), 0);
+  json items;
+  EXPECT_EQ(List(varied, &items)["title"], "Varied");
+  EXPECT_EQ(items[0]["name"], "01 - c.mp3");
+  EXPECT_EQ(items[0]["title"], "01 - c");
+
+  // A track changed after its album: the album stays until --force replaces it.
+  std::filesystem::last_write_time(
+      root / "cbr/01 - a.mp3",
+      std::filesystem::file_time_type::clock::now() + std::chrono::hours(1));
+  records = EachRun("--out " + Quote(albums), root, status);
+  EXPECT_THAT(records["cbr"]["reason"].get<std::string>(), HasSubstr("--force replaces it"));
+
+  // Once the blocking folder is gone the run succeeds; beside the folders without --out.
+  std::filesystem::remove(albums / "Band - Blocked _LB.MP3");
+  records = EachRun("--out " + Quote(albums) + " --convert", root, status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(records["blocked"]["status"], "made");
+  records = EachRun("--force", root / "cbr", status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(records["."]["album"], (root / "Band - Plain _LB.MP3").string());
+}
+
+TEST_F(Create, ConvertedTracksPassTheQualityCheckKeepTheirTagsAndTheirLength) {
+  struct Case {
+    std::string rate;
+  };
+  const Case cases[] = {
+      {"-V 2"}, {"-b 320 --resample 48"}, {"-V 5 -m m --resample 22.05"}, {"-b 192 --add-id3v2"}};
+  const auto temp = dir / "temp";
+  std::filesystem::create_directory(temp);
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rate);
+    const auto source = in / ("track" + std::to_string(n++) + ".mp3");
+    CollectionTrack(source, "Converted", c.rate);
+    std::string output;
+    // Refused without --convert, and the refusal says what would help.
+    EXPECT_EQ(RunCommand(kCli + " create -o x.mp3 " + Quote(source) + " 2>&1", &output), 1);
+    EXPECT_THAT(output, HasSubstr("--convert"));
+    ASSERT_EQ(Cli("create --convert --force -o x.mp3 " + Quote(source) + " 2>&1", &output,
+                  "TMPDIR=" + Quote(temp)),
+              0)
+        << output;
+    json items;
+    EXPECT_EQ(List(out / "x _LB.MP3", &items)["title"], "Converted");
+    EXPECT_EQ(items[0]["title"], source.stem().string());
+    // The source's sound and the new encoder's delay of 1105 samples, within one frame.
+    std::string error;
+    const auto sound = media::Decoder::Open(source, error, 0, true);
+    ASSERT_TRUE(sound) << error;
+    const double soundMs =
+        static_cast<double>(sound->ScanSamples().value_or(0)) * 1000.0 / sound->Rate();
+    EXPECT_NEAR(items[0]["play_ms"].get<double>(), soundMs + 1105 * 1000.0 / 44100,
+                1152 * 1000.0 / 44100 + 1);
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(temp));  // the converted copies are gone
+}
+
+TEST_F(Create, CtrlCStopsEveryFolderAndLeavesNoPartialAlbum) {
+  for (int f = 0; f < 6; ++f) {
+    for (int t = 0; t < 3; ++t) {
+      CollectionTrack(in / ("f" + std::to_string(f)) / ("0" + std::to_string(t) + ".mp3"),
+                      "Album " + std::to_string(f), "-V 2");
+    }
+  }
+  // Interrupted once the first album is there (or at once, on a machine that fast).
+  const std::string run = kCli + " create --each " + Quote(in) + " --out " + Quote(out) +
+                          " --convert --jobs 1 >/dev/null";
+  RunCommand(run + " & pid=$!; for i in $(seq 600); do ls " + Quote(out) +
+             " | grep -q _LB && break; sleep 0.05; done; kill -INT $pid; wait $pid");
+  for (const auto& entry : std::filesystem::directory_iterator(out)) {
+    SCOPED_TRACE(entry.path().filename().string());
+    EXPECT_THAT(entry.path().filename().string(), HasSubstr(" _LB.MP3"));
+    EXPECT_EQ(RunCommand(kCli + " list " + Quote(entry.path()) + " >/dev/null"), 0);
+  }
+  // A second run finishes the rest.
+  int status = 0;
+  const auto records = EachRun("--out " + Quote(out) + " --convert", in, status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(records.size(), 6u);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 6);
+}
