@@ -136,7 +136,7 @@ frmMain::frmMain(Shell& shell, QWidget* parent) : QWidget(parent), m_shell(shell
   connect(cmdHelp, &QPushButton::clicked, this, [this] { OpenHelp(m_shell); });
   connect(Command5, &QToolButton::clicked, this, &frmMain::OpenEncoderWindow);
   connect(Command4, &QToolButton::clicked, this, [this] { OpenPlayer(); });
-  connect(Command3, &QToolButton::clicked, this, &frmMain::OpenExtractionWindow);
+  connect(Command3, &QToolButton::clicked, this, [this] { OpenExtractionWindow(); });
   connect(Command2, &QToolButton::clicked, this, &frmMain::OpenContentsWindow);
   connect(Command1, &QToolButton::clicked, this, &QWidget::close);
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);

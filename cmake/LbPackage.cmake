@@ -6,13 +6,14 @@ set(CPACK_PACKAGE_VENDOR "Ovo Tek")
 set(CPACK_PACKAGE_CONTACT "MP3 - Lyrabinder <lyrabinder@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "binds MP3 tracks, lyrics and album art into one album file")
 set(CPACK_PACKAGE_DESCRIPTION
-    "MP3 - Lyrabinder packs an album's tracks (128 kbps MP3 files), their lyrics and the album
-art into one album file that every player still plays from its first track to its last. It
-takes items back out of albums and AlbumWrap archives, plays an album beside a web view of its
-lyrics and pictures, writes CUE sheets and converts WAV recordings to MP3.
+    "MP3 - Lyrabinder packs an album's tracks (128 kbps MP3 files), their lyrics
+and the album art into one album file that every player still plays from its
+first track to its last. It takes items back out of albums and AlbumWrap
+archives, plays an album beside a web view of its lyrics and pictures, writes
+CUE sheets and converts WAV recordings to MP3.
 
-The package holds the desktop program lyrabinder, the command line lyrabinder-cli and a
-thumbnailer that shows an album's cover in file managers.")
+The package holds the desktop program lyrabinder, the command line
+lyrabinder-cli and a thumbnailer that shows an album's cover in file managers.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
