@@ -25,6 +25,6 @@ check "lyrabinder-cli c" "create cue "
 check "lyrabinder-cli cue " "a_LB.MP3 b_lb.mp3 folder "
 check "lyrabinder-cli list " "a_LB.MP3 b_lb.mp3 c_ALBW.MP3 folder "
 check "lyrabinder-cli encode " "folder song.wav "
-check "lyrabinder-cli create " "a_LB.MP3 b_lb.mp3 c_ALBW.MP3 cover.jpg folder notes.txt track.mp3 "
+check "lyrabinder-cli extract a_LB.MP3 --to " "folder "
 check "lyrabinder-cli play --l" "--loop "
 exit $status
