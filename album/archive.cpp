@@ -36,6 +36,15 @@ OpenStatus OpenArchive(const std::filesystem::path& path, AlbumDisplay& display,
   return OpenArchive(std::move(source), display, writeBack, archive);
 }
 
+std::optional<ArchiveFormat> ArchiveFormatOf(const std::filesystem::path& path) {
+  std::string error;
+  const auto source = base::FileSource::Open(path, error);
+  if (!source) return std::nullopt;
+  if (AlbumReader(*source).IsAlbum()) return ArchiveFormat::Album;
+  if (AlbumWrapReader(*source).IsAlbumWrap()) return ArchiveFormat::AlbumWrap;
+  return std::nullopt;
+}
+
 std::string SafeFileName(std::string_view storedName) {
   // Only the last component counts, whichever separator the name was made with.
   const auto cut = storedName.find_last_of("/\\");

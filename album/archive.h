@@ -39,6 +39,11 @@ struct Archive {
                                      AlbumDisplay& display, const TagWriter& writeBack,
                                      Archive& archive);
 
+/// What `path` holds, from its bytes (an album's signature, an archive's marker) and not its
+/// name: nothing for a file that is neither or cannot be read. Special files are refused
+/// unread.
+[[nodiscard]] std::optional<ArchiveFormat> ArchiveFormatOf(const std::filesystem::path& path);
+
 /// A stored name made safe to create inside a chosen folder: no folders, drive letters,
 /// "." or "..", characters Windows refuses, or reserved device names.
 std::string SafeFileName(std::string_view storedName);

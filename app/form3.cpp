@@ -145,8 +145,12 @@ Form3::Form3(Shell& shell, QWidget* parent) : WorkDialog(parent), m_shell(shell)
 }
 
 bool Form3::Open() {
-  m_path = m_shell.OpenFileName(this, ToQString(kExtractFilter));
-  if (m_path.isEmpty()) return false;
+  const QString chosen = m_shell.OpenFileName(this, ToQString(kExtractFilter));
+  return !chosen.isEmpty() && Open(chosen);
+}
+
+bool Form3::Open(const QString& file) {
+  m_path = file;
   setWindowTitle(ToQString(kAlbumFileCaption) + QFileInfo(m_path).fileName());
 
   FieldsDisplay display(Text1, Text2, Text3, Text4, Text5, List1);

@@ -39,6 +39,8 @@ class Form3 : public WorkDialog {
   /// the dialog was cancelled, the file could not be opened, or it is neither an album nor an
   /// AlbumWrap archive (the user was told).
   bool Open();
+  /// The same for `file`, without asking.
+  bool Open(const QString& file);
   album::ArchiveFormat Format() const { return m_archive.format; }
 
  private:

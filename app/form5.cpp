@@ -279,12 +279,16 @@ QString Form5::FirstPreview() const {
 }
 
 void Form5::Load() {
-  webview::SeedRandomFromClock();
   const QString chosen = m_shell.OpenFileName(this, ToQString(kPlayerFilter));
   if (chosen.isEmpty()) {
     close();
     return;
   }
+  Load(chosen);
+}
+
+void Form5::Load(const QString& chosen) {
+  webview::SeedRandomFromClock();
   m_opening = true;
   auto opening = std::make_shared<Opening>();
   opening->path = chosen.toStdString();

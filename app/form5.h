@@ -73,6 +73,8 @@ class Form5 : public QWidget, private player::PlayerListener {
   /// The opening: asks for an album and reads it; the window shows itself when the album is
   /// ready and closes itself on cancel or failure.
   void Load();
+  /// The same opening on `album`, without asking.
+  void Load(const QString& album);
 
   player::Player& Rules() { return *m_player; }
   const player::Player& Rules() const { return *m_player; }

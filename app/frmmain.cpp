@@ -1,5 +1,6 @@
 #include "app/frmmain.h"
 
+#include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "album/albumformat.h"
+#include "album/archive.h"
 #include "app/artwork.h"
 #include "app/form1.h"
 #include "app/form3.h"
@@ -133,12 +135,8 @@ frmMain::frmMain(Shell& shell, QWidget* parent) : QWidget(parent), m_shell(shell
 
   connect(cmdHelp, &QPushButton::clicked, this, [this] { OpenHelp(m_shell); });
   connect(Command5, &QToolButton::clicked, this, &frmMain::OpenEncoderWindow);
-  connect(Command4, &QToolButton::clicked, this, [this] {
-    auto* player = new Form5(m_shell, this);
-    player->setAttribute(Qt::WA_DeleteOnClose);
-    player->Load();
-  });
-  connect(Command3, &QToolButton::clicked, this, &frmMain::OpenExtractionWindow);
+  connect(Command4, &QToolButton::clicked, this, [this] { OpenPlayer(); });
+  connect(Command3, &QToolButton::clicked, this, [this] { OpenExtractionWindow(); });
   connect(Command2, &QToolButton::clicked, this, &frmMain::OpenContentsWindow);
   connect(Command1, &QToolButton::clicked, this, &QWidget::close);
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -167,9 +165,42 @@ void frmMain::OpenContentsWindow() {
   m_form1->show();
 }
 
-void frmMain::OpenExtractionWindow() {
+void frmMain::OpenExtractionWindow(const QString& file) {
   Form3 extraction(m_shell, this);
-  if (extraction.Open()) extraction.exec();
+  if (file.isEmpty() ? extraction.Open() : extraction.Open(file)) extraction.exec();
+}
+
+void frmMain::OpenPlayer(const QString& album) {
+  auto* player = new Form5(m_shell, this);
+  player->setAttribute(Qt::WA_DeleteOnClose);
+  m_player = player;
+  if (album.isEmpty()) {
+    player->Load();
+  } else {
+    player->Load(album);
+  }
+}
+
+void frmMain::OpenFile(const QString& file) {
+  // A modal window keeps the user's work: it comes to the front and the file is passed over.
+  // A player gives way to the new file unless it is still opening its own.
+  QWidget* busy = QApplication::activeModalWidget();
+  if (!busy && m_player && !m_player->close()) busy = m_player;
+  if (busy) {
+    busy->raise();
+    busy->activateWindow();
+    return;
+  }
+  raise();
+  activateWindow();
+  const auto format = album::ArchiveFormatOf(base::PathFromUtf8(file.toStdString()));
+  if (!format) {
+    m_shell.ShowMessage(this, ToQString(album::kDamagedMessage));
+  } else if (*format == album::ArchiveFormat::Album) {
+    OpenPlayer(file);
+  } else {
+    OpenExtractionWindow(file);
+  }
 }
 
 void frmMain::OpenEncoderWindow() {

@@ -28,14 +28,20 @@ class frmMain : public QWidget {
   /// The album contents window while it is open.
   Form1* ContentsWindow() const;
 
+  /// Opens a file given to the program: an album in the player, an AlbumWrap archive in the
+  /// extraction window; anything else is reported as damaged. Brings the program to the front.
+  void OpenFile(const QString& file);
+
  private:
   void OpenContentsWindow();
-  void OpenExtractionWindow();
+  void OpenExtractionWindow(const QString& file = QString());
+  void OpenPlayer(const QString& album = QString());
   void OpenEncoderWindow();
 
   Shell& m_shell;
   std::unique_ptr<Mp3Encoder> m_encoder;
   QPointer<Form1> m_form1;
+  QPointer<QWidget> m_player;
   QPushButton* cmdHelp = nullptr;
   QToolButton* Command5 = nullptr;
   QToolButton* Command4 = nullptr;

@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
 
 #include "app/frmmain.h"
 #include "app/shell.h"
@@ -9,14 +11,28 @@ int main(int argc, char** argv) {
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication application(argc, argv);
   QApplication::setApplicationName("lyrabinder");
+  QApplication::setApplicationVersion(LB_VERSION);
   QGuiApplication::setDesktopFileName("lyrabinder");
 
-  // A second instance ends at once, before it shows anything.
-  const app::SingleInstance instance;
-  if (!instance.Acquired()) return 0;
+  QCommandLineParser parser;
+  parser.setApplicationDescription("MP3 - Lyrabinder");
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.addPositionalArgument("FILE", "An album or AlbumWrap archive to open.", "[FILE]");
+  parser.process(application);
+  const QStringList files = parser.positionalArguments();
+  if (files.size() > 1) parser.showHelp(2);
+  const QString file = files.value(0);
+
+  // A second instance ends at once, before it shows anything; a file goes to the first one.
+  app::SingleInstance instance;
+  if (!instance.Acquired()) return file.isEmpty() || app::SingleInstance::HandOver(file) ? 0 : 1;
 
   app::DesktopShell shell;
   app::frmMain window(shell);
+  // Without the socket the program still runs; later starts then just end.
+  (void)instance.Listen([&window](const QString& handed) { window.OpenFile(handed); });
   window.show();
+  if (!file.isEmpty()) QTimer::singleShot(0, &window, [&window, file] { window.OpenFile(file); });
   return QApplication::exec();
 }

@@ -9,14 +9,13 @@
 
 namespace platform::qt {
 
-std::optional<std::vector<std::uint8_t>> QtPictureService::ScaledJpeg(
-    std::span<const std::uint8_t> picture,
-    const std::function<webview::PictureSize(webview::PictureSize)>& fit, int quality) {
+QImage DecodeFitted(std::span<const std::uint8_t> picture,
+                    const std::function<webview::PictureSize(webview::PictureSize)>& fit) {
   const QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char*>(picture.data()),
                                                    static_cast<qsizetype>(picture.size()));
   QBuffer inputDevice;
   inputDevice.setData(input);
-  if (!inputDevice.open(QIODevice::ReadOnly)) return std::nullopt;
+  if (!inputDevice.open(QIODevice::ReadOnly)) return {};
   // The format comes from the bytes: a stored name may not match its content.
   QImageReader reader(&inputDevice);
   reader.setDecideFormatFromContent(true);
@@ -37,6 +36,13 @@ std::optional<std::vector<std::uint8_t>> QtPictureService::ScaledJpeg(
                            Qt::SmoothTransformation);
     }
   }
+  return image;
+}
+
+std::optional<std::vector<std::uint8_t>> QtPictureService::ScaledJpeg(
+    std::span<const std::uint8_t> picture,
+    const std::function<webview::PictureSize(webview::PictureSize)>& fit, int quality) {
+  QImage image = DecodeFitted(picture, fit);
   if (image.isNull()) return std::nullopt;
   if (image.hasAlphaChannel()) {
     // JPEG has no transparency: show such parts on white.

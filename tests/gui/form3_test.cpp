@@ -2,6 +2,7 @@
 // window's thread, and deleting the album afterwards.
 
 #include "app/form3.h"
+#include "app/frmmain.h"
 #include "tests/album/albumtestutil.h"
 #include "tests/gui/guisupport.h"
 
@@ -176,6 +177,23 @@ class Form3Test : public QObject {
     // A cancelled open dialog closes the window quietly.
     QVERIFY(!f.form.Open());
     QCOMPARE(f.shell.messages.size(), 1);
+  }
+
+  void fileGivenToTheProgramOpensByItsContent() {
+    AlbumFixture f(false);
+    // An archive whatever its name; an MP3 named like an album is no album.
+    WriteFile(f.dir / "old.mp3", album::testing::MakeWrap({{"A - Song.mp3", Pattern(99, 1)}}));
+    WriteTrack(f.dir / "fake_LB.MP3", 40);
+    app::frmMain window(f.shell);
+    window.show();
+    QStringList shown;
+    WhenModalShown<app::Form3>([&](app::Form3* form) { shown = TrimmedLines(*form); });
+    window.OpenFile(Q(f.dir / "old.mp3"));
+    QCOMPARE(shown, QStringList{"Song"});
+    window.OpenFile(Q(f.dir / "fake_LB.MP3"));
+    QCOMPARE(f.shell.messages, QStringList{"File Is Damaged, Or Of An Unsupported Type !"});
+    QVERIFY(f.shell.openFilters.isEmpty());
+    QVERIFY(window.isVisible());
   }
 };
 

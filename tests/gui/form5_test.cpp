@@ -99,6 +99,26 @@ class Form5Test : public QObject {
     m_album = Q(album);
   }
 
+  void fileGivenToTheProgramOpensThePlayer() {
+    FakeShell shell;
+    app::frmMain mainWindow(shell);
+    mainWindow.show();
+    const QWidgetList before = QApplication::topLevelWidgets();
+    mainWindow.OpenFile(m_album);
+    QPointer<app::Form5> form;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      if (!before.contains(top) && qobject_cast<app::Form5*>(top))
+        form = qobject_cast<app::Form5*>(top);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(form && form->Ready(), kOpenTimeoutMs);
+    QVERIFY(shell.openFilters.isEmpty());
+    QCOMPARE(form->windowTitle(), QString("Album File : Band - Record _LB.MP3"));
+    QVERIFY(mainWindow.isHidden());
+    form->close();
+    QTRY_VERIFY(form == nullptr);
+    QVERIFY(mainWindow.isVisible());
+  }
+
   void openingFillsTheWindowAndShowsTheViewer() {
     Player player(m_album);
     QTRY_VERIFY_WITH_TIMEOUT(player.form && player.form->Ready(), kOpenTimeoutMs);

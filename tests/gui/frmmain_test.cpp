@@ -105,23 +105,10 @@ class FrmMainTest : public QObject {
   void dataFolderInTheBuildTree() {
     const QString folder = app::DataFolderFor(LB_PROGRAM_DIR);
     QVERIFY2(QFileInfo::exists(folder + "/help/MP3.htm"), qPrintable(folder));
-  }
-
-  void installPutsProgramDataAndDesktopEntryInPlace() {
-    QTemporaryDir prefix;
-    QProcess install;
-    install.start("cmake", {"--install", LB_BINARY_DIR, "--component", "lyrabinder", "--prefix",
-                            prefix.path()});
-    QVERIFY(install.waitForFinished(120000));
-    QVERIFY2(install.exitCode() == 0, install.readAllStandardError().constData());
-    const QDir root(prefix.path());
-    QVERIFY(QFileInfo(root.filePath("bin/lyrabinder")).isExecutable());
-    QCOMPARE(app::DataFolderFor(root.filePath("bin")), root.filePath("share/lyrabinder/data"));
-    for (const char* file : {"share/applications/lyrabinder.desktop",
-                             "share/icons/hicolor/scalable/apps/lyrabinder.svg",
-                             "share/lyrabinder/data/help/MP3.htm"}) {
-      QVERIFY2(QFileInfo::exists(root.filePath(file)), file);
-    }
+    // An installed tree, wherever it was moved.
+    const QTemporaryDir prefix;
+    QVERIFY(QDir(prefix.path()).mkpath("share/lyrabinder/data"));
+    QCOMPARE(app::DataFolderFor(prefix.filePath("bin")), prefix.filePath("share/lyrabinder/data"));
   }
 };
 

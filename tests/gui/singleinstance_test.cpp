@@ -12,12 +12,12 @@ class SingleInstanceTest : public QObject {
   Q_OBJECT
 
   // The program, started with its runtime folder in `runtime`.
-  static void Start(QProcess& program, const QString& runtime) {
+  static void Start(QProcess& program, const QString& runtime, const QStringList& arguments = {}) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_RUNTIME_DIR", runtime);
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     program.setProcessEnvironment(environment);
-    program.start(LB_PROGRAM);
+    program.start(LB_PROGRAM, arguments);
     QVERIFY(program.waitForStarted(60000));
   }
 
@@ -55,6 +55,28 @@ class SingleInstanceTest : public QObject {
     QVERIFY(QFile::exists(lock));
     const app::SingleInstance next(runtime.path());
     QVERIFY(next.Acquired());
+  }
+
+  void laterStartsHandTheirFileToTheRunningOne() {
+    QTemporaryDir runtime;
+    QVERIFY(!app::SingleInstance::HandOver("x_LB.MP3", runtime.path(), 200));
+    app::SingleInstance first(runtime.path());
+    QStringList received;
+    QVERIFY(first.Listen([&](const QString& file) { received += file; }));
+    const QString relative = "Band - Best Of _LB.MP3";
+    QVERIFY(app::SingleInstance::HandOver(relative, runtime.path()));
+    QVERIFY(app::SingleInstance::HandOver("/music/\u00e9t\u00e9_LB.MP3", runtime.path()));
+    QVERIFY(!app::SingleInstance::HandOver("two\nlines_LB.MP3", runtime.path()));
+    QTRY_COMPARE(received, QStringList({QDir::current().absoluteFilePath(relative),
+                                        "/music/\u00e9t\u00e9_LB.MP3"}));
+
+    // A program started with a file hands it over and ends.
+    QProcess program;
+    Start(program, runtime.path(), {"y_LB.MP3"});
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitCode(), 0);
+    QTRY_COMPARE(received.size(), 3);
+    QCOMPARE(received.last(), QDir::current().absoluteFilePath("y_LB.MP3"));
   }
 };
 
