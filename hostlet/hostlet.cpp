@@ -36,6 +36,7 @@ winamp::winampGeneralPurposePlugin g_record = {
     winamp::kGeneralPurposeVersion, g_emptyDescription, Start, Configure, Quit, nullptr, nullptr};
 
 HMODULE g_module = nullptr;
+bool g_comReady = false;  // COM initialised (and the component registered) on Winamp's thread
 char g_componentName[kNameLimit] = {};
 char g_className[kNameLimit] = {};
 char g_componentPath[MAX_PATH] = {};
@@ -196,6 +197,10 @@ void Quit() {
     g_plugin->Quit();
     ReleasePlugin();
   }
+  if (g_comReady) {
+    g_comReady = false;
+    CoUninitialize();
+  }
 }
 
 // gen_<component>.<class>.dll: the component and class names and the component's path.
@@ -308,23 +313,30 @@ bool CheckRegistration() {
 
 }  // namespace
 
+// Winamp calls this on its main thread right after loading, outside the loader lock: the
+// place for COM and for loading the component to register it. A failure leaves Winamp
+// without the plug-in.
 extern "C" winamp::winampGeneralPurposePlugin* winampGetGeneralPurposePlugin() {
+  if (g_module == nullptr) return nullptr;
+  if (!g_comReady) {
+    if (FAILED(CoInitialize(nullptr))) return nullptr;
+    if (!CheckRegistration()) {
+      CoUninitialize();
+      return nullptr;
+    }
+    g_comReady = true;
+  }
   return &g_record;
 }
 
+// Only string work here: the loader lock is held, so no COM and no loading of other libraries.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   switch (reason) {
     case DLL_PROCESS_ATTACH:
-      if (FAILED(CoInitialize(nullptr))) return FALSE;
+      if (!DeriveNames(instance)) return FALSE;
       g_module = instance;
-      if (!DeriveNames(instance) || !CheckRegistration()) {
-        CoUninitialize();
-        g_module = nullptr;
-        return FALSE;
-      }
       return TRUE;
     case DLL_PROCESS_DETACH:
-      if (g_module != nullptr) CoUninitialize();
       g_module = nullptr;
       return TRUE;
     default:

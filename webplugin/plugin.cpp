@@ -197,15 +197,16 @@ bool Plugin::LoadForm1() {
     if (m_form1 == nullptr) return false;
     SetWindowLongPtrA(m_form1, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   }
-  EnableTimer(true);
+  // The version comes first: the message box runs its own loop, which would run the poll.
   const LRESULT version = Ipc(winamp::kIpcGetVersion);
   if (version < kOldestWinamp) {
+    EnableTimer(false);
     const std::string text = std::string(kVersionText) + " " + std::to_string(version);
     MessageBoxA(m_winampWindow, text.c_str(), kMessageTitle, MB_OK);
-    EnableTimer(false);
     return true;
   }
   m_openUrlMessage = version > kNewestWithMbOpen ? winamp::kIpcMbOpenReal : winamp::kIpcMbOpen;
+  EnableTimer(true);
   return true;
 }
 

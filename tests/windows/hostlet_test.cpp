@@ -18,6 +18,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "hostlet/TekWinAmpGenLib.h"
@@ -144,21 +145,23 @@ TEST(HostletNames, OnlyWellFormedFileNamesLoad) {
   struct Case {
     std::string hostFile;
     std::string componentFile;  // copied beside it when not empty
-    bool loads;
+    bool loads;                 // the DLL loads
+    bool plugin;                // and gives Winamp its plug-in
   };
   const std::string longest(47, 'C');
   const std::string tooLong(48, 'C');
   const std::vector<Case> cases = {
-      {"gen_a.b.dll", "a.dll", true},                         // 11 characters, the shortest
-      {"gen_ab.dll", "", false},                              // 10 characters
-      {"gen_LbNamesPlugin.dll", "LbNamesPlugin.dll", false},  // no "."
-      {"gen_.Plugin.dll", ".dll", false},                     // empty component name
-      {"gen_LbNames..dll", "LbNames.dll", false},             // empty class name
-      {"gen_" + longest + ".Plugin.dll", longest + ".dll", true},
-      {"gen_" + tooLong + ".Plugin.dll", tooLong + ".dll", false},
-      {"gen_LbClass." + longest + ".dll", "LbClass.dll", true},
-      {"gen_LbClass." + tooLong + ".dll", "LbClass.dll", false},
-      {"gen_LbMissing.Plugin.dll", "", false},  // no component file beside it
+      {"gen_a.b.dll", "a.dll", true, true},                          // 11 characters, the shortest
+      {"gen_ab.dll", "", false, false},                              // 10 characters
+      {"gen_LbNamesPlugin.dll", "LbNamesPlugin.dll", false, false},  // no "."
+      {"gen_.Plugin.dll", ".dll", false, false},                     // empty component name
+      {"gen_LbNames..dll", "LbNames.dll", false, false},             // empty class name
+      {"gen_" + longest + ".Plugin.dll", longest + ".dll", true, true},
+      {"gen_" + tooLong + ".Plugin.dll", tooLong + ".dll", false, false},
+      {"gen_LbClass." + longest + ".dll", "LbClass.dll", true, true},
+      {"gen_LbClass." + tooLong + ".dll", "LbClass.dll", false, false},
+      // No component beside it: the check that finds it runs outside the loader lock.
+      {"gen_LbMissing.Plugin.dll", "", true, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.hostFile);
@@ -168,8 +171,8 @@ TEST(HostletNames, OnlyWellFormedFileNamesLoad) {
     if (!c.componentFile.empty()) CopyFileTo(LB_WEBPLUGIN_DLL, folder / c.componentFile);
     LoadedHost host(folder / c.hostFile);
     EXPECT_EQ(host.module != nullptr, c.loads);
-    if (host.module != nullptr) {
-      ASSERT_NE(host.record, nullptr);
+    EXPECT_EQ(host.record != nullptr, c.plugin);
+    if (host.record != nullptr) {
       EXPECT_EQ(host.record->version, 0x10);
       EXPECT_STREQ(host.record->description, "");
     }
@@ -207,7 +210,7 @@ TEST(HostletRegistration, RegistersWhenNoValidTimeIsStoredOrTheFileIsNewer) {
     DeleteStored(name);
     if (c.stored) WriteStored(name, c.stored->type, c.stored->bytes);
     const std::uint64_t before = Now();
-    EXPECT_NE(LoadedHost(host).module, nullptr);
+    EXPECT_NE(LoadedHost(host).record, nullptr);
     const std::optional<StoredValue> after = ReadStored(name);
     ASSERT_TRUE(after);
     if (c.registers) {
@@ -239,9 +242,41 @@ TEST(HostletRegistration, AFailedRegistrationRefusesTheLoadAndStoresNothing) {
     CopyFileTo(LB_HOSTLET_DLL, folder / ("gen_" + name + ".Plugin.dll"));
     testsupport::WriteFile(folder / (name + ".dll"), component);
     DeleteStored(name);
-    EXPECT_EQ(LoadedHost(folder / ("gen_" + name + ".Plugin.dll")).module, nullptr);
+    EXPECT_EQ(LoadedHost(folder / ("gen_" + name + ".Plugin.dll")).record, nullptr);
     EXPECT_FALSE(ReadStored(name));
   }
+}
+
+// Loading holds the loader lock: the host does its COM and registration work only when Winamp
+// asks for the plug-in, and gives COM back at quit.
+TEST(HostletRegistration, LoadingAloneDoesNoComOrRegistrationWork) {
+  ScopedTempDir dir;
+  const std::string name = "LbLoaderLock";
+  CopyFileTo(LB_HOSTLET_DLL, dir / ("gen_" + name + ".Plugin.dll"));
+  CopyFileTo(LB_WEBPLUGIN_DLL, dir / (name + ".dll"));
+  DeleteStored(name);
+  // A thread of its own, so that COM starts out uninitialised.
+  std::thread([&] {
+    const HMODULE module = LoadLibraryW((dir / ("gen_" + name + ".Plugin.dll")).c_str());
+    ASSERT_NE(module, nullptr);
+    EXPECT_FALSE(ReadStored(name)) << "registered under the loader lock";
+    const HRESULT first = CoInitialize(nullptr);
+    EXPECT_EQ(first, S_OK) << "COM was initialised under the loader lock";
+    if (SUCCEEDED(first)) CoUninitialize();
+
+    const auto get =
+        Export<winamp::GetGeneralPurposePluginFunction>(module, winamp::kGetGeneralPurposePlugin);
+    winamp::winampGeneralPurposePlugin* record = get();
+    ASSERT_NE(record, nullptr);
+    EXPECT_TRUE(ReadStored(name));
+    EXPECT_EQ(CoInitialize(nullptr), S_FALSE) << "COM is up for Winamp's thread";
+    CoUninitialize();
+    record->quit();
+    EXPECT_EQ(CoInitialize(nullptr), S_OK) << "quit gives COM back";
+    CoUninitialize();
+    FreeLibrary(module);
+  }).join();
+  DeleteStored(name);
 }
 
 // {6B1D3C2E-4F5A-4B7C-9D8E-0F1A2B3C4D5E}
@@ -659,6 +694,7 @@ struct Winamp : ::testing::Test {
   // What the plug-in did.
   std::vector<IpcCall> calls;
   std::vector<SeenMessageBox> messageBoxes;
+  std::chrono::milliseconds answerAfter{0};
   int polls = 0;
 
  private:
@@ -693,13 +729,17 @@ struct Winamp : ::testing::Test {
     return answer != answers.end() ? answer->second : 0;
   }
 
-  // Dialog boxes of this thread; their text is in their static controls.
+  // Dialog boxes of this thread, answered once they have been up for `answerAfter`; their text
+  // is in their static controls.
   void AnswerMessageBoxes() {
+    const auto now = std::chrono::steady_clock::now();
     for (HWND box = nullptr; (box = FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr;) {
       if (GetWindowThreadProcessId(box, nullptr) != GetCurrentThreadId() ||
-          !m_answered.insert(box).second) {
+          m_answered.contains(box) ||
+          now - m_shown.try_emplace(box, now).first->second < answerAfter) {
         continue;
       }
+      m_answered.insert(box);
       SeenMessageBox seen{WindowText(box), {}};
       for (HWND child = nullptr; (child = FindWindowExA(box, child, "Static", nullptr)) != nullptr;)
         seen.text += WindowText(child);
@@ -709,6 +749,7 @@ struct Winamp : ::testing::Test {
   }
 
   static inline Winamp* s_winamp = nullptr;
+  std::map<HWND, std::chrono::steady_clock::time_point> m_shown;
   std::set<HWND> m_answered;
 };
 
@@ -731,6 +772,8 @@ TEST_F(Winamp, TheComponentDescribesItselfAndConfigureShowsTheInformationBox) {
 TEST_F(Winamp, OlderWinampGetsTheVersionMessageAndNoPolling) {
   version = 0x21FF;
   playlist = {MakeAlbum().string()};
+  // The box waits longer than a poll interval: nothing may poll meanwhile.
+  answerAfter = std::chrono::milliseconds(2500);
   Start();
   ASSERT_EQ(messageBoxes.size(), 1u);
   EXPECT_EQ(messageBoxes[0].text,
@@ -813,7 +856,11 @@ TEST_F(Winamp, FollowsAnAlbumThroughItsTracks) {
   EXPECT_FALSE(BroughtUp(from, winamp::kIpcMbOpenReal));
 }
 
-TEST_F(Winamp, Version2200OpensWith241AfterAnAlbumChange) {
+// Versions 0x2200 to 0x23FF open with 241 after an album change.
+struct OlderMiniBrowser : Winamp, ::testing::WithParamInterface<LRESULT> {};
+INSTANTIATE_TEST_SUITE_P(Winamp, OlderMiniBrowser, ::testing::Values(0x2200, 0x23FF));
+
+TEST_P(OlderMiniBrowser, OpensWith241AfterAnAlbumChange) {
   // A folder name outside ASCII, handed over in the ANSI code page and opened as such.
   const fs::path folder = albumDir.path() / L"D\u00e9mo \u00c4";
   fs::create_directories(folder);
@@ -821,7 +868,7 @@ TEST_F(Winamp, Version2200OpensWith241AfterAnAlbumChange) {
   fs::rename(MakeAlbum(), album);
   // An existing sheet is replaced without a question.
   testsupport::WriteText(folder / "Best_LB.cue", "old sheet");
-  version = 0x2200;
+  version = GetParam();
   playlist = {Ansi(album)};
   Start();
   ASSERT_TRUE(PumpUntil([&] { return !Openings().empty(); }));
