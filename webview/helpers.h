@@ -22,8 +22,8 @@ void SeedRandomFromClock();
 /// (r * (high - low + 1)) with r uniform in [0, 1).
 int RandomInt(int low, int high);
 
-/// The system's temporary folder as UTF-8, ending in the platform's separator: an existing,
-/// writable folder (TMPDIR when it names one, else the system's default). Empty when there is
+/// The system's temporary folder as UTF-8, absolute, ending in the platform's separator: an
+/// existing, writable folder (TMPDIR when it names one, else the system's default). Empty when there is
 /// none; nothing may then be written.
 std::string TempFolder();
 

@@ -6,8 +6,16 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <gtest/gtest.h>
 
 #include "tests/album/albumtestutil.h"
 #include "webview/previews.h"
@@ -102,6 +110,32 @@ inline std::string FolderText(const std::filesystem::path& path) {
   text += static_cast<char>(std::filesystem::path::preferred_separator);
   return text;
 }
+
+#ifndef _WIN32
+/// Hands a file or folder to another user (the tests run as root) with the given mode.
+inline void GiveToAnotherUser(const std::filesystem::path& path, mode_t mode) {
+  ASSERT_EQ(::lchown(path.c_str(), 12345, 12345), 0) << "chown needs root: " << path;
+  if (!std::filesystem::is_symlink(path)) {
+    ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+  }
+}
+
+/// An environment variable set (or, for nullptr, unset) for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : m_name(name) {
+    if (const char* old = std::getenv(name)) m_old = old;
+    value ? ::setenv(name, value, 1) : ::unsetenv(name);
+  }
+  ~ScopedEnv() { m_old ? ::setenv(m_name, m_old->c_str(), 1) : ::unsetenv(m_name); }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* m_name;
+  std::optional<std::string> m_old;
+};
+#endif
 
 /// The names of the files in a folder, sorted.
 inline std::vector<std::string> FileNames(const std::filesystem::path& folder) {
