@@ -55,7 +55,7 @@ std::optional<std::vector<std::uint8_t>> MakePreview(PictureService& service,
 
 enum class PreviewStatus {
   Ok,
-  Unreadable,   ///< a picture could not be read from the album
+  Unreadable,  ///< a picture could not be read from the album
 };
 
 struct PreviewResult {

@@ -34,8 +34,8 @@ std::string WebFolderFor(std::string_view tempFolder, const DetailTexts& details
          kSeparator + WebFolderLevel(details.albumTitle) + kSeparator;
 }
 
-std::unique_ptr<WebFolder> PrepareWebFolder(std::string_view tempFolder,
-                                            const DetailTexts& details, std::string& error) {
+std::unique_ptr<WebFolder> PrepareWebFolder(std::string_view tempFolder, const DetailTexts& details,
+                                            std::string& error) {
   if (tempFolder.empty()) {
     error = "no temporary folder: TMPDIR and the system's default are missing or not writable";
     return nullptr;

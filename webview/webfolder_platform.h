@@ -23,8 +23,7 @@ struct OwnFolders {
 /// relative to the one above without following a symlink and refused unless it is a folder
 /// of this user; the last one is locked against other runs.
 [[nodiscard]] OwnFolders MakeOwnFolders(const std::string& base,
-                                        const std::vector<std::string>& levels,
-                                        std::string& error);
+                                        const std::vector<std::string>& levels, std::string& error);
 
 /// Creates a new folder of this user in `base` named `prefix` + random letters, checked as
 /// MakeOwnFolders checks `base`. Its name, or nothing with the reason in `error`.

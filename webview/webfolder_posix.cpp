@@ -200,8 +200,7 @@ WebFolder::Entry WebFolder::Find(std::string_view name) const {
   return S_ISREG(info.st_mode) ? Entry::File : Entry::Other;
 }
 
-bool WebFolder::RemoveFiles(const std::function<bool(std::string_view)>& pick,
-                            std::string& error) {
+bool WebFolder::RemoveFiles(const std::function<bool(std::string_view)>& pick, std::string& error) {
   const int fd = m_handle->fd.get();
   const int listFd = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   DIR* dir = listFd < 0 ? nullptr : ::fdopendir(listFd);
@@ -243,8 +242,8 @@ bool WebFolder::WriteFile(std::string_view name, std::span<const std::uint8_t> b
   Fd file;
   for (int attempt = 0; attempt < 100 && file.get() < 0; ++attempt) {
     temp = ".lb" + std::to_string(random() % 1000000) + ".tmp";
-    file = Fd(::openat(folder, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                       0600));
+    file = Fd(
+        ::openat(folder, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (file.get() < 0 && errno != EEXIST) return failed(errno, {});
   }
   if (file.get() < 0) return failed(EEXIST, {});

@@ -7,7 +7,10 @@
 #include <filesystem>
 #include <functional>
 #include <random>
+#include <string_view>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "base/fileio.h"
 #include "webview/webfolder_platform.h"
@@ -85,8 +88,8 @@ OwnFolders MakeOwnFolders(const std::string& base, const std::vector<std::string
     }
   }
   // One run at a time writes a folder, so that it always holds one album's whole view.
-  std::wstring name = L"Local\\lyrabinder-web-" +
-                      std::to_wstring(std::hash<std::wstring>{}(path.wstring()));
+  std::wstring name =
+      L"Local\\lyrabinder-web-" + std::to_wstring(std::hash<std::wstring>{}(path.wstring()));
   handle->lock = CreateMutexW(nullptr, FALSE, name.c_str());
   if (handle->lock) {
     const DWORD waited = WaitForSingleObject(handle->lock, INFINITE);
@@ -142,15 +145,13 @@ std::unique_ptr<WebFolder> WebFolder::OpenExisting(std::string_view path, std::s
 }
 
 WebFolder::Entry WebFolder::Find(std::string_view name) const {
-  const DWORD attributes =
-      GetFileAttributesW((m_handle->path / base::PathFromUtf8(name)).c_str());
+  const DWORD attributes = GetFileAttributesW((m_handle->path / base::PathFromUtf8(name)).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return Entry::Missing;
   const DWORD other = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
   return (attributes & other) == 0 ? Entry::File : Entry::Other;
 }
 
-bool WebFolder::RemoveFiles(const std::function<bool(std::string_view)>& pick,
-                            std::string& error) {
+bool WebFolder::RemoveFiles(const std::function<bool(std::string_view)>& pick, std::string& error) {
   std::error_code ec;
   std::vector<std::filesystem::path> files;
   std::filesystem::directory_iterator it(m_handle->path, ec);

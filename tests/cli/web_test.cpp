@@ -6,6 +6,7 @@
 #include <QImage>
 
 #include "tests/cli/clitest.h"
+#include "webview/pages.h"
 #include "webview/webfolder.h"
 
 namespace webview {
@@ -93,6 +94,81 @@ TEST_F(CommandLine, WebRefusesWhatIsNoAlbum) {
   EXPECT_EQ(Cli("web " + Quote(dir / "plain.mp3"), out, err), 1);
   EXPECT_EQ(err, "File Is Damaged, Or Of An Unsupported Type !\n");
   EXPECT_EQ(out, "");
+}
+
+// Folders another user could change are refused or moved aside, and every run says why.
+TEST_F(CommandLine, WebRefusesOrMovesAsideWhatOthersCanChange) {
+  const auto path = Album({{"one.mp3", testsupport::Mp3Stream(3), 1, "One"}});
+  const auto run = dir / "run";
+  std::filesystem::create_directory(run);
+  const std::string root = WebRootLevel();
+  const struct {
+    const char* temp;
+    std::function<void(const std::filesystem::path&)> prepare;
+    int status;
+    std::filesystem::path folder;  // printed on success
+    std::string message;
+  } cases[] = {
+      {"theirs",
+       [](const auto& temp) { testing::GiveToAnotherUser(temp, 0777); },
+       1,
+       {},
+       "belongs to another user; set TMPDIR to choose another temporary folder"},
+      {"open",
+       [](const auto& temp) { std::filesystem::permissions(temp, std::filesystem::perms::all); },
+       1,
+       {},
+       "(it has no sticky bit); set TMPDIR to choose another temporary folder"},
+      {"held",
+       [&](const auto& temp) {
+         std::filesystem::create_directory(temp / root);
+         testing::GiveToAnotherUser(temp / root, 0755);
+       },
+       0, run / "lyrabinder-web" / "Band" / "Best Of",
+       "belongs to another user; the web view is in "},
+      {"page",
+       [&](const auto& temp) {
+         std::filesystem::create_directories(temp / root / "Band" / "Best Of" / kMainPageName);
+       },
+       1,
+       {},
+       "MP3 - LyrabinderWeb.htm: Is a directory"},
+  };
+  for (const auto& [temp, prepare, status, folder, message] : cases) {
+    SCOPED_TRACE(temp);
+    std::filesystem::create_directory(dir / temp);
+    prepare(dir / temp);
+    std::string out, err;
+    EXPECT_EQ(Cli("web " + Quote(path), out, err,
+                  "TMPDIR=" + Quote(dir / temp) + " XDG_RUNTIME_DIR=" + Quote(run)),
+              status);
+    EXPECT_THAT(err, HasSubstr(message));
+    EXPECT_EQ(out, folder.empty() ? "" : testing::FolderText(folder) + "\n");
+    if (!folder.empty()) EXPECT_TRUE(std::filesystem::exists(folder / kMainPageName));
+  }
+}
+
+TEST_F(CommandLine, WebMakesARelativeTemporaryFolderAbsolute) {
+  const auto path =
+      Album({{"one.mp3", testsupport::Mp3Stream(3), 1, "One"}, {"cover.jpg", Jpeg(20, 20)}});
+  std::filesystem::create_directory(dir / "reltmp");
+  std::string out, err;
+  ASSERT_EQ(Cli("web " + Quote(path), out, err, "TMPDIR=reltmp"), 0) << err;
+  const auto folder = dir / "reltmp" / WebRootLevel() / "Band" / "Best Of";
+  EXPECT_EQ(out, testing::FolderText(folder) + "\n");
+  EXPECT_THAT(ReadText(folder / "view.htm"),
+              HasSubstr(PreviewAddress(testing::FolderText(folder), "cover.jpg", true)));
+}
+
+TEST_F(CommandLine, WebSaysHowManyFilesALargeRunWrites) {
+  std::vector<album::testing::Source> tracks;
+  for (int i = 0; i < 500; ++i) {
+    tracks.push_back({"t" + std::to_string(i) + ".mp3", testsupport::Mp3Stream(1), 1, "T"});
+  }
+  const auto path = Album(tracks, {"Best Of", "Band", "2001", "", "250"});
+  std::string out, err;
+  ASSERT_EQ(Cli("web " + Quote(path), out, err), 0) << err;
+  EXPECT_EQ(err, "Writing 1005 files (pages and previews) for 500 tracks.\n");
 }
 
 TEST_F(CommandLine, CueWritesOnceAndReplacesOnlyWhenForced) {

@@ -143,7 +143,8 @@ TEST(PrepareWebFolder, MovesToAPrivateFolderWhenAnotherUserHoldsTheRoot) {
       const auto held = dir / "temp" / WebRootLevel();
       if (kind == std::string("folder")) std::filesystem::create_directory(held);
       if (kind == std::string("file")) testsupport::WriteText(held, "");
-      if (kind == std::string("symlink")) std::filesystem::create_directory_symlink(dir.path(), held);
+      if (kind == std::string("symlink"))
+        std::filesystem::create_directory_symlink(dir.path(), held);
       testing::GiveToAnotherUser(held, 0755);
       const std::string run = base::Utf8FromPath(dir / "run");
       testing::ScopedEnv env("XDG_RUNTIME_DIR", runtime ? run.c_str() : nullptr);
