@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/fileio.h"
+#include "base/text.h"
 #include "webview/webfolder_platform.h"
 
 namespace webview {
