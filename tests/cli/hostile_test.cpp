@@ -84,8 +84,9 @@ TEST_F(Hostile, WebFolderNeverFollowsSymlinksNorClearsOtherFiles) {
     fs::create_directory_symlink(victim, link);
     EXPECT_EQ(Cli("web " + Quote(path), out, err, "XDG_RUNTIME_DIR="), link == root ? 0 : 1);
     EXPECT_THAT(err, HasSubstr("not a folder"));
-    if (link == root)
+    if (link == root) {
       EXPECT_THAT(err, HasSubstr("the web view is in " + out.substr(0, out.size() - 1)));
+    }
     fs::remove(link);
   }
   EXPECT_EQ(ReadText(victim / "Evil" / "docs" / "view.js"), "keep");

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -120,21 +119,6 @@ inline void GiveToAnotherUser(const std::filesystem::path& path, mode_t mode) {
   }
 }
 
-/// An environment variable set (or, for nullptr, unset) for the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : m_name(name) {
-    if (const char* old = std::getenv(name)) m_old = old;
-    value ? ::setenv(name, value, 1) : ::unsetenv(name);
-  }
-  ~ScopedEnv() { m_old ? ::setenv(m_name, m_old->c_str(), 1) : ::unsetenv(m_name); }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* m_name;
-  std::optional<std::string> m_old;
-};
 #endif
 
 /// The names of the files in a folder, sorted.
