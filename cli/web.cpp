@@ -9,9 +9,15 @@
 #include "platform/qt/picturemodule.h"
 #include "webview/helpers.h"
 #include "webview/opening.h"
+#include "webview/pages.h"
 
 namespace cli {
-namespace {}  // namespace
+namespace {
+
+// From this many files on, a run says what it is about to write before it starts.
+constexpr std::size_t kLargeWebView = 1000;
+
+}  // namespace
 
 void AddWebCommand(CLI::App& app, int& exitCode) {
   auto* command = app.add_subcommand("web", "Write the web view of an album and print its folder");
@@ -31,6 +37,14 @@ void AddWebCommand(CLI::App& app, int& exitCode) {
     webview::OpeningOptions options;
     options.tempFolder = webview::TempFolder();
     options.dataFolder = ProgramDataFolder();
+    options.beforeRegeneration = [&reader] {
+      const std::size_t tracks = reader.TrackTable().size();
+      const std::size_t files = webview::WebViewFileCount(tracks, reader.Pictures().size());
+      if (files >= kLargeWebView) {
+        std::cerr << "Writing " << files << " files (pages and previews) for " << tracks
+                  << " tracks.\n";
+      }
+    };
     // The command line only reads the album: no opened mark is written.
     const webview::WebViewOpening opening =
         webview::OpenWebView(*source, reader, display, album::TagWriter{}, pictures, options);

@@ -78,8 +78,12 @@ std::filesystem::path SystemTempFolder() {
 }  // namespace
 
 std::string TempFolder() {
-  const std::filesystem::path path = SystemTempFolder();
-  if (!IsWritableFolder(path)) return {};
+  const std::filesystem::path found = SystemTempFolder();
+  if (found.empty()) return {};
+  // A relative folder would read as a host in the pages' file addresses.
+  std::error_code ec;
+  const std::filesystem::path path = std::filesystem::canonical(found, ec);
+  if (ec || !IsWritableFolder(path)) return {};
   std::string folder = base::Utf8FromPath(path);
   if (!base::IsPathSeparator(folder.back())) {
     folder += static_cast<char>(std::filesystem::path::preferred_separator);

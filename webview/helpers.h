@@ -22,9 +22,9 @@ void SeedRandomFromClock();
 /// (r * (high - low + 1)) with r uniform in [0, 1).
 int RandomInt(int low, int high);
 
-/// The system's temporary folder as UTF-8, ending in the platform's separator: an existing,
-/// writable folder (TMPDIR when it names one, else the system's default). Empty when there is
-/// none; nothing may then be written.
+/// The system's temporary folder as UTF-8, absolute, ending in the platform's separator: an
+/// existing, writable folder (TMPDIR when it names one, else the system's default). Empty when
+/// there is none; nothing may then be written.
 std::string TempFolder();
 
 /// The roots of the logical drives, lower-cased: "a:\c:\d:\" on Windows, "/" elsewhere

@@ -69,23 +69,27 @@ WebViewOpening OpenWebView(base::ByteSource& source, album::AlbumReader& reader,
     return opening;
   }
 
-  opening.folder = PrepareWebFolder(options.tempFolder, opening.details, opening.error);
-  if (opening.folder.empty()) {
+  // Held open (and locked) until the view is written: nothing goes by path from here on.
+  const std::unique_ptr<WebFolder> folder =
+      PrepareWebFolder(options.tempFolder, opening.details, opening.error);
+  if (!folder) {
     opening.status = OpeningStatus::FolderFailed;
     return opening;
   }
-  if (!LacksScript(opening.folder) && !opening.tagAnsweredYes) return opening;
+  opening.folder = folder->Path();
+  if (!folder->Notice().empty()) opening.warnings.push_back(folder->Notice());
+  if (!LacksScript(*folder) && !opening.tagAnsweredYes) return opening;
 
   opening.regenerated = true;
   if (options.beforeRegeneration) options.beforeRegeneration();
-  if (!ClearWebFolder(opening.folder, opening.error)) {
+  if (!ClearWebFolder(*folder, opening.error)) {
     opening.status = OpeningStatus::FolderFailed;
     return opening;
   }
   if (!reader.Pictures().empty()) {
     if (options.beforePreviews) options.beforePreviews();
     PreviewResult previews =
-        MakePreviews(source, reader.Pictures(), opening.folder, pictures, options.afterPicture);
+        MakePreviews(source, reader.Pictures(), *folder, pictures, options.afterPicture);
     opening.pictureNames = std::move(previews.pictureNames);
     for (const std::string& name : previews.failures) {
       opening.warnings.push_back("no preview of " + name);
@@ -102,7 +106,7 @@ WebViewOpening OpenWebView(base::ByteSource& source, album::AlbumReader& reader,
   for (const album::TrackEntry& track : reader.TrackTable()) {
     content.songTitles.push_back(track.SongTitle);
   }
-  WebViewWriteResult written = WriteWebView(opening.folder, content, opening.pictureNames,
+  WebViewWriteResult written = WriteWebView(*folder, content, opening.pictureNames,
                                             options.dataFolder, options.rewriteMainPage);
   opening.warnings.insert(opening.warnings.end(), written.warnings.begin(), written.warnings.end());
   if (!written.ok()) {

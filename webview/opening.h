@@ -17,7 +17,8 @@ struct OpeningOptions {
   std::string tempFolder;        ///< where web folders live (TempFolder())
   std::string dataFolder;        ///< the program's data folder, holding "vrnprog2.gif"
   bool rewriteMainPage = false;  ///< write the main frameset even when it exists
-  /// Called once a regeneration is decided, before the folder is emptied.
+  /// Called once a regeneration is decided, before the folder is emptied (the folder is
+  /// checked and locked by then).
   std::function<void()> beforeRegeneration;
   /// Called before the previews are made (only for albums with pictures).
   std::function<void()> beforePreviews;

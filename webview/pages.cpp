@@ -282,15 +282,14 @@ std::string TrackLyricsPage(const PageContent& content, std::size_t track) {
   return JoinLines(lines);
 }
 
-WebViewWriteResult WriteWebView(std::string_view folder, const PageContent& content,
+WebViewWriteResult WriteWebView(WebFolder& folder, const PageContent& content,
                                 const std::vector<std::string>& pictureNames,
                                 std::string_view dataFolder, bool rewriteMainPage) {
   WebViewWriteResult result;
-  if (folder.empty()) return result;
-  const std::string base(folder);
-  const auto write = [&](std::string_view name, const std::string& text, bool required) {
+  const auto store = [&](std::string_view name, std::span<const std::uint8_t> bytes,
+                         bool required) {
     std::string error;
-    if (WriteTextFile(base + std::string(name), text, error)) return true;
+    if (folder.WriteFile(name, bytes, error)) return true;
     if (required) {
       result.status = PageWriteStatus::WriteFailed;
       result.error = error;
@@ -299,9 +298,13 @@ WebViewWriteResult WriteWebView(std::string_view folder, const PageContent& cont
     }
     return !required;
   };
+  const auto write = [&](std::string_view name, const std::string& text, bool required) {
+    return store(name, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()),
+                 required);
+  };
 
-  const std::string mainPage = base + std::string(kMainPageName);
-  if ((rewriteMainPage || !PathExists(mainPage)) &&
+  // A folder or link in the main page's place is no page: it is written (or the run fails).
+  if ((rewriteMainPage || folder.Find(kMainPageName) != WebFolder::Entry::File) &&
       !write(kMainPageName, MainFramesetPage(), true)) {
     return result;
   }
@@ -309,15 +312,19 @@ WebViewWriteResult WriteWebView(std::string_view folder, const PageContent& cont
   // follow do not depend on them.
   write(kScriptName, ViewScriptFile(), false);
   if (pictureNames.empty()) {
-    std::error_code ec;
+    std::string error;
     const auto gif = std::string(kNoPicturesImageName);
-    std::filesystem::copy_file(base::PathFromUtf8(std::string(dataFolder)) / gif,
-                               base::PathFromUtf8(base + gif),
-                               std::filesystem::copy_options::overwrite_existing, ec);
-    if (ec) result.warnings.push_back("cannot copy " + gif + ": " + ec.message());
+    const auto source =
+        base::FileSource::Open(base::PathFromUtf8(std::string(dataFolder)) / gif, error);
+    std::vector<std::uint8_t> bytes(source ? static_cast<std::size_t>(source->Size()) : 0);
+    if (source && source->ReadAt(0, bytes)) {
+      store(gif, bytes, false);
+    } else {
+      result.warnings.push_back("cannot copy " + gif + (error.empty() ? "" : ": " + error));
+    }
     write(kViewPageName, NoPicturesPage(), false);
   } else {
-    write(kViewPageName, SlideshowPage(folder, pictureNames), false);
+    write(kViewPageName, SlideshowPage(folder.Path(), pictureNames), false);
   }
   if (!write(kLyricsPageName, LyricsIndexPage(content), true)) return result;
   for (std::size_t i = 0; i < content.songTitles.size(); ++i) {
@@ -328,6 +335,11 @@ WebViewWriteResult WriteWebView(std::string_view folder, const PageContent& cont
     }
   }
   return result;
+}
+
+std::size_t WebViewFileCount(std::size_t tracks, std::size_t pictures) {
+  // The main page, view.js, view.htm, lyrics.htm, and the previews or the no-pictures image.
+  return 4 + 2 * tracks + (pictures == 0 ? 1 : pictures);
 }
 
 }  // namespace webview

@@ -63,15 +63,17 @@ struct WebViewWriteResult {
   bool ok() const { return status == PageWriteStatus::Ok; }
 };
 
-/// Writes the pages into `folder` (ending in a separator): the main frameset (only when
-/// absent, unless `rewriteMainPage`), "view.js", "view.htm" (the no-pictures page, with
+/// Writes the pages into `folder`: the main frameset (only when no file of that name is there,
+/// unless `rewriteMainPage`), "view.js", "view.htm" (the no-pictures page, with
 /// "vrnprog2.gif" copied from `dataFolder`, when `pictureNames` is empty), "lyrics.htm", and
 /// for each track its lyrics page and its frameset. Failures of "view.js", "view.htm" and
-/// the picture copy are warnings; any other failure stops the writing. An empty folder
-/// writes nothing.
-[[nodiscard]] WebViewWriteResult WriteWebView(std::string_view folder, const PageContent& content,
+/// the picture copy are warnings; any other failure stops the writing.
+[[nodiscard]] WebViewWriteResult WriteWebView(WebFolder& folder, const PageContent& content,
                                               const std::vector<std::string>& pictureNames,
                                               std::string_view dataFolder,
                                               bool rewriteMainPage = false);
+
+/// How many files WriteWebView and the previews put into a folder.
+std::size_t WebViewFileCount(std::size_t tracks, std::size_t pictures);
 
 }  // namespace webview

@@ -4,9 +4,7 @@
 #include <cmath>
 
 #include "album/archive.h"
-#include "base/fileio.h"
 #include "base/text.h"
-#include "webview/helpers.h"
 
 namespace webview {
 
@@ -22,7 +20,25 @@ PictureSize FitPreview(PictureSize picture) {
 
 std::string PreviewFileName(std::string_view pictureName) {
   const std::size_t keep = pictureName.size() >= 3 ? pictureName.size() - 3 : 0;
-  return std::string(pictureName.substr(0, keep)) + "jpg";
+  std::string stem(pictureName.substr(0, keep));
+  std::string extension = "jpg";
+  if (!stem.empty() && stem.back() == '.') {
+    stem.pop_back();
+    extension = ".jpg";
+  }
+  if (stem.size() + extension.size() > kMaxFileNameBytes) {
+    stem.resize(kMaxFileNameBytes - extension.size());
+    // Never half a UTF-8 character: drop continuation bytes and the lead byte they follow.
+    const auto continuation = [](char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; };
+    std::size_t end = stem.size();
+    while (end > 0 && continuation(stem[end - 1])) --end;
+    if (end > 0 && static_cast<unsigned char>(stem[end - 1]) >= 0xC0) {
+      const auto lead = static_cast<unsigned char>(stem[end - 1]);
+      const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+      if (stem.size() - (end - 1) < length) stem.resize(end - 1);
+    }
+  }
+  return stem + extension;
 }
 
 std::optional<std::vector<std::uint8_t>> MakePreview(PictureService& service,
@@ -31,33 +47,28 @@ std::optional<std::vector<std::uint8_t>> MakePreview(PictureService& service,
 }
 
 PreviewResult MakePreviews(base::ByteSource& source,
-                           const std::vector<album::PictureItem>& pictures, std::string_view folder,
+                           const std::vector<album::PictureItem>& pictures, WebFolder& folder,
                            PictureService& service, const base::Progress& progress) {
   PreviewResult result;
   for (std::size_t i = 0; i < pictures.size(); ++i) {
     const album::PictureItem& item = pictures[i];
     const std::string name = album::SafeFileName(base::Trim(item.entry.FileName));
     result.pictureNames.push_back(name);
-    const std::string jpeg = std::string(folder) + PreviewFileName(name);
+    const std::string jpeg = PreviewFileName(name);
     // A preview made at an earlier opening (or for a picture of the same base name) stays.
-    if (!PathExists(jpeg)) {
+    if (folder.Find(jpeg) != WebFolder::Entry::File) {
       std::vector<std::uint8_t> bytes(static_cast<std::size_t>(item.entry.DataSize));
       if (!source.ReadAt(item.dataOffset, bytes)) {
         result.status = PreviewStatus::Unreadable;
         result.error = "cannot read the picture " + name;
         return result;
       }
+      std::string error;
       const auto preview = MakePreview(service, bytes);
       if (!preview) {
         result.failures.push_back(name);
-      } else {
-        std::string error;
-        auto file = base::AtomicFile::Create(base::PathFromUtf8(jpeg), error);
-        if (!file || !file->Sink().Write(*preview) || !file->Commit(error)) {
-          result.status = PreviewStatus::WriteFailed;
-          result.error = "cannot write " + jpeg + (error.empty() ? "" : ": " + error);
-          return result;
-        }
+      } else if (!folder.WriteFile(jpeg, *preview, error)) {
+        result.failures.push_back(name + " (" + error + ")");
       }
     }
     if (progress) {

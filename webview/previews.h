@@ -12,6 +12,7 @@
 
 #include "album/albumreader.h"
 #include "base/progress.h"
+#include "webview/webfolder.h"
 
 namespace webview {
 
@@ -40,8 +41,12 @@ inline constexpr int kPreviewQuality = 100;
 /// never enlarged; sides rounded to whole pixels, at least 1.
 PictureSize FitPreview(PictureSize picture);
 
+/// The longest file name in bytes that common file systems take (Linux's NAME_MAX, and no more
+/// than Windows takes in UTF-16 units).
+inline constexpr std::size_t kMaxFileNameBytes = 255;
+
 /// The preview's file name: the picture's name with its last three characters replaced by
-/// "jpg".
+/// "jpg". A name longer than kMaxFileNameBytes loses whole characters before its extension.
 std::string PreviewFileName(std::string_view pictureName);
 
 /// One preview from a picture's bytes: fitted with FitPreview, JPEG at quality 100.
@@ -50,8 +55,7 @@ std::optional<std::vector<std::uint8_t>> MakePreview(PictureService& service,
 
 enum class PreviewStatus {
   Ok,
-  Unreadable,   ///< a picture could not be read from the album
-  WriteFailed,  ///< a preview could not be written
+  Unreadable,  ///< a picture could not be read from the album
 };
 
 struct PreviewResult {
@@ -59,17 +63,18 @@ struct PreviewResult {
   std::string error;  ///< what failed, naming the picture or the preview and the cause
   /// The picture names the previews stand for, in block order.
   std::vector<std::string> pictureNames;
-  /// Pictures the service could not turn into a preview (their slides show nothing).
+  /// Pictures left without a preview, each with the reason (their slides show nothing).
   std::vector<std::string> failures;
   bool ok() const { return status == PreviewStatus::Ok; }
 };
 
-/// Makes the preview of every picture of the block in `folder` (ending in a separator). A
-/// picture whose preview already exists is passed over; stored names are reduced to a plain
-/// file name (see album::SafeFileName) so that nothing lands outside the folder.
+/// Makes the preview of every picture of the block in `folder`. A picture whose preview
+/// already exists is passed over; stored names are reduced to a plain file name (see
+/// album::SafeFileName) so that nothing lands outside the folder. A preview that cannot be
+/// made or written costs only that picture.
 [[nodiscard]] PreviewResult MakePreviews(base::ByteSource& source,
                                          const std::vector<album::PictureItem>& pictures,
-                                         std::string_view folder, PictureService& service,
+                                         WebFolder& folder, PictureService& service,
                                          const base::Progress& progress = {});
 
 }  // namespace webview

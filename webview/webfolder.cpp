@@ -6,7 +6,6 @@
 
 #include "base/fileio.h"
 #include "base/text.h"
-#include "webview/helpers.h"
 #include "webview/webfolder_platform.h"
 
 namespace webview {
@@ -35,20 +34,38 @@ std::string WebFolderFor(std::string_view tempFolder, const DetailTexts& details
          kSeparator + WebFolderLevel(details.albumTitle) + kSeparator;
 }
 
-std::string PrepareWebFolder(std::string_view tempFolder, const DetailTexts& details,
-                             std::string& error) {
+std::unique_ptr<WebFolder> PrepareWebFolder(std::string_view tempFolder, const DetailTexts& details,
+                                            std::string& error) {
   if (tempFolder.empty()) {
     error = "no temporary folder: TMPDIR and the system's default are missing or not writable";
-    return {};
+    return nullptr;
   }
-  const std::vector<std::string> levels = {WebRootLevel(), WebFolderLevel(details.artist),
-                                           WebFolderLevel(details.albumTitle)};
-  if (!MakeOwnFolders(std::string(tempFolder), levels, error)) return {};
-  return WebFolderFor(tempFolder, details);
+  const std::string temp(tempFolder);
+  const std::string artist = WebFolderLevel(details.artist);
+  const std::string title = WebFolderLevel(details.albumTitle);
+  OwnFolders made = MakeOwnFolders(temp, {WebRootLevel(), artist, title}, error);
+  if (made.folder || !made.rootForeign) return std::move(made.folder);
+
+  // Another user holds our root: a private folder of our own, so that our views still work.
+  const std::string held = error;
+  std::unique_ptr<WebFolder> folder;
+  if (const std::string runtime = RuntimeFolder(); !runtime.empty()) {
+    folder = MakeOwnFolders(runtime, {"lyrabinder-web", artist, title}, error).folder;
+  }
+  if (!folder) {
+    const std::string fresh = MakeFreshFolder(temp, WebRootLevel() + "-", error);
+    if (!fresh.empty()) folder = MakeOwnFolders(temp, {fresh, artist, title}, error).folder;
+  }
+  if (!folder) {
+    error = held + "; " + error;
+    return nullptr;
+  }
+  folder->SetNotice(held + "; the web view is in " + folder->Path() + " instead");
+  return folder;
 }
 
-bool LacksScript(std::string_view folder) {
-  return !PathExists(std::string(folder) + std::string(kScriptName));
+bool LacksScript(const WebFolder& folder) {
+  return folder.Find(kScriptName) != WebFolder::Entry::File;
 }
 
 namespace {
@@ -73,8 +90,8 @@ bool IsWebViewFile(std::string_view name) {
          (name.starts_with(".lb") && name.ends_with(".tmp"));
 }
 
-bool ClearWebFolder(std::string_view folder, std::string& error) {
-  return RemoveFilesIn(std::string(folder), IsWebViewFile, error);
+bool ClearWebFolder(WebFolder& folder, std::string& error) {
+  return folder.RemoveFiles(IsWebViewFile, error);
 }
 
 std::string TrackPageName(int n) {

@@ -3,6 +3,10 @@
 // title. Only the root of our own, made by us and private to us, can hold album texts, so no
 // album can name a folder that another program or user uses.
 
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -37,23 +41,64 @@ std::string WebRootLevel();
 /// separator (tempFolder ends in a separator).
 std::string WebFolderFor(std::string_view tempFolder, const DetailTexts& details);
 
-/// Builds the web folder under `tempFolder` and creates its missing levels (mode 0700), never
-/// following a symlink and refusing a level that is not a folder of this user. Nothing on
+/// An opened web folder: the checked title folder, held open (and locked against other runs)
+/// for as long as the object lives. Every look, clear and write goes through it, never by
+/// path again, so swapping a level for a link after the check changes nothing.
+class WebFolder {
+ public:
+  struct Handle;  // the platform's open folder
+  WebFolder(std::string path, std::unique_ptr<Handle> handle);
+  ~WebFolder();
+  WebFolder(const WebFolder&) = delete;
+  WebFolder& operator=(const WebFolder&) = delete;
+
+  /// Opens an existing folder of this user (its last level not through a symlink).
+  [[nodiscard]] static std::unique_ptr<WebFolder> OpenExisting(std::string_view path,
+                                                               std::string& error);
+
+  /// The folder's path, ending in a separator (for addresses and messages only).
+  const std::string& Path() const { return m_path; }
+  /// Why the folder is not where the user would look for it; empty when it is.
+  const std::string& Notice() const { return m_notice; }
+  void SetNotice(std::string notice) { m_notice = std::move(notice); }
+
+  enum class Entry { Missing, File, Other };
+  /// What the folder holds under `name` (a symlink is Other, never followed).
+  Entry Find(std::string_view name) const;
+
+  /// Deletes the plain files and symlinks (never their targets) whose names `pick` accepts.
+  [[nodiscard]] bool RemoveFiles(const std::function<bool(std::string_view)>& pick,
+                                 std::string& error);
+
+  /// Writes a whole file under a fresh temporary name and renames it onto `name`, replacing
+  /// a file or symlink there. False, with "cannot write PATH: reason", when it fails.
+  [[nodiscard]] bool WriteFile(std::string_view name, std::span<const std::uint8_t> bytes,
+                               std::string& error);
+
+ private:
+  std::string m_path;
+  std::string m_notice;
+  std::unique_ptr<Handle> m_handle;
+};
+
+/// Builds the web folder under `tempFolder`, creating its missing levels (mode 0700) without
+/// following a symlink, and opens it. The temporary folder is refused when another user owns
+/// it or others may write to it without the sticky bit. When another user holds our root
+/// level, a private folder of our own is used instead and Notice() says where. Nothing on
 /// failure (also for an empty `tempFolder`), with the reason in `error`.
-[[nodiscard]] std::string PrepareWebFolder(std::string_view tempFolder, const DetailTexts& details,
-                                           std::string& error);
+[[nodiscard]] std::unique_ptr<WebFolder> PrepareWebFolder(std::string_view tempFolder,
+                                                          const DetailTexts& details,
+                                                          std::string& error);
 
 /// True when the folder holds no file named "view.js".
-bool LacksScript(std::string_view folder);
+bool LacksScript(const WebFolder& folder);
 
 /// True for the names of the files the web view writes: its pages, "view.js",
 /// "vrnprog2.gif", the previews and unfinished temporary files.
 bool IsWebViewFile(std::string_view name);
 
-/// Deletes the web view's files (IsWebViewFile) in `folder`, nothing else, without following
-/// a symlink. False, with the reason, when the folder is not ours or a file could not be
-/// deleted.
-[[nodiscard]] bool ClearWebFolder(std::string_view folder, std::string& error);
+/// Deletes the web view's files (IsWebViewFile) in `folder`, nothing else.
+[[nodiscard]] bool ClearWebFolder(WebFolder& folder, std::string& error);
 
 /// The page of track n (1-based): "dynamic" + n + ".htm".
 std::string TrackPageName(int n);

@@ -95,6 +95,73 @@ TEST_F(CommandLine, WebRefusesWhatIsNoAlbum) {
   EXPECT_EQ(out, "");
 }
 
+// Folders another user could change are refused or moved aside, and every run says why. The
+// temporary folders are named relative to the working folder: the pages need absolute ones.
+TEST_F(CommandLine, WebRefusesOrMovesAsideWhatOthersCanChange) {
+  const auto path = Album({{"one.mp3", testsupport::Mp3Stream(3), 1, "One"}});
+  const auto run = dir / "run";
+  std::filesystem::create_directory(run);
+  const std::string root = WebRootLevel();
+  const auto titleIn = [&](const std::filesystem::path& temp) { return temp / "Band" / "Best Of"; };
+  const struct {
+    const char* temp;
+    std::function<void(const std::filesystem::path&)> prepare;
+    int status;
+    std::filesystem::path folder;  // printed on success
+    std::string message;
+  } cases[] = {
+      {"mine", [](const auto&) {}, 0, titleIn(dir / "mine" / root), ""},
+      {"sticky", [](const auto& temp) { ASSERT_EQ(::chmod(temp.c_str(), 01777), 0); }, 0,
+       titleIn(dir / "sticky" / root), ""},
+      {"theirs",
+       [](const auto& temp) { testing::GiveToAnotherUser(temp, 0777); },
+       1,
+       {},
+       "belongs to another user; set TMPDIR to choose another temporary folder"},
+      {"open",
+       [](const auto& temp) { std::filesystem::permissions(temp, std::filesystem::perms::all); },
+       1,
+       {},
+       "(it has no sticky bit); set TMPDIR to choose another temporary folder"},
+      {"held",
+       [&](const auto& temp) {
+         std::filesystem::create_directory(temp / root);
+         testing::GiveToAnotherUser(temp / root, 0755);
+       },
+       0, titleIn(run / "lyrabinder-web"), "belongs to another user; the web view is in "},
+      {"page",
+       [&](const auto& temp) {
+         std::filesystem::create_directories(titleIn(temp / root) / kMainPageName);
+       },
+       1,
+       {},
+       "MP3 - LyrabinderWeb.htm: Is a directory"},
+  };
+  for (const auto& [temp, prepare, status, folder, message] : cases) {
+    SCOPED_TRACE(temp);
+    std::filesystem::create_directory(dir / temp);
+    prepare(dir / temp);
+    std::string out, err;
+    EXPECT_EQ(Cli("web " + Quote(path), out, err,
+                  "TMPDIR=" + std::string(temp) + " XDG_RUNTIME_DIR=" + Quote(run)),
+              status);
+    EXPECT_THAT(err, HasSubstr(message));
+    EXPECT_EQ(out, folder.empty() ? "" : testing::FolderText(folder) + "\n");
+    EXPECT_EQ(std::filesystem::exists(folder / kMainPageName), !folder.empty());
+  }
+}
+
+TEST_F(CommandLine, WebSaysHowManyFilesALargeRunWrites) {
+  std::vector<album::testing::Source> tracks;
+  for (int i = 0; i < 500; ++i) {
+    tracks.push_back({"t" + std::to_string(i) + ".mp3", testsupport::Mp3Stream(1), 1, "T"});
+  }
+  const auto path = Album(tracks, {"Best Of", "Band", "2001", "", "250"});
+  std::string out, err;
+  ASSERT_EQ(Cli("web " + Quote(path), out, err), 0) << err;
+  EXPECT_EQ(err, "Writing 1005 files (pages and previews) for 500 tracks.\n");
+}
+
 TEST_F(CommandLine, CueWritesOnceAndReplacesOnlyWhenForced) {
   const auto path = Album({{"one.mp3", testsupport::Mp3Stream(3), 1, "One"},
                            {"two.mp3", testsupport::Mp3Stream(3), 1, "Two"}});

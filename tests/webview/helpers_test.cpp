@@ -78,11 +78,16 @@ TEST(TempFolder, AMissingOrEmptyTmpdirFallsBackToTheSystemDefault) {
   const char* saved = std::getenv("TMPDIR");
   const std::optional<std::string> before =
       saved ? std::optional<std::string>(saved) : std::nullopt;
+  std::filesystem::create_directory(dir / "rel");
+  const auto relative = std::filesystem::relative(dir / "rel");
+  ASSERT_TRUE(relative.is_relative());
   const std::pair<std::string, std::string> cases[] = {
       {testing::FolderText(dir.path()), testing::FolderText(dir.path())},
       {base::Utf8FromPath(dir / "missing"), "/tmp/"},
       {"", "/tmp/"},
       {base::Utf8FromPath(dir / "file.txt"), "/tmp/"},
+      // A relative folder would read as a host in file addresses.
+      {base::Utf8FromPath(relative), testing::FolderText(dir / "rel")},
   };
   testsupport::WriteText(dir / "file.txt", "");
   for (const auto& [tmpdir, folder] : cases) {
@@ -93,8 +98,42 @@ TEST(TempFolder, AMissingOrEmptyTmpdirFallsBackToTheSystemDefault) {
   before ? ::setenv("TMPDIR", before->c_str(), 1) : ::unsetenv("TMPDIR");
   // Without a temporary folder nothing is made anywhere.
   std::string error;
-  EXPECT_EQ(PrepareWebFolder("", {"victim", "tmp", ""}, error), "");
+  EXPECT_FALSE(PrepareWebFolder("", {"victim", "tmp", ""}, error));
   EXPECT_THAT(error, HasSubstr("no temporary folder")) << error;
+}
+
+// Whatever another user put in the place of our root, our views go to a private folder.
+TEST(PrepareWebFolder, MovesToAPrivateFolderWhenAnotherUserHoldsTheRoot) {
+  for (const char* kind : {"folder", "file", "symlink"}) {
+    for (const bool runtime : {true, false}) {
+      SCOPED_TRACE(std::string(kind) + (runtime ? " with XDG_RUNTIME_DIR" : ""));
+      ScopedTempDir dir;
+      std::filesystem::create_directories(dir / "temp");
+      std::filesystem::create_directories(dir / "run");
+      const auto held = dir / "temp" / WebRootLevel();
+      const std::string what = kind;
+      if (what == "folder") std::filesystem::create_directory(held);
+      if (what == "file") testsupport::WriteText(held, "");
+      if (what == "symlink") std::filesystem::create_directory_symlink(dir.path(), held);
+      testing::GiveToAnotherUser(held, 0755);
+      const std::string run = base::Utf8FromPath(dir / "run");
+      runtime ? ::setenv("XDG_RUNTIME_DIR", run.c_str(), 1) : ::unsetenv("XDG_RUNTIME_DIR");
+      std::string error;
+      const auto folder =
+          PrepareWebFolder(testing::FolderText(dir / "temp"), {"Title", "Artist", ""}, error);
+      ASSERT_TRUE(folder) << error;
+      const std::string path = folder->Path();
+      if (runtime) {
+        EXPECT_EQ(path, testing::FolderText(dir / "run" / "lyrabinder-web" / "Artist" / "Title"));
+      } else {
+        EXPECT_TRUE(path.starts_with(base::Utf8FromPath(held) + "-")) << path;
+        EXPECT_TRUE(path.ends_with("/Artist/Title/")) << path;
+      }
+      EXPECT_TRUE(std::filesystem::is_directory(path));
+      EXPECT_THAT(folder->Notice(), HasSubstr(base::Utf8FromPath(held)));
+      EXPECT_THAT(folder->Notice(), HasSubstr("the web view is in " + path + " instead"));
+    }
+  }
 }
 #endif
 
@@ -118,17 +157,23 @@ TEST(PrepareWebFolder, CreatesTheLevelsUnderAFolderOfOurOwn) {
   ScopedTempDir dir;
   const std::string temp = testing::FolderText(dir.path());
   std::string error;
-  const std::string folder = PrepareWebFolder(temp, {"Back: Home", "AC/DC  ", "1980"}, error);
+  auto folder = PrepareWebFolder(temp, {"Back: Home", "AC/DC  ", "1980"}, error);
+  ASSERT_TRUE(folder) << error;
+  const std::string path = folder->Path();
   const char s = static_cast<char>(std::filesystem::path::preferred_separator);
   EXPECT_EQ(WebRootLevel().rfind("lyrabinder-web-", 0), 0u);
-  EXPECT_EQ(folder, temp + WebRootLevel() + s + "AC DC" + s + "Back  Home" + s);
-  EXPECT_EQ(folder, WebFolderFor(temp, {"Back: Home", "AC/DC  ", "1980"}));
-  EXPECT_TRUE(std::filesystem::is_directory(base::PathFromUtf8(folder)));
-  EXPECT_EQ(PrepareWebFolder(temp, {"Back: Home", "AC/DC", ""}, error), folder);
+  EXPECT_EQ(path, temp + WebRootLevel() + s + "AC DC" + s + "Back  Home" + s);
+  EXPECT_EQ(path, WebFolderFor(temp, {"Back: Home", "AC/DC  ", "1980"}));
+  EXPECT_TRUE(folder->Notice().empty());
+  EXPECT_TRUE(std::filesystem::is_directory(base::PathFromUtf8(path)));
+  folder.reset();  // the lock of one run
+  folder = PrepareWebFolder(temp, {"Back: Home", "AC/DC", ""}, error);
+  ASSERT_TRUE(folder) << error;
+  EXPECT_EQ(folder->Path(), path);
 
   // A file in the place of a level.
   testsupport::WriteText(dir / WebRootLevel() / "Blocked", "");
-  EXPECT_EQ(PrepareWebFolder(temp, {"T", "Blocked", ""}, error), "");
+  EXPECT_FALSE(PrepareWebFolder(temp, {"T", "Blocked", ""}, error));
   EXPECT_THAT(error, HasSubstr("Blocked"));
 }
 
@@ -150,7 +195,9 @@ TEST(ClearWebFolder, DeletesOnlyTheFilesOfTheWebView) {
   std::filesystem::create_symlink(dir / "elsewhere" / "view.js", dir / "dynamic2.htm");
 #endif
   std::string error;
-  EXPECT_TRUE(ClearWebFolder(testing::FolderText(dir.path()), error)) << error;
+  auto folder = WebFolder::OpenExisting(testing::FolderText(dir.path()), error);
+  ASSERT_TRUE(folder) << error;
+  EXPECT_TRUE(ClearWebFolder(*folder, error)) << error;
   std::vector<std::string> left = {".hidden",    "a.htm",     "dynamicx.htm", "elsewhere",
                                    "lyrics.txt", "notes.txt", "sub"};
 #ifndef _WIN32
@@ -160,12 +207,11 @@ TEST(ClearWebFolder, DeletesOnlyTheFilesOfTheWebView) {
   EXPECT_EQ(testing::FileNames(dir.path()), left);
   EXPECT_TRUE(std::filesystem::exists(dir / "sub" / "view.js"));
   EXPECT_EQ(testing::ReadText(dir / "elsewhere" / "view.js"), "keep");
-  EXPECT_FALSE(ClearWebFolder(testing::FolderText(dir / "missing"), error));
+  EXPECT_FALSE(WebFolder::OpenExisting(testing::FolderText(dir / "missing"), error));
 #ifndef _WIN32
-  // A folder reached through a link is not cleared.
+  // A folder reached through a link is not opened.
   std::filesystem::create_directory_symlink(dir / "elsewhere", dir / "link");
-  EXPECT_FALSE(ClearWebFolder(testing::FolderText(dir / "link"), error));
-  EXPECT_EQ(testing::ReadText(dir / "elsewhere" / "view.js"), "keep");
+  EXPECT_FALSE(WebFolder::OpenExisting(testing::FolderText(dir / "link"), error));
 #endif
 }
 
@@ -186,6 +232,20 @@ TEST(PreviewFileName, ReplacesTheLastThreeCharacters) {
   EXPECT_EQ(PreviewFileName("cover.jpg"), "cover.jpg");
   EXPECT_EQ(PreviewFileName("Cover.GIF"), "Cover.jpg");
   EXPECT_EQ(PreviewFileName("ab"), "jpg");
+  // Too long for a file system: whole characters go before the extension.
+  std::string accents;  // 250 "é", 500 bytes
+  for (int i = 0; i < 250; ++i) accents += "\xC3\xA9";
+  const std::pair<std::string, std::string> longNames[] = {
+      {std::string(250, 'a') + ".gif", std::string(250, 'a') + ".jpg"},
+      {std::string(260, 'a') + ".png", std::string(251, 'a') + ".jpg"},
+      {accents + ".gif", accents.substr(0, 250) + ".jpg"},  // 251 bytes would halve an "é"
+      {accents + "gif", accents.substr(0, 252) + "jpg"},
+      {"x" + accents + "gif", ("x" + accents).substr(0, 251) + "jpg"},
+  };
+  for (const auto& [name, preview] : longNames) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(PreviewFileName(name), preview);
+  }
 }
 
 }  // namespace

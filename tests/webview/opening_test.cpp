@@ -1,6 +1,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
 #include "base/bytes.h"
 #include "base/text.h"
 #include "tests/webview/webviewtestutil.h"
@@ -152,6 +158,71 @@ TEST_F(Opening, JoinsLyricsOfOneTrackAndSharesPreviewsOfOneBaseName) {
   EXPECT_EQ(opening.pictureNames, (Names{"cover.gif", "cover.jpg", "broken.jpg"}));
   EXPECT_FALSE(std::filesystem::exists(Folder() / "broken.jpg"));
 }
+
+TEST_F(Opening, APreviewThatCannotBeMadeCostsOnlyThatPicture) {
+  Album({one,
+         {"long.gif", FakePicture(10, 10)},
+         {"blocked.jpg", FakePicture(10, 10)},
+         {"fine.jpg", FakePicture(20, 20)}});
+  // A stored name of 250 "é": 504 bytes in UTF-8, more than a file system takes.
+  Bytes data = testsupport::ReadFile(path);
+  const std::string stored = "long.gif";
+  const auto at = std::search(data.begin(), data.end(), stored.begin(), stored.end());
+  ASSERT_NE(at, data.end());
+  std::string accents;
+  for (int i = 0; i < 250; ++i) accents += "\xC3\xA9";
+  base::PutField(data, static_cast<std::size_t>(at - data.begin()), album::kFileNameWidth,
+                 accents + ".gif");
+  testsupport::WriteFile(path, data);
+  // A folder where a preview would go.
+  std::filesystem::create_directories(Folder() / "blocked.jpg");
+  const WebViewOpening opening = Open(path);
+  ASSERT_EQ(opening.status, OpeningStatus::Ok) << opening.error;
+  ASSERT_EQ(opening.warnings.size(), 1u);
+  EXPECT_THAT(opening.warnings[0], HasSubstr("no preview of blocked.jpg"));
+  const std::string shortened = accents.substr(0, 250) + ".jpg";
+  EXPECT_EQ(ReadText(Folder() / base::PathFromUtf8(shortened)), "JPEG 10x10");
+  EXPECT_EQ(Page("fine.jpg"), "JPEG 20x20");
+  EXPECT_EQ(Page("view.htm"), SlideshowPage(opening.folder, opening.pictureNames));
+}
+
+#ifndef _WIN32
+TEST_F(Opening, ALevelSwappedForALinkAfterTheCheckChangesNothing) {
+  Album({one, {"photo.jpg", FakePicture(10, 10)}});
+  // A folder of the user's own, shaped like a web folder.
+  const auto victim = dir / "victim";
+  const auto title = victim / "Band" / "Best Of";
+  std::filesystem::create_directories(title);
+  for (const char* name : {"photo1.jpg", "dynamic1.htm"}) testsupport::WriteText(title / name, "");
+  const auto mode = std::filesystem::status(title).permissions();
+  const auto root = dir / "temp" / WebRootLevel();
+  options.beforeRegeneration = [&] {
+    std::filesystem::rename(root, dir / "temp" / "moved");
+    std::filesystem::create_directory_symlink(victim, root);
+  };
+  const WebViewOpening opening = Open(path);
+  ASSERT_EQ(opening.status, OpeningStatus::Ok) << opening.error;
+  EXPECT_EQ(FileNames(title), (Names{"dynamic1.htm", "photo1.jpg"}));
+  EXPECT_EQ(std::filesystem::status(title).permissions(), mode);
+  // The view went into the folder that was checked.
+  EXPECT_EQ(ReadText(dir / "temp" / "moved" / "Band" / "Best Of" / "photo.jpg"), "JPEG 10x10");
+}
+
+TEST_F(Opening, ARunHoldsItsFolderAgainstOtherRunsWhileItWrites) {
+  Album({one});
+  std::vector<bool> held;
+  const auto tryLock = [&] {
+    const int fd = ::open(Folder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    held.push_back(::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK);
+    ::close(fd);
+  };
+  options.beforeRegeneration = tryLock;
+  options.beforePages = tryLock;
+  ASSERT_EQ(Open(path).status, OpeningStatus::Ok);
+  tryLock();
+  EXPECT_EQ(held, (std::vector<bool>{true, true, false}));
+}
+#endif
 
 TEST_F(Opening, RegeneratesOnlyWhenTheTagAsksOrTheScriptIsMissing) {
   ASSERT_EQ(Open(Album({one})).status, OpeningStatus::Ok);

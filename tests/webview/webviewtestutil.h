@@ -9,6 +9,13 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <gtest/gtest.h>
+
 #include "tests/album/albumtestutil.h"
 #include "webview/previews.h"
 
@@ -102,6 +109,17 @@ inline std::string FolderText(const std::filesystem::path& path) {
   text += static_cast<char>(std::filesystem::path::preferred_separator);
   return text;
 }
+
+#ifndef _WIN32
+/// Hands a file or folder to another user (the tests run as root) with the given mode.
+inline void GiveToAnotherUser(const std::filesystem::path& path, mode_t mode) {
+  ASSERT_EQ(::lchown(path.c_str(), 12345, 12345), 0) << "chown needs root: " << path;
+  if (!std::filesystem::is_symlink(path)) {
+    ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+  }
+}
+
+#endif
 
 /// The names of the files in a folder, sorted.
 inline std::vector<std::string> FileNames(const std::filesystem::path& folder) {
