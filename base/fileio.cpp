@@ -8,6 +8,8 @@
 #include <random>
 #include <set>
 
+#include "base/text.h"
+
 namespace base {
 namespace {
 
@@ -46,13 +48,6 @@ void RemoveStaleOnce(const std::filesystem::path& folder) {
     if (!done.insert(key).second) return;
   }
   (void)RemoveStaleTemporaryFiles(key);
-}
-
-// A UTF-8 text cut to at most `size` bytes, never inside a character.
-std::string_view CutUtf8(std::string_view text, std::size_t size) {
-  if (text.size() <= size) return text;
-  while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80) --size;
-  return text.substr(0, size);
 }
 
 }  // namespace

@@ -110,6 +110,12 @@ std::string_view DropLastFour(std::string_view text) {
   return text.size() < 4 ? std::string_view{} : text.substr(0, text.size() - 4);
 }
 
+std::string_view CutUtf8(std::string_view text, std::size_t size) {
+  if (text.size() <= size) return text;
+  while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80) --size;
+  return text.substr(0, size);
+}
+
 }  // namespace base
 
 namespace base {

@@ -44,6 +44,9 @@ char AsciiLower(char c);
 std::string AsciiUpper(std::string_view text);
 std::string AsciiLower(std::string_view text);
 
+/// A UTF-8 text cut to at most `size` bytes, never inside a character.
+std::string_view CutUtf8(std::string_view text, std::size_t size);
+
 /// The last four characters of a text (an extension with its dot); the whole text when shorter.
 std::string_view LastFour(std::string_view text);
 

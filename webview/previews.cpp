@@ -26,19 +26,7 @@ std::string PreviewFileName(std::string_view pictureName) {
     stem.pop_back();
     extension = ".jpg";
   }
-  if (stem.size() + extension.size() > kMaxFileNameBytes) {
-    stem.resize(kMaxFileNameBytes - extension.size());
-    // Never half a UTF-8 character: drop continuation bytes and the lead byte they follow.
-    const auto continuation = [](char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; };
-    std::size_t end = stem.size();
-    while (end > 0 && continuation(stem[end - 1])) --end;
-    if (end > 0 && static_cast<unsigned char>(stem[end - 1]) >= 0xC0) {
-      const auto lead = static_cast<unsigned char>(stem[end - 1]);
-      const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-      if (stem.size() - (end - 1) < length) stem.resize(end - 1);
-    }
-  }
-  return stem + extension;
+  return std::string(base::CutUtf8(stem, kMaxFileNameBytes - extension.size())) + extension;
 }
 
 std::optional<std::vector<std::uint8_t>> MakePreview(PictureService& service,
