@@ -27,6 +27,9 @@ class ScriptedDevice final : public media::MediaDevice {
  public:
   media::MediaReply SendString(std::string_view command) override {
     sent.emplace_back(command);
+    for (const auto& [start, error] : failing) {
+      if (command.starts_with(start)) return {error, {}};
+    }
     if (command == "status mp3 length") return {media::MediaError::None, std::to_string(length)};
     if (command == "status mp3 position") {
       return {media::MediaError::None, std::to_string(position)};
@@ -39,6 +42,8 @@ class ScriptedDevice final : public media::MediaDevice {
   std::vector<std::string> sent;
   std::int32_t length = 6000;
   std::int32_t position = 0;
+  /// Commands that fail: how they start, and the error.
+  std::vector<std::pair<std::string, media::MediaError>> failing;
 };
 
 class FakeTimer final : public Timer {
@@ -53,24 +58,33 @@ class Recorder final : public PlayerListener {
   void SelectionChanged(int index) override { selections.push_back(index); }
   void PageChanged() override {}
   void DisplayChanged() override {}
+  void PlayFailed() override { ++failures; }
   std::vector<int> selections;
+  int failures = 0;
 };
 
 class Rules : public ::testing::Test {
  protected:
   Rules()
-      : m_player(m_device, m_timer, m_listener, [this](int low, int high) {
-          EXPECT_EQ(low, 0);
-          EXPECT_EQ(high, static_cast<int>(m_player.Tracks().size()) - 1);
-          const int next = m_randoms.empty() ? 0 : m_randoms.front();
-          if (!m_randoms.empty()) m_randoms.pop_front();
-          return next;
-        }) {}
+      : m_player(
+            m_device, m_timer, m_listener,
+            [this](int low, int high) {
+              EXPECT_EQ(low, 0);
+              EXPECT_EQ(high, static_cast<int>(m_player.Tracks().size()) - 1);
+              const int next = m_randoms.empty() ? 0 : m_randoms.front();
+              if (!m_randoms.empty()) m_randoms.pop_front();
+              return next;
+            },
+            [this](const std::string&, const std::vector<std::int64_t>& sizes) {
+              EXPECT_EQ(sizes, (std::vector<std::int64_t>{10, 20, 30}));
+              return m_decoded;
+            }) {}
 
   void Load(std::vector<std::int32_t> lengths) {
     std::vector<PlayerTrack> tracks;
     for (std::size_t i = 0; i < lengths.size(); ++i) {
-      tracks.push_back({"Song " + std::to_string(i + 1), lengths[i]});
+      tracks.push_back(
+          {"Song " + std::to_string(i + 1), lengths[i], 10 * static_cast<std::int64_t>(i + 1)});
     }
     m_player.Load("/music/My Album_LB.MP3", tracks, "(Click) FF - RWD ...");
     m_device.Take();
@@ -105,6 +119,7 @@ class Rules : public ::testing::Test {
   FakeTimer m_timer;
   Recorder m_listener;
   std::deque<int> m_randoms;
+  std::optional<std::vector<std::int32_t>> m_decoded;
   Player m_player;
 };
 
@@ -135,10 +150,9 @@ TEST_F(Rules, NewStartOpensTheAlbumAndPlaysTheTrackStretch) {
   m_player.SelectTrack(2);
   EXPECT_EQ(m_player.Texts().trackLength, "00:03");
   m_player.Play();
-  EXPECT_EQ(
-      m_device.Take(),
-      (Strings{"stop mp3", "close all", "open \"/music/My Album_LB.MP3\" type MPEGVideo alias mp3",
-               "set mp3 time format tmsf", "play mp3 from 2999", "status mp3 length"}));
+  EXPECT_EQ(m_device.Take(),
+            (Strings{"stop mp3", "open \"/music/My Album_LB.MP3\" type MPEGVideo alias mp3",
+                     "status mp3 length", "set mp3 time format tmsf", "play mp3 from 2999"}));
   EXPECT_EQ(m_player.TrackStart(), 2999);
   EXPECT_EQ(m_player.TrackEnd(), 6000);  // the last track ends where the device says
   EXPECT_EQ(Shown(), (Strings{"PLAYING", "", "00:03", "00:06", "Song 3", "dynamic3.htm"}));
@@ -167,6 +181,7 @@ TEST_F(Rules, TrackEndsFiftyMillisecondsEarlyOrAtTheAlbumEnd) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
+    m_player.Stop();  // the length is asked when the album opens
     m_device.length = c.albumLength;
     PlayTrack(c.track);
     TickAt(c.stillPlaying);
@@ -193,9 +208,8 @@ TEST_F(Rules, SeeksStayInsideTheTrack) {
     PlayTrack(1);
     m_device.position = c.position;
     m_player.Seek(c.seconds);
-    EXPECT_EQ(m_device.Take(),
-              (Strings{"pause mp3", "status mp3 position", "set mp3 time format tmsf", c.expected,
-                       "status mp3 length"}));
+    EXPECT_EQ(m_device.Take(), (Strings{"pause mp3", "status mp3 position",
+                                        "set mp3 time format tmsf", c.expected}));
     EXPECT_EQ(m_player.State(), PlayState::Playing);
     EXPECT_TRUE(m_timer.on);
   }
@@ -237,8 +251,7 @@ TEST_F(Rules, PauseAndPlayResumeAtTheSavedPositionUnlessAnotherTrackOrStopCame) 
   EXPECT_TRUE(m_device.Take().empty());
 
   m_player.Play();
-  EXPECT_EQ(m_device.Take(),
-            (Strings{"set mp3 time format tmsf", "play mp3 from 1500", "status mp3 length"}));
+  EXPECT_EQ(m_device.Take(), (Strings{"set mp3 time format tmsf", "play mp3 from 1500"}));
   EXPECT_EQ(m_player.Texts().currentSong, "Song 2");
   EXPECT_EQ(m_player.WebPageName(), "dynamic2.htm");
   EXPECT_EQ(m_player.State(), PlayState::Playing);
@@ -276,7 +289,85 @@ TEST_F(Rules, LoopWrapsToTheFirstTrack) {
   EXPECT_EQ(m_player.State(), PlayState::Playing);
   EXPECT_EQ(m_player.CurrentTrack(), 0);
   EXPECT_EQ(m_player.WebPageName(), "dynamic1.htm");
-  EXPECT_TRUE(Sent("play mp3 from 0"));
+  // The album stays open: a file removed or replaced meanwhile plays on as it was.
+  EXPECT_EQ(m_device.Take(), (Strings{"status mp3 position", "stop mp3", "stop mp3",
+                                      "set mp3 time format tmsf", "play mp3 from 0"}));
+}
+
+TEST_F(Rules, AFailingDeviceStopsPlayingOnceAndSaysWhy) {
+  using media::MediaError;
+  const struct {
+    const char* why;
+    std::pair<std::string, MediaError> failing;
+    std::int32_t length;
+    bool failsAtPlay;
+    MediaError expected;
+  } cases[] = {
+      {"cannot open", {"open", MediaError::CannotOpen}, 6000, true, MediaError::CannotOpen},
+      {"no audio", {"", MediaError::None}, 0, true, MediaError::CannotOpen},
+      {"play refused", {"play", MediaError::Undecodable}, 6000, true, MediaError::Undecodable},
+      {"file cut short",
+       {"status mp3 position", MediaError::FileShrank},
+       6000,
+       false,
+       MediaError::FileShrank},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    Load({1000, 2000, 3000});
+    m_player.SetLoop(true);
+    m_listener.failures = 0;
+    m_device.length = c.length;
+    m_device.failing.clear();
+    if (c.failsAtPlay) m_device.failing.push_back(c.failing);
+    m_player.Play();
+    if (!c.failsAtPlay) {
+      EXPECT_EQ(m_player.State(), PlayState::Playing);
+      m_device.failing.push_back(c.failing);
+      for (int tick = 0; tick < 3 && m_timer.on; ++tick) TickAt(100);
+    }
+    // Never taken for the end of a track: Loop does not go round.
+    EXPECT_EQ(m_player.State(), PlayState::Stopped);
+    EXPECT_EQ(m_player.Failure(), c.expected);
+    EXPECT_EQ(m_listener.failures, 1);
+    EXPECT_FALSE(m_timer.on);
+    EXPECT_EQ(m_device.Take().back(), "close all");
+    m_device.failing.clear();
+    m_device.length = 6000;
+    PlayTrack(0);
+    EXPECT_EQ(m_player.Failure(), MediaError::None);
+  }
+}
+
+TEST_F(Rules, ImpossibleLengthsGiveWayToTheDecodedOnes) {
+  const struct {
+    const char* why;
+    std::vector<std::int32_t> table;
+    std::int32_t start, end;
+  } cases[] = {
+      {"possible", {1500, 1500, 3000}, 1499, 3000},
+      {"negative", {1000, -5, 3000}, 999, 3000},
+      {"empty", {1000, 0, 3000}, 999, 3000},
+      {"beyond the album", {1000, 2000, 3100}, 999, 3000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    m_decoded = {{1000, 2000, 3000}};
+    Load(c.table);
+    PlayTrack(1);
+    EXPECT_EQ(m_player.TrackStart(), c.start);
+    EXPECT_EQ(m_player.TrackEnd(), c.end);
+  }
+  // Without decoded lengths, the boundaries still lie inside the album, in order.
+  m_decoded.reset();
+  Load({1000, -5000, 3000});
+  PlayTrack(1);
+  EXPECT_EQ(m_player.TrackStart(), 999);
+  EXPECT_EQ(m_player.TrackEnd(), 999);
+  Load({7000, 1000, 3000});
+  PlayTrack(1);
+  EXPECT_EQ(m_player.TrackStart(), 6000);
+  EXPECT_EQ(m_player.TrackEnd(), 8000);
 }
 
 TEST_F(Rules, RandomPlaysCountedChoicesThenStops) {
