@@ -7,8 +7,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <chrono>
+#include <cstdio>
 #include <deque>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
@@ -531,6 +535,62 @@ TEST_F(Playing, CommandLinePlayReportsAdvancingPositions) {
   std::string error;
   EXPECT_NE(RunCommand(Quote(kCli) + " play " + Quote(m_dir / "x_LB.MP3") + " 2>&1", &error), 0);
   EXPECT_THAT(error, HasSubstr("File Is Damaged, Or Of An Unsupported Type !"));
+}
+
+TEST_F(Playing, CommandLinePlayStopsOnAnAlbumCutShortAndPlaysOnFromARemovedOne) {
+  namespace fs = std::filesystem;
+  const auto copy = m_dir / "copy.bin";
+  fs::copy_file(m_album, copy);
+  const struct {
+    const char* why;
+    std::function<void()> change;
+    int status;
+    const char* cause;
+  } cases[] = {
+      {"cut short", [this] { fs::resize_file(m_album, 10000); }, 1,
+       "the file became shorter while it played"},
+      {"emptied", [this] { fs::resize_file(m_album, 0); }, 1,
+       "the file became shorter while it played"},
+      {"removed", [this] { fs::remove(m_album); }, 0, ""},
+      {"replaced", [this, copy] { fs::rename(copy, m_album); }, 0, ""},
+  };
+  const auto album = fs::path(m_album);
+  const testsupport::Bytes original = testsupport::ReadFile(album);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    testsupport::WriteFile(album, original);
+    testsupport::WriteFile(copy, original);
+    // Half a second before track 3: a removed album must carry on into it.
+    const std::string command = "SDL_AUDIODRIVER=dummy " + Quote(kCli) + " play " + Quote(m_album) +
+                                " --json --track 2 --from 1200 --for 2500 2>" +
+                                Quote(m_dir / "err.txt");
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::vector<json> shown;
+    char line[4096];
+    while (std::fgets(line, sizeof line, pipe)) {
+      shown.push_back(json::parse(line));
+      if (shown.size() == 1) c.change();  // the album is open and playing
+    }
+    const int status = ::pclose(pipe);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), c.status);
+    const testsupport::Bytes text = testsupport::ReadFile(m_dir / "err.txt");
+    const std::string errors(text.begin(), text.end());
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_EQ(shown.back()["state"], "stopped");
+    // In order, never skipping a track.
+    for (std::size_t i = 1; i < shown.size(); ++i) {
+      EXPECT_LE(shown[i]["track"].get<int>() - shown[i - 1]["track"].get<int>(), 1);
+      EXPECT_GE(shown[i]["position_ms"], shown[i - 1]["position_ms"]);
+    }
+    if (c.status == 0) {
+      EXPECT_EQ(shown.back()["track"], 3);
+      EXPECT_EQ(errors, "");
+    } else {
+      EXPECT_THAT(errors, HasSubstr(c.cause));
+    }
+  }
 }
 
 }  // namespace
