@@ -70,25 +70,18 @@ class Recorder final : public PlayerListener {
 class Rules : public ::testing::Test {
  protected:
   Rules()
-      : m_player(
-            m_device, m_timer, m_listener,
-            [this](int low, int high) {
-              EXPECT_EQ(low, 0);
-              EXPECT_EQ(high, static_cast<int>(m_player.Tracks().size()) - 1);
-              const int next = m_randoms.empty() ? 0 : m_randoms.front();
-              if (!m_randoms.empty()) m_randoms.pop_front();
-              return next;
-            },
-            [this](const std::string&, const std::vector<std::int64_t>& sizes) {
-              EXPECT_EQ(sizes, (std::vector<std::int64_t>{10, 20, 30}));
-              return m_decoded;
-            }) {}
+      : m_player(m_device, m_timer, m_listener, [this](int low, int high) {
+          EXPECT_EQ(low, 0);
+          EXPECT_EQ(high, static_cast<int>(m_player.Tracks().size()) - 1);
+          const int next = m_randoms.empty() ? 0 : m_randoms.front();
+          if (!m_randoms.empty()) m_randoms.pop_front();
+          return next;
+        }) {}
 
   void Load(std::vector<std::int32_t> lengths) {
     std::vector<PlayerTrack> tracks;
     for (std::size_t i = 0; i < lengths.size(); ++i) {
-      tracks.push_back(
-          {"Song " + std::to_string(i + 1), lengths[i], 10 * static_cast<std::int64_t>(i + 1)});
+      tracks.push_back({"Song " + std::to_string(i + 1), lengths[i]});
     }
     m_player.Load("/music/My Album_LB.MP3", tracks, "(Click) FF - RWD ...");
     m_device.Take();
@@ -123,7 +116,6 @@ class Rules : public ::testing::Test {
   FakeTimer m_timer;
   Recorder m_listener;
   std::deque<int> m_randoms;
-  std::optional<std::vector<std::int32_t>> m_decoded;
   Player m_player;
 };
 
@@ -298,80 +290,26 @@ TEST_F(Rules, LoopWrapsToTheFirstTrack) {
                                       "set mp3 time format tmsf", "play mp3 from 0"}));
 }
 
-TEST_F(Rules, AFailingDeviceStopsPlayingOnceAndSaysWhy) {
-  using media::MediaError;
-  const struct {
-    const char* why;
-    std::pair<std::string, MediaError> failing;
-    std::int32_t length;
-    bool failsAtPlay;
-    MediaError expected;
-  } cases[] = {
-      {"cannot open", {"open", MediaError::CannotOpen}, 6000, true, MediaError::CannotOpen},
-      {"no audio", {"", MediaError::None}, 0, true, MediaError::CannotOpen},
-      {"play refused", {"play", MediaError::Undecodable}, 6000, true, MediaError::Undecodable},
-      {"file cut short",
-       {"status mp3 position", MediaError::FileShrank},
-       6000,
-       false,
-       MediaError::FileShrank},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.why);
-    Load({1000, 2000, 3000});
-    m_player.SetLoop(true);
-    m_listener.failures = 0;
-    m_device.length = c.length;
-    m_device.failing.clear();
-    if (c.failsAtPlay) m_device.failing.push_back(c.failing);
+TEST_F(Rules, AFailedPositionStopsPlayingOnceEvenWithLoop) {
+  Load({1000, 2000, 3000});
+  m_player.SetLoop(true);
+  PlayTrack(0);
+  m_device.failing = {{"status mp3 position", media::MediaError::FileShrank}};
+  TickAt(100);
+  EXPECT_EQ(m_player.State(), PlayState::Stopped);
+  EXPECT_EQ(m_player.Failure(), media::MediaError::FileShrank);
+  EXPECT_EQ(m_listener.failures, 1);
+  EXPECT_FALSE(m_timer.on);
+  EXPECT_EQ(m_device.Take().back(), "close all");
+  // An album that will not open, or opens without audio, fails the same way.
+  for (const auto& failing : {std::pair{"open", media::MediaError::CannotOpen},
+                              std::pair{"status mp3 length", media::MediaError::None}}) {
+    m_device.failing = {failing};
     m_player.Play();
-    if (!c.failsAtPlay) {
-      EXPECT_EQ(m_player.State(), PlayState::Playing);
-      m_device.failing.push_back(c.failing);
-      for (int tick = 0; tick < 3 && m_timer.on; ++tick) TickAt(100);
-    }
-    // Never taken for the end of a track: Loop does not go round.
     EXPECT_EQ(m_player.State(), PlayState::Stopped);
-    EXPECT_EQ(m_player.Failure(), c.expected);
-    EXPECT_EQ(m_listener.failures, 1);
-    EXPECT_FALSE(m_timer.on);
-    EXPECT_EQ(m_device.Take().back(), "close all");
-    m_device.failing.clear();
-    m_device.length = 6000;
-    PlayTrack(0);
-    EXPECT_EQ(m_player.Failure(), MediaError::None);
+    EXPECT_EQ(m_player.Failure(), media::MediaError::CannotOpen);
   }
-}
-
-TEST_F(Rules, ImpossibleLengthsGiveWayToTheDecodedOnes) {
-  const struct {
-    const char* why;
-    std::vector<std::int32_t> table;
-    std::int32_t start, end;
-  } cases[] = {
-      {"possible", {1500, 1500, 3000}, 1499, 3000},
-      {"negative", {1000, -5, 3000}, 999, 3000},
-      {"empty", {1000, 0, 3000}, 999, 3000},
-      {"beyond the album", {1000, 2000, 3100}, 999, 3000},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.why);
-    m_decoded = {{1000, 2000, 3000}};
-    Load(c.table);
-    PlayTrack(1);
-    EXPECT_EQ(m_player.TrackStart(), c.start);
-    EXPECT_EQ(m_player.TrackEnd(), c.end);
-  }
-  // Without decoded lengths, the boundaries still lie inside the album, in order.
-  m_decoded.reset();
-  Load({1000, -5000, 3000});
-  PlayTrack(1);
-  EXPECT_EQ(m_player.TrackStart(), 999);
-  EXPECT_EQ(m_player.TrackEnd(), 999);
-  Load({7000, 1000, 3000});
-  PlayTrack(1);
-  EXPECT_EQ(m_player.TrackStart(), 6000);
-  EXPECT_EQ(m_player.TrackEnd(), 8000);
+  EXPECT_EQ(m_listener.failures, 3);
 }
 
 TEST_F(Rules, RandomPlaysCountedChoicesThenStops) {
@@ -540,7 +478,6 @@ TEST_F(Playing, CommandLinePlayReportsAdvancingPositions) {
 TEST_F(Playing, CommandLinePlayStopsOnAnAlbumCutShortAndPlaysOnFromARemovedOne) {
   namespace fs = std::filesystem;
   const auto copy = m_dir / "copy.bin";
-  fs::copy_file(m_album, copy);
   const struct {
     const char* why;
     std::function<void()> change;
@@ -548,8 +485,6 @@ TEST_F(Playing, CommandLinePlayStopsOnAnAlbumCutShortAndPlaysOnFromARemovedOne) 
     const char* cause;
   } cases[] = {
       {"cut short", [this] { fs::resize_file(m_album, 10000); }, 1,
-       "the file became shorter while it played"},
-      {"emptied", [this] { fs::resize_file(m_album, 0); }, 1,
        "the file became shorter while it played"},
       {"removed", [this] { fs::remove(m_album); }, 0, ""},
       {"replaced", [this, copy] { fs::rename(copy, m_album); }, 0, ""},
@@ -559,7 +494,8 @@ TEST_F(Playing, CommandLinePlayStopsOnAnAlbumCutShortAndPlaysOnFromARemovedOne) 
   for (const auto& c : cases) {
     SCOPED_TRACE(c.why);
     testsupport::WriteFile(album, original);
-    testsupport::WriteFile(copy, original);
+    // A replacement that is no album any more: only the open file plays on.
+    testsupport::WriteFile(copy, {original.begin(), original.begin() + 10000});
     // Half a second before track 3: a removed album must carry on into it.
     const std::string command = "SDL_AUDIODRIVER=dummy " + Quote(kCli) + " play " + Quote(m_album) +
                                 " --json --track 2 --from 1200 --for 2500 2>" +
