@@ -92,7 +92,7 @@ std::optional<AlbumSections> LocateSections(std::int64_t size, const AlbumTraile
   const std::int64_t lyrics = trailer.LyricsBytes;
   if (dir < 0 || pictures < 0 || lyrics < 0) return std::nullopt;
   const auto entrySize = static_cast<std::int64_t>(kTrackEntrySize);
-  if (dir < entrySize || dir % entrySize != 0) {
+  if (dir < entrySize || dir % entrySize != 0 || dir / entrySize > kMaxTracks) {
     return std::nullopt;
   }
   const std::int64_t tail = static_cast<std::int64_t>(kTailSize);

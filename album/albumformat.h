@@ -27,6 +27,9 @@ inline constexpr std::size_t kFileNameWidth = 254;
 inline constexpr std::size_t kSongTitleWidth = 50;
 inline constexpr std::uint8_t kAlbumGenre = 255;
 inline constexpr std::uint8_t kOpenedTrackByte = 12;
+/// The most tracks an album (or an AlbumWrap archive) may hold: lyrics name their track in an
+/// Integer, so no more are written, and a file that claims more is damaged.
+inline constexpr int kMaxTracks = 32767;
 
 /// One track of the directory. Texts are UTF-8; they are stored in Windows-1252.
 struct TrackEntry {
@@ -96,7 +99,7 @@ struct AlbumSections {
 
 /// Locates the sections from the trailer. Nothing when the sizes cannot describe an album of
 /// this length: a negative size, blocks that run past the start of the file, or a directory
-/// that is not a whole, non-empty number of track entries.
+/// that is not a whole number of track entries from 1 to kMaxTracks.
 std::optional<AlbumSections> LocateSections(std::int64_t size, const AlbumTrailer& trailer);
 
 enum class ItemKind { Track, Lyrics, Picture, Other };

@@ -70,7 +70,8 @@ ReadStatus AlbumWrapReader::ListItems(AlbumDisplay& display) {
   const double count = base::RoundHalfEven(base::LeadingNumber(m_countField));
   const std::int64_t recordsOffset = kWrapHeaderSize + kWrapCountSize;
   const std::int64_t size = m_source.Size();
-  if (!(count >= 1.0) || count > static_cast<double>((size - recordsOffset) / kWrapRecordSize)) {
+  if (!(count >= 1.0) || count > kMaxTracks ||
+      count > static_cast<double>((size - recordsOffset) / kWrapRecordSize)) {
     return ReadStatus::Damaged;
   }
   const auto n = static_cast<std::int64_t>(count);

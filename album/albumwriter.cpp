@@ -120,9 +120,9 @@ std::optional<std::uint8_t> CheckBeforeWriting(const std::vector<AlbumItem>& ite
   const auto tracks = std::count_if(items.begin(), items.end(), [](const AlbumItem& item) {
     return item.kind == ItemKind::Track;
   });
-  if (tracks == 0 || tracks > std::numeric_limits<std::int16_t>::max()) {
+  if (tracks == 0 || tracks > kMaxTracks) {
     result.status = WriteStatus::TrackCount;
-    result.error = "The Album Must Hold From 1 To 32767 Tracks";
+    result.error = "The Album Must Hold From 1 To " + std::to_string(kMaxTracks) + " Tracks";
     return std::nullopt;
   }
   // A tracks value must fit the tag's byte.

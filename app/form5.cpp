@@ -366,7 +366,8 @@ void Form5::Opened(Opening& opening) {
     const QString title = k < static_cast<std::size_t>(opening.shown.items.size())
                               ? opening.shown.items[static_cast<qsizetype>(k)]
                               : QString();
-    tracks.push_back({title.toStdString(), opening.tracks[k].PlayLength});
+    tracks.push_back(
+        {title.toStdString(), opening.tracks[k].PlayLength, opening.tracks[k].AudioBytes});
   }
   m_form6 = new Form6;
   m_form6->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -431,6 +432,11 @@ void Form5::DisplayChanged() {
   lblLengthA->setText(QString::fromStdString(texts.albumLength));
   lblCurSong->setText(QString::fromStdString(texts.currentSong));
   emit playerChanged();
+}
+
+void Form5::PlayFailed() {
+  // The album went bad under the player (cut short, overwritten, unreadable) or holds no audio.
+  m_shell.ShowMessage(this, ToQString(kDamagedMessage));
 }
 
 void Form5::MakeCue() {

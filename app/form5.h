@@ -110,6 +110,7 @@ class Form5 : public QWidget, private player::PlayerListener {
   void SelectionChanged(int index) override;
   void PageChanged() override;
   void DisplayChanged() override;
+  void PlayFailed() override;
   void Opened(Opening& opening);
   void SetControlsEnabled(bool enabled);
   void ShowPreviewsMessage();

@@ -42,6 +42,7 @@ class Printer final : public player::PlayerListener {
   void SelectionChanged(int) override {}
   void PageChanged() override { pageChanged = true; }
   void DisplayChanged() override {}
+  void PlayFailed() override {}
   bool pageChanged = false;
 };
 
@@ -93,12 +94,22 @@ void PrintPosition(const player::Player& player, std::int32_t position, bool asJ
             << std::endl;
 }
 
+std::string FailureText(const player::Player& player) {
+  // A file that opens but plays nothing: its tracks are empty or are no MPEG audio.
+  if (player.Failure() == media::MediaError::CannotOpen) {
+    return "its tracks hold no MPEG audio that can be played";
+  }
+  return std::string(media::ErrorText(player.Failure()));
+}
+
 int Play(const PlayOptions& options) {
   OpenedFile opened;
   if (!OpenForReading(options.album, opened)) return 1;
   std::vector<player::PlayerTrack> tracks;
   for (const album::ArchiveItem& item : opened.archive.items) {
-    if (item.kind == album::ItemKind::Track) tracks.push_back({item.title, item.playLength});
+    if (item.kind == album::ItemKind::Track) {
+      tracks.push_back({item.title, item.playLength, item.size});
+    }
   }
   if (opened.archive.format != album::ArchiveFormat::Album || tracks.empty()) {
     std::cerr << kDamagedMessage << '\n';
@@ -120,9 +131,8 @@ int Play(const PlayOptions& options) {
   printer.pageChanged = false;
   player.Play();
   if (options.fromMs > 0) player.SeekTo(options.fromMs);
-  if (player.AlbumLength() == 0) {
-    player.Stop();
-    std::cerr << "cannot play " << options.album << '\n';
+  if (player.Failure() != media::MediaError::None) {
+    std::cerr << "cannot play " << options.album << ": " << FailureText(player) << '\n';
     return 1;
   }
 
@@ -153,8 +163,13 @@ int Play(const PlayOptions& options) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   const std::int32_t position = player.QueryPosition();
+  const bool failed = player.Failure() != media::MediaError::None;
   player.Stop();
   if (options.json) PrintPosition(player, position, true);
+  if (failed) {
+    std::cerr << "playing " << options.album << " stopped: " << FailureText(player) << '\n';
+    return 1;
+  }
   return 0;
 }
 

@@ -25,6 +25,11 @@ BufferedFile::~BufferedFile() {
   ::close(m_fd);
 }
 
+bool BufferedFile::Shrank() const {
+  struct stat info {};
+  return ::fstat(m_fd, &info) == 0 && info.st_size < m_size;
+}
+
 bool BufferedFile::Fill() {
   if (m_buffer.empty()) m_buffer.resize(kBufferSize);
   // pread keeps the descriptor's own offset out of the picture: seeks cost no system call.
@@ -32,7 +37,14 @@ bool BufferedFile::Fill() {
   do {
     got = ::pread(m_fd, m_buffer.data(), m_buffer.size(), m_offset);
   } while (got < 0 && errno == EINTR);
-  if (got < 0) return false;
+  if (got < 0) {
+    m_fault = FileFault::ReadError;
+    return false;
+  }
+  if (got == 0 && m_offset < m_size) {
+    m_fault = FileFault::Shrank;
+    return false;
+  }
   m_bufferOffset = m_offset;
   m_bufferFill = static_cast<std::size_t>(got);
   return true;

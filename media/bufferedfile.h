@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -12,6 +13,9 @@
 #include <vector>
 
 namespace media {
+
+/// Why a read failed.
+enum class FileFault { None, Shrank, ReadError };
 
 class BufferedFile {
  public:
@@ -23,8 +27,15 @@ class BufferedFile {
   BufferedFile(const BufferedFile&) = delete;
   BufferedFile& operator=(const BufferedFile&) = delete;
 
-  /// Up to `size` bytes at the current offset; 0 at the end, -1 on a read error.
+  /// Up to `size` bytes at the current offset; 0 at the end, -1 on a read error. A file that
+  /// ends before the size it had when opened was cut short: that is a read error too.
   std::ptrdiff_t Read(void* out, std::size_t size);
+  /// Why the last failed read failed (None while none has).
+  FileFault Fault() const { return m_fault.load(); }
+  /// Whether the file is now shorter than when it was opened. Safe on any thread.
+  bool Shrank() const;
+  /// Forgets the buffered bytes: the next read comes from the file as it is now.
+  void Refresh() { m_bufferFill = 0; }
   /// Moves the offset as lseek does (SEEK_SET, SEEK_CUR, SEEK_END); the new offset or -1.
   off_t Seek(off_t offset, int whence);
   /// The file's size in bytes when it was opened.
@@ -44,6 +55,7 @@ class BufferedFile {
   std::int64_t m_bufferOffset = 0;  ///< file offset of m_buffer[0]
   std::size_t m_bufferFill = 0;     ///< valid bytes in m_buffer
   std::int64_t m_offset = 0;        ///< the reader's offset
+  std::atomic<FileFault> m_fault{FileFault::None};
 };
 
 }  // namespace media

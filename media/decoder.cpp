@@ -2,6 +2,7 @@
 
 #include <mpg123.h>
 
+#include <algorithm>
 #include <limits>
 
 #include "media/bufferedfile.h"
@@ -79,6 +80,8 @@ Decoder::~Decoder() {
 
 std::optional<std::int64_t> Decoder::SeekSample(std::int64_t sample) {
   if (sample < 0) return std::nullopt;
+  // What was buffered may be gone from the file: a new stretch reads it as it is.
+  m_file->Refresh();
   off_t reached = mpg123_seek(m_handle, static_cast<off_t>(sample), SEEK_SET);
   if (reached < 0) return std::nullopt;
   // A target beyond the end answers the target, and the length is an estimate until every
@@ -111,6 +114,29 @@ std::size_t Decoder::ReadPcm(std::int16_t* out, std::size_t frames) {
   return done;
 }
 
+std::int64_t Decoder::Tell() const {
+  return static_cast<std::int64_t>(mpg123_tell(m_handle));
+}
+
+std::optional<std::vector<std::int64_t>> Decoder::SpanSamples(std::span<const std::int64_t> sizes) {
+  std::vector<std::int64_t> ends;
+  std::int64_t end = 0;
+  for (const std::int64_t size : sizes) ends.push_back(end += std::max<std::int64_t>(size, 0));
+  if (mpg123_seek(m_handle, 0, SEEK_SET) < 0) return std::nullopt;
+  std::vector<std::int64_t> samples(sizes.size(), 0);
+  // The first frame has been read already (it gave the format): it counts before the walk,
+  // which reads headers only and decodes nothing.
+  for (int result = MPG123_OK; result == MPG123_OK || result == MPG123_NEW_FORMAT;
+       result = mpg123_framebyframe_next(m_handle)) {
+    const auto at = static_cast<std::int64_t>(mpg123_framepos(m_handle));
+    const auto span = std::upper_bound(ends.begin(), ends.end(), at) - ends.begin();
+    if (span >= static_cast<std::ptrdiff_t>(samples.size())) break;
+    samples[static_cast<std::size_t>(span)] += mpg123_spf(m_handle);
+  }
+  if (m_file->Fault() != FileFault::None) return std::nullopt;
+  return samples;
+}
+
 std::optional<std::int64_t> Decoder::ScanSamples() {
   if (mpg123_scan(m_handle) != MPG123_OK) return std::nullopt;
   const off_t samples = mpg123_length(m_handle);
@@ -134,6 +160,20 @@ std::optional<std::int32_t> ExactLength(const std::filesystem::path& path) {
   const std::int32_t ms = SamplesToMilliseconds(*samples, decoder->Rate());
   if (ms == 0) return std::nullopt;
   return ms;
+}
+
+std::optional<std::vector<std::int32_t>> SpanLengths(const std::filesystem::path& path,
+                                                     std::span<const std::int64_t> sizes) {
+  std::string error;
+  auto decoder = Decoder::Open(path, error);
+  if (!decoder) return std::nullopt;
+  const auto samples = decoder->SpanSamples(sizes);
+  if (!samples) return std::nullopt;
+  std::vector<std::int32_t> lengths;
+  for (const std::int64_t count : *samples) {
+    lengths.push_back(SamplesToMilliseconds(count, decoder->Rate()));
+  }
+  return lengths;
 }
 
 }  // namespace media

@@ -9,13 +9,15 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
+
+#include "media/bufferedfile.h"
 
 struct mpg123_handle_struct;
 
 namespace media {
-
-class BufferedFile;
 
 class Decoder {
  public:
@@ -38,14 +40,26 @@ class Decoder {
   /// channel, or nothing when the scan fails.
   std::optional<std::int64_t> ScanSamples();
 
+  /// Samples per channel in each of the back-to-back byte spans `sizes` from the start of the
+  /// file (a frame counts where its header lies), from one walk over the frame headers; nothing
+  /// when the file cannot be read.
+  std::optional<std::vector<std::int64_t>> SpanSamples(std::span<const std::int64_t> sizes);
+
   /// Moves decoding to sample `sample` (per channel) from the start, exactly: libmpg123 walks
   /// the frame headers and decodes the frame before the target. The sample reached (the end
-  /// when `sample` lies beyond it), or nothing when the stream cannot seek.
+  /// when `sample` lies beyond it), or nothing when the stream cannot seek. Reads after it come
+  /// from the file as it is now, not from what was buffered.
   [[nodiscard]] std::optional<std::int64_t> SeekSample(std::int64_t sample);
 
   /// Decodes up to `frames` sample frames as interleaved signed 16-bit PCM into `out` (room for
   /// frames * Channels() values); the frames written, 0 at the end of the stream or on an error.
   std::size_t ReadPcm(std::int16_t* out, std::size_t frames);
+  /// The sample (per channel) the next ReadPcm starts at.
+  std::int64_t Tell() const;
+  /// Why the file failed a read (None while it has not).
+  FileFault Fault() const { return m_file->Fault(); }
+  /// Whether the file is now shorter than when it was opened. Safe on any thread.
+  bool FileShrank() const { return m_file->Shrank(); }
 
  private:
   Decoder(mpg123_handle_struct* handle, std::unique_ptr<BufferedFile> file);
@@ -61,5 +75,10 @@ std::int32_t SamplesToMilliseconds(std::int64_t samples, long rate);
 
 /// The exact length of a file in milliseconds, or nothing when it cannot be determined.
 std::optional<std::int32_t> ExactLength(const std::filesystem::path& path);
+
+/// The exact lengths in milliseconds of the back-to-back byte spans `sizes` from the start of
+/// a file (an album's tracks); nothing when they cannot be determined.
+std::optional<std::vector<std::int32_t>> SpanLengths(const std::filesystem::path& path,
+                                                     std::span<const std::int64_t> sizes);
 
 }  // namespace media

@@ -20,6 +20,12 @@ std::string_view ErrorText(MediaError error) {
       return "alias already in use";
     case MediaError::CannotOpen:
       return "cannot open the file as MPEG audio";
+    case MediaError::FileShrank:
+      return "the file became shorter while it played";
+    case MediaError::ReadFailed:
+      return "the file cannot be read any more";
+    case MediaError::Undecodable:
+      return "the audio stopped decoding before its end";
   }
   return "unknown error";
 }

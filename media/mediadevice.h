@@ -6,7 +6,9 @@
 //                                             when the path has no spaces)
 //   set ALIAS time format tmsf|milliseconds|ms  accepted; replies stay in milliseconds
 //   status ALIAS length                       the exact playing time, decimal digits
-//   status ALIAS position                     the position: what the output has played
+//   status ALIAS position                     the position: what the output has played;
+//                                             an error once playing failed (FileShrank,
+//                                             ReadFailed, Undecodable), as `play` then gives
 //   status ALIAS mode                         "playing", "paused" or "stopped"
 //   play ALIAS [from MS]                      plays from MS, or on from where it paused/stopped
 //   pause ALIAS | stop ALIAS                  holds the position
@@ -30,6 +32,10 @@ enum class MediaError {
   UnknownAlias,         ///< no device is open under this alias
   AliasInUse,           ///< open with an alias that is already open
   CannotOpen,           ///< the file cannot be read or holds no MPEG audio
+  // Playing stopped before the end of the audio; the file stays failed until it is closed.
+  FileShrank,   ///< the file became shorter than it was when opened
+  ReadFailed,   ///< the system failed a read
+  Undecodable,  ///< the audio stopped decoding (overwritten, say)
 };
 
 /// A command's outcome: the error code and, for status commands, the reply text.
@@ -39,7 +45,7 @@ struct MediaReply {
   bool ok() const { return error == MediaError::None; }
 };
 
-/// A short description of an error code (for diagnostics, not for the user).
+/// A short description of an error code, as the command line shows it.
 std::string_view ErrorText(MediaError error);
 
 class MediaDevice {

@@ -106,7 +106,10 @@ MediaReply Mpg123Device::Status(const MediaCommand& command) {
   if (command.words.size() != 1) return Error(MediaError::UnrecognizedCommand);
   const std::string& item = command.words[0];
   if (item == "length") return {MediaError::None, std::to_string(LengthMs(*file))};
-  if (item == "position") return {MediaError::None, std::to_string(PositionMs(*file))};
+  if (item == "position") {
+    if (const MediaError fault = Fault(*file); fault != MediaError::None) return Error(fault);
+    return {MediaError::None, std::to_string(PositionMs(*file))};
+  }
   if (item == "mode") {
     switch (file->mode) {
       case Mode::Playing:
@@ -120,9 +123,27 @@ MediaReply Mpg123Device::Status(const MediaCommand& command) {
   return Error(MediaError::UnrecognizedCommand);
 }
 
+MediaError Mpg123Device::Fault(OpenFile& file) {
+  if (file.fault != MediaError::None || !file.player) return file.fault;
+  const std::int64_t endedAt = file.endedAt->load();
+  if (file.player->FileShrank() || file.player->Fault() == FileFault::Shrank) {
+    file.fault = MediaError::FileShrank;
+  } else if (file.player->Fault() == FileFault::ReadError) {
+    file.fault = MediaError::ReadFailed;
+  } else if (endedAt >= 0 &&
+             SamplesToMilliseconds(endedAt, file.decoder->Rate()) < LengthMs(file)) {
+    // The end of an album's audio is junk to the decoder (pictures, lyrics, directory) just
+    // as overwritten audio is: only the length tells a failure from the end.
+    file.fault = MediaError::Undecodable;
+  }
+  return file.fault;
+}
+
 bool Mpg123Device::StartPlayback(OpenFile& file) {
   if (file.output) return true;
   if (file.failed) return false;
+  // The length as the file is now, before playing may find it changed.
+  (void)LengthMs(file);
   std::string error;
   file.player = Decoder::Open(file.path, error);
   if (file.player) file.output = m_outputs ? m_outputs() : nullptr;
@@ -135,8 +156,10 @@ bool Mpg123Device::StartPlayback(OpenFile& file) {
   Decoder* decoder = file.player.get();
   const int channels = decoder->Channels();
   std::shared_ptr<std::atomic<int>> volume = m_volume;
-  PcmPull pull = [decoder, channels, volume](std::int16_t* out, std::size_t frames) {
+  std::shared_ptr<std::atomic<std::int64_t>> endedAt = file.endedAt;
+  PcmPull pull = [decoder, channels, volume, endedAt](std::int16_t* out, std::size_t frames) {
     const std::size_t got = decoder->ReadPcm(out, frames);
+    if (got < frames && endedAt->load() < 0) endedAt->store(decoder->Tell());
     const int level = volume->load();
     if (level < 1000) {
       const std::size_t values = got * static_cast<std::size_t>(channels);
@@ -168,15 +191,20 @@ MediaReply Mpg123Device::Play(const MediaCommand& command) {
     fromMs = std::stoll(*from);
   }
   if (!StartPlayback(*file)) return Error(MediaError::CannotOpen);
+  if (const MediaError fault = Fault(*file); fault != MediaError::None) return Error(fault);
   if (fromMs || file->mode == Mode::Stopped) {
     // Play without a position resumes a pause and restarts a stop where it stopped.
     const long rate = file->decoder->Rate();
     const std::int64_t sample =
         fromMs ? *fromMs * rate / 1000 : file->startSample + file->output->PlayedFrames();
     Decoder* player = file->player.get();
+    std::atomic<std::int64_t>& endedAt = *file->endedAt;
     std::int64_t start = sample;
     file->output->SetPaused(true);
-    file->output->Reset([player, &start] { start = player->SeekSample(start).value_or(start); });
+    file->output->Reset([player, &start, &endedAt] {
+      start = player->SeekSample(start).value_or(start);
+      endedAt = -1;
+    });
     file->startSample = start;
   }
   file->output->SetPaused(false);

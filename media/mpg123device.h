@@ -38,8 +38,12 @@ class Mpg123Device final : public MediaDevice {
     std::unique_ptr<Decoder> player;
     std::unique_ptr<AudioOutput> output;
     std::int64_t startSample = 0;  ///< where the output's clock started
+    /// The sample where decoding stopped, set by the output's thread; -1 while it goes on.
+    std::shared_ptr<std::atomic<std::int64_t>> endedAt =
+        std::make_shared<std::atomic<std::int64_t>>(-1);
     Mode mode = Mode::Stopped;
-    bool failed = false;  ///< no playback possible (no output, or no decoding)
+    bool failed = false;                  ///< no playback possible (no output, or no decoding)
+    MediaError fault = MediaError::None;  ///< why playing failed, for good
   };
 
   OpenFile* Find(const std::string& alias);
@@ -52,6 +56,8 @@ class Mpg123Device final : public MediaDevice {
   MediaReply SetAudio(const MediaCommand& command);
   bool StartPlayback(OpenFile& file);
   std::int32_t PositionMs(const OpenFile& file) const;
+  /// Whether playing has failed: the file shrank, or decoding stopped before the length.
+  MediaError Fault(OpenFile& file);
   std::int32_t LengthMs(OpenFile& file);
   static void Release(OpenFile& file);
 

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/fileio.h"
 #include "base/text.h"
+#include "media/decoder.h"
 #include "webview/helpers.h"
 #include "webview/webfolder.h"
 
@@ -37,12 +39,27 @@ std::int32_t TrackEndMs(const std::vector<std::int32_t>& lengths, int index) {
   return Clamp(SumBefore(lengths, index + 1));
 }
 
+bool PossibleLengths(const std::vector<std::int32_t>& lengths, std::int32_t albumLengthMs) {
+  std::int64_t sum = 0;
+  for (const std::int32_t length : lengths) {
+    if (length <= 0) return false;
+    sum += length;
+  }
+  // Each length is rounded to the nearest millisecond.
+  return sum <= std::int64_t{albumLengthMs} + static_cast<std::int64_t>(lengths.size());
+}
+
 Player::Player(media::MediaDevice& device, Timer& progressTimer, PlayerListener& listener,
-               RandomChoice random)
+               RandomChoice random, DecodedLengths decoded)
     : m_device(device),
       m_progress(progressTimer),
       m_listener(listener),
       m_choose(random ? std::move(random) : RandomChoice(webview::RandomInt)),
+      m_decoded(
+          decoded ? std::move(decoded)
+                  : [](const std::string& path,
+                       const std::vector<std::int64_t>&
+                           sizes) { return media::SpanLengths(base::PathFromUtf8(path), sizes); }),
       m_webPageName(webview::kMainPageName) {
   ClearReply();
 }
@@ -59,6 +76,7 @@ void Player::Load(std::string albumPath, std::vector<PlayerTrack> tracks,
   m_texts.elapsed = m_elapsedCaption;
   m_randomPlays = 0;
   m_selected = -1;
+  m_failure = media::MediaError::None;
   SetPage(std::string(webview::kMainPageName));
   if (!m_tracks.empty()) Select(0);
   m_listener.DisplayChanged();
@@ -68,13 +86,14 @@ void Player::ClearReply() {
   m_reply.assign(kReplySize, ' ');
 }
 
-void Player::Query(std::string_view command) {
+media::MediaError Player::Query(std::string_view command) {
   // Like a fixed reply buffer: at most 29 characters and a terminator; a failed query
   // leaves nothing to read.
   const media::MediaReply reply = m_device.SendString(command);
   ClearReply();
   const std::string text = reply.text.substr(0, kReplySize - 1);
   std::copy(text.begin(), text.end(), m_reply.begin());
+  return reply.error;
 }
 
 std::int64_t Player::ReplyNumber() const {
@@ -136,19 +155,62 @@ void Player::SelectTrack(int index) {
   m_listener.DisplayChanged();
 }
 
+bool Player::OpenAlbum() {
+  // The album stays open from track to track: a file removed or replaced meanwhile plays on
+  // as it was when playing started.
+  if (m_open) return true;
+  const media::MediaReply opened = m_device.SendString(media::OpenCommand(m_albumPath));
+  if (!opened.ok()) {
+    Fail(opened.error);
+    return false;
+  }
+  m_open = true;
+  (void)Query("status mp3 length");
+  m_albumLengthMs = ReplyValue();
+  ClearReply();
+  m_texts.albumLength = Seconds(m_albumLengthMs);
+  if (m_albumLengthMs <= 0) {
+    Fail(media::MediaError::CannotOpen);
+    return false;
+  }
+  if (!PossibleLengths(m_lengths, m_albumLengthMs)) {
+    std::vector<std::int64_t> sizes;
+    for (const PlayerTrack& track : m_tracks) sizes.push_back(track.audioBytes);
+    const auto decoded = m_decoded(m_albumPath, sizes);
+    if (decoded && decoded->size() == m_tracks.size()) {
+      m_lengths = *decoded;
+      for (std::size_t k = 0; k < m_tracks.size(); ++k) m_tracks[k].playLength = m_lengths[k];
+      m_texts.trackLength = Seconds(m_lengths[static_cast<std::size_t>(m_selected)]);
+    }
+  }
+  return true;
+}
+
+void Player::Fail(media::MediaError error) {
+  Stop();
+  m_failure = error == media::MediaError::None ? media::MediaError::CannotOpen : error;
+  m_listener.PlayFailed();
+}
+
 void Player::Play() {
   if (m_tracks.empty() || m_selected < 0) return;
+  m_failure = media::MediaError::None;
   const bool newStart = !m_resumePending;
   std::int64_t from = 0;
   if (newStart) {
-    Stop();
+    Halt();
     if (m_random) {
       Select(ChooseRandom());
       ++m_randomPlays;
     }
+    if (!OpenAlbum()) return;
     m_currentTrack = m_selected;
-    m_trackStartMs = TrackStartMs(m_lengths, m_selected);
+    // Whatever the lengths, a track starts inside the album and does not end before it starts
+    // (one that ends past the album ends with it).
+    m_trackStartMs = std::clamp(TrackStartMs(m_lengths, m_selected), 0, m_albumLengthMs);
     m_trackEndMs = TrackEndMs(m_lengths, m_selected);
+    if (m_trackEndMs == 0) m_trackEndMs = m_albumLengthMs;
+    m_trackEndMs = std::max(m_trackEndMs, m_trackStartMs);
     SetPage(webview::TrackPageName(m_currentTrack + 1));
     from = m_trackStartMs;
   } else {
@@ -156,15 +218,12 @@ void Player::Play() {
   }
   m_texts.currentSong = m_tracks[static_cast<std::size_t>(m_selected)].title;
   if (ReplyNumber() >= 0) from = ReplyNumber();
-  if (newStart) (void)m_device.SendString(media::OpenCommand(m_albumPath));
   (void)m_device.SendString("set mp3 time format tmsf");
-  // Lengths of a damaged directory may sum below 0; the device takes no sign.
-  from = std::max<std::int64_t>(from, 0);
-  (void)m_device.SendString("play mp3 from " + std::to_string(from));
-  Query("status mp3 length");
-  m_albumLengthMs = ReplyValue();
-  m_texts.albumLength = Seconds(m_albumLengthMs);
-  if (m_trackEndMs == 0) m_trackEndMs = m_albumLengthMs;
+  const media::MediaReply played = m_device.SendString("play mp3 from " + std::to_string(from));
+  if (!played.ok()) {
+    Fail(played.error);
+    return;
+  }
   m_positionMs = static_cast<std::int32_t>(from);
   SetState(PlayState::Playing);
   m_progress.SetEnabled(true);
@@ -175,7 +234,7 @@ void Player::Pause() {
   // Paused already, or nothing loaded to pause: the device is closed.
   if (m_resumePending || m_state == PlayState::Stopped) return;
   (void)m_device.SendString("pause mp3");
-  Query("status mp3 position");
+  (void)Query("status mp3 position");
   m_positionMs = ReplyValue();
   m_resumePending = true;
   m_progress.SetEnabled(false);
@@ -184,12 +243,21 @@ void Player::Pause() {
 }
 
 void Player::Stop() {
+  Halt();
+  Close();
+}
+
+void Player::Close() {
+  (void)m_device.SendString("close all");
+  m_open = false;
+}
+
+void Player::Halt() {
   ClearReply();
   m_resumePending = false;
   m_progress.SetEnabled(false);
   m_texts.elapsed.clear();
   (void)m_device.SendString("stop mp3");
-  (void)m_device.SendString("close all");
   SetState(PlayState::Stopped);
   m_texts.currentSong.clear();
   SetPage(std::string(webview::kMainPageName));
@@ -208,7 +276,7 @@ void Player::SeekTo(std::int64_t ms) {
 void Player::SeekWith(const std::function<std::int64_t(std::int64_t position)>& target) {
   if (m_resumePending || m_state != PlayState::Playing) return;
   (void)m_device.SendString("pause mp3");
-  Query("status mp3 position");
+  (void)Query("status mp3 position");
   m_resumePending = true;
   m_progress.SetEnabled(false);
   std::int64_t p = target(ReplyValue());
@@ -232,19 +300,30 @@ std::int32_t Player::QueryPosition() {
 }
 
 void Player::ProgressTick() {
-  Query("status mp3 position");
+  // A position the device cannot give means playing failed: never the end of a track.
+  if (const media::MediaError error = Query("status mp3 position");
+      error != media::MediaError::None) {
+    Fail(error);
+    return;
+  }
   const std::int32_t pos = ReplyValue();
   m_positionMs = pos;
   m_texts.elapsed = Seconds(std::int64_t{pos} - m_trackStartMs);
   m_listener.DisplayChanged();
   if (pos < std::int64_t{m_trackEndMs} - 50 && pos < m_albumLengthMs) return;
 
-  Stop();
+  Halt();
+  PlayNext();
+  if (m_state == PlayState::Stopped && m_open) Close();
+}
+
+void Player::PlayNext() {
   const int count = static_cast<int>(m_tracks.size());
   if (m_loop) {
     Select(m_selected + 1 < count ? m_selected + 1 : 0);
     if (!m_random) Play();
   }
+  if (m_failure != media::MediaError::None) return;
   if (m_random) {
     if (m_randomPlays < count - 1) {
       Select(ChooseRandom());

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,8 @@ class PlayerListener {
   virtual void PageChanged() = 0;
   /// A text, the state word or its colour changed.
   virtual void DisplayChanged() = 0;
+  /// Playing stopped because the album cannot be played (any more): Failure() says why.
+  virtual void PlayFailed() = 0;
 };
 
 /// The texts of the player's labels.
@@ -64,19 +67,31 @@ struct PlayerTexts {
 struct PlayerTrack {
   std::string title;  ///< as the list shows it
   std::int32_t playLength = 0;
+  std::int64_t audioBytes = 0;  ///< its audio's size; the tracks lie back to back from byte 0
 };
 
 /// Chooses a whole number from low to high, both included.
 using RandomChoice = std::function<int(int low, int high)>;
 
+/// The decoded lengths (milliseconds) of the album's tracks from their audio sizes, nothing
+/// when they cannot be had.
+using DecodedLengths = std::function<std::optional<std::vector<std::int32_t>>(
+    const std::string& albumPath, const std::vector<std::int64_t>& audioBytes)>;
+
+/// Whether a track table can describe an album of `albumLengthMs`: every length positive and
+/// their sum no more than the album, give or take a millisecond of rounding per track.
+bool PossibleLengths(const std::vector<std::int32_t>& lengths, std::int32_t albumLengthMs);
+
 class Player {
  public:
   /// The device, timer and listener must outlive the player. `random` defaults to the
-  /// clock-seeded generator shared with the web view.
+  /// clock-seeded generator shared with the web view; `decoded` to a scan of the album file.
   Player(media::MediaDevice& device, Timer& progressTimer, PlayerListener& listener,
-         RandomChoice random = {});
+         RandomChoice random = {}, DecodedLengths decoded = {});
 
-  /// A new album: nothing plays, the main page is shown, entry 0 is selected.
+  /// A new album: nothing plays, the main page is shown, entry 0 is selected. Where the
+  /// table's lengths are impossible for the album the device plays, the first Play takes the
+  /// decoded ones.
   void Load(std::string albumPath, std::vector<PlayerTrack> tracks, std::string elapsedCaption);
 
   void Play();
@@ -100,6 +115,9 @@ class Player {
   void BlinkTick();
 
   PlayState State() const { return m_state; }
+  /// Why the last Play or tick stopped playing by itself: the device's error (CannotOpen for an
+  /// album without audio); None while nothing failed.
+  media::MediaError Failure() const { return m_failure; }
   const PlayerTexts& Texts() const { return m_texts; }
   int Selected() const { return m_selected; }
   int CurrentTrack() const { return m_currentTrack; }
@@ -120,10 +138,19 @@ class Player {
 
  private:
   void Select(int index);
+  /// After the end of a track: the next one as Loop and Random say.
+  void PlayNext();
+  /// Stops the device without closing it (the album stays open for the next track).
+  void Halt();
+  void Close();
+  /// Opens the album on the device when it is not open; false (and stopped) on failure.
+  bool OpenAlbum();
+  /// Stops and closes, and tells the listener why.
+  void Fail(media::MediaError error);
   /// Pauses, then plays on at `target(position)` clamped to the current track.
   void SeekWith(const std::function<std::int64_t(std::int64_t position)>& target);
   void ClearReply();
-  void Query(std::string_view command);
+  media::MediaError Query(std::string_view command);
   /// The number at the start of the reply (blanks skipped), or -1 when it holds none.
   std::int64_t ReplyNumber() const;
   std::int32_t ReplyValue() const;
@@ -135,6 +162,7 @@ class Player {
   Timer& m_progress;
   PlayerListener& m_listener;
   RandomChoice m_choose;
+  DecodedLengths m_decoded;
 
   std::string m_albumPath;
   std::vector<PlayerTrack> m_tracks;
@@ -152,6 +180,8 @@ class Player {
   bool m_random = false;
   bool m_loop = false;
   PlayState m_state = PlayState::Stopped;
+  bool m_open = false;  ///< the device holds the album
+  media::MediaError m_failure = media::MediaError::None;
   std::string m_elapsedCaption;
   PlayerTexts m_texts;
 };

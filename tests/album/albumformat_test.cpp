@@ -55,6 +55,10 @@ TEST(AlbumFormat, RefusesSizesThatCannotDescribeTheFile) {
     SCOPED_TRACE(why);
     EXPECT_FALSE(LocateSections(312 + 156 + 100, trailer));
   }
+  // No more tracks than the writer writes, however large the file.
+  const std::int64_t large = std::int64_t{1} << 30;
+  EXPECT_TRUE(LocateSections(large, {312 * kMaxTracks, 0, 0}));
+  EXPECT_FALSE(LocateSections(large, {312 * (kMaxTracks + 1), 0, 0}));
 }
 
 TEST(AlbumFormat, ItemKindComesFromTheLastFourCharacters) {

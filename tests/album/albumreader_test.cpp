@@ -264,6 +264,17 @@ TEST(AlbumWrap, RefusesCountsAndSizesBeyondTheFile) {
     NullDisplay display;
     EXPECT_EQ(reader.ListItems(display), ReadStatus::Damaged);
   }
+  // Whole records of empty items, one more than an album may hold.
+  std::vector<testing::WrapItem> many(kMaxTracks, {"a.mp3", {}});
+  for (const auto& [count, status] :
+       {std::pair{kMaxTracks, ReadStatus::Ok}, std::pair{kMaxTracks + 1, ReadStatus::Damaged}}) {
+    SCOPED_TRACE(count);
+    many.resize(static_cast<std::size_t>(count), {"a.mp3", {}});
+    base::MemorySource source(MakeWrap(many));
+    AlbumWrapReader reader(source);
+    NullDisplay display;
+    EXPECT_EQ(reader.ListItems(display), status);
+  }
 }
 
 TEST(AlbumWrap, AClaimedFrameLengthNeverDecidesWhatIsRead) {

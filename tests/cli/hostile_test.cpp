@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "album/albumformat.h"
 #include "base/bytes.h"
@@ -359,6 +360,54 @@ TEST_F(Hostile, CueRefusesAlbumsTheOtherCommandsRefuse) {
     EXPECT_THAT(err, HasSubstr(std::string(album::kDamagedMessage)));
   }
   EXPECT_FALSE(fs::exists(dir / "Best_LB.cue"));
+}
+
+// --- playing ---------------------------------------------------------------------------
+
+TEST_F(Hostile, PlaySaysWhyAnAlbumWithoutAudioCannotPlay) {
+  const auto path = Album({{"one.mp3", {}, 1, "One"}, {"two.mp3", {}, 1, "Two"}});
+  std::string out, err;
+  EXPECT_EQ(Cli("play " + Quote(path), out, err, "SDL_AUDIODRIVER=dummy"), 1);
+  EXPECT_EQ(
+      err, "cannot play " + path.string() + ": its tracks hold no MPEG audio that can be played\n");
+}
+
+TEST_F(Hostile, PlayTakesDecodedBoundariesWhereTheTableIsImpossible) {
+  // 40, 60 and 80 frames: 1045, 1567 and 2090 ms.
+  const auto path = Album({{"one.mp3", testsupport::Mp3Stream(40), 1, "One"},
+                           {"two.mp3", testsupport::Mp3Stream(60), 1, "Two"},
+                           {"three.mp3", testsupport::Mp3Stream(80), 1, "Three"}});
+  const Bytes good = testsupport::ReadFile(path);
+  const std::size_t directory = good.size() - album::kTailSize - 3 * album::kTrackEntrySize;
+  const struct {
+    const char* why;
+    std::int32_t lengths[3];
+  } cases[] = {
+      {"negative length", {1045, -5000, 2090}},
+      {"empty track", {1045, 0, 2090}},
+      {"negative first length", {-2000, 1567, 2090}},
+      {"track beyond the album", {3000000, 1567, 2090}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    Bytes data = good;
+    for (std::size_t k = 0; k < 3; ++k) {
+      base::PutLE32(data, directory + k * album::kTrackEntrySize, c.lengths[k]);
+    }
+    testsupport::WriteFile(path, data);
+    std::string out, err;
+    ASSERT_EQ(
+        Cli("play --json --track 2 --for 300 " + Quote(path), out, err, "SDL_AUDIODRIVER=dummy"), 0)
+        << err;
+    std::istringstream lines(out);
+    std::string line;
+    std::vector<nlohmann::json> shown;
+    while (std::getline(lines, line)) shown.push_back(nlohmann::json::parse(line));
+    ASSERT_FALSE(shown.empty());
+    for (const auto& object : shown) EXPECT_EQ(object["track"], 2) << out;
+    EXPECT_EQ(shown.front()["track_start_ms"], 1044) << out;
+    EXPECT_EQ(shown.front()["track_end_ms"], 2612) << out;
+  }
 }
 
 }  // namespace

@@ -254,6 +254,19 @@ class Form5Test : public QObject {
     QVERIFY(cancelled.mainWindow.isVisible());
   }
 
+  void playingStopsWithTheMessageWhenTheAlbumIsCutShort() {
+    const auto copy = m_dir / "Cut _LB.MP3";
+    std::filesystem::copy_file(m_album.toStdString(), copy,
+                               std::filesystem::copy_options::overwrite_existing);
+    Player player(Q(copy));
+    QTRY_VERIFY_WITH_TIMEOUT(player.form && player.form->Ready(), kOpenTimeoutMs);
+    player.Get<QAbstractButton>("Command2")->click();
+    QCOMPARE(player.Text("Label11"), QString("PLAYING"));
+    std::filesystem::resize_file(copy, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(player.Text("Label11"), QString("STOPPED"), 10000);
+    QCOMPARE(player.shell.messages, QStringList{"File Is Damaged, Or Of An Unsupported Type !"});
+  }
+
   void desktopMediaControls() {
     QVERIFY2(qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS"),
              "no session bus: run under dbus-run-session (Debian package dbus)");

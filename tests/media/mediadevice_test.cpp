@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <functional>
 #include <thread>
 
 #include "media/audiooutput.h"
@@ -296,6 +298,41 @@ TEST_F(Playback, CommandsMoveTheClockAndTheDecoder) {
   EXPECT_TRUE(device.SendString("close all").ok());
   EXPECT_TRUE(state->destroyed);
   EXPECT_EQ(device.SendString("play mp3").error, MediaError::UnknownAlias);
+}
+
+TEST_F(Playback, AFileCutShortOrOverwrittenFailsPlaying) {
+  namespace fs = std::filesystem;
+  const auto overwrite = [](const fs::path& path) {
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    const std::string zeros(fs::file_size(path), '\0');
+    file.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
+  };
+  const struct {
+    const char* why;
+    std::function<void(const fs::path&)> change;
+    MediaError expected;
+  } cases[] = {
+      {"cut short", [](const fs::path& path) { fs::resize_file(path, 10000); },
+       MediaError::FileShrank},
+      {"emptied", [](const fs::path& path) { fs::resize_file(path, 0); }, MediaError::FileShrank},
+      {"overwritten", overwrite, MediaError::Undecodable},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    const fs::path path = m_dir / "changing.mp3";
+    fs::copy_file(Path(), path, fs::copy_options::overwrite_existing);
+    auto state = std::make_shared<ManualOutput::State>();
+    Mpg123Device device([state] { return std::make_unique<ManualOutput>(state); });
+    ASSERT_TRUE(device.SendString(OpenCommand(path.string())).ok());
+    ASSERT_TRUE(device.SendString("play mp3 from 0").ok());
+    ASSERT_EQ(Pull(*state, 4410).size(), 4410u * 2);
+    c.change(path);
+    // A new stretch reads the file as it is now, not what was buffered.
+    (void)device.SendString("play mp3 from 1000");
+    Pull(*state, 44100);
+    EXPECT_EQ(device.SendString("status mp3 position").error, c.expected);
+    EXPECT_EQ(device.SendString("play mp3 from 0").error, c.expected);
+  }
 }
 
 // A silent output still plays in real time, so a headless machine plays.

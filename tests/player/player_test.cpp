@@ -7,8 +7,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <chrono>
+#include <cstdio>
 #include <deque>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
@@ -27,6 +31,9 @@ class ScriptedDevice final : public media::MediaDevice {
  public:
   media::MediaReply SendString(std::string_view command) override {
     sent.emplace_back(command);
+    for (const auto& [start, error] : failing) {
+      if (command.starts_with(start)) return {error, {}};
+    }
     if (command == "status mp3 length") return {media::MediaError::None, std::to_string(length)};
     if (command == "status mp3 position") {
       return {media::MediaError::None, std::to_string(position)};
@@ -39,6 +46,8 @@ class ScriptedDevice final : public media::MediaDevice {
   std::vector<std::string> sent;
   std::int32_t length = 6000;
   std::int32_t position = 0;
+  /// Commands that fail: how they start, and the error.
+  std::vector<std::pair<std::string, media::MediaError>> failing;
 };
 
 class FakeTimer final : public Timer {
@@ -53,7 +62,9 @@ class Recorder final : public PlayerListener {
   void SelectionChanged(int index) override { selections.push_back(index); }
   void PageChanged() override {}
   void DisplayChanged() override {}
+  void PlayFailed() override { ++failures; }
   std::vector<int> selections;
+  int failures = 0;
 };
 
 class Rules : public ::testing::Test {
@@ -135,10 +146,9 @@ TEST_F(Rules, NewStartOpensTheAlbumAndPlaysTheTrackStretch) {
   m_player.SelectTrack(2);
   EXPECT_EQ(m_player.Texts().trackLength, "00:03");
   m_player.Play();
-  EXPECT_EQ(
-      m_device.Take(),
-      (Strings{"stop mp3", "close all", "open \"/music/My Album_LB.MP3\" type MPEGVideo alias mp3",
-               "set mp3 time format tmsf", "play mp3 from 2999", "status mp3 length"}));
+  EXPECT_EQ(m_device.Take(),
+            (Strings{"stop mp3", "open \"/music/My Album_LB.MP3\" type MPEGVideo alias mp3",
+                     "status mp3 length", "set mp3 time format tmsf", "play mp3 from 2999"}));
   EXPECT_EQ(m_player.TrackStart(), 2999);
   EXPECT_EQ(m_player.TrackEnd(), 6000);  // the last track ends where the device says
   EXPECT_EQ(Shown(), (Strings{"PLAYING", "", "00:03", "00:06", "Song 3", "dynamic3.htm"}));
@@ -167,6 +177,7 @@ TEST_F(Rules, TrackEndsFiftyMillisecondsEarlyOrAtTheAlbumEnd) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
+    m_player.Stop();  // the length is asked when the album opens
     m_device.length = c.albumLength;
     PlayTrack(c.track);
     TickAt(c.stillPlaying);
@@ -193,9 +204,8 @@ TEST_F(Rules, SeeksStayInsideTheTrack) {
     PlayTrack(1);
     m_device.position = c.position;
     m_player.Seek(c.seconds);
-    EXPECT_EQ(m_device.Take(),
-              (Strings{"pause mp3", "status mp3 position", "set mp3 time format tmsf", c.expected,
-                       "status mp3 length"}));
+    EXPECT_EQ(m_device.Take(), (Strings{"pause mp3", "status mp3 position",
+                                        "set mp3 time format tmsf", c.expected}));
     EXPECT_EQ(m_player.State(), PlayState::Playing);
     EXPECT_TRUE(m_timer.on);
   }
@@ -237,8 +247,7 @@ TEST_F(Rules, PauseAndPlayResumeAtTheSavedPositionUnlessAnotherTrackOrStopCame) 
   EXPECT_TRUE(m_device.Take().empty());
 
   m_player.Play();
-  EXPECT_EQ(m_device.Take(),
-            (Strings{"set mp3 time format tmsf", "play mp3 from 1500", "status mp3 length"}));
+  EXPECT_EQ(m_device.Take(), (Strings{"set mp3 time format tmsf", "play mp3 from 1500"}));
   EXPECT_EQ(m_player.Texts().currentSong, "Song 2");
   EXPECT_EQ(m_player.WebPageName(), "dynamic2.htm");
   EXPECT_EQ(m_player.State(), PlayState::Playing);
@@ -276,7 +285,31 @@ TEST_F(Rules, LoopWrapsToTheFirstTrack) {
   EXPECT_EQ(m_player.State(), PlayState::Playing);
   EXPECT_EQ(m_player.CurrentTrack(), 0);
   EXPECT_EQ(m_player.WebPageName(), "dynamic1.htm");
-  EXPECT_TRUE(Sent("play mp3 from 0"));
+  // The album stays open: a file removed or replaced meanwhile plays on as it was.
+  EXPECT_EQ(m_device.Take(), (Strings{"status mp3 position", "stop mp3", "stop mp3",
+                                      "set mp3 time format tmsf", "play mp3 from 0"}));
+}
+
+TEST_F(Rules, AFailedPositionStopsPlayingOnceEvenWithLoop) {
+  Load({1000, 2000, 3000});
+  m_player.SetLoop(true);
+  PlayTrack(0);
+  m_device.failing = {{"status mp3 position", media::MediaError::FileShrank}};
+  TickAt(100);
+  EXPECT_EQ(m_player.State(), PlayState::Stopped);
+  EXPECT_EQ(m_player.Failure(), media::MediaError::FileShrank);
+  EXPECT_EQ(m_listener.failures, 1);
+  EXPECT_FALSE(m_timer.on);
+  EXPECT_EQ(m_device.Take().back(), "close all");
+  // An album that will not open, or opens without audio, fails the same way.
+  for (const auto& failing : {std::pair{"open", media::MediaError::CannotOpen},
+                              std::pair{"status mp3 length", media::MediaError::None}}) {
+    m_device.failing = {failing};
+    m_player.Play();
+    EXPECT_EQ(m_player.State(), PlayState::Stopped);
+    EXPECT_EQ(m_player.Failure(), media::MediaError::CannotOpen);
+  }
+  EXPECT_EQ(m_listener.failures, 3);
 }
 
 TEST_F(Rules, RandomPlaysCountedChoicesThenStops) {
@@ -440,6 +473,60 @@ TEST_F(Playing, CommandLinePlayReportsAdvancingPositions) {
   std::string error;
   EXPECT_NE(RunCommand(Quote(kCli) + " play " + Quote(m_dir / "x_LB.MP3") + " 2>&1", &error), 0);
   EXPECT_THAT(error, HasSubstr("File Is Damaged, Or Of An Unsupported Type !"));
+}
+
+TEST_F(Playing, CommandLinePlayStopsOnAnAlbumCutShortAndPlaysOnFromARemovedOne) {
+  namespace fs = std::filesystem;
+  const auto copy = m_dir / "copy.bin";
+  const struct {
+    const char* why;
+    std::function<void()> change;
+    int status;
+    const char* cause;
+  } cases[] = {
+      {"cut short", [this] { fs::resize_file(m_album, 10000); }, 1,
+       "the file became shorter while it played"},
+      {"removed", [this] { fs::remove(m_album); }, 0, ""},
+      {"replaced", [this, copy] { fs::rename(copy, m_album); }, 0, ""},
+  };
+  const auto album = fs::path(m_album);
+  const testsupport::Bytes original = testsupport::ReadFile(album);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    testsupport::WriteFile(album, original);
+    // A replacement that is no album any more: only the open file plays on.
+    testsupport::WriteFile(copy, {original.begin(), original.begin() + 10000});
+    // Half a second before track 3: a removed album must carry on into it.
+    const std::string command = "SDL_AUDIODRIVER=dummy " + Quote(kCli) + " play " + Quote(m_album) +
+                                " --json --track 2 --from 1200 --for 2500 2>" +
+                                Quote(m_dir / "err.txt");
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::vector<json> shown;
+    char line[4096];
+    while (std::fgets(line, sizeof line, pipe)) {
+      shown.push_back(json::parse(line));
+      if (shown.size() == 1) c.change();  // the album is open and playing
+    }
+    const int status = ::pclose(pipe);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), c.status);
+    const testsupport::Bytes text = testsupport::ReadFile(m_dir / "err.txt");
+    const std::string errors(text.begin(), text.end());
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_EQ(shown.back()["state"], "stopped");
+    // In order, never skipping a track.
+    for (std::size_t i = 1; i < shown.size(); ++i) {
+      EXPECT_LE(shown[i]["track"].get<int>() - shown[i - 1]["track"].get<int>(), 1);
+      EXPECT_GE(shown[i]["position_ms"], shown[i - 1]["position_ms"]);
+    }
+    if (c.status == 0) {
+      EXPECT_EQ(shown.back()["track"], 3);
+      EXPECT_EQ(errors, "");
+    } else {
+      EXPECT_THAT(errors, HasSubstr(c.cause));
+    }
+  }
 }
 
 }  // namespace
