@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <iostream>
@@ -24,34 +23,9 @@ using json = nlohmann::ordered_json;
 using collection::FolderResult;
 using collection::FolderStatus;
 
-std::atomic<bool> g_interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "must be safe in a signal handler");
-
-extern "C" void OnCollectionInterrupt(int) {
-  g_interrupted = true;
-}
-
-// Ctrl-C is caught for the length of the run only; every job stops at its next chunk.
-class InterruptCatcher {
- public:
-  InterruptCatcher() {
-    g_interrupted = false;
-    struct sigaction action {};
-    action.sa_handler = OnCollectionInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &m_previous);
-  }
-  ~InterruptCatcher() { sigaction(SIGINT, &m_previous, nullptr); }
-  InterruptCatcher(const InterruptCatcher&) = delete;
-  InterruptCatcher& operator=(const InterruptCatcher&) = delete;
-
- private:
-  struct sigaction m_previous {};
-};
-
 class Interrupted final : public collection::JobControl {
  public:
-  bool Stopped() override { return g_interrupted; }
+  bool Stopped() override { return StopSignals::Requested(); }
 };
 
 // One line for the whole run, redrawn in place on a terminal: folders done of the total, MB
@@ -175,7 +149,7 @@ int RunCollection(const CollectionOptions& options) {
   const collection::FolderWalk walk = collection::FindTrackFolders(root);
   const std::vector<collection::FolderPlan> plans = collection::PlanFolders(walk.folders, out);
   std::vector<Row> rows(plans.size());
-  const InterruptCatcher catcher;
+  const StopSignals stopSignals;
   Interrupted control;
   for (std::size_t i = 0; i < plans.size(); ++i) {
     rows[i] = {plans[i].folder, plans[i].album, {FolderStatus::Stopped, "not started"}};
@@ -191,7 +165,7 @@ int RunCollection(const CollectionOptions& options) {
                                                     encoder.get(), control);
           line.Finished(rows[i].result.bytes);
         },
-        [] { return g_interrupted.load(); });
+        [] { return StopSignals::Requested(); });
   }
   for (const auto& unreadable : walk.unreadable) {
     rows.push_back(

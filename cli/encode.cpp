@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <iostream>
@@ -22,56 +21,21 @@ namespace {
 constexpr const char* kCompleteMessage = "Encoding Complete !";
 constexpr const char* kCancelledMessage = "Encoding Cancelled !";
 
-// Set by the signal handler, read by every worker.
-std::atomic<bool> g_interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "must be safe in a signal handler");
-
 // What the progress callback draws on; it is a plain C callback, called on the thread that
 // encodes, so the file's number is that thread's own.
 ProgressBoard* g_board = nullptr;
 thread_local std::size_t t_file = 0;
 
-extern "C" void OnInterrupt(int) {
-  g_interrupted = true;
-}
-
 // Ctrl-C stops every file at its next chunk. Nothing may be thrown back into the bridge: a bar
 // that cannot be drawn does not stop the encoding.
 std::int32_t OnProgress(std::int32_t percent) {
-  if (g_interrupted) return 0;
+  if (StopSignals::Requested()) return 0;
   try {
     g_board->Update(t_file, percent);
   } catch (...) {
   }
   return 1;
 }
-
-// Ctrl-C, SIGTERM and SIGHUP stop the run the same way (each part kept or put aside, no
-// temporary file left); they are caught for the length of a run only.
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
-class InterruptCatcher {
- public:
-  InterruptCatcher() {
-    g_interrupted = false;
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
-      sigaction(kStopSignals[i], &action, &m_previous[i]);
-    }
-  }
-  ~InterruptCatcher() {
-    for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
-      sigaction(kStopSignals[i], &m_previous[i], nullptr);
-    }
-  }
-  InterruptCatcher(const InterruptCatcher&) = delete;
-  InterruptCatcher& operator=(const InterruptCatcher&) = delete;
-
- private:
-  struct sigaction m_previous[std::size(kStopSignals)] = {};
-};
 
 // Files whose outputs could be the same file ("a.wav" and "a.WAV" both make "a.mp3") must not be
 // encoded at once. The key errs on the safe side: the folder and the name up to its first dot.
@@ -119,7 +83,9 @@ void AddEncodeCommand(CLI::App& app, int& exitCode) {
     }
     bridge.SetEncoder(*encoder == "bladeenc" ? WAVPRESS_BLADEENC : WAVPRESS_LAME);
     bridge.SetReplaceExisting(*force);
-    const InterruptCatcher catcher;
+    // Ctrl-C, SIGTERM and SIGHUP stop the run the same way (each part kept or put aside, no
+    // temporary file left).
+    const StopSignals stopSignals;
     ProgressBoard board(std::cout, isatty(STDOUT_FILENO) != 0);
     g_board = &board;
     const WavpressProgress progress = &OnProgress;
@@ -133,7 +99,7 @@ void AddEncodeCommand(CLI::App& app, int& exitCode) {
           // Outputs this group wrote: a later input never replaces one of them.
           std::vector<std::filesystem::path> written;
           for (const std::size_t i : groups[group]) {
-            if (g_interrupted) return;
+            if (StopSignals::Requested()) return;
             const std::string& file = (*files)[i];
             const std::filesystem::path usual(wavpress::Mp3PathFor(file));
             std::filesystem::path output = usual;
@@ -173,13 +139,13 @@ void AddEncodeCommand(CLI::App& app, int& exitCode) {
             }
           }
         },
-        [] { return g_interrupted.load(); });
+        [] { return StopSignals::Requested(); });
     g_board = nullptr;
     const auto count = [&](std::int32_t result) {
       return std::count(results.begin(), results.end(), result);
     };
     // A file not started counts as stopped: only Ctrl-C leaves one.
-    const bool cancelled = g_interrupted || count(WAVPRESS_STOPPED) > 0;
+    const bool cancelled = StopSignals::Requested() || count(WAVPRESS_STOPPED) > 0;
     const bool failed =
         count(WAVPRESS_OK) + count(WAVPRESS_STOPPED) < static_cast<std::ptrdiff_t>(results.size());
     std::cout << (cancelled ? kCancelledMessage : kCompleteMessage) << '\n';

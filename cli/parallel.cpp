@@ -10,6 +10,15 @@
 namespace cli {
 namespace {
 
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+std::atomic<bool> g_stopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "must be safe in a signal handler");
+
+extern "C" void OnStopSignal(int) {
+  g_stopRequested = true;
+}
+
 constexpr int kBarWidth = 40;
 // A bar line must not wrap, or redrawing in place would climb too few lines: with the bar this
 // keeps it within 80 columns.
@@ -23,6 +32,27 @@ std::string ShownName(const std::string& name) {
 }
 
 }  // namespace
+
+StopSignals::StopSignals() {
+  static_assert(std::size(kStopSignals) == std::size(decltype(m_previous){}));
+  g_stopRequested = false;
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+    sigaction(kStopSignals[i], &action, &m_previous[i]);
+  }
+}
+
+StopSignals::~StopSignals() {
+  for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+    sigaction(kStopSignals[i], &m_previous[i], nullptr);
+  }
+}
+
+bool StopSignals::Requested() {
+  return g_stopRequested;
+}
 
 unsigned WorkerCount(std::size_t jobs) {
   // The CPUs this process may use (taskset, container limits), not every CPU of the machine.

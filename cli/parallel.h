@@ -1,6 +1,7 @@
 #pragma once
 // Jobs spread over the cores, and the progress lines of the jobs running at once.
 
+#include <csignal>
 #include <cstddef>
 #include <functional>
 #include <iosfwd>
@@ -13,6 +14,21 @@ namespace cli {
 /// Workers for `jobs` jobs: one per core this process may run on, at most one per job, at least
 /// one.
 [[nodiscard]] unsigned WorkerCount(std::size_t jobs);
+
+/// While one lives, Ctrl-C, SIGTERM and SIGHUP ask the run to stop at its next chunk instead of
+/// ending the program: the jobs look at Requested().
+class StopSignals {
+ public:
+  StopSignals();
+  ~StopSignals();
+  StopSignals(const StopSignals&) = delete;
+  StopSignals& operator=(const StopSignals&) = delete;
+  /// True once one of the signals came during the run.
+  [[nodiscard]] static bool Requested();
+
+ private:
+  struct sigaction m_previous[3] = {};
+};
 
 /// Calls `job(i)` for every i below `count` on `workers` threads (the calling thread is one of
 /// them), each worker taking the next index in order. No job starts once `stopped()` is true;
