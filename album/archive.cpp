@@ -56,13 +56,7 @@ std::string SafeFileName(std::string_view storedName) {
   // Windows drops trailing dots and spaces; "." and ".." would name a folder.
   for (auto it = name.rbegin(); it != name.rend() && (*it == '.' || *it == ' '); ++it) *it = '_';
   if (name.empty()) name = "_";
-  const std::string stem = base::AsciiUpper(name.substr(0, name.find('.')));
-  static constexpr std::array<std::string_view, 4> kDevices = {"CON", "PRN", "AUX", "NUL"};
-  const bool numbered = stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
-                        stem[3] >= '1' && stem[3] <= '9';
-  if (numbered || std::find(kDevices.begin(), kDevices.end(), stem) != kDevices.end()) {
-    name.insert(0, "_");
-  }
+  if (base::IsReservedDeviceName(name)) name.insert(0, "_");
   return name;
 }
 

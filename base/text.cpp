@@ -1,6 +1,7 @@
 #include "base/text.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 
@@ -108,6 +109,14 @@ std::string_view LastFour(std::string_view text) {
 
 std::string_view DropLastFour(std::string_view text) {
   return text.size() < 4 ? std::string_view{} : text.substr(0, text.size() - 4);
+}
+
+bool IsReservedDeviceName(std::string_view name) {
+  const std::string stem = AsciiUpper(name.substr(0, name.find('.')));
+  static constexpr std::array<std::string_view, 4> kDevices = {"CON", "PRN", "AUX", "NUL"};
+  const bool numbered = stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
+                        stem[3] >= '1' && stem[3] <= '9';
+  return numbered || std::find(kDevices.begin(), kDevices.end(), stem) != kDevices.end();
 }
 
 std::string_view CutUtf8(std::string_view text, std::size_t size) {

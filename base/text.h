@@ -44,6 +44,10 @@ char AsciiLower(char c);
 std::string AsciiUpper(std::string_view text);
 std::string AsciiLower(std::string_view text);
 
+/// Whether Windows takes `name` for a device (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, in any
+/// case, with or without an extension), so that no file or folder of that name can be made.
+bool IsReservedDeviceName(std::string_view name);
+
 /// A UTF-8 text cut to at most `size` bytes, never inside a character.
 std::string_view CutUtf8(std::string_view text, std::size_t size);
 

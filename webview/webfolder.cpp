@@ -21,7 +21,10 @@ std::string WebFolderLevel(std::string_view text) {
   for (char& c : level) {
     if (c == '/' || c == '\\' || c == ':') c = ' ';
   }
-  if (level.find_first_not_of(". ") == std::string::npos) level = kUnnamedLevel;
+  // Windows cannot make a folder named like a device, so both platforms use the fixed name.
+  if (level.find_first_not_of(". ") == std::string::npos || base::IsReservedDeviceName(level)) {
+    level = kUnnamedLevel;
+  }
   return level;
 }
 

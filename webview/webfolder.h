@@ -31,7 +31,8 @@ inline constexpr std::string_view kUnnamedLevel = "_";
 
 /// One folder level from an artist or album title: cut at a NUL, trimmed, with "/", "\" and
 /// ":" replaced by blanks. A level of only dots and blanks (empty, ".", "..") would name the
-/// folder above or the level itself on some systems, so it becomes kUnnamedLevel instead.
+/// folder above or the level itself on some systems, and a reserved device name ("CON",
+/// "lpt1.x") cannot be made on Windows: such a level becomes kUnnamedLevel instead.
 std::string WebFolderLevel(std::string_view text);
 
 /// The first level under the temporary folder: "lyrabinder-web-" + the user's name.

@@ -137,15 +137,27 @@ TEST(PrepareWebFolder, MovesToAPrivateFolderWhenAnotherUserHoldsTheRoot) {
 }
 #endif
 
-TEST(WebFolderLevel, ReplacesSeparatorsAndNamesEmptyLevels) {
+TEST(WebFolderLevel, ReplacesSeparatorsAndNamesEmptyOrDeviceLevels) {
   // "/" is a blank once replaced; Windows drops trailing dots and blanks, so ". ." would be ".".
   const std::pair<std::string, std::string> cases[] = {
-      {"AC/DC", "AC DC"},  {"  Padded Artist            ", "Padded Artist"},
-      {"a\\b:c", "a b c"}, {"", "_"},
-      {"     ", "_"},      {".", "_"},
-      {"..", "_"},         {" .. ", "_"},
-      {"/", "_"},          {". .", "_"},
-      {"...", "_"},        {"..x", "..x"}};
+      {"AC/DC", "AC DC"},
+      {"  Padded Artist            ", "Padded Artist"},
+      {"a\\b:c", "a b c"},
+      {"", "_"},
+      {"     ", "_"},
+      {".", "_"},
+      {"..", "_"},
+      {" .. ", "_"},
+      {"/", "_"},
+      {". .", "_"},
+      {"...", "_"},
+      {"..x", "..x"},
+      // Device names Windows cannot make a folder of, on both platforms alike.
+      {"CON", "_"},
+      {"lpt9.live", "_"},
+      {"Com1 ", "_"},
+      {"CONCERT", "CONCERT"},
+      {"COM0", "COM0"}};
   for (const auto& [text, level] : cases) {
     SCOPED_TRACE(text);
     EXPECT_EQ(WebFolderLevel(text), level);
