@@ -6,6 +6,7 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
@@ -112,18 +113,20 @@ class PlayerAdaptor final : public QDBusAbstractAdaptor {
   void Stop() { Rules().Stop(); }
   void Next() {
     const int count = static_cast<int>(Rules().Tracks().size());
-    const int next = Rules().Selected() + 1;
+    const int next = Heard() + 1;
     m_mpris->Player().PlayEntry(next < count ? next : 0);
   }
-  void Previous() { m_mpris->Player().PlayEntry(std::max(Rules().Selected() - 1, 0)); }
+  void Previous() { m_mpris->Player().PlayEntry(std::max(Heard() - 1, 0)); }
   void Seek(qlonglong offsetUs) {
     if (Rules().State() != player::PlayState::Playing) return;
     Rules().SeekBy(offsetUs / 1000);
     emit Seeked(m_mpris->PositionUs());
   }
+  // A position outside the playing track is ignored, as the MPRIS interface asks.
   void SetPosition(const QDBusObjectPath& track, qlonglong positionUs) {
     if (Rules().State() != player::PlayState::Playing ||
-        track.path() != Mpris::TrackId(Rules().CurrentTrack()) || positionUs < 0) {
+        track.path() != Mpris::TrackId(Rules().PlayingTrack()) || positionUs < 0 ||
+        positionUs / 1000 > Rules().TrackEnd() - Rules().TrackStart()) {
       return;
     }
     Rules().SeekTo(positionUs / 1000);
@@ -136,6 +139,10 @@ class PlayerAdaptor final : public QDBusAbstractAdaptor {
 
  private:
   player::Player& Rules() const { return m_mpris->Player().Rules(); }
+  // Next and Previous count from the track heard, else from the selected line.
+  int Heard() const {
+    return Rules().PlayingTrack() >= 0 ? Rules().PlayingTrack() : Rules().Selected();
+  }
   QAbstractButton* Box(const char* name) const {
     return m_mpris->Player().findChild<QAbstractButton*>(name);
   }
@@ -186,8 +193,9 @@ QString Mpris::PlaybackStatus() const {
 
 QVariantMap Mpris::Metadata() const {
   const player::Player& rules = m_player.Rules();
+  // What is heard, not the line last clicked.
   const int index =
-      rules.State() == player::PlayState::Stopped ? rules.Selected() : rules.CurrentTrack();
+      rules.State() == player::PlayState::Stopped ? rules.Selected() : rules.PlayingTrack();
   if (index < 0 || index >= static_cast<int>(rules.Tracks().size())) return {};
   const player::PlayerTrack& track = rules.Tracks()[static_cast<std::size_t>(index)];
   QVariantMap metadata;
@@ -199,7 +207,9 @@ QVariantMap Mpris::Metadata() const {
   metadata["xesam:album"] = QString::fromStdString(base::Trim(m_player.Details().albumTitle));
   metadata["xesam:trackNumber"] = index + 1;
   const QString preview = m_player.FirstPreview();
-  if (!preview.isEmpty()) metadata["mpris:artUrl"] = QUrl::fromLocalFile(preview).toString();
+  if (!preview.isEmpty()) {
+    metadata["mpris:artUrl"] = QUrl::fromLocalFile(preview).toString(QUrl::FullyEncoded);
+  }
   return metadata;
 }
 
@@ -212,6 +222,15 @@ qlonglong Mpris::PositionUs() const {
 }
 
 void Mpris::Announce() {
+  // A change made of several steps (Next stops, then plays) is published once it is complete,
+  // so that panels do not flicker through the steps.
+  if (m_announcing) return;
+  m_announcing = true;
+  QTimer::singleShot(0, this, &Mpris::Publish);
+}
+
+void Mpris::Publish() {
+  m_announcing = false;
   QVariantMap changed;
   const QString status = PlaybackStatus();
   if (status != m_lastStatus) changed["PlaybackStatus"] = m_lastStatus = status;

@@ -32,11 +32,13 @@ class Mpris : public QObject {
   static QString TrackId(int index);
 
  private:
-  // Announces the properties that changed since the last announcement.
+  // Announces the properties that changed since the last announcement, once events have run.
   void Announce();
+  void Publish();
 
   Form5& m_player;
   bool m_published = false;
+  bool m_announcing = false;
   QString m_lastStatus;
   QVariantMap m_lastMetadata;
   double m_lastVolume = -1.0;

@@ -204,7 +204,7 @@ void Player::Play() {
       ++m_randomPlays;
     }
     if (!OpenAlbum()) return;
-    m_currentTrack = m_selected;
+    m_currentTrack = m_playingTrack = m_selected;
     // Whatever the lengths, a track starts inside the album and does not end before it starts
     // (one that ends past the album ends with it).
     m_trackStartMs = std::clamp(TrackStartMs(m_lengths, m_selected), 0, m_albumLengthMs);

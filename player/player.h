@@ -121,6 +121,9 @@ class Player {
   const PlayerTexts& Texts() const { return m_texts; }
   int Selected() const { return m_selected; }
   int CurrentTrack() const { return m_currentTrack; }
+  /// The track that plays or waits paused (a click on another line does not change it); -1
+  /// while stopped.
+  int PlayingTrack() const { return m_state == PlayState::Stopped ? -1 : m_playingTrack; }
   const std::string& WebPageName() const { return m_webPageName; }
   const std::vector<PlayerTrack>& Tracks() const { return m_tracks; }
   const std::string& AlbumPath() const { return m_albumPath; }
@@ -175,6 +178,7 @@ class Player {
   std::int16_t m_randomPlays = 0;
   bool m_resumePending = false;
   int m_currentTrack = 0;
+  int m_playingTrack = 0;
   int m_selected = -1;
   std::string m_webPageName;
   bool m_random = false;

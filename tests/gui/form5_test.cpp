@@ -1,6 +1,7 @@
 // The album player and its web view window, offscreen, on an album made by the command line;
 // the desktop's media controls through dbus-send on a private session bus.
 #include <QAction>
+#include <QDBusConnection>
 #include <QMenu>
 #include <QSlider>
 #include <QWebEnginePage>
@@ -39,6 +40,19 @@ QString DbusSend(const QString& method, const QStringList& more = {}) {
 }
 
 }  // namespace
+
+// The playback states the player published on the bus, in order.
+class StatusLog : public QObject {
+  Q_OBJECT
+
+ public:
+  QStringList statuses;
+
+ public slots:
+  void Changed(const QString&, const QVariantMap& changed, const QStringList&) {
+    if (changed.contains("PlaybackStatus")) statuses += changed["PlaybackStatus"].toString();
+  }
+};
 
 class Form5Test : public QObject {
   Q_OBJECT
@@ -277,17 +291,33 @@ class Form5Test : public QObject {
                              {"string:" + player2, "string:PlaybackStatus"});
     QVERIFY2(reply.contains("\"Stopped\""), qPrintable(reply));
 
+    StatusLog log;
+    QVERIFY(QDBusConnection::sessionBus().connect(
+        QString(), app::ToQString(app::kMprisPath), "org.freedesktop.DBus.Properties",
+        "PropertiesChanged", &log, SLOT(Changed(QString, QVariantMap, QStringList))));
     DbusSend(player2 + ".PlayPause");
     QCOMPARE(player.Text("Label11"), QString("PLAYING"));
+    QTRY_COMPARE(log.statuses, QStringList{"Playing"});
     DbusSend(player2 + ".Next");
     QCOMPARE(player.form->Rules().CurrentTrack(), 1);
     QCOMPARE(player.Get<QListWidget>("List1")->currentRow(), 1);
+    // A click on another line while Song 2 plays changes nothing of what the panels show.
+    player.Get<QListWidget>("List1")->setCurrentRow(2);
     reply =
         DbusSend("org.freedesktop.DBus.Properties.Get", {"string:" + player2, "string:Metadata"});
-    for (const char* part : {"Song 2", "/org/lyrabinder/track/2", "Band", "mpris:artUrl"}) {
+    // The art's address is a URI: the blank of the temporary folder is percent-encoded.
+    for (const char* part :
+         {"Song 2", "/org/lyrabinder/track/2", "Band", "mpris:artUrl", "t%20mp"}) {
       QVERIFY2(reply.contains(part), qPrintable(reply));
     }
+    QVERIFY2(!reply.contains("Song 3"), qPrintable(reply));
+    // Next went from playing to playing: no Stopped in between reached the panels.
+    QCOMPARE(log.statuses, QStringList{"Playing"});
 
+    // A position past the track is ignored.
+    DbusSend(player2 + ".SetPosition", {"objpath:/org/lyrabinder/track/2", "int64:3600000000"});
+    QCOMPARE(player.form->Rules().PlayingTrack(), 1);
+    QCOMPARE(player.Text("Label11"), QString("PLAYING"));
     DbusSend(player2 + ".SetPosition", {"objpath:/org/lyrabinder/track/2", "int64:500000"});
     reply =
         DbusSend("org.freedesktop.DBus.Properties.Get", {"string:" + player2, "string:Position"});
@@ -310,8 +340,10 @@ int main(int argc, char** argv) {
   qputenv("SDL_AUDIODRIVER", "dummy");
   testsupport::ScopedTempDir config;
   qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.path().string()));
-  // Web folders go under the temporary folder.
-  qputenv("TMPDIR", QByteArray::fromStdString(config.path().string()));
+  // Web folders go under the temporary folder; its blank must reach the media controls encoded.
+  const auto temp = config.path() / "t mp";
+  std::filesystem::create_directory(temp);
+  qputenv("TMPDIR", QByteArray::fromStdString(temp.string()));
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication application(argc, argv);
   Form5Test test;
