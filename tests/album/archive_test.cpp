@@ -14,7 +14,6 @@
 namespace album {
 namespace {
 
-using testsupport::BytesOf;
 using testsupport::Pattern;
 using testsupport::ReadFile;
 using testsupport::ScopedTempDir;
@@ -169,9 +168,8 @@ struct Opened {
     EXPECT_EQ(archive.format, ArchiveFormat::Album);
     std::filesystem::create_directory(out);
   }
-  ExtractionResult Extract(const std::vector<bool>& selected, const base::Progress& progress = {},
-                           base::Replace replace = base::Replace::Allowed) {
-    return ExtractSelected(*archive.source, archive.items, selected, out, progress, replace);
+  ExtractionResult Extract(const std::vector<bool>& selected, const base::Progress& progress = {}) {
+    return ExtractSelected(*archive.source, archive.items, selected, out, progress);
   }
 };
 
@@ -188,29 +186,6 @@ TEST(ExtractSelected, CopiesTheSelectedItemsByteExactWithTheKindOfTheAlbum) {
   EXPECT_EQ(ReadFile(opened.out / "c.jpg"), Pattern(4096, 3));
   EXPECT_EQ(ReadFile(opened.out / "t.txt"), Pattern(513, 2));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(opened.out), {}), 3);
-}
-
-TEST(ExtractSelected, FindsTheUsersFilesFirstAndKeepsThemWhenAsked) {
-  Opened opened;
-  testsupport::WriteText(opened.out / "t.mp3", "mine");
-  testsupport::WriteText(opened.out / "c.jpg", "mine too");
-  EXPECT_EQ(
-      ExistingTargets(*opened.archive.source, opened.archive.items, {true, true, true}, opened.out),
-      (std::vector<std::string>{"t.mp3", "c.jpg"}));
-  EXPECT_TRUE(ExistingTargets(*opened.archive.source, opened.archive.items, {false, false, true},
-                              opened.out)
-                  .empty());
-  const ExtractionResult result = opened.Extract({true, true, true}, {}, base::Replace::Never);
-  EXPECT_EQ(result.written, std::vector{opened.out / "t.txt"});
-  EXPECT_EQ(ReadFile(opened.out / "t.mp3"), BytesOf("mine"));
-  EXPECT_FALSE(MayDeleteAlbum(result));
-  EXPECT_EQ(ExtractionCompletionText(result, false),
-            "File(s) Extraction Completed.\nKept, Not Extracted : t.mp3\nKept, Not Extracted : "
-            "c.jpg");
-  // When nothing at all was extracted, the text says so.
-  EXPECT_EQ(ExtractionCompletionText(opened.Extract({true, false, false}, {}, base::Replace::Never),
-                                     false),
-            "No File Was Extracted.\nKept, Not Extracted : t.mp3");
 }
 
 TEST(ExtractSelected, KeepsTheAlbumUnlessEverySelectedItemWasExtracted) {

@@ -470,22 +470,16 @@ TEST_F(Playing, CommandLinePlayReportsAdvancingPositions) {
 
   // Values out of range are named with the album's own range; nothing plays.
   const std::string length = std::to_string(m_tracks[0].playLength);
-  const struct {
-    std::string options;
-    std::string message;
-  } refused[] = {
-      {"--track 0", "--track: the album has tracks 1 to 3"},
-      {"--from -1", "--from: track 1 is " + length + " ms long; give 0 to " +
-                        std::to_string(m_tracks[0].playLength - 1)},
-      {"--from " + length, "--from: track 1 is " + length + " ms long; give 0 to " +
-                               std::to_string(m_tracks[0].playLength - 1)},
-      {"--for -5", "--for: give a time of 0 ms or more"},
-  };
-  for (const auto& c : refused) {
+  const std::string from = "--from: track 1 is " + length + " ms long; give 0 to " +
+                           std::to_string(m_tracks[0].playLength - 1);
+  for (const auto& [options, message] : std::vector<std::pair<std::string, std::string>>{
+           {"--track 0", "--track: the album has tracks 1 to 3"},
+           {"--from -1", from},
+           {"--from " + length, from},
+           {"--for -5", "--for: give a time of 0 ms or more"}}) {
     std::string error;
-    EXPECT_EQ(RunCommand(Quote(kCli) + " play " + Quote(m_album) + " " + c.options, &error), 2)
-        << c.options;
-    EXPECT_EQ(error, c.message + "\n");
+    EXPECT_EQ(RunCommand(Quote(kCli) + " play " + Quote(m_album) + " " + options, &error), 2);
+    EXPECT_EQ(error, message + "\n");
   }
 
   // On a terminal one status line is redrawn in place, ended once.
