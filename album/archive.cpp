@@ -68,15 +68,7 @@ bool Extraction::Taken(const std::filesystem::path& target) const {
   return false;
 }
 
-std::optional<Extraction::Written> Extraction::Extract(const ArchiveItem& item,
-                                                       std::string& error) {
-  bool existed = false;
-  return Extract(item, error, existed);
-}
-
-std::optional<Extraction::Written> Extraction::Extract(const ArchiveItem& item, std::string& error,
-                                                       bool& existed) {
-  existed = false;
+Extraction::Written Extraction::TargetFor(const ArchiveItem& item) const {
   const std::string name = SafeFileName(item.name);
   Written written{
       m_folder / base::PathFromUtf8(base::NumberedName(name, 1, base::NameLimit(m_folder))), false};
@@ -86,6 +78,19 @@ std::optional<Extraction::Written> Extraction::Extract(const ArchiveItem& item, 
     written.path = base::FreePath(
         m_folder, name, 2, [this](const std::filesystem::path& path) { return Taken(path); });
   }
+  return written;
+}
+
+std::optional<Extraction::Written> Extraction::Extract(const ArchiveItem& item,
+                                                       std::string& error) {
+  bool existed = false;
+  return Extract(item, error, existed);
+}
+
+std::optional<Extraction::Written> Extraction::Extract(const ArchiveItem& item, std::string& error,
+                                                       bool& existed) {
+  existed = false;
+  Written written = TargetFor(item);
   const std::string target = base::Utf8FromPath(written.path);
   const bool present = base::NameTaken(written.path);
   if (present && m_replace == base::Replace::Never) {

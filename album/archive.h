@@ -64,6 +64,10 @@ class Extraction {
     bool renamed = false;  ///< its own name was taken
   };
 
+  /// Where `item` would go now: its own name, or a free numbered one (`renamed`) where the
+  /// album or an item written earlier in this run has it.
+  [[nodiscard]] Written TargetFor(const ArchiveItem& item) const;
+
   /// The path written, or nothing with `error` naming the file and the cause.
   /// `existed` tells that the cause is a file of that name that was not to be replaced.
   [[nodiscard]] std::optional<Written> Extract(const ArchiveItem& item, std::string& error);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/fileio.h"
+
 namespace album {
 
 ExtractionResult ExtractSelected(base::ByteSource& source, const std::vector<ArchiveItem>& items,
@@ -16,8 +18,11 @@ ExtractionResult ExtractSelected(base::ByteSource& source, const std::vector<Arc
   for (std::size_t i = 0; i < lines; ++i) {
     if (selected[i]) {
       std::string error;
-      if (const auto written = extraction.Extract(items[i], error)) {
+      bool existed = false;
+      if (const auto written = extraction.Extract(items[i], error, existed)) {
         result.written.push_back(written->path);
+      } else if (existed && replace == base::Replace::Never) {
+        result.kept.push_back(base::Utf8FromPath(extraction.TargetFor(items[i]).path.filename()));
       } else {
         result.failures.push_back("Could Not Extract " + items[i].name + " : " + error);
       }
@@ -32,13 +37,35 @@ ExtractionResult ExtractSelected(base::ByteSource& source, const std::vector<Arc
   return result;
 }
 
+std::vector<std::string> ExistingTargets(base::ByteSource& source,
+                                         const std::vector<ArchiveItem>& items,
+                                         const std::vector<bool>& selected,
+                                         const std::filesystem::path& folder) {
+  const Extraction extraction(source, folder);
+  std::vector<std::filesystem::path> seen;
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < std::min(items.size(), selected.size()); ++i) {
+    if (!selected[i]) continue;
+    // A renamed target is free; a second item of a name gets a free one in the run.
+    const Extraction::Written target = extraction.TargetFor(items[i]);
+    if (target.renamed || std::find(seen.begin(), seen.end(), target.path) != seen.end()) {
+      continue;
+    }
+    seen.push_back(target.path);
+    if (base::NameTaken(target.path)) names.push_back(base::Utf8FromPath(target.path.filename()));
+  }
+  return names;
+}
+
 bool MayDeleteAlbum(const ExtractionResult& result) {
   return result.failures.empty() && result.written.size() == result.selected;
 }
 
 std::string ExtractionCompletionText(const ExtractionResult& result, bool deleteAlbum) {
-  std::string text(kExtractionCompletedMessage);
+  std::string text(result.written.empty() && result.selected > 0 ? kNothingExtractedMessage
+                                                                 : kExtractionCompletedMessage);
   for (const std::string& failure : result.failures) text += "\n" + failure;
+  for (const std::string& name : result.kept) text += "\n" + std::string(kKeptFilePrefix) + name;
   if (deleteAlbum && !MayDeleteAlbum(result)) text += "\n" + std::string(kAlbumKeptMessage);
   return text;
 }

@@ -198,6 +198,19 @@ void Form3::Extract() {
   }
   const QString folder = m_shell.BrowseForFolder(this, ToQString(kExtractFolderPrompt));
   if (folder.isEmpty()) return;
+  const std::filesystem::path target = base::PathFromUtf8(folder.toStdString());
+  // Files that were there before the run are the user's: asked about once, kept unless replaced.
+  base::Replace replace = base::Replace::Never;
+  const std::vector<std::string> existing =
+      album::ExistingTargets(*m_archive.source, m_archive.items, selected, target);
+  if (!existing.empty()) {
+    QString question = ToQString(album::kExistingFilesQuestion) + "\n";
+    for (const std::string& name : existing) question += "\n" + QString::fromStdString(name);
+    if (m_shell.AskEither(this, question, ToQString(album::kReplaceButton),
+                          ToQString(album::kKeepButton))) {
+      replace = base::Replace::Allowed;
+    }
+  }
 
   m_busy.emplace();
   SetControlsEnabled(false);
@@ -210,12 +223,11 @@ void Form3::Extract() {
   m_outcome = outcome;
   base::ByteSource* source = m_archive.source.get();
   const std::vector<album::ArchiveItem> items = m_archive.items;
-  const std::filesystem::path target = base::PathFromUtf8(folder.toStdString());
   m_task->Start(
-      [outcome, source, items, selected, target](const TaskControl& control) {
-        outcome->result =
-            album::ExtractSelected(*source, items, selected, target,
-                                   [&control](int done, int) { return control.Report(done); });
+      [outcome, source, items, selected, target, replace](const TaskControl& control) {
+        outcome->result = album::ExtractSelected(
+            *source, items, selected, target,
+            [&control](int done, int) { return control.Report(done); }, replace);
       },
       [this](int done) { ProgressBar1->setValue(done); }, [this] { ExtractionEnded(); });
 }

@@ -1,8 +1,8 @@
 #include "app/form4.h"
 
-#include <QFileInfo>
 #include <QFontMetrics>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -10,6 +10,7 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 #include <memory>
+#include <utility>
 
 #include "app/artwork.h"
 #include "app/backgroundtask.h"
@@ -17,7 +18,9 @@
 #include "app/mp3encoder.h"
 #include "app/notebox.h"
 #include "app/shell.h"
+#include "base/fileio.h"
 #include "base/text.h"
+#include "wavpress/bridge.h"
 #include "wavpress/outputname.h"
 #include "wavpress/wavpress.h"
 
@@ -128,10 +131,6 @@ Form4::~Form4() {
   m_task->StopAndWait();
 }
 
-bool Form4::Running() const {
-  return m_task->Running();
-}
-
 void Form4::ShowEntries(int current) {
   const QSignalBlocker blocker(List1);
   List1->clear();
@@ -214,6 +213,11 @@ void Form4::SetListControlsEnabled(bool enabled) {
   }
 }
 
+struct Form4::FileOutcome {
+  std::int32_t result = WAVPRESS_OK;
+  std::string note;
+};
+
 void Form4::Run() {
   if (m_list.Empty() || Running()) return;
   m_busy.emplace();
@@ -221,55 +225,75 @@ void Form4::Run() {
   ShowEntries(-1);
   SetListControlsEnabled(false);
   m_runState = ToQString(kRunStarted);
+  m_runGoing = true;
+  m_runEntries = m_list.Entries();
+  m_failures.clear();
+  m_firstFile = true;
+  EncodeFrom(0);
+}
 
-  // An MP3 that exists already is replaced only once the user agreed; one the user keeps is
-  // not converted.
-  std::vector<std::string> entries;
-  std::vector<bool> replace;
-  for (const std::string& entry : m_list.Entries()) {
-    const QString output = QString::fromStdString(wavpress::Mp3PathFor(entry));
-    const QFileInfo existing(output);
-    const bool exists = existing.exists() || existing.isSymLink();
-    if (exists && !m_shell.AskYesNo(this, ReplaceFileQuestion(output))) continue;
-    entries.push_back(entry);
-    replace.push_back(exists);
+void Form4::EncodeFrom(std::size_t position) {
+  for (; position < m_runEntries.size(); ++position) {
+    // A stop asked for in the pause after a file ends the run before the next one.
+    if (m_runState == ToQString(kRunStopped)) {
+      RunEnded(true, {});
+      return;
+    }
+    const std::string& entry = m_runEntries[position];
+    const std::filesystem::path input = base::PathFromUtf8(entry);
+    const std::filesystem::path output = base::PathFromUtf8(wavpress::Mp3PathFor(entry));
+    // An input that would be its own output is never offered for replacing: the bridge refuses
+    // it and says why. The question comes just before its file, without the hourglass.
+    const bool exists = base::NameTaken(output) && !base::SameFile(input, output);
+    if (exists) {
+      m_busy.reset();
+      const bool replace = m_shell.AskYesNo(
+          this, ReplaceFileQuestion(QString::fromStdString(wavpress::Mp3PathFor(entry))));
+      m_busy.emplace();
+      if (!replace) continue;
+    }
+    Label1->setText(ToQString(kFileLabel) + " " + QString::number(position + 1) + " -");
+    pMp3Encode->setValue(0);
+    auto outcome = std::make_shared<FileOutcome>();
+    Mp3Encoder* encoder = &m_encoder;
+    m_task->Start(
+        [entry, exists, first = std::exchange(m_firstFile, false), outcome,
+         encoder](const TaskControl& control) {
+          if (first) encoder->SetEncoder(WAVPRESS_LAME);
+          outcome->result = encoder->EncodeMp3(
+              entry, exists, [&control](int percent, int) { return control.Report(percent); });
+          outcome->note = encoder->FailureNote();
+          // A stop during the pause is seen by the window's run state.
+          if (outcome->result != WAVPRESS_STOPPED) (void)control.Pause(kAfterFilePauseMs);
+        },
+        [this](int percent) {
+          if (m_runState == ToQString(kRunStopped)) return;
+          lblPercent->setText(Percent(percent));
+          pMp3Encode->setValue(percent);
+        },
+        [this, position, outcome] { FileEnded(position, *outcome); });
+    return;
   }
-  auto stopped = std::make_shared<bool>(false);
-  auto note = std::make_shared<std::string>();
-  Mp3Encoder* encoder = &m_encoder;
-  m_task->Start(
-      [this, entries, replace, stopped, note, encoder](const TaskControl& control) {
-        encoder->SetEncoder(WAVPRESS_LAME);
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-          control.Post([this, number = i + 1] {
-            Label1->setText(ToQString(kFileLabel) + " " + QString::number(number) + " -");
-            pMp3Encode->setValue(0);
-          });
-          const std::int32_t result =
-              encoder->EncodeMp3(entries[i], replace[i],
-                                 [&control](int percent, int) { return control.Report(percent); });
-          // A failed file is passed over without a message; a stop ends the run.
-          if (result == WAVPRESS_STOPPED || !control.Pause(kAfterFilePauseMs)) {
-            *stopped = true;
-            // A part never replaces an MP3 that was there; the user is told where it went.
-            if (result == WAVPRESS_STOPPED) *note = encoder->StopNote();
-            return;
-          }
-          control.Post([this] {
-            pMp3Encode->setValue(0);
-            lblPercent->setText(Percent(0));
-          });
-        }
-      },
-      [this](int percent) {
-        if (m_runState == ToQString(kRunStopped)) return;
-        lblPercent->setText(Percent(percent));
-        pMp3Encode->setValue(percent);
-      },
-      [this, stopped, note] { RunEnded(*stopped, *note); });
+  // Nothing was stopped, even when a stop came in the pause after the last file.
+  RunEnded(false, {});
+}
+
+void Form4::FileEnded(std::size_t position, const FileOutcome& outcome) {
+  // A part never replaces an MP3 that was there; the user is told where it went.
+  if (outcome.result == WAVPRESS_STOPPED) {
+    RunEnded(true, outcome.note);
+    return;
+  }
+  if (outcome.result != WAVPRESS_OK) {
+    m_failures.push_back(std::string(wavpress::kEncodingFailed) + outcome.note);
+  }
+  pMp3Encode->setValue(0);
+  lblPercent->setText(Percent(0));
+  EncodeFrom(position + 1);
 }
 
 void Form4::RunEnded(bool stopped, const std::string& note) {
+  m_runGoing = false;
   m_runState = ToQString(kRunStopped);
   Label1->setText(ToQString(kFileLabel));
   m_busy.reset();
@@ -280,13 +304,24 @@ void Form4::RunEnded(bool stopped, const std::string& note) {
   Label2->setText(QString());
   QString message = ToQString(stopped ? kEncodingCancelledMessage : kEncodingCompleteMessage);
   if (!note.empty()) message += "\n" + QString::fromStdString(note);
+  for (const std::string& failure : m_failures) message += "\n" + QString::fromStdString(failure);
   m_shell.ShowMessage(this, message);
+}
+
+void Form4::keyPressEvent(QKeyEvent* event) {
+  // Esc during a run stops it as Cancel does; otherwise it closes as the close box does.
+  if (event->key() == Qt::Key_Escape && Running()) {
+    Cancel();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 void Form4::reject() {
   // Closing during a run stops the current file at its next chunk and waits for it.
   if (Running()) {
     m_task->StopAndWait();
+    m_runGoing = false;
     m_busy.reset();
   }
   QDialog::reject();

@@ -9,6 +9,7 @@
 #include "app/busycursor.h"
 #include "compose/wavelist.h"
 
+class QKeyEvent;
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
@@ -48,15 +49,19 @@ class Form4 : public QDialog {
 
   /// Empty (idle), kRunStarted or kRunStopped.
   QString RunState() const { return m_runState; }
-  /// True while files are being converted.
-  bool Running() const;
+  /// True from the start of a run until its message.
+  bool Running() const { return m_runGoing; }
   /// Adds dropped paths as a drop on the list does.
   void DropFiles(const std::vector<std::string>& paths);
 
  public slots:
   void reject() override;
 
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
  private:
+  struct FileOutcome;
   void AddItem();
   void AddFolderContents();
   void RemoveItem();
@@ -64,6 +69,10 @@ class Form4 : public QDialog {
   void ListMouseUp();
   void Cancel();
   void Run();
+  /// Converts the run's entry at list position `position` (0-based), or the next one the user
+  /// does not keep; ends the run after the last.
+  void EncodeFrom(std::size_t position);
+  void FileEnded(std::size_t position, const FileOutcome& outcome);
   void RunEnded(bool stopped, const std::string& note);
   void ShowEntries(int current);
   void SetListControlsEnabled(bool enabled);
@@ -74,6 +83,12 @@ class Form4 : public QDialog {
   BackgroundTask* m_task = nullptr;
   std::optional<BusyCursor> m_busy;
   QString m_runState;
+  bool m_runGoing = false;
+  /// True until the run starts its first file, which selects the encoder.
+  bool m_firstFile = false;
+  std::vector<std::string> m_runEntries;
+  /// One line per file of the run that failed, naming it and the cause.
+  std::vector<std::string> m_failures;
   int m_dragFrom = -1;
 
   ContentsListView* List1 = nullptr;

@@ -28,19 +28,22 @@ class WavpressEncoder final : public Mp3Encoder {
                          const EncodeProgress& progress) override {
     const std::lock_guard lock(g_conversion);
     const wavpress::LoadedBridge* bridge = Bridge();
+    m_note.clear();
     // A missing bridge fails the file like any other failure; the run goes on.
-    if (bridge == nullptr) return WAVPRESS_FAILED;
+    if (bridge == nullptr) {
+      m_note = path + ": " + m_bridge->Error();
+      return WAVPRESS_FAILED;
+    }
     bridge->SetReplaceExisting(replace);
     g_progress = &progress;
     const WavpressProgress slot = progress ? &ForwardProgress : nullptr;
     const std::int32_t result = bridge->EncodeMp3(base::PathFromUtf8(path).c_str(), &slot);
     g_progress = nullptr;
-    m_note.clear();
-    if (result == WAVPRESS_STOPPED) bridge->LastFailure(m_note);
+    if (result != WAVPRESS_OK) bridge->LastFailure(m_note);
     return result;
   }
 
-  std::string StopNote() const override { return m_note; }
+  std::string FailureNote() const override { return m_note; }
 
  private:
   const wavpress::LoadedBridge* Bridge() {

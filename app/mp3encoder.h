@@ -25,9 +25,10 @@ class Mp3Encoder {
   /// thread; calls do not overlap.
   virtual std::int32_t EncodeMp3(const std::string& path, bool replace,
                                  const EncodeProgress& progress) = 0;
-  /// After a stopped conversion: where its part went when an MP3 was there before (that one is
-  /// kept); empty otherwise.
-  virtual std::string StopNote() const { return {}; }
+  /// After a conversion that did not succeed, the bridge's word on it: for a failure the input
+  /// and the cause; for a stop where its part went when an MP3 was there before (that one is
+  /// kept), else empty. Empty after a success.
+  virtual std::string FailureNote() const { return {}; }
 };
 
 /// libwavpress, loaded by name at the first call and kept loaded. While it cannot be loaded,

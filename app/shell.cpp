@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStandardPaths>
 
 namespace app {
@@ -64,6 +65,18 @@ bool DesktopShell::AskYesNo(QWidget* owner, const QString& text) {
                   QMessageBox::Yes | QMessageBox::No, owner);
   box.setDefaultButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;
+}
+
+bool DesktopShell::AskEither(QWidget* owner, const QString& text, const QString& first,
+                             const QString& second) {
+  QMessageBox box(QMessageBox::Question, ToQString(kMessageTitle), text, QMessageBox::NoButton,
+                  owner);
+  QPushButton* firstButton = box.addButton(first, QMessageBox::AcceptRole);
+  QPushButton* secondButton = box.addButton(second, QMessageBox::RejectRole);
+  box.setDefaultButton(firstButton);
+  box.setEscapeButton(secondButton);
+  box.exec();
+  return box.clickedButton() == firstButton;
 }
 
 QString DesktopShell::OpenFileName(QWidget* owner, const QString& filter) {

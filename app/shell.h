@@ -27,6 +27,10 @@ class Shell {
   virtual void ShowMessage(QWidget* owner, const QString& text) = 0;
   /// A yes/no question with the program title as caption; true for yes.
   virtual bool AskYesNo(QWidget* owner, const QString& text) = 0;
+  /// A question with two buttons, `first` (the default) and `second`; true for `first`. Esc or
+  /// the close box answer `second`.
+  virtual bool AskEither(QWidget* owner, const QString& text, const QString& first,
+                         const QString& second) = 0;
   /// The open-file dialog for one existing file; the empty text when cancelled. Filters read
   /// "Description|pattern|Description|pattern...".
   virtual QString OpenFileName(QWidget* owner, const QString& filter) = 0;
@@ -47,6 +51,8 @@ class DesktopShell final : public Shell {
  public:
   void ShowMessage(QWidget* owner, const QString& text) override;
   bool AskYesNo(QWidget* owner, const QString& text) override;
+  bool AskEither(QWidget* owner, const QString& text, const QString& first,
+                 const QString& second) override;
   QString OpenFileName(QWidget* owner, const QString& filter) override;
   QString SaveFileName(QWidget* owner, const QString& proposedName, const QString& filter) override;
   QString BrowseForFolder(QWidget* owner, const QString& prompt) override;

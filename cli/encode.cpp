@@ -134,7 +134,7 @@ void AddEncodeCommand(CLI::App& app, int& exitCode) {
               // Replacing helps only where the output is another file than the input.
               const bool advise =
                   cause == WAVPRESS_OUTPUT_EXISTS && !*force && !base::SameFile(file, output);
-              board.Print(std::cerr, "Encoding failed: " + why +
+              board.Print(std::cerr, std::string(wavpress::kEncodingFailed) + why +
                                          (advise ? " (give --force to replace it)" : ""));
             }
           }

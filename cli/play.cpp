@@ -4,9 +4,14 @@
 #include <csignal>
 #include <iostream>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <thread>
 
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include "album/archive.h"
+#include "base/text.h"
 #include "cli/commands.h"
 #include "cli/opening.h"
 #include "media/mediadevice.h"
@@ -50,7 +55,7 @@ struct PlayOptions {
   std::string album;
   int track = 1;
   std::int64_t fromMs = 0;
-  std::int64_t forMs = -1;
+  std::optional<std::int64_t> forMs;
   bool loop = false;
   bool random = false;
   bool json = false;
@@ -68,12 +73,15 @@ const char* StateName(player::PlayState state) {
   return "stopped";
 }
 
+std::string TrackLength(const player::Player& player) {
+  return webview::FormatSeconds((player.TrackEnd() - player.TrackStart()) / 1000.0);
+}
+
 void PrintTrack(const player::Player& player) {
   const int track = player.CurrentTrack();
   std::cout << "Track " << track + 1 << " : "
-            << player.Tracks()[static_cast<std::size_t>(track)].title << " ("
-            << webview::FormatSeconds((player.TrackEnd() - player.TrackStart()) / 1000.0) << ")"
-            << std::endl;
+            << player.Tracks()[static_cast<std::size_t>(track)].title << " (" << TrackLength(player)
+            << ")" << std::endl;
 }
 
 void PrintPosition(const player::Player& player, std::int32_t position, bool asJson) {
@@ -90,8 +98,21 @@ void PrintPosition(const player::Player& player, std::int32_t position, bool asJ
     return;
   }
   std::cout << "  " << webview::FormatSeconds((position - player.TrackStart()) / 1000.0) << " / "
-            << webview::FormatSeconds((player.TrackEnd() - player.TrackStart()) / 1000.0)
-            << std::endl;
+            << TrackLength(player) << std::endl;
+}
+
+// On a terminal: one line, redrawn in place, cut to the terminal's width so that it never
+// wraps (a byte is at least one column).
+void DrawStatusLine(const player::Player& player, std::int32_t position) {
+  const int track = player.CurrentTrack();
+  const std::string line = "Track " + std::to_string(track + 1) + " : " +
+                           player.Tracks()[static_cast<std::size_t>(track)].title + "  " +
+                           webview::FormatSeconds((position - player.TrackStart()) / 1000.0) +
+                           " / " + TrackLength(player);
+  winsize size{};
+  const std::size_t columns =
+      ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 ? size.ws_col : 80;
+  std::cout << '\r' << base::CutUtf8(line, columns - 1) << "\x1b[K" << std::flush;
 }
 
 std::string FailureText(const player::Player& player) {
@@ -119,6 +140,10 @@ int Play(const PlayOptions& options) {
     std::cerr << "--track: the album has tracks 1 to " << tracks.size() << '\n';
     return 2;
   }
+  if (options.forMs && *options.forMs < 0) {
+    std::cerr << "--for: give a time of 0 ms or more\n";
+    return 2;
+  }
 
   const auto device = media::CreateMediaDevice();
   LoopTimer timer;
@@ -130,6 +155,18 @@ int Play(const PlayOptions& options) {
   player.SelectTrack(options.track - 1);
   printer.pageChanged = false;
   player.Play();
+  if (player.Failure() != media::MediaError::None) {
+    std::cerr << "cannot play " << options.album << ": " << FailureText(player) << '\n';
+    return 1;
+  }
+  // The track's length is known once it plays: where the table is wrong, its audio tells.
+  const std::int64_t trackLength = player.TrackEnd() - player.TrackStart();
+  if (options.fromMs < 0 || options.fromMs >= trackLength) {
+    player.Stop();
+    std::cerr << "--from: track " << options.track << " is " << trackLength
+              << " ms long; give 0 to " << trackLength - 1 << '\n';
+    return 2;
+  }
   if (options.fromMs > 0) player.SeekTo(options.fromMs);
   if (player.Failure() != media::MediaError::None) {
     std::cerr << "cannot play " << options.album << ": " << FailureText(player) << '\n';
@@ -138,20 +175,27 @@ int Play(const PlayOptions& options) {
 
   std::signal(SIGINT, OnPlayInterrupt);
   std::signal(SIGTERM, OnPlayInterrupt);
+  // A terminal gets one status line redrawn in place; a pipe or --json one line a second.
+  const bool statusLine = !options.json && isatty(STDOUT_FILENO) == 1;
+  const auto printInterval = std::chrono::milliseconds(statusLine ? 200 : 1000);
   const auto started = Clock::now();
   auto nextTick = started + std::chrono::milliseconds(player::kProgressIntervalMs);
   auto nextPrint = started;
   const int lastTrack = static_cast<int>(player.Tracks().size()) - 1;
   while (!g_interrupted && player.State() == player::PlayState::Playing) {
     const auto now = Clock::now();
-    if (options.forMs >= 0 && now - started >= std::chrono::milliseconds(options.forMs)) break;
+    if (options.forMs && now - started >= std::chrono::milliseconds(*options.forMs)) break;
     if (printer.pageChanged) {
       printer.pageChanged = false;
-      if (!options.json) PrintTrack(player);
+      if (!options.json && !statusLine) PrintTrack(player);
     }
     if (now >= nextPrint) {
-      PrintPosition(player, player.QueryPosition(), options.json);
-      nextPrint += std::chrono::seconds(1);
+      if (statusLine) {
+        DrawStatusLine(player, player.QueryPosition());
+      } else {
+        PrintPosition(player, player.QueryPosition(), options.json);
+      }
+      nextPrint += printInterval;
     }
     if (timer.Enabled() && now >= nextTick) {
       // In order, Loop carries playing into the next track, and the end of the last track
@@ -166,6 +210,7 @@ int Play(const PlayOptions& options) {
   const bool failed = player.Failure() != media::MediaError::None;
   player.Stop();
   if (options.json) PrintPosition(player, position, true);
+  if (statusLine) std::cout << std::endl;
   if (failed) {
     std::cerr << "playing " << options.album << " stopped: " << FailureText(player) << '\n';
     return 1;
@@ -179,12 +224,10 @@ void AddPlayCommand(CLI::App& app, int& exitCode) {
   auto* command = app.add_subcommand("play", "Play an album through the album player's rules");
   auto options = std::make_shared<PlayOptions>();
   command->add_option("ALBUM", options->album, "Album file")->required();
-  command->add_option("--track", options->track, "Track to start with (1-based)")
-      ->check(CLI::PositiveNumber);
-  command->add_option("--from", options->fromMs, "Start this many ms into the track")
-      ->check(CLI::NonNegativeNumber);
-  command->add_option("--for", options->forMs, "Stop after this many ms")
-      ->check(CLI::NonNegativeNumber);
+  // Ranges are checked against the album, with messages that name it.
+  command->add_option("--track", options->track, "Track to start with (1-based)");
+  command->add_option("--from", options->fromMs, "Start this many ms into the track");
+  command->add_option("--for", options->forMs, "Stop after this many ms");
   command->add_flag("--loop", options->loop, "Start again after the last track");
   command->add_flag("--random", options->random,
                     "Random tracks (as the player's Random box; with --loop without end)");

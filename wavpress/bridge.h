@@ -2,11 +2,15 @@
 // For front ends: the bridge loaded by name at run time, its exports bound by name.
 
 #include <string>
+#include <string_view>
 
 #include "platform/dynlib/dynlib.h"
 #include "wavpress/wavpress.h"
 
 namespace wavpress {
+
+/// Put before LastFailure's text where a front end reports a file that failed.
+inline constexpr std::string_view kEncodingFailed = "Encoding failed: ";
 
 /// The loaded bridge; released when destroyed.
 class LoadedBridge {

@@ -33,6 +33,12 @@ class FakeShell final : public app::Shell {
     questions += text;
     return Take(yesNoAnswers);
   }
+  // Recorded as the text, then the buttons in brackets; answered from yesNoAnswers.
+  bool AskEither(QWidget*, const QString& text, const QString& first,
+                 const QString& second) override {
+    questions += text + " [" + first + "/" + second + "]";
+    return Take(yesNoAnswers);
+  }
   QString OpenFileName(QWidget*, const QString& filter) override {
     openFilters += filter;
     return Take(openAnswers);

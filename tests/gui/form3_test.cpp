@@ -113,6 +113,38 @@ class Form3Test : public QObject {
     QCOMPARE(bar->value(), 5);
     QVERIFY(Control<QPushButton>(&f.form, "Command2")->isEnabled());
     QVERIFY(f.form.isVisible());
+
+    // Files there before a run are asked about once; kept ones are skipped and listed.
+    const QString question =
+        "These File(s) Exist Already In The Folder. Replace Them, Or Keep Them And Skip Their "
+        "Items ?\n\nfront.jpg\nback.gif [Replace/Keep]";
+    WriteText(f.out / "front.jpg", "mine");
+    const struct {
+      std::initializer_list<int> rows;
+      bool replace;
+      QString message;
+    } runs[] = {
+        {{0, 1, 2, 3, 4},
+         false,
+         "File(s) Extraction Completed.\nKept, Not Extracted : front.jpg\nKept, Not Extracted : "
+         "back.gif"},
+        {{2, 3},
+         false,
+         "No File Was Extracted.\nKept, Not Extracted : front.jpg\nKept, Not Extracted : "
+         "back.gif"},
+        {{2, 3}, true, "File(s) Extraction Completed."},
+    };
+    for (const auto& run : runs) {
+      f.shell.questions.clear();
+      f.shell.yesNoAnswers = {run.replace};
+      Control<QListWidget>(&f.form, "List1")->clearSelection();
+      Select(f.form, run.rows);
+      ExtractInto(f.form, f.shell, f.out);
+      QCOMPARE(f.shell.questions, QStringList{question});
+      QCOMPARE(f.shell.messages.last(), run.message);
+      QCOMPARE(ReadFile(f.out / "front.jpg") == kCover, run.replace);
+    }
+    QVERIFY(ReadFile(f.out / "01 - One.mp3") == kTrack1);
   }
 
   void readsAnAlbumWrapArchive() {
@@ -150,6 +182,7 @@ class Form3Test : public QObject {
     Click(&f.form, "Command1");
     QCOMPARE(Control<QListWidget>(&f.form, "List1")->selectedItems().size(), 5);
     Control<QCheckBox>(&f.form, "Check1")->setChecked(true);
+    f.shell.yesNoAnswers = {true};
     ExtractInto(f.form, f.shell, f.out);
     QCOMPARE(f.shell.messages.size(), 1);
     const QString text = f.shell.messages.front();

@@ -1,7 +1,9 @@
 // The encoder window: the list, runs off the window's thread with an encoder double, Cancel and
 // closing during a run, and a run without the encoder library.
+#include <atomic>
 #include <chrono>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -14,29 +16,45 @@ using namespace guitest;
 
 namespace {
 
-// Writes the MP3 beside the WAV in ten chunks. With `holdAfterFirstChunk` it keeps reporting
-// the first chunk until it is asked to stop, so a test can act during the run.
+// Writes the MP3 beside the WAV in ten chunks, or fails a path of `failures` with its note.
+// With `holdAfterFirstChunk` it keeps reporting the first chunk until it is asked to stop, so a
+// test can act during the run.
 class FakeEncoder final : public app::Mp3Encoder {
  public:
   bool holdAfterFirstChunk = false;
-  std::string note;
+  std::string stopNote;
+  std::map<std::string, std::string> failures;
+  // The questions the window had asked when each conversion began.
+  const QStringList* questions = nullptr;
+  std::vector<qsizetype> questionsBefore;
+  std::atomic<bool> ended = false;
 
   void SetEncoder(std::int32_t encoder) override { Note("encoder " + std::to_string(encoder)); }
   std::int32_t EncodeMp3(const std::string& path, bool replace,
                          const app::EncodeProgress& progress) override {
     Note((replace ? "replace " : "encode ") + path);
+    questionsBefore.push_back(questions ? questions->size() : 0);
+    m_note.clear();
+    if (const auto failure = failures.find(path); failure != failures.end()) {
+      m_note = failure->second;
+      return WAVPRESS_FAILED;
+    }
     std::ofstream out(fs::path(path).replace_extension(".mp3"), std::ios::binary);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     for (int chunk = 1; chunk <= 10; ++chunk) {
       out << "chunk " << chunk << std::endl;
       do {
-        if (!progress(chunk * 10, 100)) return WAVPRESS_STOPPED;
+        if (!progress(chunk * 10, 100)) {
+          m_note = stopNote;
+          return WAVPRESS_STOPPED;
+        }
         if (holdAfterFirstChunk) std::this_thread::sleep_for(std::chrono::milliseconds(5));
       } while (holdAfterFirstChunk && std::chrono::steady_clock::now() < deadline);
     }
+    ended = true;
     return WAVPRESS_OK;
   }
-  std::string StopNote() const override { return note; }
+  std::string FailureNote() const override { return m_note; }
   // What the window asked for, in order: "encoder N", then "encode PATH" or "replace PATH".
   std::vector<std::string> Calls() const {
     const std::lock_guard lock(m_mutex);
@@ -50,6 +68,7 @@ class FakeEncoder final : public app::Mp3Encoder {
   }
   mutable std::mutex m_mutex;
   std::vector<std::string> m_calls;
+  std::string m_note;
 };
 
 struct Fixture {
@@ -59,6 +78,7 @@ struct Fixture {
   app::Form4 form;
   // The window on the encoder double, or on `real`.
   explicit Fixture(app::Mp3Encoder* real = nullptr) : form(shell, real ? *real : encoder) {
+    encoder.questions = &shell.questions;
     form.show();
   }
   fs::path Wav(const char* name) {
@@ -162,45 +182,73 @@ class Form4Test : public QObject {
     f.Click("Command4");
     QVERIFY(f.form.isVisible());
 
-    // An existing MP3 is replaced only after the user agreed.
+    // An existing MP3 is replaced only after the user agreed, asked just before its file. An
+    // input that is its own output is never offered for replacing; it fails with its cause, as
+    // does a file that is no WAV, and the message names both.
     const fs::path kept = f.Wav("kept.wav"), replaced = f.Wav("replaced.wav"),
-                   fresh = f.Wav("new.wav");
+                   fresh = f.Wav("new.wav"), fake = f.Wav("fake.wav");
+    fs::create_directory(f.dir / "My.Wavs");
+    const fs::path own = f.dir / "My.Wavs" / "song.mp3";
+    WriteText(own, "ID3");
     WriteText(f.dir / "kept.mp3", "mine");
     WriteText(f.dir / "replaced.mp3", "old");
-    f.form.DropFiles({kept.string(), replaced.string(), fresh.string()});
+    f.encoder.failures = {{fake.string(), fake.string() + ": not audio"},
+                          {own.string(), own.string() + ": it would be its own output"}};
+    f.form.DropFiles(
+        {fresh.string(), kept.string(), fake.string(), replaced.string(), own.string()});
     f.shell.yesNoAnswers = {false, true};
     f.RunToEnd();
     QCOMPARE(f.shell.questions,
              QStringList({"kept.mp3 already exists.\nDo you want to replace it?",
                           "replaced.mp3 already exists.\nDo you want to replace it?"}));
-    QCOMPARE(f.encoder.Calls(), (std::vector<std::string>{
-                                    "encoder 0", "encode " + a.string(), "encoder 0",
-                                    "replace " + replaced.string(), "encode " + fresh.string()}));
+    QCOMPARE(f.encoder.Calls(),
+             (std::vector<std::string>{"encoder 0", "encode " + a.string(), "encoder 0",
+                                       "encode " + fresh.string(), "encode " + fake.string(),
+                                       "replace " + replaced.string(), "encode " + own.string()}));
+    QCOMPARE(f.encoder.questionsBefore, (std::vector<qsizetype>{0, 0, 1, 2, 2}));
     QCOMPARE(ReadFile(f.dir / "kept.mp3"), BytesOf("mine"));
+    QCOMPARE(f.shell.messages.last(), "Encoding Complete !\nEncoding failed: " + Q(fake) +
+                                          ": not audio\nEncoding failed: " + Q(own) +
+                                          ": it would be its own output");
+  }
+
+  void cancelInThePauseAfterTheLastFileStopsNothing() {
+    Fixture f;
+    f.form.DropFiles({f.Wav("a.wav").string()});
+    f.Click("Command3");
+    QTRY_VERIFY_WITH_TIMEOUT(f.encoder.ended, 30000);
+    f.Click("Command4");
+    QTRY_COMPARE_WITH_TIMEOUT(f.shell.messages, QStringList{"Encoding Complete !"}, 30000);
   }
 
   void cancelDuringARunStopsAtTheNextChunk() {
     Fixture f;
     f.encoder.holdAfterFirstChunk = true;
-    f.encoder.note = "a.wav: stopped; a.mp3 is kept as it was, the part encoded so far is x";
-    const fs::path a = f.Wav("a.wav"), b = f.Wav("b.wav");
-    f.form.DropFiles({a.string(), b.string()});
+    f.encoder.stopNote = "a.wav: stopped; a.mp3 is kept as it was, the part encoded so far is x";
+    // The file label counts list positions, a kept file's too.
+    const fs::path kept = f.Wav("kept.wav"), a = f.Wav("a.wav"), b = f.Wav("b.wav");
+    WriteText(f.dir / "kept.mp3", "mine");
+    f.form.DropFiles({kept.string(), a.string(), b.string()});
     f.Click("Command3");
     QCOMPARE(f.form.RunState(), QString("START"));
     QCOMPARE(f.Enabled(), QStringList({"Command4", "cmdHelp"}));
     QTRY_COMPARE_WITH_TIMEOUT(Control<QLabel>(&f.form, "lblPercent")->text(), QString("10%"),
                               30000);
-    QCOMPARE(f.Labels().first(), QString("File:  1 -"));
+    QCOMPARE(f.Labels().first(), QString("File:  2 -"));
     QCOMPARE(Control<QProgressBar>(&f.form, "pMp3Encode")->value(), 10);
-    f.Click("Command4");
+    // Esc during a run acts as Cancel.
+    QTest::keyClick(&f.form, Qt::Key_Escape);
     QCOMPARE(f.form.RunState(), QString("STOP"));
     QTRY_COMPARE_WITH_TIMEOUT(
         f.shell.messages,
-        QStringList{"Encoding Cancelled !\n" + QString::fromStdString(f.encoder.note)}, 30000);
+        QStringList{"Encoding Cancelled !\n" + QString::fromStdString(f.encoder.stopNote)}, 30000);
     QCOMPARE(f.encoder.Calls(), (std::vector<std::string>{"encoder 0", "encode " + a.string()}));
     QVERIFY(fs::file_size(f.dir / "a.mp3") > 0);
     QVERIFY(f.Lines().isEmpty());
     QVERIFY(f.form.isVisible());
+    // After a run Esc closes the window as the close box does.
+    QTest::keyClick(&f.form, Qt::Key_Escape);
+    QVERIFY(!f.form.isVisible());
   }
 
   void closingDuringARunStopsItAndWaits() {
@@ -222,7 +270,8 @@ class Form4Test : public QObject {
     WriteFile(f.dir / "tone.wav", ToneWav(0.2, 440));
     f.form.DropFiles({(f.dir / "tone.wav").string()});
     f.RunToEnd();
-    QCOMPARE(f.shell.messages, QStringList{"Encoding Complete !"});
+    QVERIFY(f.shell.messages.last().startsWith(
+        "Encoding Complete !\nEncoding failed: " + Q(f.dir / "tone.wav") + ": "));
     QVERIFY(!fs::exists(f.dir / "tone.mp3"));
   }
 };

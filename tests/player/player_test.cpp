@@ -468,6 +468,31 @@ TEST_F(Playing, CommandLinePlayReportsAdvancingPositions) {
   EXPECT_EQ(objects.front()["track_end_ms"], m_tracks[0].playLength);
   EXPECT_EQ(objects.back()["state"], "stopped");
 
+  // Values out of range are named with the album's own range; nothing plays.
+  const std::string length = std::to_string(m_tracks[0].playLength);
+  const std::string from = "--from: track 1 is " + length + " ms long; give 0 to " +
+                           std::to_string(m_tracks[0].playLength - 1);
+  for (const auto& [options, message] : std::vector<std::pair<std::string, std::string>>{
+           {"--track 0", "--track: the album has tracks 1 to 3"},
+           {"--from -1", from},
+           {"--from " + length, from},
+           {"--for -5", "--for: give a time of 0 ms or more"}}) {
+    std::string error;
+    EXPECT_EQ(RunCommand(Quote(kCli) + " play " + Quote(m_album) + " " + options, &error), 2);
+    EXPECT_EQ(error, message + "\n");
+  }
+
+  // On a terminal one status line is redrawn in place, ended once.
+  std::string screen;
+  ASSERT_EQ(
+      RunCommand("script -qec " + Quote(Quote(kCli) + " play " + Quote(m_album) + " --for 2500") +
+                     " /dev/null",
+                 &screen),
+      0);
+  EXPECT_EQ(std::count(screen.begin(), screen.end(), '\n'), 1) << screen;
+  EXPECT_THAT(screen, HasSubstr("\rTrack 1 : Song 1  00:00 / 00:01"));
+  EXPECT_THAT(screen, HasSubstr("\rTrack 2 : Song 2  00:0"));
+
   // A file that is no album.
   testsupport::WriteText(m_dir / "x_LB.MP3", std::string(2000, 'x'));
   std::string error;
