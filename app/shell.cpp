@@ -66,8 +66,8 @@ bool DesktopShell::AskYesNo(QWidget* owner, const QString& text) {
   return box.exec() == QMessageBox::Yes;
 }
 
-QString DesktopShell::OpenFileName(QWidget* owner, const QString& filter) {
-  return QFileDialog::getOpenFileName(owner, QString(), QString(), NameFilters(filter).join(";;"),
+QString DesktopShell::OpenFileName(QWidget* owner, const QString& filter, const QString& start) {
+  return QFileDialog::getOpenFileName(owner, QString(), start, NameFilters(filter).join(";;"),
                                       nullptr, DialogOptions());
 }
 

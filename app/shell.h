@@ -28,8 +28,10 @@ class Shell {
   /// A yes/no question with the program title as caption; true for yes.
   virtual bool AskYesNo(QWidget* owner, const QString& text) = 0;
   /// The open-file dialog for one existing file; the empty text when cancelled. Filters read
-  /// "Description|pattern|Description|pattern...".
-  virtual QString OpenFileName(QWidget* owner, const QString& filter) = 0;
+  /// "Description|pattern|Description|pattern...". A `start` file is pre-selected (a folder
+  /// is opened).
+  virtual QString OpenFileName(QWidget* owner, const QString& filter,
+                               const QString& start = QString()) = 0;
   /// The save dialog with `proposedName` filled in; it asks before an existing file is chosen.
   /// The empty text when cancelled.
   virtual QString SaveFileName(QWidget* owner, const QString& proposedName,
@@ -47,7 +49,7 @@ class DesktopShell final : public Shell {
  public:
   void ShowMessage(QWidget* owner, const QString& text) override;
   bool AskYesNo(QWidget* owner, const QString& text) override;
-  QString OpenFileName(QWidget* owner, const QString& filter) override;
+  QString OpenFileName(QWidget* owner, const QString& filter, const QString& start) override;
   QString SaveFileName(QWidget* owner, const QString& proposedName, const QString& filter) override;
   QString BrowseForFolder(QWidget* owner, const QString& prompt) override;
   void OpenDocument(const QUrl& url) override;

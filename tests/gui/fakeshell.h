@@ -23,6 +23,7 @@ class FakeShell final : public app::Shell {
   QStringList messages;
   QStringList questions;
   QStringList openFilters;
+  QStringList openStarts;
   QStringList saveProposals;
   QStringList saveFilters;
   QStringList folderPrompts;
@@ -33,8 +34,9 @@ class FakeShell final : public app::Shell {
     questions += text;
     return Take(yesNoAnswers);
   }
-  QString OpenFileName(QWidget*, const QString& filter) override {
+  QString OpenFileName(QWidget*, const QString& filter, const QString& start) override {
     openFilters += filter;
+    openStarts += start;
     return Take(openAnswers);
   }
   QString SaveFileName(QWidget*, const QString& proposedName, const QString& filter) override {
