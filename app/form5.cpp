@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "album/albumreader.h"
 #include "app/backgroundtask.h"
@@ -80,8 +81,10 @@ constexpr SeekItem kSeekItems[] = {
     {"back15", "BACK 15 s", -15}, {"back5", "BACK 5 s", -5},
 };
 
+}  // namespace
+
 // What the reader shows, gathered on the opening's thread.
-struct GatheredDisplay final : album::AlbumDisplay {
+struct Form5::Shown final : album::AlbumDisplay {
   QString title, artist, comment, year, trackCount;
   QStringList items;
   void ShowAlbumTitle(const std::string& text) override { title = QString::fromStdString(text); }
@@ -93,6 +96,16 @@ struct GatheredDisplay final : album::AlbumDisplay {
   }
   void AddListItem(const std::string& text) override { items += QString::fromStdString(text); }
 };
+
+namespace {
+
+// `wanted` moved (and shrunk where it must) into `area`.
+QRect FittedInto(QRect wanted, const QRect& area) {
+  wanted.setSize(wanted.size().boundedTo(area.size()));
+  wanted.moveLeft(std::clamp(wanted.left(), area.left(), area.right() + 1 - wanted.width()));
+  wanted.moveTop(std::clamp(wanted.top(), area.top(), area.bottom() + 1 - wanted.height()));
+  return wanted;
+}
 
 }  // namespace
 
@@ -135,7 +148,7 @@ struct Form5::Opening {
   std::string path;
   std::string sourceError;
   webview::WebViewOpening result;
-  GatheredDisplay shown;
+  Shown shown;
   std::vector<album::TrackEntry> tracks;
   bool pictures = false;
   bool lyrics = false;
@@ -279,7 +292,11 @@ QString Form5::FirstPreview() const {
 }
 
 void Form5::Load() {
-  const QString chosen = m_shell.OpenFileName(this, ToQString(kPlayerFilter));
+  // The last album played is pre-selected, or its folder when it has gone.
+  QString start = SettingsFile()->value(ToQString(kLastAlbumKey)).toString();
+  if (!start.isEmpty() && !QFileInfo(start).isFile()) start = QFileInfo(start).absolutePath();
+  if (!start.isEmpty() && !QFileInfo(start).exists()) start.clear();
+  const QString chosen = m_shell.OpenFileName(this, ToQString(kPlayerFilter), start);
   if (chosen.isEmpty()) {
     close();
     return;
@@ -307,8 +324,15 @@ void Form5::Load(const QString& chosen) {
         webview::OpeningOptions options;
         options.tempFolder = webview::TempFolder();
         options.dataFolder = dataFolder;
-        // The window shows its state while the previews are made on this thread.
-        options.beforePreviews = [this, &task] { task.Post([this] { ShowPreviewsMessage(); }); };
+        // The window shows the album and its state while the previews are made on this thread.
+        options.beforePreviews = [this, &task, &reader, opening] {
+          task.Post(
+              [this, shown = opening->shown, tracks = reader.TrackTable(), path = opening->path] {
+                if (!m_opening) return;
+                ShowDetails(shown, tracks, path);
+                ShowPreviewsMessage();
+              });
+        };
         opening->result = webview::OpenWebView(
             *source, reader, opening->shown,
             album::FileTagWriter(base::PathFromUtf8(opening->path)), pictures, options);
@@ -320,8 +344,30 @@ void Form5::Load(const QString& chosen) {
       {}, [this, opening] { Opened(*opening); });
 }
 
+void Form5::ShowDetails(const Shown& shown, const std::vector<album::TrackEntry>& tracks,
+                        const std::string& path) {
+  Text1->setText(shown.title);
+  Text2->setText(shown.artist);
+  Text3->setText(shown.comment);
+  Text4->setText(shown.year);
+  Text5->setText(shown.trackCount);
+  List1->blockSignals(true);
+  List1->clear();
+  List1->addItems(shown.items);
+  List1->blockSignals(false);
+  std::vector<player::PlayerTrack> playerTracks;
+  for (std::size_t k = 0; k < tracks.size(); ++k) {
+    const QString title = k < static_cast<std::size_t>(shown.items.size())
+                              ? shown.items[static_cast<qsizetype>(k)]
+                              : QString();
+    playerTracks.push_back({title.toStdString(), tracks[k].PlayLength, tracks[k].AudioBytes});
+  }
+  SetVolume(SettingsFile()->value(ToQString(kVolumeKey), 100).toInt());
+  m_player->Load(path, std::move(playerTracks), ToQString(kSeekCaption).toStdString());
+  m_detailsShown = true;
+}
+
 void Form5::ShowPreviewsMessage() {
-  if (!m_opening) return;
   SetControlsEnabled(false);
   setWindowTitle(ToQString(kPreviewsCaption));
   show();
@@ -333,6 +379,10 @@ void Form5::Opened(Opening& opening) {
   m_opening = false;
   if (m_busyCursor) QApplication::restoreOverrideCursor();
   m_busyCursor = false;
+  if (m_closeRequested) {
+    close();
+    return;
+  }
   using webview::OpeningStatus;
   const OpeningStatus status = opening.result.status;
   if (opening.sourceError.empty() &&
@@ -346,40 +396,28 @@ void Form5::Opened(Opening& opening) {
     close();
     return;
   }
-  Text1->setText(opening.shown.title);
-  Text2->setText(opening.shown.artist);
-  Text3->setText(opening.shown.comment);
-  Text4->setText(opening.shown.year);
-  Text5->setText(opening.shown.trackCount);
-  List1->blockSignals(true);
-  List1->clear();
-  List1->addItems(opening.shown.items);
-  List1->blockSignals(false);
+  if (!m_detailsShown) ShowDetails(opening.shown, opening.tracks, opening.path);
   m_webFolder = opening.result.folder;
   m_details = opening.result.details;
   m_pictureNames = opening.result.pictureNames;
   m_cue = webview::CueInputFor(opening.path, m_details, opening.tracks);
   m_showViewer = opening.pictures && opening.lyrics;
-
-  std::vector<player::PlayerTrack> tracks;
-  for (std::size_t k = 0; k < opening.tracks.size(); ++k) {
-    const QString title = k < static_cast<std::size_t>(opening.shown.items.size())
-                              ? opening.shown.items[static_cast<qsizetype>(k)]
-                              : QString();
-    tracks.push_back(
-        {title.toStdString(), opening.tracks[k].PlayLength, opening.tracks[k].AudioBytes});
-  }
   m_form6 = new Form6;
   m_form6->setAttribute(Qt::WA_DeleteOnClose, false);
-  SetVolume(SettingsFile()->value(ToQString(kVolumeKey), 100).toInt());
-  m_player->Load(opening.path, std::move(tracks), ToQString(kSeekCaption).toStdString());
+  // The web view shows the current page (the player was loaded before it existed).
+  PageChanged();
+  SettingsFile()->setValue(ToQString(kLastAlbumKey), QString::fromStdString(opening.path));
 
   SetControlsEnabled(true);
   const QString fileName = QFileInfo(QString::fromStdString(opening.path)).fileName();
   setWindowTitle(ToQString(kAlbumCaptionPrefix) + fileName);
   m_ready = true;
   show();
-  if (m_mainWindow) m_mainWindow->hide();
+  if (m_mainWindow && !m_mainWindowPosition) {
+    // Kept, so that the main window comes back where it was (window managers may re-place it).
+    m_mainWindowPosition = m_mainWindow->pos();
+    m_mainWindow->hide();
+  }
   LayOut();
   m_mpris = new Mpris(*this);
   emit opened();
@@ -391,16 +429,50 @@ void Form5::SetControlsEnabled(bool enabled) {
   }
 }
 
+QRect Form5::ScreenArea() const {
+  const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen();
+  return shown ? shown->availableGeometry() : QRect();
+}
+
 void Form5::LayOut() {
-  move(0, y());
-  if (!m_form6 || !m_showViewer || !m_form6->HasBrowser()) return;
-  m_form6->show();
-  m_form6->move(frameGeometry().right() + 1, y());
+  if (m_ready && m_form6 && m_showViewer && m_form6->HasBrowser()) m_form6->show();
+  // At the left edge, as tall as the screen lets it be seen whole.
+  const QRect area = ScreenArea();
+  const QRect frame = frameGeometry();
+  if (area.isValid()) {
+    move(area.left(), FittedInto(frame, area).top());
+  } else {
+    move(0, y());
+  }
+  PlaceViewer();
+}
+
+void Form5::PlaceViewer() {
+  if (!m_ready || !m_form6 || !m_form6->isVisible()) return;
+  // Beside the player with the same top, shrunk to what the screen has to its right.
+  const QRect frame = frameGeometry();
+  const QSize decoration = m_form6->frameGeometry().size() - m_form6->size();
+  QRect wanted(QPoint(frame.right() + 1, frame.top()), m_form6->frameGeometry().size());
+  const QRect area = ScreenArea();
+  if (area.isValid()) {
+    QRect right = area;
+    right.setLeft(std::min(frame.right() + 1, area.right()));
+    wanted = FittedInto(wanted, right);
+  }
+  if (wanted.size() != m_form6->frameGeometry().size()) m_form6->resize(wanted.size() - decoration);
+  m_form6->move(wanted.topLeft());
 }
 
 void Form5::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  if (m_ready) LayOut();
+  if (m_ready || !m_placed) LayOut();
+  m_placed = true;
+}
+
+void Form5::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  // A window manager places a new window late: the viewer follows the player.
+  if (isVisible()) PlaceViewer();
 }
 
 void Form5::resizeEvent(QResizeEvent* event) {
@@ -484,13 +556,24 @@ void Form5::ShowVolume() {
     m_volumePopup->resize(40, 140);
     connect(m_volumeSlider, &QSlider::valueChanged, this, &Form5::SetVolume);
   }
-  m_volumePopup->move(Command5->mapToGlobal(QPoint(0, Command5->height())));
+  // Below the button where the screen has room, else above it.
+  const QPoint below = Command5->mapToGlobal(QPoint(0, Command5->height()));
+  QRect wanted(below, m_volumePopup->size());
+  const QRect area = ScreenArea();
+  if (area.isValid()) {
+    if (wanted.bottom() > area.bottom()) {
+      wanted.moveBottom(Command5->mapToGlobal(QPoint(0, 0)).y() - 1);
+    }
+    wanted = FittedInto(wanted, area);
+  }
+  m_volumePopup->move(wanted.topLeft());
   m_volumePopup->show();
 }
 
 void Form5::closeEvent(QCloseEvent* event) {
   // The opening runs on: the window closes when it has ended.
   if (m_opening) {
+    m_closeRequested = true;
     event->ignore();
     return;
   }
@@ -498,7 +581,12 @@ void Form5::closeEvent(QCloseEvent* event) {
   delete m_mpris;
   m_mpris = nullptr;
   if (m_form6) m_form6->close();
-  if (m_mainWindow) m_mainWindow->show();
+  if (m_mainWindow && m_mainWindowPosition) {
+    m_mainWindow->move(*m_mainWindowPosition);
+    m_mainWindow->show();
+  } else if (m_mainWindow) {
+    m_mainWindow->show();
+  }
   QWidget::closeEvent(event);
 }
 

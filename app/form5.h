@@ -2,10 +2,12 @@
 // The album player: opens an album, lists its tracks and plays them through the media device.
 // The rules live in player::Player; this window shows them and feeds them its timers.
 
+#include <QPoint>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +43,8 @@ inline constexpr std::string_view kCueToolTip =
     "Usable In Some Players Like WinAmp With MP3Cue Plugin.";
 /// Where the volume is remembered (the settings file lyrabinder/lyrabinder.conf), 0 to 100.
 inline constexpr std::string_view kVolumeKey = "player/volume";
+/// The last album played, pre-selected by the next open dialog.
+inline constexpr std::string_view kLastAlbumKey = "player/album";
 
 /// A label that reports a release of the mouse button on it.
 class ClickLabel : public QWidget {
@@ -82,6 +86,8 @@ class Form5 : public QWidget, private player::PlayerListener {
   Form6* Viewer() const;
   /// True once an album is open and the controls are enabled.
   bool Ready() const { return m_ready; }
+  /// True while the album is being opened; a close asked for meanwhile waits for its end.
+  bool IsOpening() const { return m_opening; }
   const std::string& WebFolder() const { return m_webFolder; }
   const webview::DetailTexts& Details() const { return m_details; }
   /// The album's first picture in the web folder, or the empty text.
@@ -104,19 +110,26 @@ class Form5 : public QWidget, private player::PlayerListener {
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
 
  private:
+  struct Shown;
   struct Opening;
   void SelectionChanged(int index) override;
   void PageChanged() override;
   void DisplayChanged() override;
   void PlayFailed() override;
   void Opened(Opening& opening);
+  // The album's texts, list and lengths; the player is loaded with its tracks.
+  void ShowDetails(const Shown& shown, const std::vector<album::TrackEntry>& tracks,
+                   const std::string& path);
   void SetControlsEnabled(bool enabled);
   void ShowPreviewsMessage();
   void MakeCue();
   void ShowVolume();
   void LayOut();
+  void PlaceViewer();
+  QRect ScreenArea() const;
 
   Shell& m_shell;
   QPointer<QWidget> m_mainWindow;
@@ -129,6 +142,10 @@ class Form5 : public QWidget, private player::PlayerListener {
   BackgroundTask* m_task = nullptr;  // the album's opening, off the window's thread
   bool m_ready = false;
   bool m_opening = false;
+  bool m_closeRequested = false;  // the close box was used while the album opened
+  bool m_detailsShown = false;
+  bool m_placed = false;
+  std::optional<QPoint> m_mainWindowPosition;  // set while the main window is hidden
   bool m_busyCursor = false;
   bool m_showViewer = false;
   int m_volume = 100;

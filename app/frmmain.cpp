@@ -185,7 +185,10 @@ void frmMain::OpenFile(const QString& file) {
   // A modal window keeps the user's work: it comes to the front and the file is passed over.
   // A player gives way to the new file unless it is still opening its own.
   QWidget* busy = QApplication::activeModalWidget();
-  if (!busy && m_player && !m_player->close()) busy = m_player;
+  const auto* opening = qobject_cast<Form5*>(m_player.data());
+  if (!busy && m_player && ((opening && opening->IsOpening()) || !m_player->close())) {
+    busy = m_player;
+  }
   if (busy) {
     busy->raise();
     busy->activateWindow();

@@ -79,8 +79,8 @@ bool DesktopShell::AskEither(QWidget* owner, const QString& text, const QString&
   return box.clickedButton() == firstButton;
 }
 
-QString DesktopShell::OpenFileName(QWidget* owner, const QString& filter) {
-  return QFileDialog::getOpenFileName(owner, QString(), QString(), NameFilters(filter).join(";;"),
+QString DesktopShell::OpenFileName(QWidget* owner, const QString& filter, const QString& start) {
+  return QFileDialog::getOpenFileName(owner, QString(), start, NameFilters(filter).join(";;"),
                                       nullptr, DialogOptions());
 }
 

@@ -32,8 +32,10 @@ class Shell {
   virtual bool AskEither(QWidget* owner, const QString& text, const QString& first,
                          const QString& second) = 0;
   /// The open-file dialog for one existing file; the empty text when cancelled. Filters read
-  /// "Description|pattern|Description|pattern...".
-  virtual QString OpenFileName(QWidget* owner, const QString& filter) = 0;
+  /// "Description|pattern|Description|pattern...". A `start` file is pre-selected (a folder
+  /// is opened).
+  virtual QString OpenFileName(QWidget* owner, const QString& filter,
+                               const QString& start = QString()) = 0;
   /// The save dialog with `proposedName` filled in; it asks before an existing file is chosen.
   /// The empty text when cancelled.
   virtual QString SaveFileName(QWidget* owner, const QString& proposedName,
@@ -53,7 +55,7 @@ class DesktopShell final : public Shell {
   bool AskYesNo(QWidget* owner, const QString& text) override;
   bool AskEither(QWidget* owner, const QString& text, const QString& first,
                  const QString& second) override;
-  QString OpenFileName(QWidget* owner, const QString& filter) override;
+  QString OpenFileName(QWidget* owner, const QString& filter, const QString& start) override;
   QString SaveFileName(QWidget* owner, const QString& proposedName, const QString& filter) override;
   QString BrowseForFolder(QWidget* owner, const QString& prompt) override;
   void OpenDocument(const QUrl& url) override;

@@ -23,6 +23,7 @@ class FakeShell final : public app::Shell {
   QStringList messages;
   QStringList questions;
   QStringList openFilters;
+  QStringList openStarts;
   QStringList saveProposals;
   QStringList saveFilters;
   QStringList folderPrompts;
@@ -39,8 +40,9 @@ class FakeShell final : public app::Shell {
     questions += text + " [" + first + "/" + second + "]";
     return Take(yesNoAnswers);
   }
-  QString OpenFileName(QWidget*, const QString& filter) override {
+  QString OpenFileName(QWidget*, const QString& filter, const QString& start) override {
     openFilters += filter;
+    openStarts += start;
     return Take(openAnswers);
   }
   QString SaveFileName(QWidget*, const QString& proposedName, const QString& filter) override {

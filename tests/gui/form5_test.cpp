@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDBusConnection>
 #include <QMenu>
+#include <QScreen>
 #include <QSlider>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -39,6 +40,20 @@ QString DbusSend(const QString& method, const QStringList& more = {}) {
   return RunAsync("dbus-send", arguments + more);
 }
 
+// Runs `act` each time the watched window's title changes.
+struct TitleWatch : QObject {
+  std::function<void()> act;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::WindowTitleChange) act();
+    return false;
+  }
+};
+
+// `inner` lies wholly on the screen's available area.
+bool OnScreen(const QRect& inner) {
+  return QGuiApplication::primaryScreen()->availableGeometry().contains(inner);
+}
+
 }  // namespace
 
 // The playback states the player published on the bus, in order.
@@ -66,6 +81,7 @@ class Form5Test : public QObject {
     QPointer<app::Form5> form;
     // "Play Album" on the main window, with `album` chosen in the open dialog.
     explicit Player(const QString& album) {
+      mainWindow.move(123, 77);
       mainWindow.show();
       shell.openAnswers.push_back(album);
       const QWidgetList before = QApplication::topLevelWidgets();
@@ -124,7 +140,21 @@ class Form5Test : public QObject {
       if (!before.contains(top) && qobject_cast<app::Form5*>(top))
         form = qobject_cast<app::Form5*>(top);
     }
+    // The first opening makes the previews: the album is shown, busy, before they start.
+    QStringList duringPreviews;
+    TitleWatch watch;
+    watch.act = [&] {
+      if (form->windowTitle() != "Please Wait Creating Graphics Previews !") return;
+      duringPreviews = TextsOf(form, {"Text1", "Text4", "Label9"}) +
+                       Trimmed(Texts(Control<QListWidget>(form, "List1"))) +
+                       EnabledOf(form, {"Command1", "Command2", "List1"});
+    };
+    form->installEventFilter(&watch);
     QTRY_VERIFY_WITH_TIMEOUT(form && form->Ready(), kOpenTimeoutMs);
+    QCOMPARE(duringPreviews,
+             QStringList({"Record", "2001",
+                          QString::fromStdString(webview::FormatSeconds(kFirstTrackMs / 1000.0)),
+                          "Song 1", "Song 2", "Song 3"}));
     QVERIFY(shell.openFilters.isEmpty());
     QCOMPARE(form->windowTitle(), QString("Album File : Band - Record _LB.MP3"));
     QVERIFY(mainWindow.isHidden());
@@ -155,7 +185,11 @@ class Form5Test : public QObject {
     QVERIFY(viewer != nullptr);
     QCOMPARE(viewer->windowTitle(), QString("MP3 - Lyrabinder - Viewer"));
     QVERIFY(viewer->isVisible());
-    QCOMPARE(viewer->x(), player.form->frameGeometry().right() + 1);
+    // The player at the left edge, the viewer beside it with the same top, both on screen.
+    const QRect frame = player.form->frameGeometry();
+    QCOMPARE(frame.left(), 0);
+    QCOMPARE(viewer->frameGeometry().topLeft(), QPoint(frame.right() + 1, frame.top()));
+    QVERIFY(OnScreen(frame) && OnScreen(viewer->frameGeometry()));
     QVERIFY(viewer->NavigatedUrl().toLocalFile().endsWith("/MP3 - LyrabinderWeb.htm"));
     // The engine really runs: the frameset loads with its two frames.
     auto* browser = viewer->findChild<QWebEngineView*>("wcIE");
@@ -194,6 +228,24 @@ class Form5Test : public QObject {
     player.Get<QPushButton>("Command1")->click();
     QTRY_VERIFY(player.form == nullptr);
     QVERIFY(player.mainWindow.isVisible());
+    QCOMPARE(player.mainWindow.pos(), QPoint(123, 77));
+  }
+
+  void closingDuringTheOpeningClosesWhenItEnds() {
+    {
+      // A file handed over meanwhile leaves the opening player alone.
+      Player player(m_album);
+      QVERIFY(player.form && player.form->IsOpening());
+      player.mainWindow.OpenFile(m_album);
+      QTRY_VERIFY_WITH_TIMEOUT(player.form && player.form->Ready(), kOpenTimeoutMs);
+    }
+    Player player(m_album);
+    QVERIFY(player.form && player.form->IsOpening());
+    QVERIFY(!player.form->close());
+    QTRY_VERIFY_WITH_TIMEOUT(player.form == nullptr, kOpenTimeoutMs);
+    QVERIFY(player.mainWindow.isVisible());
+    QVERIFY(player.shell.messages.isEmpty());
+    QCOMPARE(player.mainWindow.pos(), QPoint(123, 77));
   }
 
   void playPauseStopDriveTheLabelsAndTheViewer() {
@@ -242,14 +294,20 @@ class Form5Test : public QObject {
     {
       Player player(m_album);
       QTRY_VERIFY_WITH_TIMEOUT(player.form && player.form->Ready(), kOpenTimeoutMs);
+      // The popup opens where it is seen whole, low as the player sits.
+      const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+      player.form->move(0, area.bottom() + 1 - player.form->frameGeometry().height());
       player.Get<QAbstractButton>("Command5")->click();
       QSlider* slider = player.form->VolumeSlider();
       QVERIFY(slider != nullptr);
+      QVERIFY(OnScreen(player.form->frameGeometry()));
+      QVERIFY(OnScreen(slider->window()->frameGeometry()));
       QCOMPARE(slider->value(), 100);
       slider->setValue(40);
       QCOMPARE(player.form->Volume(), 40);
     }
     Player again(m_album);
+    QCOMPARE(again.shell.openStarts, QStringList{m_album});
     QTRY_VERIFY_WITH_TIMEOUT(again.form && again.form->Ready(), kOpenTimeoutMs);
     QCOMPARE(again.form->Volume(), 40);
     again.form->SetVolume(100);
@@ -262,7 +320,9 @@ class Form5Test : public QObject {
     QCOMPARE(wrong.shell.messages, QStringList{"File Is Damaged, Or Of An Unsupported Type !"});
     QVERIFY(wrong.mainWindow.isVisible());
 
+    // The dialog offers the last album played, not the refused one.
     Player cancelled{QString()};
+    QCOMPARE(cancelled.shell.openStarts, QStringList{m_album});
     QTRY_VERIFY(cancelled.form == nullptr);
     QVERIFY(cancelled.shell.messages.isEmpty());
     QVERIFY(cancelled.mainWindow.isVisible());
