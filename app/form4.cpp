@@ -214,6 +214,8 @@ void Form4::SetListControlsEnabled(bool enabled) {
 }
 
 struct Form4::FileOutcome {
+  std::filesystem::path output;
+  bool renamed = false;  // another file of the run took the usual name
   std::int32_t result = WAVPRESS_OK;
   std::string note;
 };
@@ -227,7 +229,8 @@ void Form4::Run() {
   m_runState = ToQString(kRunStarted);
   m_runGoing = true;
   m_runEntries = m_list.Entries();
-  m_failures.clear();
+  m_notes.clear();
+  m_runOutputs.clear();
   m_firstFile = true;
   EncodeFrom(0);
 }
@@ -241,10 +244,12 @@ void Form4::EncodeFrom(std::size_t position) {
     }
     const std::string& entry = m_runEntries[position];
     const std::filesystem::path input = base::PathFromUtf8(entry);
-    const std::filesystem::path output = base::PathFromUtf8(wavpress::Mp3PathFor(entry));
+    const std::filesystem::path output = wavpress::RunOutputFor(entry, m_runOutputs);
+    const bool renamed = output != base::PathFromUtf8(wavpress::Mp3PathFor(entry));
     // An input that would be its own output is never offered for replacing: the bridge refuses
-    // it and says why. The question comes just before its file, without the hourglass.
-    const bool exists = base::NameTaken(output) && !base::SameFile(input, output);
+    // it and says why. A file of this run is never replaced: the output took a free name. The
+    // question comes just before its file, without the hourglass.
+    const bool exists = !renamed && base::NameTaken(output) && !base::SameFile(input, output);
     if (exists) {
       m_busy.reset();
       const bool replace = m_shell.AskYesNo(
@@ -255,13 +260,16 @@ void Form4::EncodeFrom(std::size_t position) {
     Label1->setText(ToQString(kFileLabel) + " " + QString::number(position + 1) + " -");
     pMp3Encode->setValue(0);
     auto outcome = std::make_shared<FileOutcome>();
+    outcome->output = output;
+    outcome->renamed = renamed;
     Mp3Encoder* encoder = &m_encoder;
     m_task->Start(
         [entry, exists, first = std::exchange(m_firstFile, false), outcome,
          encoder](const TaskControl& control) {
           if (first) encoder->SetEncoder(WAVPRESS_LAME);
           outcome->result = encoder->EncodeMp3(
-              entry, exists, [&control](int percent, int) { return control.Report(percent); });
+              entry, exists, [&control](int percent, int) { return control.Report(percent); },
+              outcome->renamed ? outcome->output : std::filesystem::path());
           outcome->note = encoder->FailureNote();
           // A stop during the pause is seen by the window's run state.
           if (outcome->result != WAVPRESS_STOPPED) (void)control.Pause(kAfterFilePauseMs);
@@ -285,7 +293,12 @@ void Form4::FileEnded(std::size_t position, const FileOutcome& outcome) {
     return;
   }
   if (outcome.result != WAVPRESS_OK) {
-    m_failures.push_back(std::string(wavpress::kEncodingFailed) + outcome.note);
+    m_notes.push_back(std::string(wavpress::kEncodingFailed) + outcome.note);
+  } else {
+    m_runOutputs.push_back(outcome.output);
+    if (outcome.renamed) {
+      m_notes.push_back(wavpress::WrittenAsNote(m_runEntries[position], outcome.output));
+    }
   }
   pMp3Encode->setValue(0);
   lblPercent->setText(Percent(0));
@@ -304,7 +317,7 @@ void Form4::RunEnded(bool stopped, const std::string& note) {
   Label2->setText(QString());
   QString message = ToQString(stopped ? kEncodingCancelledMessage : kEncodingCompleteMessage);
   if (!note.empty()) message += "\n" + QString::fromStdString(note);
-  for (const std::string& failure : m_failures) message += "\n" + QString::fromStdString(failure);
+  for (const std::string& note : m_notes) message += "\n" + QString::fromStdString(note);
   m_shell.ShowMessage(this, message);
 }
 

@@ -3,6 +3,7 @@
 // beside them, off the window's thread. The list rules live in compose::WaveList.
 
 #include <QDialog>
+#include <filesystem>
 #include <optional>
 #include <string_view>
 
@@ -87,8 +88,11 @@ class Form4 : public QDialog {
   /// True until the run starts its first file, which selects the encoder.
   bool m_firstFile = false;
   std::vector<std::string> m_runEntries;
-  /// One line per file of the run that failed, naming it and the cause.
-  std::vector<std::string> m_failures;
+  /// One line per file of the run that failed (naming it and the cause) or went to another
+  /// name, in the order of the run.
+  std::vector<std::string> m_notes;
+  /// The MP3s the run wrote: a later file never replaces one of them.
+  std::vector<std::filesystem::path> m_runOutputs;
   int m_dragFrom = -1;
 
   ContentsListView* List1 = nullptr;

@@ -24,8 +24,8 @@ class WavpressEncoder final : public Mp3Encoder {
     if (const wavpress::LoadedBridge* bridge = Bridge()) bridge->SetEncoder(encoder);
   }
 
-  std::int32_t EncodeMp3(const std::string& path, bool replace,
-                         const EncodeProgress& progress) override {
+  std::int32_t EncodeMp3(const std::string& path, bool replace, const EncodeProgress& progress,
+                         const std::filesystem::path& output) override {
     const std::lock_guard lock(g_conversion);
     const wavpress::LoadedBridge* bridge = Bridge();
     m_note.clear();
@@ -37,7 +37,10 @@ class WavpressEncoder final : public Mp3Encoder {
     bridge->SetReplaceExisting(replace);
     g_progress = &progress;
     const WavpressProgress slot = progress ? &ForwardProgress : nullptr;
-    const std::int32_t result = bridge->EncodeMp3(base::PathFromUtf8(path).c_str(), &slot);
+    const std::int32_t result =
+        output.empty()
+            ? bridge->EncodeMp3(base::PathFromUtf8(path).c_str(), &slot)
+            : bridge->EncodeMp3As(base::PathFromUtf8(path).c_str(), output.c_str(), &slot);
     g_progress = nullptr;
     if (result != WAVPRESS_OK) bridge->LastFailure(m_note);
     return result;

@@ -3,6 +3,7 @@
 // libwavpress by name, and doubles in the tests.
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,11 +21,12 @@ class Mp3Encoder {
   virtual ~Mp3Encoder() = default;
   /// Selects the encoder library for the following conversions (0: LAME).
   virtual void SetEncoder(std::int32_t encoder) = 0;
-  /// Converts the WAV file `path` (UTF-8) into an MP3 beside it, replacing an existing MP3 only
-  /// when `replace` says so: WAVPRESS_OK, WAVPRESS_FAILED or WAVPRESS_STOPPED. Runs on a worker
-  /// thread; calls do not overlap.
+  /// Converts the WAV file `path` (UTF-8) into an MP3 beside it (into `output` when not empty),
+  /// replacing an existing MP3 only when `replace` says so: WAVPRESS_OK, WAVPRESS_FAILED or
+  /// WAVPRESS_STOPPED. Runs on a worker thread; calls do not overlap.
   virtual std::int32_t EncodeMp3(const std::string& path, bool replace,
-                                 const EncodeProgress& progress) = 0;
+                                 const EncodeProgress& progress,
+                                 const std::filesystem::path& output = {}) = 0;
   /// After a conversion that did not succeed, the bridge's word on it: for a failure the input
   /// and the cause; for a stop where its part went when an MP3 was there before (that one is
   /// kept), else empty. Empty after a success.

@@ -101,15 +101,8 @@ void AddEncodeCommand(CLI::App& app, int& exitCode) {
           for (const std::size_t i : groups[group]) {
             if (StopSignals::Requested()) return;
             const std::string& file = (*files)[i];
-            const std::filesystem::path usual(wavpress::Mp3PathFor(file));
-            std::filesystem::path output = usual;
-            const auto clash = [&](const std::filesystem::path& path) {
-              return std::any_of(written.begin(), written.end(), [&](const auto& earlier) {
-                return earlier == path || base::SameFile(earlier, path);
-              });
-            };
-            if (clash(usual))
-              output = base::FreePath(usual.parent_path(), usual.filename().string(), 2, clash);
+            const std::filesystem::path usual = base::PathFromUtf8(wavpress::Mp3PathFor(file));
+            const std::filesystem::path output = wavpress::RunOutputFor(file, written);
             t_file = i;
             board.Start(i, file);
             results[i] = output == usual
@@ -121,12 +114,7 @@ void AddEncodeCommand(CLI::App& app, int& exitCode) {
             const std::int32_t cause = bridge.LastFailure(why);
             if (results[i] == WAVPRESS_OK) {
               written.push_back(output);
-              if (output != usual) {
-                board.Print(std::cerr,
-                            file + ": " + usual.string() +
-                                " was written from another file of this run; written as " +
-                                output.string());
-              }
+              if (output != usual) board.Print(std::cerr, wavpress::WrittenAsNote(file, output));
             } else if (results[i] == WAVPRESS_STOPPED) {
               // Says where a part went that could not take its output's place.
               if (!why.empty()) board.Print(std::cerr, why);

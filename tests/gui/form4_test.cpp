@@ -30,16 +30,18 @@ class FakeEncoder final : public app::Mp3Encoder {
   std::atomic<bool> ended = false;
 
   void SetEncoder(std::int32_t encoder) override { Note("encoder " + std::to_string(encoder)); }
-  std::int32_t EncodeMp3(const std::string& path, bool replace,
-                         const app::EncodeProgress& progress) override {
-    Note((replace ? "replace " : "encode ") + path);
+  std::int32_t EncodeMp3(const std::string& path, bool replace, const app::EncodeProgress& progress,
+                         const fs::path& output) override {
+    Note((replace ? "replace " : "encode ") + path +
+         (output.empty() ? "" : " as " + output.filename().string()));
     questionsBefore.push_back(questions ? questions->size() : 0);
     m_note.clear();
     if (const auto failure = failures.find(path); failure != failures.end()) {
       m_note = failure->second;
       return WAVPRESS_FAILED;
     }
-    std::ofstream out(fs::path(path).replace_extension(".mp3"), std::ios::binary);
+    std::ofstream out(output.empty() ? fs::path(path).replace_extension(".mp3") : output,
+                      std::ios::binary);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     for (int chunk = 1; chunk <= 10; ++chunk) {
       out << "chunk " << chunk << std::endl;
@@ -184,9 +186,11 @@ class Form4Test : public QObject {
 
     // An existing MP3 is replaced only after the user agreed, asked just before its file. An
     // input that is its own output is never offered for replacing; it fails with its cause, as
-    // does a file that is no WAV, and the message names both.
+    // does a file that is no WAV, and the message names both. Two inputs with one output never
+    // replace each other: the second takes a free name, unasked, and the message says so.
     const fs::path kept = f.Wav("kept.wav"), replaced = f.Wav("replaced.wav"),
-                   fresh = f.Wav("new.wav"), fake = f.Wav("fake.wav");
+                   fresh = f.Wav("new.wav"), fake = f.Wav("fake.wav"), twin = f.Wav("twin.wav"),
+                   twinUpper = f.Wav("twin.WAV");
     fs::create_directory(f.dir / "My.Wavs");
     const fs::path own = f.dir / "My.Wavs" / "song.mp3";
     WriteText(own, "ID3");
@@ -194,22 +198,28 @@ class Form4Test : public QObject {
     WriteText(f.dir / "replaced.mp3", "old");
     f.encoder.failures = {{fake.string(), fake.string() + ": not audio"},
                           {own.string(), own.string() + ": it would be its own output"}};
-    f.form.DropFiles(
-        {fresh.string(), kept.string(), fake.string(), replaced.string(), own.string()});
+    f.form.DropFiles({fresh.string(), kept.string(), fake.string(), replaced.string(), own.string(),
+                      twin.string(), twinUpper.string()});
     f.shell.yesNoAnswers = {false, true};
     f.RunToEnd();
     QCOMPARE(f.shell.questions,
              QStringList({"kept.mp3 already exists.\nDo you want to replace it?",
                           "replaced.mp3 already exists.\nDo you want to replace it?"}));
-    QCOMPARE(f.encoder.Calls(),
-             (std::vector<std::string>{"encoder 0", "encode " + a.string(), "encoder 0",
-                                       "encode " + fresh.string(), "encode " + fake.string(),
-                                       "replace " + replaced.string(), "encode " + own.string()}));
-    QCOMPARE(f.encoder.questionsBefore, (std::vector<qsizetype>{0, 0, 1, 2, 2}));
+    QCOMPARE(
+        f.encoder.Calls(),
+        (std::vector<std::string>{
+            "encoder 0", "encode " + a.string(), "encoder 0", "encode " + fresh.string(),
+            "encode " + fake.string(), "replace " + replaced.string(), "encode " + own.string(),
+            "encode " + twin.string(), "encode " + twinUpper.string() + " as twin (2).mp3"}));
+    QCOMPARE(f.encoder.questionsBefore, (std::vector<qsizetype>{0, 0, 1, 2, 2, 2, 2}));
     QCOMPARE(ReadFile(f.dir / "kept.mp3"), BytesOf("mine"));
     QCOMPARE(f.shell.messages.last(), "Encoding Complete !\nEncoding failed: " + Q(fake) +
                                           ": not audio\nEncoding failed: " + Q(own) +
-                                          ": it would be its own output");
+                                          ": it would be its own output\n" + Q(twinUpper) + ": " +
+                                          Q(f.dir / "twin.mp3") +
+                                          " was written from another file of this run; "
+                                          "written as " +
+                                          Q(f.dir / "twin (2).mp3"));
   }
 
   void cancelInThePauseAfterTheLastFileStopsNothing() {

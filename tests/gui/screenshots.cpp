@@ -34,7 +34,8 @@ namespace {
 class HeldEncoder final : public app::Mp3Encoder {
  public:
   void SetEncoder(std::int32_t) override {}
-  std::int32_t EncodeMp3(const std::string&, bool, const app::EncodeProgress& progress) override {
+  std::int32_t EncodeMp3(const std::string&, bool, const app::EncodeProgress& progress,
+                         const std::filesystem::path&) override {
     for (int i = 0; i < 6000; ++i) {
       if (!progress(57, 100)) return -2;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
