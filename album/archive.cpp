@@ -24,6 +24,7 @@ OpenStatus OpenArchive(std::unique_ptr<base::ByteSource> source, AlbumDisplay& d
   wrap.ReadFrames(display);
   if (wrap.ListItems(display) != ReadStatus::Ok) return OpenStatus::Unsupported;
   archive.format = ArchiveFormat::AlbumWrap;
+  archive.countText = wrap.CountField();
   archive.items = wrap.Items();
   archive.source = std::move(source);
   return OpenStatus::Ok;

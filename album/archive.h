@@ -25,6 +25,7 @@ struct Archive {
   ArchiveFormat format = ArchiveFormat::Album;
   std::unique_ptr<base::ByteSource> source;
   std::vector<ArchiveItem> items;
+  std::string countText;  ///< an AlbumWrap archive's item count as stored (12 characters)
 };
 
 /// Opens `path` read-only and lists it through `display`. `writeBack` receives the album

@@ -168,6 +168,8 @@ bool Form3::Open(const QString& file) {
     return false;
   }
   if (m_archive.format == album::ArchiveFormat::AlbumWrap) {
+    // An archive shows its count field as stored, not the number read from it.
+    Text5->setText(QString::fromStdString(m_archive.countText));
     m_commentLabel->setText("Author :");
     m_yearLabel->hide();
     Text4->hide();

@@ -53,7 +53,7 @@ struct AddResult {
   bool refused = false;    ///< nothing was considered (unacceptable path or unreadable folder)
   bool enableMakeAlbum = false;  ///< "Make Album ..." becomes enabled (it is never disabled here)
   std::string message;           ///< the message to show, or empty
-  std::string error;  ///< an unreadable folder: the system's reason (no message is shown)
+  std::string error;  ///< an unreadable folder: the system's reason (for "FOLDER : reason")
 };
 
 /// One entry of the list that the quality check rejected.

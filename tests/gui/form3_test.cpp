@@ -159,6 +159,7 @@ class Form3Test : public QObject {
     QCOMPARE(Trimmed(TextsOf(&f.form, {"Text1", "Text3"})),
              QStringList({"Wrapped Album", "The Author"}));
     QVERIFY(Control<QLineEdit>(&f.form, "Text4")->isHidden());
+    QCOMPARE(TextsOf(&f.form, {"Text5"}), QStringList{"2           "});  // the field as stored
     QStringList labels;
     for (const QLabel* label : f.form.findChildren<QLabel*>()) {
       if (label->isVisible()) labels += label->text();
