@@ -117,6 +117,15 @@ class Form4Test : public QObject {
     QCOMPARE(f.Enabled(), QStringList({"List1", "Command1", "Command4", "Command5", "cmdHelp"}));
     QCOMPARE(f.Labels(), QStringList({"File:", "0%", "Currently Selected Filename"}));
 
+    // A folder without WAV files adds nothing and leaves "Convert" as it was.
+    fs::create_directory(f.dir / "none");
+    WriteText(f.dir / "none" / "c.mp3", "x");
+    f.shell.folderAnswers = {Q(f.dir / "none")};
+    f.Click("Command5");
+    QVERIFY(f.Lines().isEmpty());
+    QVERIFY(!f.Enabled().contains("Command3"));
+    f.shell.folderPrompts.clear();
+
     const fs::path a = f.Wav("a.wav");
     f.shell.openAnswers = {Q(f.dir / "notes.txt"), Q(a)};
     f.Click("Command1");

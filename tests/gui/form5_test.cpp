@@ -328,6 +328,21 @@ class Form5Test : public QObject {
     QVERIFY(cancelled.mainWindow.isVisible());
   }
 
+  void anAlbumWithoutPicturesOrLyricsShowsNoViewer() {
+    const auto album = m_dir / "Band - Plain _LB.MP3";
+    std::string output;
+    QVERIFY2(RunCommand(Quote(LB_CLI) + " create -o " + Quote(album) +
+                            " --title Plain --artist Band --year 2001 --force " +
+                            Quote(m_dir / "02 - Song 2.mp3"),
+                        &output) == 0,
+             output.c_str());
+    Player player(Q(album));
+    QTRY_VERIFY_WITH_TIMEOUT(player.form && player.form->Ready(), kOpenTimeoutMs);
+    player.Get<QAbstractButton>("Command2")->click();
+    QCOMPARE(player.Text("Label11"), QString("PLAYING"));
+    QVERIFY(player.form->Viewer() != nullptr && player.form->Viewer()->isHidden());
+  }
+
   void playingStopsWithTheMessageWhenTheAlbumIsCutShort() {
     const auto copy = m_dir / "Cut _LB.MP3";
     std::filesystem::copy_file(m_album.toStdString(), copy,
