@@ -188,17 +188,31 @@ bool IsTemporaryName(std::string_view name);
 /// AtomicFile::Create does this once per folder and process.
 std::size_t RemoveStaleTemporaryFiles(const std::filesystem::path& folder);
 
+/// A function safe to run in a signal handler.
+using SignalHandler = void (*)(int);
+
+/// While one lives, SIGINT, SIGTERM and SIGHUP, the signals that ask a run to end, go to
+/// `handler` (the three blocked while it runs); the handlers before come back when it goes.
+/// Nothing on Windows.
+class SignalScope {
+ public:
+  explicit SignalScope(SignalHandler handler);
+  ~SignalScope();
+  SignalScope(const SignalScope&) = delete;
+  SignalScope& operator=(const SignalScope&) = delete;
+
+ private:
+  void* m_previous = nullptr;  // the handlers to restore
+};
+
 /// While one lives, SIGINT, SIGTERM and SIGHUP remove the temporary file of every AtomicFile
 /// not yet committed and then end the program as the signal would have (nothing on Windows).
 class RemoveTemporaryFilesOnSignals {
  public:
   RemoveTemporaryFilesOnSignals();
-  ~RemoveTemporaryFilesOnSignals();
-  RemoveTemporaryFilesOnSignals(const RemoveTemporaryFilesOnSignals&) = delete;
-  RemoveTemporaryFilesOnSignals& operator=(const RemoveTemporaryFilesOnSignals&) = delete;
 
  private:
-  void* m_previous = nullptr;  // the handlers to restore
+  SignalScope m_scope;
 };
 
 /// Keeps the temporary name `temp` where the signal handler finds it; the slot, or -1 when all

@@ -37,8 +37,8 @@ struct TemporarySlot {
 std::array<TemporarySlot, 64> g_slots;
 static_assert(std::atomic<int>::is_always_lock_free, "read in a signal handler");
 
-constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
-constexpr std::size_t kSignalCount = std::size(kCleanupSignals);
+constexpr int kEndSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr std::size_t kSignalCount = std::size(kEndSignals);
 
 extern "C" void RemoveTemporaryFilesAndEnd(int signal) {
   for (TemporarySlot& slot : g_slots) {
@@ -70,25 +70,28 @@ void ForgetTemporaryFile(int slot) {
   }
 }
 
-RemoveTemporaryFilesOnSignals::RemoveTemporaryFilesOnSignals() {
+SignalScope::SignalScope(SignalHandler handler) {
   auto* previous = new struct sigaction[kSignalCount]();
   struct sigaction action {};
-  action.sa_handler = RemoveTemporaryFilesAndEnd;
+  action.sa_handler = handler;
   sigemptyset(&action.sa_mask);
-  for (const int signal : kCleanupSignals) sigaddset(&action.sa_mask, signal);
+  for (const int signal : kEndSignals) sigaddset(&action.sa_mask, signal);
   for (std::size_t i = 0; i < kSignalCount; ++i) {
-    ::sigaction(kCleanupSignals[i], &action, &previous[i]);
+    ::sigaction(kEndSignals[i], &action, &previous[i]);
   }
   m_previous = previous;
 }
 
-RemoveTemporaryFilesOnSignals::~RemoveTemporaryFilesOnSignals() {
+SignalScope::~SignalScope() {
   auto* previous = static_cast<struct sigaction*>(m_previous);
   for (std::size_t i = 0; i < kSignalCount; ++i) {
-    ::sigaction(kCleanupSignals[i], &previous[i], nullptr);
+    ::sigaction(kEndSignals[i], &previous[i], nullptr);
   }
   delete[] previous;
 }
+
+RemoveTemporaryFilesOnSignals::RemoveTemporaryFilesOnSignals()
+    : m_scope(RemoveTemporaryFilesAndEnd) {}
 
 std::size_t RemoveStaleTemporaryFiles(const std::filesystem::path& folder) {
   DIR* listing = ::opendir(folder.empty() ? "." : folder.c_str());

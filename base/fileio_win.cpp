@@ -61,8 +61,10 @@ int RememberTemporaryFile(const std::filesystem::path&) {
 
 void ForgetTemporaryFile(int) {}
 
-RemoveTemporaryFilesOnSignals::RemoveTemporaryFilesOnSignals() = default;
-RemoveTemporaryFilesOnSignals::~RemoveTemporaryFilesOnSignals() = default;
+SignalScope::SignalScope(SignalHandler) {}
+SignalScope::~SignalScope() = default;
+
+RemoveTemporaryFilesOnSignals::RemoveTemporaryFilesOnSignals() : m_scope(nullptr) {}
 
 std::size_t RemoveStaleTemporaryFiles(const std::filesystem::path& folder) {
   std::error_code ec;

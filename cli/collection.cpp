@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <memory>

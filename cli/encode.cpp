@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <map>

@@ -10,13 +10,17 @@
 namespace cli {
 namespace {
 
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
 std::atomic<bool> g_stopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "must be safe in a signal handler");
 
 extern "C" void OnStopSignal(int) {
   g_stopRequested = true;
+}
+
+// The handler, with no stop asked for yet.
+base::SignalHandler ArmedStopHandler() {
+  g_stopRequested = false;
+  return OnStopSignal;
 }
 
 constexpr int kBarWidth = 40;
@@ -33,22 +37,7 @@ std::string ShownName(const std::string& name) {
 
 }  // namespace
 
-StopSignals::StopSignals() {
-  static_assert(std::size(kStopSignals) == std::size(decltype(m_previous){}));
-  g_stopRequested = false;
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
-    sigaction(kStopSignals[i], &action, &m_previous[i]);
-  }
-}
-
-StopSignals::~StopSignals() {
-  for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
-    sigaction(kStopSignals[i], &m_previous[i], nullptr);
-  }
-}
+StopSignals::StopSignals() : m_scope(ArmedStopHandler()) {}
 
 bool StopSignals::Requested() {
   return g_stopRequested;

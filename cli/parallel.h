@@ -1,13 +1,14 @@
 #pragma once
 // Jobs spread over the cores, and the progress lines of the jobs running at once.
 
-#include <csignal>
 #include <cstddef>
 #include <functional>
 #include <iosfwd>
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "base/fileio.h"
 
 namespace cli {
 
@@ -20,14 +21,11 @@ namespace cli {
 class StopSignals {
  public:
   StopSignals();
-  ~StopSignals();
-  StopSignals(const StopSignals&) = delete;
-  StopSignals& operator=(const StopSignals&) = delete;
   /// True once one of the signals came during the run.
   [[nodiscard]] static bool Requested();
 
  private:
-  struct sigaction m_previous[3] = {};
+  base::SignalScope m_scope;
 };
 
 /// Calls `job(i)` for every i below `count` on `workers` threads (the calling thread is one of
