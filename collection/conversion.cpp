@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 #include "album/albumformat.h"
@@ -19,22 +18,6 @@ namespace {
 
 constexpr const char* kLameFileName = "liblame_enc.so";
 constexpr long kRate = 44100;
-// The published configuration record is larger than its MP3 member; the rest stays zero.
-constexpr std::size_t kConfigBufferSize = 512;
-
-class StreamGuard {
- public:
-  StreamGuard(wavpress::BeCloseStreamFunction close, wavpress::BeStream stream)
-      : m_close(close), m_stream(stream) {}
-  ~StreamGuard() { m_close(m_stream); }
-  StreamGuard(const StreamGuard&) = delete;
-  StreamGuard& operator=(const StreamGuard&) = delete;
-
- private:
-  wavpress::BeCloseStreamFunction m_close;
-  wavpress::BeStream m_stream;
-};
-
 // The source's tags as bytes: a leading ID3v2 tag and a closing ID3v1 tag, each empty when
 // absent. False when the source cannot be read.
 bool ReadTags(const std::filesystem::path& path, std::vector<std::uint8_t>& id3v2,
@@ -47,7 +30,7 @@ bool ReadTags(const std::filesystem::path& path, std::vector<std::uint8_t>& id3v
   if (size < static_cast<std::int64_t>(id3v2.size() + base::id3v1::kSize)) return true;
   id3v1.resize(base::id3v1::kSize);
   if (!source->ReadAt(size - static_cast<std::int64_t>(base::id3v1::kSize), id3v1)) return false;
-  if (std::memcmp(id3v1.data(), "TAG", 3) != 0) id3v1.clear();
+  if (!base::id3v1::IsTag(id3v1)) id3v1.clear();
   return true;
 }
 
@@ -57,14 +40,9 @@ std::unique_ptr<Mp3Encoder> Mp3Encoder::Load(std::string& error) {
   void* library = platform::LoadProgramModule(kLameFileName, error);
   if (!library) return nullptr;
   std::unique_ptr<Mp3Encoder> encoder(new Mp3Encoder(library));
-  const auto bind = [&](auto& function, const char* name) {
-    function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(
-        platform::FindSymbol(library, name));
-    return function != nullptr;
-  };
-  if (!bind(encoder->initStream, "beInitStream") || !bind(encoder->encodeChunk, "beEncodeChunk") ||
-      !bind(encoder->deinitStream, "beDeinitStream") ||
-      !bind(encoder->closeStream, "beCloseStream")) {
+  if (!wavpress::BindBeFunctions(
+          [&](const char* name) { return platform::FindSymbol(library, name); },
+          encoder->functions)) {
     error = std::string(kLameFileName) + " lacks a function of the encoder interface";
     return nullptr;
   }
@@ -92,15 +70,15 @@ ConvertResult ConvertTrack(const Mp3Encoder& encoder, const std::filesystem::pat
   auto decoder = media::Decoder::Open(source, error, kRate, true);
   if (!decoder) return fail(ConvertStatus::NotAudio, error);
 
-  std::array<std::uint8_t, kConfigBufferSize> record{};
+  std::array<std::uint8_t, wavpress::kConfigBufferSize> record{};
   wavpress::PutMp3Config(record, {.SampleRate = kRate, .Mode = wavpress::kModeStereo});
   std::uint32_t samplesPerChunk = 0, bufferSize = 0;
   wavpress::BeStream stream = 0;
-  if (encoder.initStream(record.data(), &samplesPerChunk, &bufferSize, &stream) !=
+  if (encoder.functions.initStream(record.data(), &samplesPerChunk, &bufferSize, &stream) !=
       wavpress::kBeOk) {
     return fail(ConvertStatus::Failed, "the encoder refused its settings");
   }
-  const StreamGuard guard(encoder.closeStream, stream);
+  const wavpress::BeStreamGuard guard(encoder.functions.closeStream, stream);
   const std::size_t chunkFrames = samplesPerChunk / 2;
   if (chunkFrames == 0 || bufferSize == 0) {
     return fail(ConvertStatus::Failed, "the encoder refused its settings");
@@ -129,15 +107,15 @@ ConvertResult ConvertTrack(const Mp3Encoder& encoder, const std::filesystem::pat
     }
     if (frames == 0) break;
     std::uint32_t written = 0;
-    if (encoder.encodeChunk(stream, static_cast<std::uint32_t>(frames * 2), pcm.data(), mp3.data(),
-                            &written) != wavpress::kBeOk ||
+    if (encoder.functions.encodeChunk(stream, static_cast<std::uint32_t>(frames * 2), pcm.data(),
+                                      mp3.data(), &written) != wavpress::kBeOk ||
         written > bufferSize) {
       return fail(ConvertStatus::Failed, "the encoder failed");
     }
     if (!write({mp3.data(), written})) return writeFailed();
   }
   std::uint32_t written = 0;
-  if (encoder.deinitStream(stream, mp3.data(), &written) != wavpress::kBeOk ||
+  if (encoder.functions.deinitStream(stream, mp3.data(), &written) != wavpress::kBeOk ||
       written > bufferSize) {
     return fail(ConvertStatus::Failed, "the encoder failed");
   }

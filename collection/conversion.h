@@ -23,10 +23,7 @@ class Mp3Encoder {
   Mp3Encoder(const Mp3Encoder&) = delete;
   Mp3Encoder& operator=(const Mp3Encoder&) = delete;
 
-  wavpress::BeInitStreamFunction initStream = nullptr;
-  wavpress::BeEncodeChunkFunction encodeChunk = nullptr;
-  wavpress::BeDeinitStreamFunction deinitStream = nullptr;
-  wavpress::BeCloseStreamFunction closeStream = nullptr;
+  wavpress::BeFunctions functions;
 
  private:
   explicit Mp3Encoder(void* library) : m_library(library) {}

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <type_traits>
 
 #include "base/bytes.h"
 
@@ -49,6 +50,44 @@ using BeDeinitStreamFunction = BeResult(BLADEENC_CALL*)(BeStream stream, std::ui
                                                         std::uint32_t* written);
 using BeCloseStreamFunction = BeResult(BLADEENC_CALL*)(BeStream stream);
 }
+
+/// The four entry points of a loaded encoder library.
+struct BeFunctions {
+  BeInitStreamFunction initStream = nullptr;
+  BeEncodeChunkFunction encodeChunk = nullptr;
+  BeDeinitStreamFunction deinitStream = nullptr;
+  BeCloseStreamFunction closeStream = nullptr;
+};
+
+/// Looks the four up by name through `find` (a name to an address, null when missing); false
+/// when one is missing.
+template <typename Find>
+[[nodiscard]] bool BindBeFunctions(Find find, BeFunctions& functions) {
+  const auto bind = [&](auto& function, const char* name) {
+    function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(find(name));
+    return function != nullptr;
+  };
+  return bind(functions.initStream, "beInitStream") &&
+         bind(functions.encodeChunk, "beEncodeChunk") &&
+         bind(functions.deinitStream, "beDeinitStream") &&
+         bind(functions.closeStream, "beCloseStream");
+}
+
+/// Closes a stream when it goes.
+class BeStreamGuard {
+ public:
+  BeStreamGuard(BeCloseStreamFunction close, BeStream stream) : m_close(close), m_stream(stream) {}
+  ~BeStreamGuard() { m_close(m_stream); }
+  BeStreamGuard(const BeStreamGuard&) = delete;
+  BeStreamGuard& operator=(const BeStreamGuard&) = delete;
+
+ private:
+  BeCloseStreamFunction m_close;
+  BeStream m_stream;
+};
+
+/// The configuration record as callers pass it: larger than its MP3 member, the rest zero.
+inline constexpr std::size_t kConfigBufferSize = 512;
 
 inline constexpr std::uint32_t kConfigMp3 = 0;
 inline constexpr std::size_t kMp3ConfigSize = 27;

@@ -29,9 +29,6 @@ constexpr const char* kBladeEncFileName = "libbladeenc.so";
 constexpr const char* kLameFileName = "liblame_enc.so";
 constexpr std::uint16_t kBitrate = 128;
 
-// The published record is larger than its MP3 member; the rest of it stays zero.
-constexpr std::size_t kConfigBufferSize = 512;
-
 // Kept from the load hook to the unload hook; nothing else survives between calls.
 std::atomic<std::int32_t> g_selected{WAVPRESS_BLADEENC};
 std::atomic<bool> g_replace{false};
@@ -77,23 +74,6 @@ std::int32_t Percent(std::int64_t done, std::int64_t total) {
   return static_cast<std::int32_t>(std::min(percent, 99.0));
 }
 
-class StreamGuard {
- public:
-  StreamGuard(BeCloseStreamFunction close, BeStream stream) : m_close(close), m_stream(stream) {}
-  ~StreamGuard() { m_close(m_stream); }
-  StreamGuard(const StreamGuard&) = delete;
-  StreamGuard& operator=(const StreamGuard&) = delete;
-
- private:
-  BeCloseStreamFunction m_close;
-  BeStream m_stream;
-};
-
-template <typename Function>
-Function Lookup(LibraryHandle library, const char* name) {
-  return reinterpret_cast<Function>(FindSymbol(library, name));
-}
-
 // After a stop, a text for LastFailure that says where the part went; no failure.
 void Note(const std::string& text) {
   Fail(WAVPRESS_NO_FAILURE, text);
@@ -119,11 +99,8 @@ std::int32_t Encode(const char* path, const char* outputName, const WavpressProg
     return Fail(WAVPRESS_NO_ENCODER,
                 std::string(path) + ": the encoder " + encoderName + " is not loaded");
   }
-  const auto initStream = Lookup<BeInitStreamFunction>(library, "beInitStream");
-  const auto encodeChunk = Lookup<BeEncodeChunkFunction>(library, "beEncodeChunk");
-  const auto deinitStream = Lookup<BeDeinitStreamFunction>(library, "beDeinitStream");
-  const auto closeStream = Lookup<BeCloseStreamFunction>(library, "beCloseStream");
-  if (!initStream || !encodeChunk || !deinitStream || !closeStream) {
+  BeFunctions encoder;
+  if (!BindBeFunctions([&](const char* name) { return FindSymbol(library, name); }, encoder)) {
     return Fail(WAVPRESS_NO_ENCODER, std::string(path) + ": " + encoderName +
                                          " lacks a function of the encoder interface");
   }
@@ -200,10 +177,10 @@ std::int32_t Encode(const char* path, const char* outputName, const WavpressProg
   std::uint32_t samplesPerChunk = 0;
   std::uint32_t bufferSize = 0;
   BeStream stream = 0;
-  if (initStream(record.data(), &samplesPerChunk, &bufferSize, &stream) != kBeOk) {
+  if (encoder.initStream(record.data(), &samplesPerChunk, &bufferSize, &stream) != kBeOk) {
     return encoderFailed();
   }
-  const StreamGuard guard(closeStream, stream);
+  const BeStreamGuard guard(encoder.closeStream, stream);
   const std::size_t chunkFrames = samplesPerChunk / 2;
   if (chunkFrames == 0 || bufferSize == 0) return encoderFailed();
   std::vector<std::int16_t> pcm;
@@ -222,8 +199,8 @@ std::int32_t Encode(const char* path, const char* outputName, const WavpressProg
     if (frames < 0) return Fail(WAVPRESS_UNREADABLE, input + "cannot be read to its end");
     if (frames == 0) break;
     std::uint32_t written = 0;
-    if (encodeChunk(stream, static_cast<std::uint32_t>(frames * 2), pcm.data(), mp3.data(),
-                    &written) != kBeOk) {
+    if (encoder.encodeChunk(stream, static_cast<std::uint32_t>(frames * 2), pcm.data(), mp3.data(),
+                            &written) != kBeOk) {
       return encoderFailed();
     }
     if (written > bufferSize) return encoderFailed();
@@ -239,7 +216,7 @@ std::int32_t Encode(const char* path, const char* outputName, const WavpressProg
   }
 
   std::uint32_t written = 0;
-  if (deinitStream(stream, mp3.data(), &written) != kBeOk || written > bufferSize) {
+  if (encoder.deinitStream(stream, mp3.data(), &written) != kBeOk || written > bufferSize) {
     return encoderFailed();
   }
   if (!write(mp3.data(), written)) return writeFailed();
