@@ -25,6 +25,7 @@ constexpr std::array<std::uint8_t, 14> kSubFormatTail = {0x00, 0x00, 0x00, 0x00,
                                                          0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 constexpr std::uint32_t kMaxRiffSize = 0xFFFFFFFFu;
+constexpr std::uint16_t kMaxChannels = 64;
 
 std::uint16_t U16(std::span<const std::uint8_t> bytes, std::size_t offset) {
   return static_cast<std::uint16_t>(base::GetLE16(bytes, offset));
@@ -61,7 +62,10 @@ std::optional<SampleFormat> ParseFmt(std::span<const std::uint8_t> fmt) {
     }
     format.tag = U16(fmt, kSubFormatOffset);
   }
-  if (format.channels == 0 || format.rate == 0) return std::nullopt;
+  // libsndfile spins on thousands of channels; no WAV we could take has more than a few.
+  if (format.channels == 0 || format.channels > kMaxChannels || format.rate == 0) {
+    return std::nullopt;
+  }
   bool known = false;
   switch (format.tag) {
     case kFormatPcm:
