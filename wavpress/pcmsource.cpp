@@ -1,5 +1,7 @@
 #include "wavpress/pcmsource.h"
 
+#include "base/bytes.h"
+
 #include <sndfile.h>
 #include <soxr.h>
 
@@ -113,6 +115,17 @@ std::unique_ptr<PcmSource> PcmSource::OpenMemory(std::span<const std::uint8_t> b
   return OpenSource(std::make_unique<SpanSource>(bytes), error);
 }
 
+// Only mono and stereo are taken; false with the refusal in `error` otherwise.
+static bool TakesChannels(int channels, PcmOpenError& error) {
+  if (channels >= 1 && channels <= 2) return true;
+  error = {PcmRefusal::Channels,
+           std::to_string(channels) + " channels: only mono and stereo are taken"};
+  return false;
+}
+
+// Where the canonical header keeps the channel count.
+constexpr std::size_t kChannelsOffset = 22;
+
 std::unique_ptr<PcmSource> PcmSource::OpenSource(std::unique_ptr<base::ByteSource> file,
                                                  PcmOpenError& error) {
   // libsndfile's own header parsing has hung on malformed chunks: it gets only what we walked.
@@ -121,6 +134,8 @@ std::unique_ptr<PcmSource> PcmSource::OpenSource(std::unique_ptr<base::ByteSourc
     error = {PcmRefusal::NotWav, std::string(kNotWav)};
     return nullptr;
   }
+  // libsndfile spins on some headers of many channels, which are refused anyway.
+  if (!TakesChannels(base::GetLE16(layout->header, kChannelsOffset), error)) return nullptr;
   std::unique_ptr<PcmSource> source(new PcmSource);
   source->m_view = std::make_unique<View>(View{std::move(file), *layout});
   SF_VIRTUAL_IO io{&View::Length, &View::Seek, &View::Read, &View::Write, &View::Tell};
@@ -144,11 +159,7 @@ std::unique_ptr<PcmSource> PcmSource::Adopt(std::unique_ptr<PcmSource> source, S
                                    " Hz"};
     return nullptr;
   }
-  if (channels < 1 || channels > 2) {
-    error = {PcmRefusal::Channels,
-             std::to_string(channels) + " channels: only mono and stereo are taken"};
-    return nullptr;
-  }
+  if (!TakesChannels(channels, error)) return nullptr;
   if (frames <= 0) {
     error = {PcmRefusal::NoAudio, std::string(kNoAudio)};
     return nullptr;
