@@ -525,6 +525,15 @@ TEST(WalkWav, TakesFmtAndDataWithinTheFileAndRefusesAnyChunkBeyondIt) {
   }
 }
 
+// libsndfile seeks past an odd data chunk for its pad byte; when that seek failed it went on to
+// parse the samples as chunks and, for these found by the fuzzer, never came back.
+TEST_F(EncodeMp3Test, EncodesADataChunkOfOddSize) {
+  const auto wav = dir / "odd.wav";
+  fs::copy_file(LB_WAV_SEEDS "/odd-data.wav", wav);
+  ASSERT_EQ(bridge.Encode(wav), WAVPRESS_OK);
+  EXPECT_EQ(ReadFile(fs::path(wav).replace_extension(".mp3")).at(0), 0xFF);
+}
+
 struct LameEncTest : ::testing::Test {
   void SetUp() override { ASSERT_TRUE(lame.init && lame.encode && lame.deinit && lame.close); }
 
