@@ -1,10 +1,20 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>
+#include <QWindow>
+#include <chrono>
 
 #include "app/frmmain.h"
 #include "app/shell.h"
 #include "app/singleinstance.h"
+
+namespace {
+
+// How long a file given at start waits for the main window to be on screen: 2 s at most.
+constexpr std::chrono::milliseconds kExposePoll{10};
+constexpr int kExposeTries = 200;
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // The web view window's browser shares OpenGL contexts with the widgets.
@@ -33,6 +43,16 @@ int main(int argc, char** argv) {
   // Without the socket the program still runs; later starts then just end.
   (void)instance.Listen([&window](const QString& handed) { window.OpenFile(handed); });
   window.show();
-  if (!file.isEmpty()) QTimer::singleShot(0, &window, [&window, file] { window.OpenFile(file); });
+  // A message about the file is placed over the window, so the window must have its place first.
+  if (!file.isEmpty()) {
+    auto* wait = new QTimer(&window);
+    QObject::connect(wait, &QTimer::timeout, &window, [&window, wait, file, tries = 0]() mutable {
+      const QWindow* handle = window.windowHandle();
+      if (handle && !handle->isExposed() && ++tries < kExposeTries) return;
+      wait->deleteLater();
+      window.OpenFile(file);
+    });
+    wait->start(kExposePoll);
+  }
   return QApplication::exec();
 }

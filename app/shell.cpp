@@ -3,13 +3,17 @@
 #include "base/fileio.h"
 #include "webview/helpers.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <QStandardPaths>
 
 namespace app {
@@ -40,7 +44,36 @@ QFileDialog::Options DialogOptions() {
   return QFileDialog::HideNameFilterDetails;
 }
 
+// Room a window manager takes beside the title for the icon and the title bar's buttons.
+constexpr int kTitleBarDecoration = 140;
+
+// A box laid out for its text alone cuts the program's title in its caption.
+void FitCaption(QMessageBox& box) {
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  if (!grid) return;
+  const int width = CaptionWidth(box.windowTitle(), box.fontMetrics());
+  grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 }  // namespace
+
+int CaptionWidth(const QString& title, const QFontMetrics& metrics) {
+  // Title bars often use a bold face somewhat larger than the dialog's own.
+  return metrics.horizontalAdvance(title) * 5 / 4 + kTitleBarDecoration;
+}
+
+QWidget* MessageOwner(QWidget* owner) {
+  // A box over a window not yet shown lands where that window would be: the screen's corner.
+  QWidget* window = owner ? owner->window() : nullptr;
+  if (window && window->isVisible()) return window;
+  QWidget* active = QApplication::activeWindow();
+  if (active && active->isVisible()) return active;
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (top->isVisible() && top->isWindow() && !qobject_cast<QMessageBox*>(top)) return top;
+  }
+  return nullptr;
+}
 
 QStringList NameFilters(const QString& filter) {
   const QStringList parts = filter.split('|');
@@ -56,13 +89,16 @@ QStringList NameFilters(const QString& filter) {
 }
 
 void DesktopShell::ShowMessage(QWidget* owner, const QString& text) {
-  QMessageBox box(QMessageBox::NoIcon, ToQString(kMessageTitle), text, QMessageBox::Ok, owner);
+  QMessageBox box(QMessageBox::NoIcon, ToQString(kMessageTitle), text, QMessageBox::Ok,
+                  MessageOwner(owner));
+  FitCaption(box);
   box.exec();
 }
 
 bool DesktopShell::AskYesNo(QWidget* owner, const QString& text) {
   QMessageBox box(QMessageBox::Question, ToQString(kMessageTitle), text,
-                  QMessageBox::Yes | QMessageBox::No, owner);
+                  QMessageBox::Yes | QMessageBox::No, MessageOwner(owner));
+  FitCaption(box);
   box.setDefaultButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;
 }
@@ -70,9 +106,10 @@ bool DesktopShell::AskYesNo(QWidget* owner, const QString& text) {
 bool DesktopShell::AskEither(QWidget* owner, const QString& text, const QString& first,
                              const QString& second) {
   QMessageBox box(QMessageBox::Question, ToQString(kMessageTitle), text, QMessageBox::NoButton,
-                  owner);
+                  MessageOwner(owner));
   QPushButton* firstButton = box.addButton(first, QMessageBox::AcceptRole);
   QPushButton* secondButton = box.addButton(second, QMessageBox::RejectRole);
+  FitCaption(box);
   box.setDefaultButton(firstButton);
   box.setEscapeButton(secondButton);
   box.exec();

@@ -10,6 +10,7 @@
 
 #include "album/albumformat.h"
 
+class QFontMetrics;
 class QWidget;
 
 namespace app {
@@ -60,6 +61,13 @@ class DesktopShell final : public Shell {
   QString BrowseForFolder(QWidget* owner, const QString& prompt) override;
   void OpenDocument(const QUrl& url) override;
 };
+
+/// The window a message box for `owner` is shown over: its window when that is on screen, else
+/// the active window or any window on screen; none (the box is centred on the screen) otherwise.
+QWidget* MessageOwner(QWidget* owner);
+
+/// The least width of a box whose caption reads `title` in full.
+int CaptionWidth(const QString& title, const QFontMetrics& metrics);
 
 /// Where the folder chooser starts: the user's desktop folder where it exists, else home.
 QString FolderChooserStart(const QString& desktop, const QString& home);

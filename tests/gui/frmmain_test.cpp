@@ -63,6 +63,22 @@ class FrmMainTest : public QObject {
     QVERIFY(!window.isVisible());
   }
 
+  // A box for a window not yet on screen would land in the screen's corner.
+  void messageBoxesShowOverAWindowOnScreen() {
+    QWidget shown, hidden;
+    QWidget child(&hidden);
+    QCOMPARE(app::MessageOwner(&child), nullptr);
+    shown.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&shown));
+    QCOMPARE(app::MessageOwner(&child), &shown);
+    QCOMPARE(app::MessageOwner(nullptr), &shown);
+    hidden.show();
+    QCOMPARE(app::MessageOwner(&child), &hidden);
+    const QFontMetrics metrics(shown.font());
+    QVERIFY(app::CaptionWidth("MP3 - Lyrabinder", metrics) >
+            metrics.horizontalAdvance("MP3 - Lyrabinder") + 100);
+  }
+
   void folderChooserStartsAtTheDesktop() {
     testsupport::ScopedTempDir dir;
     const QString home = Q(dir.path());
