@@ -38,19 +38,19 @@ bool ExtractionResult::MayDeleteAlbum() const {
 std::string ExtractionResult::CompletionText() const {
   std::string text(Extracted() == 0 && !items.empty() ? kNothingExtractedMessage
                                                       : kExtractionCompletedMessage);
-  for (const ItemStatus status : {ItemStatus::Renamed, ItemStatus::Failed}) {
+  // Renamed items first, then the failures (those a stop left out among them), then the kept.
+  const auto add = [&](auto which, auto line) {
     for (const ItemOutcome& item : items) {
-      // Failures and items a stop left out are named in the order of the run.
-      const bool failed =
-          item.status == ItemStatus::Failed || item.status == ItemStatus::NotReached;
-      if (status == ItemStatus::Renamed ? item.status == status : failed) text += "\n" + item.text;
+      if (which(item.status)) text += "\n" + line(item);
     }
-  }
-  for (const ItemOutcome& item : items) {
-    if (item.status == ItemStatus::Kept) {
-      text += "\n" + std::string(kKeptFilePrefix) + base::Utf8FromPath(item.path.filename());
-    }
-  }
+  };
+  const auto ownText = [](const ItemOutcome& item) { return item.text; };
+  add([](ItemStatus s) { return s == ItemStatus::Renamed; }, ownText);
+  add([](ItemStatus s) { return s == ItemStatus::Failed || s == ItemStatus::NotReached; }, ownText);
+  add([](ItemStatus s) { return s == ItemStatus::Kept; },
+      [](const ItemOutcome& item) {
+        return std::string(kKeptFilePrefix) + base::Utf8FromPath(item.path.filename());
+      });
   if (!albumKept.empty()) text += "\n" + albumKept;
   return text;
 }
