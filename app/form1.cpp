@@ -22,7 +22,6 @@
 #include "app/notebox.h"
 #include "app/shell.h"
 #include "base/text.h"
-#include "compose/creation.h"
 
 namespace app {
 namespace {
@@ -342,8 +341,7 @@ void Form1::MakeAlbum() {
   UnloadPreview();
   if (m_contents.Empty()) return;
   BusyCursor busy;
-  const compose::ContentsVerdict verdict = compose::CheckContents(m_contents);
-  m_quality = verdict.quality;
+  const session::ContentsVerdict verdict = m_creation.Check(m_contents);
   if (!verdict.quality.rejections.empty()) ShowEntries(List1->currentRow());
   if (!verdict.quality.passed) {
     // A rewritten list can be neither edited nor submitted: only Cancel and Help remain.

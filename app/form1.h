@@ -15,6 +15,7 @@
 #include "app/listextent.h"
 #include "compose/contentslist.h"
 #include "media/mediadevice.h"
+#include "session/albumcreation.h"
 
 class QLabel;
 class QMimeData;
@@ -96,12 +97,8 @@ class Form1 : public QWidget {
 
   /// The entries as paths (UTF-8), in list order.
   const std::vector<std::string>& Entries() const { return m_contents.Entries(); }
-  /// The first-frame positions of the last quality check (element 0 unused).
-  const std::vector<std::int32_t>& FirstFramePositions() const {
-    return m_quality.FirstFramePositions;
-  }
-  /// The same positions as the album writer takes them.
-  std::vector<std::int32_t> WriterPositions() const { return m_quality.WriterPositions(); }
+  /// The album as the last "Make Album ..." checked it.
+  const session::AlbumCreation& Creation() const { return m_creation; }
   /// The current entry's text, or the empty text.
   QString CurrentEntry() const;
   /// Empties the list and the selected-file label (after an album was made).
@@ -136,7 +133,7 @@ class Form1 : public QWidget {
   QPoint m_mainWindowPosition;
   MediaDeviceFactory m_mediaDevices;
   compose::ContentsList m_contents;
-  compose::QualityResult m_quality;
+  session::AlbumCreation m_creation;
   int m_dragFrom = -1;
   QPointer<Form7> m_preview;
 

@@ -22,7 +22,6 @@
 #include "app/form1.h"
 #include "app/shell.h"
 #include "base/fileio.h"
-#include "compose/creation.h"
 
 namespace app {
 namespace {
@@ -36,7 +35,11 @@ QLabel* Caption(const char* text, QWidget* buddy, QWidget* parent) {
 }  // namespace
 
 Form2::Form2(Form1& contents, Shell& shell, media::MediaDevice& device)
-    : WorkDialog(&contents), m_contents(contents), m_shell(shell), m_device(device) {
+    : WorkDialog(&contents),
+      m_contents(contents),
+      m_shell(shell),
+      m_device(device),
+      m_creation(contents.Creation()) {
   setObjectName("Form2");
   setWindowTitle(ToQString(kDetailsCaption));
   setWindowIcon(ProgramIcon());
@@ -129,41 +132,32 @@ void Form2::Load() {
   BusyCursor busy;
   Text3->setCurrentIndex(0);
   // The media service scans each track; the windows repaint meanwhile, but take no input.
-  m_prepared = compose::PrepareTrackTable(m_contents.Entries(), m_device, [](int, int) {
+  const compose::PreparedAlbum& prepared = m_creation.Prepare(m_device, [](int, int) {
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     return true;
   });
-  const compose::DetailsProposal& proposal = m_prepared.proposal;
+  const compose::DetailsProposal& proposal = prepared.proposal;
   for (const std::string& name : proposal.albumNames) Text1->addItem(QString::fromStdString(name));
   Text1->setCurrentText(QString::fromStdString(proposal.albumTitle));
   Text2->setText(QString::fromStdString(proposal.artist));
   Text4->setText(QString::fromStdString(proposal.year));
-  for (const std::string& line : m_prepared.trackLines) {
+  for (const std::string& line : prepared.trackLines) {
     auto* item = new QListWidgetItem(QString::fromStdString(line), List1);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     item->setCheckState(Qt::Unchecked);
   }
-  Text5->setText(QString::fromStdString(m_prepared.tracks));
+  Text5->setText(QString::fromStdString(prepared.tracks));
 }
 
 void Form2::MakeAlbum() {
   if (Busy()) return;
-  const compose::TrackTableCheck check = compose::CheckTrackTable(m_prepared.trackTable);
-  if (!check.ok()) {
-    m_shell.ShowMessage(this, QString::fromStdString(check.message));
-    Finish();
-    return;
-  }
   const album::AlbumDetails details{Text1->currentText().toStdString(), Text2->text().toStdString(),
                                     Text4->text().toStdString(), Text3->currentText().toStdString(),
                                     Text5->text().toStdString()};
-  if (!compose::DetailsComplete(details)) {
-    m_shell.ShowMessage(this, ToQString(compose::kEntriesRequiredMessage));
-    return;
-  }
-  // Before the save dialog: a value the album cannot hold is corrected first.
-  if (!album::TracksByte(details.tracks)) {
-    m_shell.ShowMessage(this, QString::fromStdString(album::TracksValueMessage(details.tracks)));
+  // A value the album cannot hold is corrected before the save dialog opens.
+  if (const session::DetailsCheck check = m_creation.CheckDetails(details); !check.ok()) {
+    m_shell.ShowMessage(this, QString::fromStdString(check.message));
+    if (check.status == session::CreationStatus::NonStandardTrack) Finish();
     return;
   }
   const QString chosen = m_shell.SaveFileName(
@@ -196,9 +190,7 @@ void Form2::StartWrite(const QString& output, const album::AlbumDetails& details
   ProgressBar1->show();
 
   // The worker gets its own copies: nothing it reads can change while it runs.
-  const std::vector<std::string> entries = m_contents.Entries();
-  const std::vector<std::int32_t> positions = m_contents.WriterPositions();
-  const compose::PreparedAlbum prepared = m_prepared;
+  const session::AlbumCreation creation = m_creation;
   const std::filesystem::path target = base::PathFromUtf8(output.toStdString());
   auto result = std::make_shared<album::WriteResult>();
 
@@ -216,8 +208,7 @@ void Form2::StartWrite(const QString& output, const album::AlbumDetails& details
           return true;
         };
         try {
-          *result = compose::WriteComposedAlbum(target, entries, positions, prepared, ticked,
-                                                details, progress, replace);
+          *result = creation.Write(target, details, ticked, progress, replace);
         } catch (const std::exception& e) {
           result->status = album::WriteStatus::WriteFailed;
           result->error = std::string("Cannot Write The Album File (") + e.what() + ")";
@@ -239,7 +230,7 @@ void Form2::WriteEnded(const album::WriteResult& result) {
     m_shell.ShowMessage(this, QString::fromStdString(result.error));
     return;
   }
-  m_shell.ShowMessage(this, ToQString(compose::kAlbumCreatedMessage));
+  m_shell.ShowMessage(this, ToQString(session::kAlbumCreatedMessage));
   Finish();
 }
 

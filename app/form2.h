@@ -1,6 +1,6 @@
 #pragma once
 // The album details window: proposes title, artist and year from the tracks, lists the
-// tracks, and writes the album. The work lives in compose/ and album::WriteAlbum.
+// tracks, and writes the album. The work is session::AlbumCreation's.
 
 #include <optional>
 #include <string_view>
@@ -10,7 +10,7 @@
 #include "album/albumwriter.h"
 #include "app/busycursor.h"
 #include "app/workdialog.h"
-#include "compose/tracktable.h"
+#include "session/albumcreation.h"
 
 class QComboBox;
 class QLabel;
@@ -44,8 +44,6 @@ class Form2 : public WorkDialog {
   Form2(Form1& contents, Shell& shell, media::MediaDevice& device);
   ~Form2() override;
 
-  const std::vector<album::TrackEntry>& TrackTable() const { return m_prepared.trackTable; }
-
  private:
   void Load();
   void MakeAlbum();
@@ -60,7 +58,7 @@ class Form2 : public WorkDialog {
   Form1& m_contents;
   Shell& m_shell;
   media::MediaDevice& m_device;
-  compose::PreparedAlbum m_prepared;
+  session::AlbumCreation m_creation;
   std::optional<BusyCursor> m_busy;
 
   QComboBox* Text1 = nullptr;

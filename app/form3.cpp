@@ -12,11 +12,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "album/extraction.h"
 #include "app/artwork.h"
 #include "app/backgroundtask.h"
 #include "app/shell.h"
 #include "base/fileio.h"
+#include "session/extractionrun.h"
 
 namespace app {
 namespace {
@@ -54,6 +54,16 @@ class FieldsDisplay final : public album::AlbumDisplay {
   QListWidget* m_list;
 };
 
+// The worker's progress goes to the window as the line reached.
+class ProgressToWindow final : public session::ExtractionFrontEnd {
+ public:
+  explicit ProgressToWindow(const TaskControl& control) : m_control(control) {}
+  bool Progress(int line, int) override { return m_control.Report(line); }
+
+ private:
+  const TaskControl& m_control;
+};
+
 QLineEdit* Field(const char* name, QWidget* parent) {
   auto* field = new QLineEdit(parent);
   field->setObjectName(name);
@@ -64,7 +74,7 @@ QLineEdit* Field(const char* name, QWidget* parent) {
 }  // namespace
 
 struct Form3::Outcome {
-  album::ExtractionResult result;
+  session::ExtractionResult result;
 };
 
 Form3::Form3(Shell& shell, QWidget* parent) : WorkDialog(parent), m_shell(shell) {
@@ -188,28 +198,24 @@ void Form3::SelectAll() {
 
 void Form3::Extract() {
   if (Busy()) return;
-  std::vector<bool> selected;
-  bool any = false;
+  std::vector<std::size_t> chosen;
   for (int row = 0; row < List1->count(); ++row) {
-    selected.push_back(List1->item(row)->isSelected());
-    any = any || selected.back();
+    if (List1->item(row)->isSelected()) chosen.push_back(static_cast<std::size_t>(row));
   }
-  if (!any) {
+  if (chosen.empty()) {
     m_shell.ShowMessage(this, ToQString(kNothingSelectedMessage));
     return;
   }
   const QString folder = m_shell.BrowseForFolder(this, ToQString(kExtractFolderPrompt));
   if (folder.isEmpty()) return;
-  const std::filesystem::path target = base::PathFromUtf8(folder.toStdString());
+  auto run = std::make_shared<session::ExtractionRun>(session::ExtractionInput{
+      m_archive.source.get(), &m_archive.items, chosen, base::PathFromUtf8(folder.toStdString()),
+      Check1->isChecked() ? base::PathFromUtf8(m_path.toStdString()) : std::filesystem::path()});
   // Files that were there before the run are the user's: asked about once, kept unless replaced.
   base::Replace replace = base::Replace::Never;
-  const std::vector<std::string> existing =
-      album::ExistingTargets(*m_archive.source, m_archive.items, selected, target);
-  if (!existing.empty()) {
-    QString question = ToQString(album::kExistingFilesQuestion) + "\n";
-    for (const std::string& name : existing) question += "\n" + QString::fromStdString(name);
-    if (m_shell.AskEither(this, question, ToQString(album::kReplaceButton),
-                          ToQString(album::kKeepButton))) {
+  if (const std::vector<std::string> existing = run->ExistingFiles(); !existing.empty()) {
+    if (m_shell.AskEither(this, QString::fromStdString(session::ExistingFilesQuestion(existing)),
+                          ToQString(session::kReplaceButton), ToQString(session::kKeepButton))) {
       replace = base::Replace::Allowed;
     }
   }
@@ -223,31 +229,24 @@ void Form3::Extract() {
   // The worker reads the open album while this window only shows progress.
   auto outcome = std::make_shared<Outcome>();
   m_outcome = outcome;
-  base::ByteSource* source = m_archive.source.get();
-  const std::vector<album::ArchiveItem> items = m_archive.items;
   m_task->Start(
-      [outcome, source, items, selected, target, replace](const TaskControl& control) {
-        outcome->result = album::ExtractSelected(
-            *source, items, selected, target,
-            [&control](int done, int) { return control.Report(done); }, replace);
+      [outcome, run, replace](const TaskControl& control) {
+        ProgressToWindow progress(control);
+        outcome->result = run->Run(progress, replace);
       },
       [this](int done) { ProgressBar1->setValue(done); }, [this] { ExtractionEnded(); });
 }
 
 void Form3::ExtractionEnded() {
-  const album::ExtractionResult result = std::move(m_outcome->result);
+  const session::ExtractionResult result = std::move(m_outcome->result);
   m_outcome.reset();
   m_busy.reset();
-  m_shell.ShowMessage(
-      this, QString::fromStdString(album::ExtractionCompletionText(result, Check1->isChecked())));
+  m_shell.ShowMessage(this, QString::fromStdString(result.CompletionText()));
   SetControlsEnabled(true);
-  if (!Check1->isChecked() || !album::MayDeleteAlbum(result)) return;
+  if (!Check1->isChecked() || !result.MayDeleteAlbum()) return;
   m_archive = {};
-  std::error_code error;
-  if (!std::filesystem::remove(base::PathFromUtf8(m_path.toStdString()), error)) {
-    m_shell.ShowMessage(
-        this, "Cannot Delete " + QFileInfo(m_path).fileName() + " : " +
-                  QString::fromStdString(error ? error.message() : std::string("No such file")));
+  if (!result.deleteFailure.empty()) {
+    m_shell.ShowMessage(this, QString::fromStdString(result.deleteFailure));
   }
   accept();
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The extraction window: opens an album or AlbumWrap archive, lists its items and copies the
-// selected ones into a folder. The rules live in album::ExtractSelected and its companions.
+// selected ones into a folder. The run itself is session::ExtractionRun.
 
 #include <optional>
 #include <string_view>

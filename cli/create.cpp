@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "album/albumwriter.h"
 #include "album/archive.h"
@@ -13,9 +14,9 @@
 #include "cli/commands.h"
 #include "collection/conversion.h"
 #include "compose/contentslist.h"
-#include "compose/creation.h"
 #include "compose/tracktable.h"
 #include "media/mediadevice.h"
+#include "session/albumcreation.h"
 
 namespace cli {
 namespace {
@@ -138,85 +139,85 @@ int RunCreate(const CreateOptions& options) {
   std::unique_ptr<collection::WorkFolder> work;
   if (options.convert && !ConvertRefused(list, work)) return 1;
 
-  const compose::ContentsVerdict verdict = compose::CheckContents(list);
-  if (!verdict.ok()) {
+  // Answers from the options and prints what the creation does.
+  class Answers final : public session::CreationFrontEnd {
+   public:
+    explicit Answers(const CreateOptions& options) : m_options(options) {}
+    std::optional<album::AlbumDetails> Details(const compose::PreparedAlbum& prepared,
+                                               std::vector<bool>& ticked) override {
+      m_progress.Clear();
+      album::AlbumDetails details;
+      const CreateOptions& o = m_options;
+      details.albumTitle = o.titleOption->count() ? o.title : prepared.proposal.albumTitle;
+      details.artist = o.artistOption->count() ? o.artist : prepared.proposal.artist;
+      details.year = o.yearOption->count() ? o.year : prepared.proposal.year;
+      details.completeness = o.incomplete ? compose::kIncomplete : compose::kComplete;
+      details.tracks = o.tracksOption->count() ? o.tracks : prepared.tracks;
+      for (const int line : o.fixTitles) {
+        if (line < 0 || static_cast<std::size_t>(line) >= ticked.size()) {
+          std::cerr << "No track line " << line << ": the album has " << ticked.size()
+                    << " tracks (lines 0 to " << ticked.size() - 1 << ").\n";
+          badUsage = true;
+          return std::nullopt;
+        }
+        ticked[static_cast<std::size_t>(line)] = true;
+      }
+      return details;
+    }
+    std::filesystem::path Output(const album::AlbumDetails& details) override {
+      return OutputPath(m_options, details);
+    }
+    bool ReplaceExisting(const std::filesystem::path& output) override {
+      if (m_options.force) return true;
+      // A symlink counts as there even where it leads nowhere: the final rename keeps it too.
+      std::error_code ec;
+      const bool dangling =
+          std::filesystem::is_symlink(output, ec) && !std::filesystem::exists(output, ec);
+      std::cerr << base::Utf8FromPath(output)
+                << (dangling ? " exists (a symlink to a missing file)" : " exists")
+                << "; give --force to replace it.\n";
+      return false;
+    }
+    bool Progress(session::CreationStep step, int done, int total) override {
+      m_progress.Show(step == session::CreationStep::Writing ? "Writing album" : "Reading tracks",
+                      done, total);
+      return true;
+    }
+    void Done() { m_progress.Clear(); }
+    bool badUsage = false;
+
+   private:
+    const CreateOptions& m_options;
+    ProgressLine m_progress;
+  } answers(options);
+
+  auto device = media::CreateMediaDevice();
+  const session::CreationResult created = session::CreateAlbum(list, *device, answers);
+  answers.Done();
+  for (const std::string& warning : created.warnings) {
+    std::cerr << "Left out of the album: " << warning << '\n';
+  }
+  if (created.status == session::CreationStatus::Refused) {
     bool convertible = false;
-    for (const compose::Rejection& rejection : verdict.quality.rejections) {
+    for (const compose::Rejection& rejection : created.verdict.quality.rejections) {
       PrintMessage(list.Entries()[rejection.index]);
       convertible |= rejection.status != mp3header::AnalyseStatus::CannotOpen;
     }
-    PrintMessage(verdict.Message());
+    PrintMessage(created.message);
     if (convertible && !options.convert) {
       PrintMessage("Give --convert to convert such tracks to 128 kbps constant bitrate.");
     }
     return 1;
   }
-
-  ProgressLine progress;
-  auto device = media::CreateMediaDevice();
-  compose::PreparedAlbum prepared =
-      compose::PrepareTrackTable(list.Entries(), *device, [&](int done, int total) {
-        progress.Show("Reading tracks", done, total);
-        return true;
-      });
-  progress.Clear();
-  const compose::TrackTableCheck check = compose::CheckTrackTable(prepared.trackTable);
-  if (!check.ok()) {
-    PrintMessage(check.message);
+  if (answers.badUsage) return 2;
+  if (!created.ok()) {
+    PrintMessage(created.message);
     return 1;
   }
-
-  album::AlbumDetails details;
-  details.albumTitle = options.titleOption->count() ? options.title : prepared.proposal.albumTitle;
-  details.artist = options.artistOption->count() ? options.artist : prepared.proposal.artist;
-  details.year = options.yearOption->count() ? options.year : prepared.proposal.year;
-  details.completeness = options.incomplete ? compose::kIncomplete : compose::kComplete;
-  details.tracks = options.tracksOption->count() ? options.tracks : prepared.tracks;
-  std::vector<bool> ticked(prepared.trackLines.size(), false);
-  for (const int line : options.fixTitles) {
-    if (line < 0 || static_cast<std::size_t>(line) >= ticked.size()) {
-      std::cerr << "No track line " << line << ": the album has " << ticked.size()
-                << " tracks (lines 0 to " << ticked.size() - 1 << ").\n";
-      return 2;
-    }
-    ticked[static_cast<std::size_t>(line)] = true;
-  }
-  if (!compose::DetailsComplete(details)) {
-    PrintMessage(compose::kEntriesRequiredMessage);
-    return 1;
-  }
-
-  const std::filesystem::path output = OutputPath(options, details);
-  // A symlink counts as there even where it leads nowhere: the final rename keeps it too.
-  std::error_code ec;
-  if (base::NameTaken(output) && !options.force) {
-    const bool dangling =
-        std::filesystem::is_symlink(output, ec) && !std::filesystem::exists(output, ec);
-    std::cerr << base::Utf8FromPath(output)
-              << (dangling ? " exists (a symlink to a missing file)" : " exists")
-              << "; give --force to replace it.\n";
-    return 1;
-  }
-
-  const album::WriteProgress writeProgress = [&](int value, int maximum) {
-    progress.Show("Writing album", value, maximum);
-    return true;
-  };
-  const album::WriteResult written = compose::WriteComposedAlbum(
-      output, list.Entries(), verdict.quality.WriterPositions(), prepared, ticked, details,
-      writeProgress, options.force ? base::Replace::Allowed : base::Replace::Never);
-  progress.Clear();
-  for (const std::string& warning : written.warnings) {
-    std::cerr << "Left out of the album: " << warning << '\n';
-  }
-  if (!written.ok()) {
-    std::cerr << written.error << '\n';
-    return 1;
-  }
-  PrintMessage(compose::kAlbumCreatedMessage);
-  std::cout << base::Utf8FromPath(output) << '\n';
+  PrintMessage(created.message);
+  std::cout << base::Utf8FromPath(created.output) << '\n';
   // An album that lacks a picture or lyrics file that was asked for is not a success.
-  return written.warnings.empty() ? 0 : 1;
+  return created.warnings.empty() ? 0 : 1;
 }
 
 }  // namespace

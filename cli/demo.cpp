@@ -18,11 +18,12 @@
 #include "cli/commands.h"
 #include "cli/opening.h"
 #include "compose/contentslist.h"
-#include "compose/creation.h"
 #include "compose/tracktable.h"
 #include "media/mediadevice.h"
 #include "mp3header/mp3header.h"
 #include "platform/qt/picturemodule.h"
+#include "session/albumcreation.h"
+#include "session/extractionrun.h"
 #include "wavpress/bridge.h"
 #include "webview/cuesheet.h"
 #include "webview/opening.h"
@@ -212,41 +213,43 @@ fs::path MakeAlbum(const fs::path& sourceFolder, const fs::path& dir) {
   const compose::AddResult added =
       list.AddFolder(base::Utf8FromPath(sourceFolder), compose::FileSystemLister());
   if (added.refused) throw DemoError{"cannot read " + base::Utf8FromPath(sourceFolder)};
-  const compose::ContentsVerdict verdict = compose::CheckContents(list);
-  if (!verdict.ok()) {
+  // The proposals as they come, into the demo folder, replacing an album of an earlier run.
+  struct Proposals final : session::CreationFrontEnd {
+    fs::path dir;
+    album::AlbumDetails details;
+    std::optional<album::AlbumDetails> Details(const compose::PreparedAlbum& prepared,
+                                               std::vector<bool>&) override {
+      details = {prepared.proposal.albumTitle, prepared.proposal.artist, prepared.proposal.year,
+                 std::string(compose::kComplete), prepared.tracks};
+      return details;
+    }
+    fs::path Output(const album::AlbumDetails& chosen) override {
+      return dir /
+             base::PathFromUtf8(compose::ProposedAlbumFileName(chosen.artist, chosen.albumTitle));
+    }
+    bool ReplaceExisting(const fs::path&) override { return true; }
+  } proposals;
+  proposals.dir = dir;
+  const auto device = media::CreateMediaDevice();
+  const session::CreationResult created = session::CreateAlbum(list, *device, proposals);
+  for (const std::string& warning : created.warnings) std::cerr << warning << '\n';
+  if (!created.ok()) {
     std::string rejected;
-    for (const compose::Rejection& rejection : verdict.quality.rejections) {
+    for (const compose::Rejection& rejection : created.verdict.quality.rejections) {
       rejected += "\n    " + list.Entries()[rejection.index];
     }
-    throw DemoError{verdict.Message() + rejected};
+    throw DemoError{created.message + rejected};
   }
-  const auto device = media::CreateMediaDevice();
-  const compose::PreparedAlbum prepared = compose::PrepareTrackTable(list.Entries(), *device);
-  if (const auto check = compose::CheckTrackTable(prepared.trackTable); !check.ok()) {
-    throw DemoError{check.message};
-  }
-  const album::AlbumDetails details{prepared.proposal.albumTitle, prepared.proposal.artist,
-                                    prepared.proposal.year, std::string(compose::kComplete),
-                                    prepared.tracks};
-  if (!compose::DetailsComplete(details)) {
-    throw DemoError{std::string(compose::kEntriesRequiredMessage)};
-  }
-  const fs::path output =
-      dir / base::PathFromUtf8(compose::ProposedAlbumFileName(details.artist, details.albumTitle));
-  const album::WriteResult written =
-      compose::WriteComposedAlbum(output, list.Entries(), verdict.quality.WriterPositions(),
-                                  prepared, {}, details, {}, base::Replace::Allowed);
-  for (const std::string& warning : written.warnings) std::cerr << warning << '\n';
-  if (!written.ok()) throw DemoError{written.error};
-  std::cout << "  " << compose::kAlbumCreatedMessage << '\n';
+  std::cout << "  " << created.message << '\n';
   std::string contents;
   for (const std::string& entry : list.Entries()) {
     contents += std::string(contents.empty() ? "" : ", ") + std::string(base::FileNameOf(entry));
   }
+  const album::AlbumDetails& details = proposals.details;
   Step("contents", contents);
   Step("details", details.albumTitle + " / " + details.artist + " / " + details.year + " / " +
                       details.tracks + " tracks");
-  return output;
+  return created.output;
 }
 
 std::string WriteCue(const fs::path& albumPath) {
@@ -293,10 +296,16 @@ std::size_t ExtractAndCompare(const fs::path& albumPath, const fs::path& sourceF
     throw DemoError{"cannot open the album again: " + error};
   }
   fs::create_directories(target);
+  std::vector<std::size_t> every(archive.items.size());
+  for (std::size_t i = 0; i < every.size(); ++i) every[i] = i;
+  session::ExtractionFrontEnd quiet;
+  const session::ExtractionResult extracted =
+      session::ExtractionRun({archive.source.get(), &archive.items, every, target, {}})
+          .Run(quiet, base::Replace::Allowed);
   std::size_t count = 0;
-  for (const album::ArchiveItem& item : archive.items) {
-    const auto written = album::ExtractItem(*archive.source, item, target, error);
-    if (!written) throw DemoError{"cannot extract " + item.name + ": " + error};
+  for (const session::ItemOutcome& outcome : extracted.items) {
+    const album::ArchiveItem& item = archive.items[outcome.index];
+    if (!outcome.extracted()) throw DemoError{outcome.text};
     Bytes original = ReadBytes(sourceFolder / base::PathFromUtf8(item.name));
     if (item.kind == album::ItemKind::Track) {
       mp3header::MP3HeaderInfo info;
@@ -306,7 +315,7 @@ std::size_t ExtractAndCompare(const fs::path& albumPath, const fs::path& sourceF
         original.erase(original.begin(), original.begin() + base::OffsetOf(info.HeaderPos));
       }
     }
-    if (ReadBytes(*written) != original) {
+    if (ReadBytes(outcome.path) != original) {
       throw DemoError{item.name + " came out different from its source"};
     }
     ++count;

@@ -1,12 +1,44 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
-#include "album/archive.h"
 #include "base/fileio.h"
 #include "cli/commands.h"
 #include "cli/opening.h"
+#include "session/extractionrun.h"
 
 namespace cli {
+namespace {
+
+// Prints each item as it ends: the path written on stdout, a rename or a failure on stderr.
+class PrintedExtraction final : public session::ExtractionFrontEnd {
+ public:
+  explicit PrintedExtraction(bool force) : m_force(force) {}
+  void ItemEnded(const session::ItemOutcome& outcome) override {
+    switch (outcome.status) {
+      case session::ItemStatus::Renamed:
+        std::cerr << TerminalText(outcome.text) << '\n';
+        [[fallthrough]];
+      case session::ItemStatus::Written:
+        std::cout << TerminalText(base::Utf8FromPath(outcome.path)) << '\n';
+        return;
+      case session::ItemStatus::Kept:
+        std::cerr << TerminalText(outcome.text) << (m_force ? "" : "; give --force to replace it")
+                  << '\n';
+        break;
+      case session::ItemStatus::Failed:
+      case session::ItemStatus::NotReached:
+        std::cerr << TerminalText(outcome.text) << '\n';
+        break;
+    }
+    failed = true;
+  }
+  bool failed = false;
+
+ private:
+  bool m_force;
+};
+
+}  // namespace
 
 void AddExtractCommand(CLI::App& app, int& exitCode) {
   auto* command = app.add_subcommand("extract", "Copy items of an album or archive into a folder");
@@ -46,27 +78,12 @@ void AddExtractCommand(CLI::App& app, int& exitCode) {
       }
       chosen.push_back(static_cast<std::size_t>(index));
     }
-    exitCode = 0;
-    album::Extraction extraction(*opened.archive.source, base::PathFromUtf8(*folder),
-                                 *force ? base::Replace::Allowed : base::Replace::Never);
-    for (const std::size_t i : chosen) {
-      std::string error;
-      bool existed = false;
-      const auto written = extraction.Extract(items[i], error, existed);
-      if (!written) {
-        if (existed && !*force) error += "; give --force to replace it";
-        std::cerr << TerminalText(error) << '\n';
-        exitCode = 1;
-        continue;
-      }
-      const std::string path = base::Utf8FromPath(written->path);
-      if (written->renamed) {
-        std::cerr << "Item " << i << ": its name is taken (by the album or an earlier item); "
-                  << "written as " << TerminalText(path) << '\n';
-      }
-      std::cout << TerminalText(path) << '\n';
-    }
-    if (exitCode == 0) std::cout << "File(s) Extraction Completed.\n";
+    session::ExtractionRun run(
+        {opened.archive.source.get(), &items, chosen, base::PathFromUtf8(*folder), {}});
+    PrintedExtraction printed(*force);
+    (void)run.Run(printed, *force ? base::Replace::Allowed : base::Replace::Never);
+    exitCode = printed.failed ? 1 : 0;
+    if (exitCode == 0) std::cout << session::kExtractionCompletedMessage << '\n';
   });
 }
 

@@ -4,10 +4,10 @@
 
 #include "collection/conversion.h"
 #include "compose/contentslist.h"
-#include "compose/creation.h"
 #include "compose/trackreading.h"
 #include "compose/tracktable.h"
 #include "media/mediadevice.h"
+#include "session/albumcreation.h"
 
 namespace collection {
 namespace {
@@ -38,7 +38,7 @@ FolderResult Ended(FolderStatus status, std::string reason) {
 // What the quality check refused, each entry's rejection text; the conversion is named when it
 // could have helped.
 std::string RefusalReason(const compose::ContentsList& list,
-                          const compose::ContentsVerdict& verdict, bool convert) {
+                          const session::ContentsVerdict& verdict, bool convert) {
   std::string reason = verdict.Message();
   bool convertible = false;
   for (const compose::Rejection& rejection : verdict.quality.rejections) {
@@ -91,7 +91,7 @@ std::vector<FolderPlan> PlanFolders(const std::vector<std::filesystem::path>& fo
     plan.details = {proposal.albumTitle, proposal.artist, proposal.year,
                     std::string(compose::kComplete), ""};
     if (!compose::DetailsComplete(plan.details)) {
-      plan.reason = std::string(compose::kEntriesRequiredMessage) +
+      plan.reason = std::string(session::kEntriesRequiredMessage) +
                     " (the tags and names propose no album title, artist or year)";
       plans.push_back(std::move(plan));
       continue;
@@ -154,31 +154,51 @@ FolderResult RunFolderJob(const FolderJobInput& input, const Mp3Encoder* encoder
     result.converted = std::move(converted.converted);
   }
 
+  // The plan's details and album; stopping asked for at every track and chunk.
+  class Planned final : public session::CreationFrontEnd {
+   public:
+    Planned(const FolderPlan& plan, bool existed, JobControl& control)
+        : m_plan(plan), m_existed(existed), m_control(control) {}
+    std::optional<album::AlbumDetails> Details(const compose::PreparedAlbum& prepared,
+                                               std::vector<bool>&) override {
+      album::AlbumDetails details = m_plan.details;
+      details.completeness = prepared.completeness;
+      details.tracks = prepared.tracks;
+      return details;
+    }
+    std::filesystem::path Output(const album::AlbumDetails&) override { return m_plan.album; }
+    // Only an album there at the start is replaced (the caller skipped it unless --force).
+    bool ReplaceExisting(const std::filesystem::path&) override { return m_existed; }
+    bool Progress(session::CreationStep, int, int) override { return !m_control.Stopped(); }
+
+   private:
+    const FolderPlan& m_plan;
+    bool m_existed;
+    JobControl& m_control;
+  } planned(plan, existed, control);
+
   compose::ContentsList list;
   for (const std::string& entry : entries) (void)list.AddFile(entry);
-  const compose::ContentsVerdict verdict = compose::CheckContents(list);
-  if (!verdict.ok()) {
-    return Ended(FolderStatus::Skipped, RefusalReason(list, verdict, input.convert));
-  }
   auto device = media::CreateMediaDevice();
-  const compose::PreparedAlbum prepared =
-      compose::PrepareTrackTable(entries, *device, [&](int, int) { return !stopped(); });
-  if (stopped()) return Ended(FolderStatus::Stopped, "stopped");
-  const compose::TrackTableCheck check = compose::CheckTrackTable(prepared.trackTable);
-  if (!check.ok()) return Ended(FolderStatus::Skipped, check.message);
-
-  album::AlbumDetails details = plan.details;
-  details.completeness = prepared.completeness;
-  details.tracks = prepared.tracks;
-  const album::WriteResult written = compose::WriteComposedAlbum(
-      plan.album, entries, verdict.quality.WriterPositions(), prepared,
-      std::vector<bool>(prepared.trackLines.size(), false), details,
-      [&](int, int) { return !stopped(); },
-      existed ? base::Replace::Allowed : base::Replace::Never);
-  if (written.status == album::WriteStatus::Stopped) return Ended(FolderStatus::Stopped, "stopped");
-  if (!written.ok()) return Ended(FolderStatus::Failed, written.error);
-  result.tracks = prepared.trackTable.size();
-  for (const std::string& warning : written.warnings) {
+  const session::CreationResult created = session::CreateAlbum(list, *device, planned);
+  switch (created.status) {
+    case session::CreationStatus::Made:
+      break;
+    case session::CreationStatus::Refused:
+      return Ended(FolderStatus::Skipped, RefusalReason(list, created.verdict, input.convert));
+    case session::CreationStatus::NonStandardTrack:
+    case session::CreationStatus::DetailsMissing:
+      return Ended(FolderStatus::Skipped, created.message);
+    case session::CreationStatus::Stopped:
+      return Ended(FolderStatus::Stopped, "stopped");
+    case session::CreationStatus::Cancelled:
+      return Ended(FolderStatus::Failed, base::Utf8FromPath(plan.album) + " appeared meanwhile");
+    case session::CreationStatus::TracksValue:
+    case session::CreationStatus::Failed:
+      return Ended(FolderStatus::Failed, created.message);
+  }
+  result.tracks = created.tracks;
+  for (const std::string& warning : created.warnings) {
     result.reason += (result.reason.empty() ? "left out: " : "; ") + warning;
   }
   std::error_code sizeError;

@@ -244,15 +244,16 @@ void ContentsList::Clear() {
 QualityResult ContentsList::QualityCheck(const HeaderAnalyser& analyse) {
   QualityResult result;
   for (std::size_t i = 0; i < m_entries.size(); ++i) {
-    // Only tracks are analysed, so that position k always belongs to the k-th track the writer
-    // copies.
-    if (KindOf(m_entries[i]) != ItemKind::Track) continue;
+    if (KindOf(m_entries[i]) != ItemKind::Track) {
+      result.items.push_back(album::FileItem(m_entries[i]));
+      continue;
+    }
     // A fresh record per file: a file whose analysis stores nothing must not inherit the
     // previous file's bitrate.
     mp3header::MP3HeaderInfo info;
     const mp3header::AnalyseStatus status = analyse(m_entries[i], info);
     if (mp3header::IsAcceptedTrack(status, info)) {
-      result.FirstFramePositions.push_back(info.HeaderPos);
+      result.items.push_back(album::TrackItem(m_entries[i], info.HeaderPos, {}));
       continue;
     }
     result.passed = false;

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "album/albumwriter.h"
 #include "mp3header/mp3header.h"
 
 namespace compose {
@@ -67,15 +68,11 @@ struct Rejection {
 /// What the quality check found.
 struct QualityResult {
   bool passed = true;
-  /// Element 0 is unused; element k is the 1-based first-frame position of the k-th MP3.
-  std::vector<std::int32_t> FirstFramePositions{0};
+  /// The album's items in list order, each track with the first-frame position its analysis
+  /// found; whole only when the check passed (a rejected track has none).
+  std::vector<album::AlbumItem> items;
   std::vector<Rejection> rejections;  ///< in list order
   std::string message;                ///< kQualityCheckFailedMessage when not passed
-
-  /// The positions as album::WriteAlbum takes them: one per MP3, the first MP3's at index 0.
-  std::vector<std::int32_t> WriterPositions() const {
-    return {FirstFramePositions.begin() + 1, FirstFramePositions.end()};
-  }
 };
 
 /// The order-rule errors; the value is the error number of the rules.

@@ -8,38 +8,43 @@
 
 namespace compose {
 
-PreparedAlbum PrepareTrackTable(const std::vector<std::string>& contents,
-                                media::MediaDevice& device, const base::Progress& progress) {
+PreparedAlbum PrepareTrackTable(std::vector<album::AlbumItem>& items, media::MediaDevice& device,
+                                const base::Progress& progress) {
   PreparedAlbum prepared;
-  int total = 0;
-  for (const std::string& item : contents) total += album::KindOf(item) == album::ItemKind::Track;
+  const auto isTrack = [](const album::AlbumItem& item) {
+    return item.kind == album::ItemKind::Track;
+  };
+  const int total = static_cast<int>(std::count_if(items.begin(), items.end(), isTrack));
   int done = 0;
-  for (const std::string& item : contents) {
-    if (album::KindOf(item) != album::ItemKind::Track) continue;
-    album::TrackEntry entry;
-    entry.PlayLength = media::QueryPlayLength(device, item);
-    entry.FileName = std::string(base::FileNameOf(item));
-    TrackReading reading = ReadTrackFile(item, prepared.proposal);
-    entry.SongTitle = std::move(reading.songTitle);
-    prepared.trackTable.push_back(std::move(entry));
+  for (album::AlbumItem& item : items) {
+    if (!isTrack(item)) continue;
+    item.track.PlayLength = media::QueryPlayLength(device, item.path);
+    item.track.FileName = std::string(base::FileNameOf(item.path));
+    TrackReading reading = ReadTrackFile(item.path, prepared.proposal);
+    item.track.SongTitle = std::move(reading.songTitle);
+    item.correction = {false, reading.line};
     prepared.trackLines.push_back(std::move(reading.line));
     ++done;
     if (progress && !progress(done, total)) break;
   }
-  prepared.tracks = std::to_string(prepared.trackTable.size());
+  prepared.tracks = std::to_string(prepared.trackLines.size());
   return prepared;
 }
 
-TrackTableCheck CheckTrackTable(const std::vector<album::TrackEntry>& trackTable) {
+TrackTableCheck CheckTrackTable(const std::vector<album::AlbumItem>& items) {
   TrackTableCheck check;
-  for (std::size_t j = 0; j < trackTable.size(); ++j) {
-    if (trackTable[j].PlayLength != 0) continue;
-    check.status = TrackTableStatus::ZeroLength;
-    check.index = j;
-    check.message =
-        "Non-standard file detected : " + base::Trim(base::CutAtNul(trackTable[j].FileName)) +
-        " ** Aborting Now **";
-    break;
+  std::size_t j = 0;
+  for (const album::AlbumItem& item : items) {
+    if (item.kind != album::ItemKind::Track) continue;
+    if (item.track.PlayLength == 0) {
+      check.status = TrackTableStatus::ZeroLength;
+      check.index = j;
+      check.message =
+          "Non-standard file detected : " + base::Trim(base::CutAtNul(item.track.FileName)) +
+          " ** Aborting Now **";
+      break;
+    }
+    ++j;
   }
   return check;
 }
@@ -64,15 +69,6 @@ std::string AlbumOutputName(std::string_view chosen) {
   std::string_view stem = chosen;
   if (stem.size() >= 4 && stem[stem.size() - 4] == '.') stem = base::DropLastFour(stem);
   return base::Trim(stem) + std::string(kAlbumSuffix);
-}
-
-std::vector<album::TitleCorrection> TitleCorrections(const std::vector<std::string>& trackLines,
-                                                     const std::vector<bool>& ticked) {
-  std::vector<album::TitleCorrection> corrections;
-  for (std::size_t j = 0; j < trackLines.size(); ++j) {
-    corrections.push_back({j < ticked.size() && ticked[j], trackLines[j]});
-  }
-  return corrections;
 }
 
 }  // namespace compose

@@ -18,17 +18,11 @@ namespace compose {
 
 inline constexpr std::string_view kComplete = "Complete";
 inline constexpr std::string_view kIncomplete = "Incomplete!";
-inline constexpr std::string_view kEntriesRequiredMessage =
-    "All Entries Must Be Filled To Continue";
-inline constexpr std::string_view kAlbumCreatedMessage = "Album Created Successfully !";
 inline constexpr std::string_view kAlbumSuffix = " _LB.MP3";
 
 /// What the details window shows when it opens.
 struct PreparedAlbum {
-  /// One entry per MP3 of the contents list, in list order: PlayLength (ms, 0 when unknown),
-  /// FileName (after the last "/") and the guessed SongTitle. AudioBytes is left 0.
-  std::vector<album::TrackEntry> trackTable;
-  /// One track line per entry of the track table, unticked.
+  /// One track line per track of the items, unticked.
   std::vector<std::string> trackLines;
   /// Album names found, and the proposed album title, artist and year.
   DetailsProposal proposal;
@@ -36,10 +30,11 @@ struct PreparedAlbum {
   std::string tracks;  ///< the number of tracks, in decimal digits
 };
 
-/// Reads every MP3 of `contents` in list order: its playing time through `device` (the length
-/// query), its file name and its song title and line (ReadTrackFile).
-PreparedAlbum PrepareTrackTable(const std::vector<std::string>& contents,
-                                media::MediaDevice& device, const base::Progress& progress = {});
+/// Reads every track of `items` in list order: its playing time through `device` (the length
+/// query), its file name and its song title (ReadTrackFile) go into the item's track entry
+/// (AudioBytes is the writer's), its track line into its correction, unticked.
+PreparedAlbum PrepareTrackTable(std::vector<album::AlbumItem>& items, media::MediaDevice& device,
+                                const base::Progress& progress = {});
 
 /// The pre-write check's answer.
 enum class TrackTableStatus {
@@ -54,8 +49,8 @@ struct TrackTableCheck {
   bool ok() const { return status == TrackTableStatus::Ok; }
 };
 
-/// Fails at the first track whose PlayLength is 0.
-TrackTableCheck CheckTrackTable(const std::vector<album::TrackEntry>& trackTable);
+/// Fails at the first track of `items` whose PlayLength is 0.
+[[nodiscard]] TrackTableCheck CheckTrackTable(const std::vector<album::AlbumItem>& items);
 
 /// The required fields: album title, artist and year are not empty.
 bool DetailsComplete(const album::AlbumDetails& details);
@@ -71,9 +66,5 @@ std::string ProposedAlbumFileNameOnDisk(std::string_view artist, std::string_vie
 /// "_LB.MP3"; otherwise its extension (a last four characters starting with ".") dropped, the
 /// rest trimmed and " _LB.MP3" appended. "My Album.mp3" gives "My Album _LB.MP3".
 std::string AlbumOutputName(std::string_view chosen);
-
-/// The details the writer needs from the window's fields and the ticked track lines.
-std::vector<album::TitleCorrection> TitleCorrections(const std::vector<std::string>& trackLines,
-                                                     const std::vector<bool>& ticked);
 
 }  // namespace compose

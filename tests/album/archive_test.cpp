@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include "album/archive.h"
-#include "album/extraction.h"
 #include "tests/album/albumtestutil.h"
 
 namespace album {
@@ -147,77 +146,6 @@ TEST(Archive, AnOrdinaryFileIsUnsupported) {
   std::string error;
   EXPECT_EQ(OpenArchive("/nonexistent/x.mp3", display, {}, archive, error), OpenStatus::CannotOpen);
   EXPECT_FALSE(error.empty());
-}
-
-// An album opened for extraction. Its lines: the track titled like lyrics, the picture (one
-// whole copy block), the lyrics.
-struct Opened {
-  ScopedTempDir dir;
-  Archive archive;
-  std::filesystem::path out = dir / "out";
-  Opened() {
-    const auto result = testing::MakeAlbum(dir,
-                                           {{"src/t.mp3", Pattern(5000, 1), 1, "song.TXT"},
-                                            {"src/t.txt", Pattern(513, 2)},
-                                            {"src/c.jpg", Pattern(4096, 3)}},
-                                           dir / "a _LB.MP3");
-    EXPECT_TRUE(result.ok()) << result.error;
-    NullDisplay display;
-    std::string error;
-    EXPECT_EQ(OpenArchive(dir / "a _LB.MP3", display, {}, archive, error), OpenStatus::Ok);
-    EXPECT_EQ(archive.format, ArchiveFormat::Album);
-    std::filesystem::create_directory(out);
-  }
-  ExtractionResult Extract(const std::vector<bool>& selected, const base::Progress& progress = {}) {
-    return ExtractSelected(*archive.source, archive.items, selected, out, progress);
-  }
-};
-
-TEST(ExtractSelected, CopiesTheSelectedItemsByteExactWithTheKindOfTheAlbum) {
-  Opened opened;
-  testsupport::WriteText(opened.out / "t.mp3", "an older file that must be replaced whole");
-  const ExtractionResult track = opened.Extract({true, false, false});
-  ASSERT_EQ(track.written, std::vector{opened.out / "t.mp3"});
-  EXPECT_EQ(ReadFile(opened.out / "t.mp3"), Pattern(5000, 1));
-  EXPECT_TRUE(MayDeleteAlbum(track));
-  EXPECT_EQ(ExtractionCompletionText(track, true), "File(s) Extraction Completed.");
-  EXPECT_EQ(opened.Extract({false, true, true}).written,
-            (std::vector{opened.out / "c.jpg", opened.out / "t.txt"}));
-  EXPECT_EQ(ReadFile(opened.out / "c.jpg"), Pattern(4096, 3));
-  EXPECT_EQ(ReadFile(opened.out / "t.txt"), Pattern(513, 2));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(opened.out), {}), 3);
-}
-
-TEST(ExtractSelected, KeepsTheAlbumUnlessEverySelectedItemWasExtracted) {
-  {
-    SCOPED_TRACE("an item that cannot be written");
-    Opened opened;
-    std::filesystem::create_directory(opened.out / "c.jpg");
-    const ExtractionResult result = opened.Extract({true, true, true});
-    EXPECT_EQ(result.written.size(), 2u);
-    ASSERT_EQ(result.failures.size(), 1u);
-    EXPECT_TRUE(result.failures[0].starts_with("Could Not Extract c.jpg : "));
-    EXPECT_FALSE(MayDeleteAlbum(result));
-    EXPECT_EQ(ExtractionCompletionText(result, true), "File(s) Extraction Completed.\n" +
-                                                          result.failures[0] +
-                                                          "\nThe Album Was Not Deleted, Because "
-                                                          "Not Every Selected Item Was Extracted.");
-    EXPECT_EQ(ExtractionCompletionText(result, false),
-              "File(s) Extraction Completed.\n" + result.failures[0]);
-  }
-  {
-    SCOPED_TRACE("stopped after the first line");
-    Opened opened;
-    std::vector<int> reported;
-    const ExtractionResult result = opened.Extract({true, true, true}, [&reported](int done, int) {
-      reported.push_back(done);
-      return false;
-    });
-    EXPECT_EQ(reported, std::vector{1});
-    EXPECT_EQ(result.written.size(), 1u);
-    EXPECT_EQ(result.failures.size(), 2u);
-    EXPECT_FALSE(MayDeleteAlbum(result));
-  }
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <filesystem>
 
-#include "compose/creation.h"
 #include "compose/textrules.h"
 #include "compose/wavelist.h"
 #include "tests/support/testsupport.h"
@@ -215,8 +214,13 @@ TEST(QualityCheck, RewritesEveryRejectedTrackAndKeepsGoing) {
             (Entries{good, lyrics, "Rejected Quality - Non 128 kbps (160) : fast.mp3",
                      "Rejected Quality - Variable Bitrate MP3 : vbr.mp3", second,
                      "Rejected Quality - Non 128 kbps (0) : tiny.mp3"}));
-  EXPECT_EQ(result.FirstFramePositions, (std::vector<std::int32_t>{0, 1001, 1}));
-  EXPECT_EQ(result.WriterPositions(), (std::vector<std::int32_t>{1001, 1}));
+  // The items of the tracks that passed, each from its first frame, and the lyrics.
+  std::vector<std::pair<std::string, std::int32_t>> items;
+  for (const album::AlbumItem& item : result.items) {
+    items.emplace_back(item.path, item.firstFramePosition);
+  }
+  EXPECT_EQ(items, (std::vector<std::pair<std::string, std::int32_t>>{
+                       {good, 1001}, {lyrics, 1}, {second, 1}}));
   ASSERT_EQ(result.rejections.size(), 3u);
   EXPECT_EQ(result.rejections[0].path, fast);
   EXPECT_EQ(result.rejections[2].status, mp3header::AnalyseStatus::TooShort);
@@ -272,36 +276,6 @@ TEST(TextRules, NumberTestAndTitleKey) {
   for (const auto& [name, number] : numbers) EXPECT_EQ(TrackNumberOf(name), number) << name;
   EXPECT_EQ(TitleKey("01 - My Song.mp3"), "MY SONG");
   EXPECT_EQ(TitleKey("Plain.mp3"), "PLAIN");
-}
-
-// An analyser that finds every track at `bitrate` kbps.
-HeaderAnalyser AllAt(int bitrate) {
-  return [bitrate](const std::string&, mp3header::MP3HeaderInfo& info) {
-    info.Bitrate = bitrate;
-    info.HeaderPos = 1;
-    return mp3header::AnalyseStatus::Ok;
-  };
-}
-
-// The checks run in their order: a failed quality check speaks first, the order rules only
-// after it passed.
-TEST(CheckContents, QualityFirstThenTheOrderRules) {
-  const auto check = [](const Entries& items, int bitrate) {
-    ContentsList list;
-    (void)list.Drop(items);
-    return CheckContents(list, AllAt(bitrate));
-  };
-  const ContentsVerdict passes = check({"/m/a.mp3", "/m/a.txt"}, 128);
-  EXPECT_TRUE(passes.ok());
-  EXPECT_EQ(passes.order, OrderError::None);
-  const ContentsVerdict lyricsFirst = check({"/m/a.txt", "/m/a.mp3"}, 128);
-  EXPECT_FALSE(lyricsFirst.ok());
-  EXPECT_EQ(lyricsFirst.order, OrderError::LyricsFirst);
-  EXPECT_EQ(lyricsFirst.Message(), OrderErrorMessage(OrderError::LyricsFirst));
-  const ContentsVerdict fast = check({"/m/a.txt", "/m/a.mp3"}, 320);
-  EXPECT_FALSE(fast.ok());
-  EXPECT_EQ(fast.order, OrderError::None);
-  EXPECT_EQ(fast.Message(), kQualityCheckFailedMessage);
 }
 
 TEST(WaveList, AddsByTheLastFourCharactersAndDropsByAnyWav) {

@@ -41,18 +41,23 @@ TEST(PrepareTrackTable, ReadsEveryTrackInListOrder) {
   FakeDevice device;
   device.replies = {{one, "183000"}, {two, "1500.5"}};
   int calls = 0;
-  const PreparedAlbum prepared =
-      PrepareTrackTable({(dir / "cover.jpg").string(), one, (dir / "First.txt").string(), two},
-                        device, [&](int done, int total) {
-                          EXPECT_EQ(total, 2);
-                          EXPECT_EQ(done, ++calls);
-                          return true;
-                        });
-  ASSERT_EQ(prepared.trackTable.size(), 2u);
-  EXPECT_EQ(prepared.trackTable[0].PlayLength, 183000);
-  EXPECT_EQ(prepared.trackTable[1].PlayLength, 1500);  // halves round to even
-  EXPECT_EQ(prepared.trackTable[0].FileName, "Band - First.mp3");
-  EXPECT_EQ(prepared.trackTable[0].SongTitle, "First");
+  std::vector<album::AlbumItem> items;
+  for (const std::string& path :
+       {(dir / "cover.jpg").string(), one, (dir / "First.txt").string(), two}) {
+    items.push_back(album::FileItem(path));
+  }
+  const PreparedAlbum prepared = PrepareTrackTable(items, device, [&](int done, int total) {
+    EXPECT_EQ(total, 2);
+    EXPECT_EQ(done, ++calls);
+    return true;
+  });
+  EXPECT_EQ(items[0].track.FileName, "");
+  EXPECT_EQ(items[1].track.PlayLength, 183000);
+  EXPECT_EQ(items[3].track.PlayLength, 1500);  // halves round to even
+  EXPECT_EQ(items[1].track.FileName, "Band - First.mp3");
+  EXPECT_EQ(items[1].track.SongTitle, "First");
+  EXPECT_EQ(items[3].correction.lineText, "Second   -   02 ");
+  EXPECT_FALSE(items[3].correction.ticked);
   EXPECT_EQ(prepared.trackLines,
             (std::vector<std::string>{"First   -   Band ", "Second   -   02 "}));
   EXPECT_EQ(prepared.proposal.artist, "Band");
@@ -80,15 +85,17 @@ TEST(QueryPlayLength, TakesTheLeadingNumberOfTheReply) {
 }
 
 TEST(CheckTrackTable, StopsAtTheFirstTrackWithoutLength) {
-  std::vector<album::TrackEntry> table{{1000, 0, "one.mp3", "One"},
-                                       {0, 0, std::string("  two.mp3\0junk", 14), "Two"},
-                                       {0, 0, "three.mp3", "Three"}};
-  const TrackTableCheck check = CheckTrackTable(table);
+  // Pictures and lyrics between the tracks do not count.
+  std::vector<album::AlbumItem> items{
+      album::TrackItem("/one.mp3", 1, {1000, 0, "one.mp3", "One"}), album::FileItem("/c.jpg"),
+      album::TrackItem("/two.mp3", 1, {0, 0, std::string("  two.mp3\0junk", 14), "Two"}),
+      album::TrackItem("/three.mp3", 1, {0, 0, "three.mp3", "Three"})};
+  const TrackTableCheck check = CheckTrackTable(items);
   EXPECT_FALSE(check.ok());
   EXPECT_EQ(check.index, 1u);
   EXPECT_EQ(check.message, "Non-standard file detected : two.mp3 ** Aborting Now **");
-  table[1].PlayLength = table[2].PlayLength = 1;
-  EXPECT_TRUE(CheckTrackTable(table).ok());
+  items[2].track.PlayLength = items[3].track.PlayLength = 1;
+  EXPECT_TRUE(CheckTrackTable(items).ok());
 }
 
 TEST(Details, RequiredFieldsAndOutputNames) {
@@ -113,15 +120,6 @@ TEST(Details, RequiredFieldsAndOutputNames) {
   };
   for (const auto& [chosen, expected] : names)
     EXPECT_EQ(AlbumOutputName(chosen), expected) << chosen;
-}
-
-TEST(TitleCorrections, PairEachLineWithItsTick) {
-  // What a ticked line gives is checked where the album is written (albumwriter_test).
-  const auto corrections = TitleCorrections({"Artist   -   Song ", "b   -   c"}, {true});
-  ASSERT_EQ(corrections.size(), 2u);
-  EXPECT_TRUE(corrections[0].ticked);
-  EXPECT_EQ(corrections[0].lineText, "Artist   -   Song ");
-  EXPECT_FALSE(corrections[1].ticked);
 }
 
 }  // namespace

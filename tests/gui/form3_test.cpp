@@ -147,6 +147,29 @@ class Form3Test : public QObject {
     QVERIFY(ReadFile(f.out / "01 - One.mp3") == kTrack1);
   }
 
+  // Two items stored under one name, and one named like the album, in the album's own folder:
+  // each becomes a file of its own, and the window says so as the command line does.
+  void extractsItemsOfOneNameAsFilesOfTheirOwnAndSaysSo() {
+    AlbumFixture f(false);
+    const auto result = album::testing::MakeAlbum(f.dir,
+                                                  {{"a/same.mp3", kTrack1, 1, "A"},
+                                                   {"b/same.mp3", kTrack2, 1, "B"},
+                                                   {"c/x.mp3", kBack, 1, "C", "NAME_LB.MP3"}},
+                                                  f.dir / "NAME_LB.MP3");
+    QVERIFY2(result.ok(), result.error.c_str());
+    QVERIFY(f.Open(f.dir / "NAME_LB.MP3"));
+    Click(&f.form, "Command1");
+    ExtractInto(f.form, f.shell, f.dir.path());
+    QVERIFY(f.shell.questions.isEmpty());
+    QVERIFY(ReadFile(f.dir / "same.mp3") == kTrack1);
+    QVERIFY(ReadFile(f.dir / "same (2).mp3") == kTrack2);
+    QVERIFY(ReadFile(f.dir / "NAME_LB (2).MP3") == kBack);
+    const QString taken = ": its name is taken (by the album or an earlier item); written as ";
+    QCOMPARE(f.shell.messages, QStringList{"File(s) Extraction Completed.\nItem 1" + taken +
+                                           Q(f.dir / "same (2).mp3") + "\nItem 2" + taken +
+                                           Q(f.dir / "NAME_LB (2).MP3")});
+  }
+
   void readsAnAlbumWrapArchive() {
     AlbumFixture f(false);
     const Bytes first = Pattern(12345, 6), second = Pattern(2000, 7);
