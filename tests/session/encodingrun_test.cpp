@@ -1,5 +1,5 @@
-// The encoding run on an encoder double: the replace rules, stops between files, and outputs
-// that two inputs of one run share.
+// The encoding run on an encoder double: the replace rules and stops between files (the
+// command line's tests run it in parallel on the real bridge).
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -115,32 +115,6 @@ TEST(EncodingRun, AStopEndsTheRunBeforeTheNextFileOnly) {
     for (std::size_t i = 0; i < 2; ++i) EXPECT_EQ(result.files[i].status, c.statuses[i]) << i;
     EXPECT_EQ(result.Report(), c.report);
   }
-}
-
-// Inputs that could share an output go one after the other in one group, and the later one
-// takes a free name however the groups are run.
-TEST(EncodingRun, InputsOfOneOutputShareAGroupAndNeverReplaceEachOther) {
-  testsupport::ScopedTempDir dir;
-  FakeEncoder encoder;
-  std::size_t groups = 0;
-  session::EncodingRun run(
-      encoder,
-      {.files = {(dir / "a.wav").string(), (dir / "b.wav").string(), (dir / "a.WAV").string()},
-       .replace = ReplaceRule::Always,
-       .runner = [&](std::size_t count, const auto& job, const auto&) {
-         groups = count;
-         for (std::size_t i = count; i-- > 0;) job(i);
-       }});
-  Front front;
-  const auto result = run.Run(front, nullptr);
-  EXPECT_EQ(groups, 2u);
-  EXPECT_EQ(encoder.calls,
-            (std::vector<std::string>{"replace b.mp3", "replace a.mp3", "replace a (2).mp3"}));
-  EXPECT_EQ(result.files[2].output, dir / "a (2).mp3");
-  EXPECT_EQ(result.Report(), "Encoding Complete !\n" + (dir / "a.WAV").string() + ": " +
-                                 (dir / "a.mp3").string() +
-                                 " was written from another file of this run; written as " +
-                                 (dir / "a (2).mp3").string());
 }
 
 }  // namespace
