@@ -9,19 +9,20 @@
 #include <QPushButton>
 #include <QTextDocument>
 #include <QVBoxLayout>
-#include <memory>
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <utility>
 
 #include "app/artwork.h"
 #include "app/backgroundtask.h"
 #include "app/form1.h"
-#include "app/mp3encoder.h"
 #include "app/notebox.h"
 #include "app/shell.h"
-#include "base/fileio.h"
 #include "base/text.h"
-#include "wavpress/bridge.h"
-#include "wavpress/outputname.h"
+#include "session/encodingrun.h"
+#include "session/mp3encoder.h"
 #include "wavpress/wavpress.h"
 
 namespace app {
@@ -35,7 +36,7 @@ QString Percent(int percent) {
 
 }  // namespace
 
-Form4::Form4(Shell& shell, Mp3Encoder& encoder, QWidget* parent)
+Form4::Form4(Shell& shell, session::Mp3Encoder& encoder, QWidget* parent)
     : QDialog(parent), m_shell(shell), m_encoder(encoder) {
   setObjectName("Form4");
   setWindowTitle(ToQString(kEncoderCaption));
@@ -128,6 +129,7 @@ Form4::Form4(Shell& shell, Mp3Encoder& encoder, QWidget* parent)
 }
 
 Form4::~Form4() {
+  if (m_run) m_run->Stop();
   m_task->StopAndWait();
 }
 
@@ -203,6 +205,7 @@ void Form4::Cancel() {
     return;
   }
   m_runState = ToQString(kRunStopped);
+  if (m_run) m_run->Stop();
   m_task->RequestStop();
 }
 
@@ -213,11 +216,52 @@ void Form4::SetListControlsEnabled(bool enabled) {
   }
 }
 
-struct Form4::FileOutcome {
-  std::filesystem::path output;
-  bool renamed = false;  // another file of the run took the usual name
-  std::int32_t result = WAVPRESS_OK;
-  std::string note;
+// The run as the window sees it, on the worker thread: each event is posted to the window's
+// thread; a question waits there for the user's answer.
+class Form4::RunView final : public session::EncodingObserver, public session::EncodingQuestions {
+ public:
+  RunView(Form4& form, const TaskControl& control) : m_form(form), m_control(control) {}
+
+  void FileStarted(std::size_t index) override {
+    m_control.Post([form = &m_form, index] {
+      form->ClearProgress();
+      form->Label1->setText(ToQString(kFileLabel) + " " + QString::number(index + 1) + " -");
+    });
+  }
+  bool FileProgress(std::size_t, int percent) override { return m_control.Report(percent); }
+  bool StopRequested() override { return m_control.StopRequested(); }
+
+  // Asked just before its file, without the hourglass. Closing the window during the question
+  // keeps the MP3.
+  bool ReplaceExisting(const std::string& mp3) override {
+    auto answer = std::make_shared<Answer>();
+    m_control.Post([form = &m_form, mp3, answer] {
+      form->ClearProgress();
+      form->m_busy.reset();
+      const bool replace =
+          form->m_shell.AskYesNo(form, ReplaceFileQuestion(QString::fromStdString(mp3)));
+      form->m_busy.emplace();
+      {
+        const std::lock_guard lock(answer->mutex);
+        answer->replace = replace;
+      }
+      answer->given.notify_all();
+    });
+    std::unique_lock lock(answer->mutex);
+    while (!answer->replace && !m_control.StopRequested()) {
+      answer->given.wait_for(lock, std::chrono::milliseconds(50));
+    }
+    return answer->replace.value_or(false);
+  }
+
+ private:
+  struct Answer {
+    std::mutex mutex;
+    std::condition_variable given;
+    std::optional<bool> replace;
+  };
+  Form4& m_form;
+  const TaskControl& m_control;
 };
 
 void Form4::Run() {
@@ -228,84 +272,33 @@ void Form4::Run() {
   SetListControlsEnabled(false);
   m_runState = ToQString(kRunStarted);
   m_runGoing = true;
-  m_runEntries = m_list.Entries();
-  m_notes.clear();
-  m_runOutputs.clear();
-  m_firstFile = true;
-  EncodeFrom(0);
+  auto run = std::make_shared<session::EncodingRun>(
+      m_encoder, session::EncodingRunInput{.files = m_list.Entries(),
+                                           .encoder = WAVPRESS_LAME,
+                                           .replace = session::ReplaceRule::Ask,
+                                           .pauseMs = kAfterFilePauseMs});
+  auto result = std::make_shared<session::EncodingRunResult>();
+  const bool started = m_task->Start(
+      [this, run, result](const TaskControl& control) {
+        RunView view(*this, control);
+        *result = run->Run(view, &view);
+      },
+      [this](int percent) {
+        if (m_runState == ToQString(kRunStopped)) return;
+        lblPercent->setText(Percent(percent));
+        pMp3Encode->setValue(percent);
+      },
+      [this, result] { RunEnded(*result); });
+  if (started) m_run = std::move(run);
 }
 
-void Form4::EncodeFrom(std::size_t position) {
-  for (; position < m_runEntries.size(); ++position) {
-    // A stop asked for in the pause after a file ends the run before the next one.
-    if (m_runState == ToQString(kRunStopped)) {
-      RunEnded(true, {});
-      return;
-    }
-    const std::string& entry = m_runEntries[position];
-    const std::filesystem::path input = base::PathFromUtf8(entry);
-    const std::filesystem::path output = wavpress::RunOutputFor(entry, m_runOutputs);
-    const bool renamed = output != base::PathFromUtf8(wavpress::Mp3PathFor(entry));
-    // An input that would be its own output is never offered for replacing: the bridge refuses
-    // it and says why. A file of this run is never replaced: the output took a free name. The
-    // question comes just before its file, without the hourglass.
-    const bool exists = !renamed && base::NameTaken(output) && !base::SameFile(input, output);
-    if (exists) {
-      m_busy.reset();
-      const bool replace = m_shell.AskYesNo(
-          this, ReplaceFileQuestion(QString::fromStdString(wavpress::Mp3PathFor(entry))));
-      m_busy.emplace();
-      if (!replace) continue;
-    }
-    Label1->setText(ToQString(kFileLabel) + " " + QString::number(position + 1) + " -");
-    pMp3Encode->setValue(0);
-    auto outcome = std::make_shared<FileOutcome>();
-    outcome->output = output;
-    outcome->renamed = renamed;
-    Mp3Encoder* encoder = &m_encoder;
-    m_task->Start(
-        [entry, exists, first = std::exchange(m_firstFile, false), outcome,
-         encoder](const TaskControl& control) {
-          if (first) encoder->SetEncoder(WAVPRESS_LAME);
-          outcome->result = encoder->EncodeMp3(
-              entry, exists, [&control](int percent, int) { return control.Report(percent); },
-              outcome->renamed ? outcome->output : std::filesystem::path());
-          outcome->note = encoder->FailureNote();
-          // A stop during the pause is seen by the window's run state.
-          if (outcome->result != WAVPRESS_STOPPED) (void)control.Pause(kAfterFilePauseMs);
-        },
-        [this](int percent) {
-          if (m_runState == ToQString(kRunStopped)) return;
-          lblPercent->setText(Percent(percent));
-          pMp3Encode->setValue(percent);
-        },
-        [this, position, outcome] { FileEnded(position, *outcome); });
-    return;
-  }
-  // Nothing was stopped, even when a stop came in the pause after the last file.
-  RunEnded(false, {});
-}
-
-void Form4::FileEnded(std::size_t position, const FileOutcome& outcome) {
-  // A part never replaces an MP3 that was there; the user is told where it went.
-  if (outcome.result == WAVPRESS_STOPPED) {
-    RunEnded(true, outcome.note);
-    return;
-  }
-  if (outcome.result != WAVPRESS_OK) {
-    m_notes.push_back(std::string(wavpress::kEncodingFailed) + outcome.note);
-  } else {
-    m_runOutputs.push_back(outcome.output);
-    if (outcome.renamed) {
-      m_notes.push_back(wavpress::WrittenAsNote(m_runEntries[position], outcome.output));
-    }
-  }
+void Form4::ClearProgress() {
   pMp3Encode->setValue(0);
   lblPercent->setText(Percent(0));
-  EncodeFrom(position + 1);
 }
 
-void Form4::RunEnded(bool stopped, const std::string& note) {
+void Form4::RunEnded(const session::EncodingRunResult& result) {
+  m_run.reset();
   m_runGoing = false;
   m_runState = ToQString(kRunStopped);
   Label1->setText(ToQString(kFileLabel));
@@ -315,10 +308,12 @@ void Form4::RunEnded(bool stopped, const std::string& note) {
   m_list.Clear();
   ShowEntries(-1);
   Label2->setText(QString());
-  QString message = ToQString(stopped ? kEncodingCancelledMessage : kEncodingCompleteMessage);
-  if (!note.empty()) message += "\n" + QString::fromStdString(note);
-  for (const std::string& note : m_notes) message += "\n" + QString::fromStdString(note);
-  m_shell.ShowMessage(this, message);
+  // A file stopped at a chunk keeps its percentage; after the pause of a file it is cleared.
+  const bool fileStopped = std::any_of(
+      result.files.begin(), result.files.end(),
+      [](const session::EncodedFile& file) { return file.status == session::FileStatus::Stopped; });
+  if (!fileStopped) ClearProgress();
+  m_shell.ShowMessage(this, QString::fromStdString(result.Report()));
 }
 
 void Form4::keyPressEvent(QKeyEvent* event) {
@@ -333,7 +328,9 @@ void Form4::keyPressEvent(QKeyEvent* event) {
 void Form4::reject() {
   // Closing during a run stops the current file at its next chunk and waits for it.
   if (Running()) {
+    if (m_run) m_run->Stop();
     m_task->StopAndWait();
+    m_run.reset();
     m_runGoing = false;
     m_busy.reset();
   }

@@ -1,14 +1,21 @@
 #pragma once
-// The encoder window: gathers WAV files and converts them one after another into MP3 files
-// beside them, off the window's thread. The list rules live in compose::WaveList.
+// The encoder window: gathers WAV files and shows an encoding run (session::EncodingRun) that
+// converts them one after another into MP3 files beside them, off the window's thread. The list
+// rules live in compose::WaveList.
 
 #include <QDialog>
-#include <filesystem>
+#include <memory>
 #include <optional>
 #include <string_view>
 
 #include "app/busycursor.h"
 #include "compose/wavelist.h"
+
+namespace session {
+class EncodingRun;
+class Mp3Encoder;
+struct EncodingRunResult;
+}  // namespace session
 
 class QKeyEvent;
 class QLabel;
@@ -20,14 +27,11 @@ namespace app {
 
 class BackgroundTask;
 class ContentsListView;
-class Mp3Encoder;
 class Shell;
 
 inline constexpr std::string_view kEncoderCaption = "Convert Wave Files To MP3 Format.";
 inline constexpr std::string_view kWaveFilter = "Wave File (*.wav)|*.wav";
 inline constexpr std::string_view kWaveFolderPrompt = "Add Contents : Please select a folder.";
-inline constexpr std::string_view kEncodingCompleteMessage = "Encoding Complete !";
-inline constexpr std::string_view kEncodingCancelledMessage = "Encoding Cancelled !";
 /// The instructions (lines end in CR LF).
 inline constexpr std::string_view kEncoderNote =
     "> WAV files may be added to the list, by dragging from a folder and dropping on the list "
@@ -45,7 +49,7 @@ class Form4 : public QDialog {
 
  public:
   /// `encoder` converts the files; it must outlive the window.
-  Form4(Shell& shell, Mp3Encoder& encoder, QWidget* parent = nullptr);
+  Form4(Shell& shell, session::Mp3Encoder& encoder, QWidget* parent = nullptr);
   ~Form4() override;
 
   /// Empty (idle), kRunStarted or kRunStopped.
@@ -62,7 +66,7 @@ class Form4 : public QDialog {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  struct FileOutcome;
+  class RunView;
   void AddItem();
   void AddFolderContents();
   void RemoveItem();
@@ -70,29 +74,21 @@ class Form4 : public QDialog {
   void ListMouseUp();
   void Cancel();
   void Run();
-  /// Converts the run's entry at list position `position` (0-based), or the next one the user
-  /// does not keep; ends the run after the last.
-  void EncodeFrom(std::size_t position);
-  void FileEnded(std::size_t position, const FileOutcome& outcome);
-  void RunEnded(bool stopped, const std::string& note);
+  /// Before a file or its question: the last file's progress is cleared.
+  void ClearProgress();
+  void RunEnded(const session::EncodingRunResult& result);
   void ShowEntries(int current);
   void SetListControlsEnabled(bool enabled);
 
   Shell& m_shell;
-  Mp3Encoder& m_encoder;
+  session::Mp3Encoder& m_encoder;
   compose::WaveList m_list;
   BackgroundTask* m_task = nullptr;
   std::optional<BusyCursor> m_busy;
   QString m_runState;
   bool m_runGoing = false;
-  /// True until the run starts its first file, which selects the encoder.
-  bool m_firstFile = false;
-  std::vector<std::string> m_runEntries;
-  /// One line per file of the run that failed (naming it and the cause) or went to another
-  /// name, in the order of the run.
-  std::vector<std::string> m_notes;
-  /// The MP3s the run wrote: a later file never replaces one of them.
-  std::vector<std::filesystem::path> m_runOutputs;
+  /// The run going on, shared with the worker that runs it.
+  std::shared_ptr<session::EncodingRun> m_run;
   int m_dragFrom = -1;
 
   ContentsListView* List1 = nullptr;

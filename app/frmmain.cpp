@@ -17,8 +17,8 @@
 #include "app/form3.h"
 #include "app/form4.h"
 #include "app/form5.h"
-#include "app/mp3encoder.h"
 #include "app/shell.h"
+#include "session/mp3encoder.h"
 
 namespace app {
 namespace {
@@ -207,7 +207,7 @@ void frmMain::OpenFile(const QString& file) {
 }
 
 void frmMain::OpenEncoderWindow() {
-  if (!m_encoder) m_encoder = CreateWavpressEncoder();
+  if (!m_encoder) m_encoder = session::CreateWavpressEncoder();
   Form4 encoder(m_shell, *m_encoder, this);
   encoder.exec();
 }

@@ -10,10 +10,13 @@ class QPushButton;
 class QTimer;
 class QToolButton;
 
+namespace session {
+class Mp3Encoder;
+}  // namespace session
+
 namespace app {
 
 class Form1;
-class Mp3Encoder;
 class Shell;
 
 inline constexpr std::string_view kMainCaption = "MP3 - Lyrabinder - FREEWARE :-)";
@@ -39,7 +42,7 @@ class frmMain : public QWidget {
   void OpenEncoderWindow();
 
   Shell& m_shell;
-  std::unique_ptr<Mp3Encoder> m_encoder;
+  std::unique_ptr<session::Mp3Encoder> m_encoder;
   QPointer<Form1> m_form1;
   QPointer<QWidget> m_player;
   QPushButton* cmdHelp = nullptr;

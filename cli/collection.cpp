@@ -14,6 +14,7 @@
 #include "collection/conversion.h"
 #include "collection/folderjob.h"
 #include "collection/folderwalk.h"
+#include "collection/trackconversion.h"
 
 namespace cli {
 namespace {
@@ -137,10 +138,10 @@ int RunCollection(const CollectionOptions& options) {
   }
   std::unique_ptr<collection::Mp3Encoder> encoder;
   if (options.convert) {
-    std::string loadError;
-    encoder = collection::Mp3Encoder::Load(loadError);
+    std::string message;
+    encoder = collection::LoadTrackEncoder(message);
     if (!encoder) {
-      std::cerr << "Cannot convert tracks: " << loadError << '\n';
+      std::cerr << message << '\n';
       return 1;
     }
   }

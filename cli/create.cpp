@@ -13,6 +13,7 @@
 #include "cli/collection.h"
 #include "cli/commands.h"
 #include "collection/conversion.h"
+#include "collection/trackconversion.h"
 #include "compose/contentslist.h"
 #include "compose/tracktable.h"
 #include "media/mediadevice.h"
@@ -102,20 +103,10 @@ bool BuildList(const CreateOptions& options, compose::ContentsList& list) {
 
 // Replaces the tracks the quality check would refuse by converted copies in `work`.
 bool ConvertRefused(compose::ContentsList& list, std::unique_ptr<collection::WorkFolder>& work) {
-  std::string error;
-  const auto encoder = collection::Mp3Encoder::Load(error);
-  if (encoder) work = collection::WorkFolder::Create(error);
-  if (!work) {
-    std::cerr << "Cannot convert tracks: " << error << '\n';
-    return false;
-  }
-  const collection::ConvertedList converted =
-      collection::ConvertRefusedTracks(list.Entries(), *encoder, work->Path(), {});
-  if (!converted.failure.ok()) {
-    std::cerr << converted.failure.error << '\n';
-    return false;
-  }
-  for (const std::string& name : converted.converted) std::cerr << "Converted " << name << '\n';
+  collection::TrackConversion converted = collection::ConvertRefusedTracks(list.Entries(), {});
+  for (const std::string& line : converted.lines) std::cerr << line << '\n';
+  if (!converted.ok()) return false;
+  work = std::move(converted.work);
   list.Clear();
   for (const std::string& entry : converted.entries) (void)list.AddFile(entry);
   return true;

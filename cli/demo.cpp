@@ -23,8 +23,10 @@
 #include "mp3header/mp3header.h"
 #include "platform/qt/picturemodule.h"
 #include "session/albumcreation.h"
+#include "session/encodingrun.h"
 #include "session/extractionrun.h"
-#include "wavpress/bridge.h"
+#include "session/mp3encoder.h"
+#include "wavpress/wavpress.h"
 #include "webview/cuesheet.h"
 #include "webview/opening.h"
 
@@ -182,30 +184,25 @@ void TagMp3(const fs::path& path, const DemoTrack& track, int number) {
 
 // Encodes every WAV beside itself at 128 kbps: through libwavpress, else through lame.
 std::string EncodeAll(const std::vector<fs::path>& wavs) {
-  const wavpress::LoadedBridge bridge;
-  bool bridgeWorked = bridge.IsLoaded();
-  if (bridgeWorked) {
-    bridge.SetEncoder(WAVPRESS_LAME);
-    for (const fs::path& wav : wavs) {
-      if (bridge.EncodeMp3(wav.c_str(), nullptr) != WAVPRESS_OK) {
-        bridgeWorked = false;
-        break;
-      }
-    }
-  }
-  if (bridgeWorked) return "libwavpress (LAME encoder library)";
+  const auto bridge = session::CreateWavpressEncoder();
+  session::EncodingRunInput input{.encoder = WAVPRESS_LAME, .replace = session::ReplaceRule::Never};
+  for (const fs::path& wav : wavs) input.files.push_back(base::Utf8FromPath(wav));
+  session::EncodingObserver quiet;
+  const session::EncodingRunResult result =
+      session::EncodingRun(*bridge, input).Run(quiet, nullptr);
+  if (!result.Stopped() && !result.AnyFailed()) return "libwavpress (LAME encoder library)";
+  const std::string why = bridge->Unavailable();
   for (const fs::path& wav : wavs) {
     fs::path mp3 = wav;
     mp3.replace_extension(".mp3");
     if (!RunProgram({"lame", "--quiet", "-b", "128", "--cbr", wav.string(), mp3.string()})) {
-      const std::string why = bridge.IsLoaded() ? ""
-                                                : std::string(" (") + WAVPRESS_LIBRARY_NAME + ": " +
-                                                      bridge.Error() + ")";
-      throw DemoError{"cannot encode " + base::Utf8FromPath(wav) + why +
-                      " and lame did not succeed either"};
+      throw DemoError{
+          "cannot encode " + base::Utf8FromPath(wav) +
+          (why.empty() ? "" : " (" + std::string(WAVPRESS_LIBRARY_NAME) + ": " + why + ")") +
+          " and lame did not succeed either"};
     }
   }
-  return bridge.IsLoaded() ? "lame (libwavpress failed)" : "lame (libwavpress not available)";
+  return why.empty() ? "lame (libwavpress failed)" : "lame (libwavpress not available)";
 }
 
 fs::path MakeAlbum(const fs::path& sourceFolder, const fs::path& dir) {

@@ -18,7 +18,7 @@ namespace collection {
 class Mp3Encoder {
  public:
   /// Nothing when the library cannot be loaded or lacks a function, with the reason in `error`.
-  static std::unique_ptr<Mp3Encoder> Load(std::string& error);
+  [[nodiscard]] static std::unique_ptr<Mp3Encoder> Load(std::string& error);
   ~Mp3Encoder();
   Mp3Encoder(const Mp3Encoder&) = delete;
   Mp3Encoder& operator=(const Mp3Encoder&) = delete;
@@ -60,7 +60,7 @@ namespace collection {
 class WorkFolder {
  public:
   /// Nothing when it cannot be made, with the reason in `error`.
-  static std::unique_ptr<WorkFolder> Create(std::string& error);
+  [[nodiscard]] static std::unique_ptr<WorkFolder> Create(std::string& error);
   ~WorkFolder();
   WorkFolder(const WorkFolder&) = delete;
   WorkFolder& operator=(const WorkFolder&) = delete;

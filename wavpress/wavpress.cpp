@@ -88,11 +88,32 @@ std::string PartName(const std::filesystem::path& output) {
          (hasExtension ? name.substr(dot) : std::string());
 }
 
-std::int32_t Encode(const char* path, const char* outputName, const WavpressProgress* progress) {
+// What one call reports to: its callback and the caller's context.
+struct Reporter {
+  WavpressContextProgress progress = nullptr;
+  void* context = nullptr;
+  bool GoOn(std::int32_t percent) const {
+    return progress == nullptr || progress(context, percent) != 0;
+  }
+};
+
+// The callback of EncodeMp3 sits in the caller's slot, read afresh at every report.
+std::int32_t WAVPRESS_CALL CallSlot(void* slot, std::int32_t percent) {
+  const WavpressProgress callback = *static_cast<const WavpressProgress*>(slot);
+  return callback ? callback(percent) : 1;
+}
+
+Reporter SlotReporter(const WavpressProgress* slot) {
+  if (slot == nullptr) return {};
+  return {&CallSlot, const_cast<WavpressProgress*>(slot)};
+}
+
+std::int32_t Encode(const char* path, const char* outputName, std::int32_t selected, bool replace,
+                    const Reporter& reporter) {
   g_failure = {};
   if (!path || !outputName) return Fail(WAVPRESS_UNREADABLE, "no file given");
   // No fall-back: the selected library or nothing.
-  const bool blade = g_selected == WAVPRESS_BLADEENC;
+  const bool blade = selected == WAVPRESS_BLADEENC;
   const LibraryHandle library = blade ? g_bladeEnc : g_lame;
   const std::string encoderName = blade ? kBladeEncFileName : kLameFileName;
   if (!library) {
@@ -123,7 +144,6 @@ std::int32_t Encode(const char* path, const char* outputName, const WavpressProg
   if (std::filesystem::is_directory(std::filesystem::symlink_status(output, folderError))) {
     return Fail(WAVPRESS_CANNOT_WRITE, input + "cannot write " + outputPath + ": it is a folder");
   }
-  const bool replace = g_replace;
   const bool existed = base::NameTaken(output);
   if (!replace && existed) return Fail(WAVPRESS_OUTPUT_EXISTS, input + outputPath + " exists");
   // Without it the final rename would drop a file the user made read-only.
@@ -209,7 +229,7 @@ std::int32_t Encode(const char* path, const char* outputName, const WavpressProg
     const std::int32_t percent = source->AtEnd() ? 100 : Percent(done, total);
     // After a stop nothing more is encoded and the stream is not flushed; the part encoded
     // so far is kept.
-    if (progress && *progress && (*progress)(percent) == 0) {
+    if (!reporter.GoOn(percent)) {
       keepPart();
       return WAVPRESS_STOPPED;
     }
@@ -259,7 +279,9 @@ WAVPRESS_API int32_t WAVPRESS_CALL SetReplaceExisting(int32_t replace) {
 
 WAVPRESS_API int32_t WAVPRESS_CALL EncodeMp3(const char* path, const WavpressProgress* progress) {
   try {
-    return wavpress::Encode(path, path ? wavpress::Mp3PathFor(path).c_str() : nullptr, progress);
+    return wavpress::Encode(path, path ? wavpress::Mp3PathFor(path).c_str() : nullptr,
+                            wavpress::g_selected, wavpress::g_replace,
+                            wavpress::SlotReporter(progress));
   } catch (...) {
     return wavpress::Fail(WAVPRESS_ENCODER_ERROR, "unexpected error");
   }
@@ -268,7 +290,20 @@ WAVPRESS_API int32_t WAVPRESS_CALL EncodeMp3(const char* path, const WavpressPro
 WAVPRESS_API int32_t WAVPRESS_CALL EncodeMp3As(const char* path, const char* output,
                                                const WavpressProgress* progress) {
   try {
-    return wavpress::Encode(path, output, progress);
+    return wavpress::Encode(path, output, wavpress::g_selected, wavpress::g_replace,
+                            wavpress::SlotReporter(progress));
+  } catch (...) {
+    return wavpress::Fail(WAVPRESS_ENCODER_ERROR, "unexpected error");
+  }
+}
+
+WAVPRESS_API int32_t WAVPRESS_CALL EncodeMp3With(const char* path, const char* output,
+                                                 int32_t encoder, int32_t flags,
+                                                 WavpressContextProgress progress, void* context) {
+  try {
+    const std::string usual = path && !output ? wavpress::Mp3PathFor(path) : std::string();
+    return wavpress::Encode(path, output ? output : usual.c_str(), encoder,
+                            (flags & WAVPRESS_REPLACE_EXISTING) != 0, {progress, context});
   } catch (...) {
     return wavpress::Fail(WAVPRESS_ENCODER_ERROR, "unexpected error");
   }

@@ -55,6 +55,13 @@ enum { WAVPRESS_LAME = 0, WAVPRESS_BLADEENC = 1 };
 /** Progress callback: the percentage done (0 to 100); returns nonzero to go on, 0 to stop. */
 typedef int32_t(WAVPRESS_CALL* WavpressProgress)(int32_t percent);
 
+/** Progress callback of EncodeMp3With: the caller's `context` as given, then the percentage done
+ * (0 to 100); returns nonzero to go on, 0 to stop. */
+typedef int32_t(WAVPRESS_CALL* WavpressContextProgress)(void* context, int32_t percent);
+
+/** Flags of EncodeMp3With. */
+enum { WAVPRESS_REPLACE_EXISTING = 1 /**< an existing output may be replaced */ };
+
 /** Selects the encoder library for the following EncodeMp3 calls (1 at load time); returns 0. */
 WAVPRESS_API int32_t WAVPRESS_CALL SetEncoder(int32_t encoder);
 
@@ -80,6 +87,16 @@ WAVPRESS_API int32_t WAVPRESS_CALL EncodeMp3(const char* path, const WavpressPro
 WAVPRESS_API int32_t WAVPRESS_CALL EncodeMp3As(const char* path, const char* output,
                                                const WavpressProgress* progress);
 
+/** EncodeMp3 with all it needs in the call, for callers that encode on several threads or need
+ * their own context in the callback: `output` is the file to write (null: the usual name beside
+ * `path`), `encoder` selects the library as SetEncoder would, `flags` holds
+ * WAVPRESS_REPLACE_EXISTING where replacing is allowed, and `progress` (may be null) gets
+ * `context` with every report. SetEncoder and SetReplaceExisting neither affect it nor are
+ * changed by it. */
+WAVPRESS_API int32_t WAVPRESS_CALL EncodeMp3With(const char* path, const char* output,
+                                                 int32_t encoder, int32_t flags,
+                                                 WavpressContextProgress progress, void* context);
+
 /** The cause of the last EncodeMp3 failure (WAVPRESS_NO_FAILURE after a success or a stop),
  * with a text naming the input first and then the cause (after a stop: where the part went, or
  * nothing where it took the output's place) copied into `text` (UTF-8, cut to `size` bytes with the
@@ -91,6 +108,10 @@ typedef int32_t(WAVPRESS_CALL* EncodeMp3Function)(const char* path,
                                                   const WavpressProgress* progress);
 typedef int32_t(WAVPRESS_CALL* EncodeMp3AsFunction)(const char* path, const char* output,
                                                     const WavpressProgress* progress);
+typedef int32_t(WAVPRESS_CALL* EncodeMp3WithFunction)(const char* path, const char* output,
+                                                      int32_t encoder, int32_t flags,
+                                                      WavpressContextProgress progress,
+                                                      void* context);
 typedef int32_t(WAVPRESS_CALL* SetReplaceExistingFunction)(int32_t replace);
 typedef int32_t(WAVPRESS_CALL* LastFailureFunction)(char* text, int32_t size);
 

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "app/form4.h"
-#include "app/mp3encoder.h"
+#include "session/mp3encoder.h"
 #include "tests/gui/guisupport.h"
 #include "wavpress/wavpress.h"
 
@@ -19,7 +19,7 @@ namespace {
 // Writes the MP3 beside the WAV in ten chunks, or fails a path of `failures` with its note.
 // With `holdAfterFirstChunk` it keeps reporting the first chunk until it is asked to stop, so a
 // test can act during the run.
-class FakeEncoder final : public app::Mp3Encoder {
+class FakeEncoder final : public session::Mp3Encoder {
  public:
   bool holdAfterFirstChunk = false;
   std::string stopNote;
@@ -30,15 +30,14 @@ class FakeEncoder final : public app::Mp3Encoder {
   std::atomic<bool> ended = false;
 
   void SetEncoder(std::int32_t encoder) override { Note("encoder " + std::to_string(encoder)); }
-  std::int32_t EncodeMp3(const std::string& path, bool replace, const app::EncodeProgress& progress,
-                         const fs::path& output) override {
+  session::EncodeOutcome EncodeMp3(const std::string& path, bool replace,
+                                   const base::Progress& progress,
+                                   const fs::path& output) override {
     Note((replace ? "replace " : "encode ") + path +
          (output.empty() ? "" : " as " + output.filename().string()));
     questionsBefore.push_back(questions ? questions->size() : 0);
-    m_note.clear();
     if (const auto failure = failures.find(path); failure != failures.end()) {
-      m_note = failure->second;
-      return WAVPRESS_FAILED;
+      return {WAVPRESS_FAILED, WAVPRESS_UNSUPPORTED_FORMAT, failure->second};
     }
     std::ofstream out(output.empty() ? fs::path(path).replace_extension(".mp3") : output,
                       std::ios::binary);
@@ -46,17 +45,13 @@ class FakeEncoder final : public app::Mp3Encoder {
     for (int chunk = 1; chunk <= 10; ++chunk) {
       out << "chunk " << chunk << std::endl;
       do {
-        if (!progress(chunk * 10, 100)) {
-          m_note = stopNote;
-          return WAVPRESS_STOPPED;
-        }
+        if (!progress(chunk * 10, 100)) return {WAVPRESS_STOPPED, WAVPRESS_NO_FAILURE, stopNote};
         if (holdAfterFirstChunk) std::this_thread::sleep_for(std::chrono::milliseconds(5));
       } while (holdAfterFirstChunk && std::chrono::steady_clock::now() < deadline);
     }
     ended = true;
-    return WAVPRESS_OK;
+    return {};
   }
-  std::string FailureNote() const override { return m_note; }
   // What the window asked for, in order: "encoder N", then "encode PATH" or "replace PATH".
   std::vector<std::string> Calls() const {
     const std::lock_guard lock(m_mutex);
@@ -70,7 +65,6 @@ class FakeEncoder final : public app::Mp3Encoder {
   }
   mutable std::mutex m_mutex;
   std::vector<std::string> m_calls;
-  std::string m_note;
 };
 
 struct Fixture {
@@ -79,7 +73,7 @@ struct Fixture {
   FakeEncoder encoder;
   app::Form4 form;
   // The window on the encoder double, or on `real`.
-  explicit Fixture(app::Mp3Encoder* real = nullptr) : form(shell, real ? *real : encoder) {
+  explicit Fixture(session::Mp3Encoder* real = nullptr) : form(shell, real ? *real : encoder) {
     encoder.questions = &shell.questions;
     form.show();
   }
@@ -284,7 +278,7 @@ class Form4Test : public QObject {
 
   void aMissingEncoderLibraryEndsCompleteWithoutMp3() {
     // The test's own folder holds no libwavpress, and neither does the loader's search path.
-    const auto encoder = app::CreateWavpressEncoder();
+    const auto encoder = session::CreateWavpressEncoder();
     Fixture f(encoder.get());
     WriteFile(f.dir / "tone.wav", ToneWav(0.2, 440));
     f.form.DropFiles({(f.dir / "tone.wav").string()});

@@ -19,7 +19,7 @@
 #include "app/form5.h"
 #include "app/form7.h"
 #include "app/frmmain.h"
-#include "app/mp3encoder.h"
+#include "session/mp3encoder.h"
 #include "tests/album/albumtestutil.h"
 #include "tests/gui/fakeshell.h"
 #include "tests/gui/guisupport.h"
@@ -31,16 +31,16 @@ namespace fs = std::filesystem;
 namespace {
 
 // Stops at 57% of the first file until it is asked to stop.
-class HeldEncoder final : public app::Mp3Encoder {
+class HeldEncoder final : public session::Mp3Encoder {
  public:
   void SetEncoder(std::int32_t) override {}
-  std::int32_t EncodeMp3(const std::string&, bool, const app::EncodeProgress& progress,
-                         const std::filesystem::path&) override {
+  session::EncodeOutcome EncodeMp3(const std::string&, bool, const base::Progress& progress,
+                                   const std::filesystem::path&) override {
     for (int i = 0; i < 6000; ++i) {
-      if (!progress(57, 100)) return -2;
+      if (!progress(57, 100)) return {.result = -2};
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return 0;
+    return {};
   }
 };
 

@@ -100,6 +100,7 @@ struct Bridge {
   const SetReplaceExistingFunction setReplace =
       Bind<SetReplaceExistingFunction>(library, "SetReplaceExisting");
   const LastFailureFunction lastFailure = Bind<LastFailureFunction>(library, "LastFailure");
+  const EncodeMp3WithFunction encodeMp3With = Bind<EncodeMp3WithFunction>(library, "EncodeMp3With");
 };
 
 /// A folder holding a copy of libwavpress.so and, as asked, liblame_enc.so and a BladeEnc
@@ -292,6 +293,64 @@ TEST_F(EncodeMp3Test, ReplacesAnExistingMp3OnlyWhenAllowedAndNeverItsOwnInput) {
   WriteFile(named, original);
   EXPECT_EQ(bridge.Encode(named), WAVPRESS_FAILED);
   EXPECT_EQ(ReadFile(named), original);
+}
+
+// Everything of an EncodeMp3With call comes with the call: the library-wide selection and
+// replace flag are set against it throughout, and each report carries the caller's context.
+TEST_F(EncodeMp3Test, EncodeMp3WithTakesEncoderReplacingAndContextFromTheCall) {
+  ASSERT_TRUE(bridge.encodeMp3With);
+  struct Context {
+    std::vector<std::int32_t> reports;
+    std::size_t stopAt = 0;
+  };
+  const WavpressContextProgress progress = [](void* context, std::int32_t percent) -> std::int32_t {
+    auto& reports = static_cast<Context*>(context)->reports;
+    reports.push_back(percent);
+    return reports.size() == static_cast<Context*>(context)->stopAt ? 0 : 1;
+  };
+  const auto wav = Wav("take.wav", 0.5);
+  const Bytes mine(1000, 0x55);
+  const struct {
+    std::int32_t encoder, flags;
+    bool existing;
+    const char* output;  // null: the usual name
+    std::size_t stopAt;
+    std::int32_t result, cause;
+  } cases[] = {
+      {WAVPRESS_LAME, 0, false, nullptr, 0, WAVPRESS_OK, WAVPRESS_NO_FAILURE},
+      {WAVPRESS_LAME, 0, true, nullptr, 0, WAVPRESS_FAILED, WAVPRESS_OUTPUT_EXISTS},
+      {WAVPRESS_LAME, WAVPRESS_REPLACE_EXISTING, true, nullptr, 0, WAVPRESS_OK,
+       WAVPRESS_NO_FAILURE},
+      {WAVPRESS_LAME, 0, false, "other.mp3", 0, WAVPRESS_OK, WAVPRESS_NO_FAILURE},
+      {WAVPRESS_LAME, 0, false, nullptr, 2, WAVPRESS_STOPPED, WAVPRESS_NO_FAILURE},
+      // The build folder holds no BladeEnc library.
+      {WAVPRESS_BLADEENC, 0, false, nullptr, 0, WAVPRESS_FAILED, WAVPRESS_NO_ENCODER},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(&c - cases));
+    const fs::path output = dir / (c.output ? c.output : "take.mp3");
+    fs::remove(output);
+    if (c.existing) WriteFile(output, mine);
+    bridge.setEncoder(c.encoder == WAVPRESS_LAME ? WAVPRESS_BLADEENC : WAVPRESS_LAME);
+    bridge.setReplace(c.flags == 0 ? 1 : 0);
+    Context context{.stopAt = c.stopAt};
+    ASSERT_EQ(bridge.encodeMp3With(wav.c_str(), c.output ? output.c_str() : nullptr, c.encoder,
+                                   c.flags, progress, &context),
+              c.result);
+    EXPECT_EQ(bridge.LastFailure(), c.cause);
+    EXPECT_EQ(fs::exists(output) && ReadFile(output) == mine,
+              c.existing && c.result != WAVPRESS_OK);
+    if (c.result == WAVPRESS_OK) {
+      EXPECT_EQ(context.reports.back(), 100);
+    }
+    if (c.stopAt) {
+      EXPECT_EQ(context.reports.size(), c.stopAt);
+    }
+  }
+  // EncodeMp3 still follows the library-wide selection, which the calls above left alone.
+  bridge.setEncoder(WAVPRESS_BLADEENC);
+  EXPECT_EQ(bridge.Encode(wav), WAVPRESS_FAILED);
+  EXPECT_EQ(bridge.LastFailure(), WAVPRESS_NO_ENCODER);
 }
 
 // No MP3 at all for what holds no sound: a header alone would give one of the encoder's flush.
