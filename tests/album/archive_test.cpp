@@ -139,14 +139,12 @@ TEST(Archive, OpeningRefusesWhatIsNoRegularFile) {
 #endif
 
 TEST(Archive, AnOrdinaryFileIsUnsupported) {
-  NullDisplay display;
-  Archive archive;
-  EXPECT_EQ(OpenArchive(std::make_unique<base::MemorySource>(testsupport::Mp3Stream(20)), display,
-                        {}, archive),
-            OpenStatus::Unsupported);
-  std::string error;
-  EXPECT_EQ(OpenArchive("/nonexistent/x.mp3", display, {}, archive, error), OpenStatus::CannotOpen);
-  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(
+      OpenArchive(std::make_unique<base::MemorySource>(testsupport::Mp3Stream(20)), {}).status,
+      OpenStatus::Unsupported);
+  const Archive missing = OpenArchive("/nonexistent/x.mp3", {});
+  EXPECT_EQ(missing.status, OpenStatus::CannotOpen);
+  EXPECT_FALSE(missing.error.empty());
 }
 
 // An album opened for extraction. Its lines: the track titled like lyrics, the picture (one
@@ -162,9 +160,8 @@ struct Opened {
                                             {"src/c.jpg", Pattern(4096, 3)}},
                                            dir / "a _LB.MP3");
     EXPECT_TRUE(result.ok()) << result.error;
-    NullDisplay display;
-    std::string error;
-    EXPECT_EQ(OpenArchive(dir / "a _LB.MP3", display, {}, archive, error), OpenStatus::Ok);
+    archive = OpenArchive(dir / "a _LB.MP3", {});
+    EXPECT_EQ(archive.status, OpenStatus::Ok);
     EXPECT_EQ(archive.format, ArchiveFormat::Album);
     std::filesystem::create_directory(out);
   }
