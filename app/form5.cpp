@@ -28,7 +28,6 @@
 #include "app/mpris.h"
 #include "app/shell.h"
 #include "base/fileio.h"
-#include "media/audiooutput.h"
 #include "platform/qt/qtpictureservice.h"
 #include "webview/helpers.h"
 
@@ -135,7 +134,7 @@ struct Form5::Opening {
 };
 
 Form5::Form5(Shell& shell, QWidget* mainWindow, MediaDeviceFactory mediaDevices)
-    : QWidget(nullptr), m_shell(shell), m_mainWindow(mainWindow), m_device(mediaDevices()) {
+    : QWidget(nullptr), m_shell(shell), m_mainWindow(mainWindow) {
   setObjectName("Form5");
   m_task = new BackgroundTask(this);
   List1 = new QListWidget(this);
@@ -233,7 +232,7 @@ Form5::Form5(Shell& shell, QWidget* mainWindow, MediaDeviceFactory mediaDevices)
   resize(460, 560);
 
   m_progressTimer = std::make_unique<QtTimer>(Timer1);
-  m_session = std::make_unique<session::PlayerSession>(*m_device, *m_progressTimer);
+  m_session = std::make_unique<session::PlayerSession>(*m_progressTimer, mediaDevices());
   m_session->AddObserver(*this);
 
   connect(Command2, &QToolButton::clicked, this, [this] { m_session->Play(); });
@@ -290,7 +289,6 @@ void Form5::Load(const QString& chosen) {
   const std::string dataFolder = DataFolder().toStdString();
   (void)m_task->Start(
       [this, opening, dataFolder](const TaskControl& task) {
-        media::PrepareSdlOutput();
         platform::qt::QtPictureService pictures;
         webview::OpeningOptions options;
         options.tempFolder = webview::TempFolder();

@@ -131,7 +131,6 @@ class Form5 : public QWidget, private session::PlayerObserver {
 
   Shell& m_shell;
   QPointer<QWidget> m_mainWindow;
-  std::unique_ptr<media::MediaDevice> m_device;
   class QtTimer;
   std::unique_ptr<QtTimer> m_progressTimer;
   std::unique_ptr<session::PlayerSession> m_session;

@@ -14,7 +14,6 @@
 #include "base/text.h"
 #include "cli/commands.h"
 #include "cli/opening.h"
-#include "media/mediadevice.h"
 #include "session/playersession.h"
 #include "webview/helpers.h"
 
@@ -128,11 +127,10 @@ int Play(const PlayOptions& options) {
     return 2;
   }
 
-  const auto device = media::CreateMediaDevice();
   LoopTimer timer;
   Printer printer;
   webview::SeedRandomFromClock();
-  session::PlayerSession playing(*device, timer);
+  session::PlayerSession playing(timer);
   const player::Player& player = playing.Rules();
   playing.AddObserver(printer);
   playing.Load(std::move(*album), "");
@@ -142,7 +140,7 @@ int Play(const PlayOptions& options) {
   playing.SelectTrack(options.track - 1);
   printer.pageChanged = false;
   playing.Play();
-  if (player.Failure() != media::MediaError::None) {
+  if (playing.Failed()) {
     std::cerr << "cannot play " << options.album << ": " << playing.FailureText() << '\n';
     return 1;
   }
@@ -155,7 +153,7 @@ int Play(const PlayOptions& options) {
     return 2;
   }
   if (options.fromMs > 0) playing.SeekTo(options.fromMs);
-  if (player.Failure() != media::MediaError::None) {
+  if (playing.Failed()) {
     std::cerr << "cannot play " << options.album << ": " << playing.FailureText() << '\n';
     return 1;
   }
@@ -190,7 +188,7 @@ int Play(const PlayOptions& options) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   const std::int32_t position = playing.QueryPosition();
-  const bool failed = player.Failure() != media::MediaError::None;
+  const bool failed = playing.Failed();
   playing.Stop();
   if (options.json) PrintPosition(player, position, true);
   if (statusLine) std::cout << std::endl;

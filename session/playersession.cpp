@@ -4,6 +4,7 @@
 
 #include "base/fileio.h"
 #include "base/text.h"
+#include "media/audiooutput.h"
 
 namespace session {
 
@@ -20,6 +21,7 @@ PlayerOpening OpenForPlaying(const std::string& path, const album::TagWriter& wr
                              webview::PictureService& pictures, webview::OpeningOptions options,
                              const std::function<void(const album::AlbumContents&)>& read) {
   PlayerOpening opening;
+  media::PrepareSdlOutput();
   std::string error;
   auto source = base::FileSource::Open(base::PathFromUtf8(path), error);
   if (!source) {
@@ -73,10 +75,11 @@ std::optional<PlayerAlbum> AlbumOf(const std::string& path, const album::Archive
   return shown;
 }
 
-PlayerSession::PlayerSession(media::MediaDevice& device, player::Timer& progressTimer,
+PlayerSession::PlayerSession(player::Timer& progressTimer,
+                             std::unique_ptr<media::MediaDevice> device,
                              player::RandomChoice random, player::DecodedLengths decoded)
-    : m_player(device, progressTimer, *this, std::move(random), std::move(decoded)),
-      m_device(device) {}
+    : m_device(device ? std::move(device) : media::CreateMediaDevice()),
+      m_player(*m_device, progressTimer, *this, std::move(random), std::move(decoded)) {}
 
 PlayerSession::~PlayerSession() {
   m_observers.clear();
@@ -201,7 +204,7 @@ void PlayerSession::SetRandom(bool on) {
 
 void PlayerSession::SetVolume(int percent) {
   m_volume = std::clamp(percent, 0, 100);
-  (void)m_device.SendString("setaudio all volume to " + std::to_string(m_volume * 10));
+  (void)m_device->SendString("setaudio all volume to " + std::to_string(m_volume * 10));
   Tell([](PlayerObserver& o) { o.VolumeChanged(); });
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,9 +60,10 @@ struct PlayerOpening {
   [[nodiscard]] bool ok() const;
 };
 
-/// Opens `path` for the player window. `read` is called with the album once it is read and
-/// its web view is about to be regenerated with previews (so that a window can show it while
-/// the previews are made); `options` carry the other hooks.
+/// Opens `path` for the player window, and readies the sound output meanwhile (on the calling
+/// thread, so that the window's thread is not held up). `read` is called with the album once it is
+/// read and its web view is about to be regenerated with previews (so that a window can show it
+/// while the previews are made); `options` carry the other hooks.
 [[nodiscard]] PlayerOpening OpenForPlaying(
     const std::string& path, const album::TagWriter& writeBack, webview::PictureService& pictures,
     webview::OpeningOptions options, const std::function<void(const album::AlbumContents&)>& read);
@@ -77,9 +79,11 @@ PlayerAlbum AlbumOf(const std::string& path, const album::AlbumContents& album);
 
 class PlayerSession final : private player::PlayerListener {
  public:
-  /// The device and timer must outlive the session; `random` and `decoded` as for the rules.
-  PlayerSession(media::MediaDevice& device, player::Timer& progressTimer,
-                player::RandomChoice random = {}, player::DecodedLengths decoded = {});
+  /// Plays through `device` (empty: the media device on libmpg123 and SDL). The timer must
+  /// outlive the session; `random` and `decoded` as for the rules.
+  explicit PlayerSession(player::Timer& progressTimer,
+                         std::unique_ptr<media::MediaDevice> device = nullptr,
+                         player::RandomChoice random = {}, player::DecodedLengths decoded = {});
   ~PlayerSession() override;
   PlayerSession(const PlayerSession&) = delete;
   PlayerSession& operator=(const PlayerSession&) = delete;
@@ -148,6 +152,8 @@ class PlayerSession final : private player::PlayerListener {
 
   /// The track heard, else the selected line: what Next, Previous and the desktop show.
   int HeardTrack() const;
+  /// Playing stopped by itself: the album could not be played (any more).
+  bool Failed() const { return m_player.Failure() != media::MediaError::None; }
   /// Why playing stopped by itself, in words.
   std::string FailureText() const;
   const player::Player& Rules() const { return m_player; }
@@ -160,8 +166,8 @@ class PlayerSession final : private player::PlayerListener {
   template <typename Call>
   void Tell(Call call);
 
+  std::unique_ptr<media::MediaDevice> m_device;
   player::Player m_player;
-  media::MediaDevice& m_device;
   std::vector<PlayerObserver*> m_observers;
   PlayerAlbum m_album;
   bool m_loop = false;

@@ -379,13 +379,15 @@ class Observed final : public session::PlayerObserver {
 // Tracks 0-1000, 999-3000 and 2999 to the album's end (6000), seen by a window and an adaptor.
 class Session : public ::testing::Test {
  protected:
-  Session() : m_session(m_device, m_timer, [](int, int) { return 0; }) {
+  Session()
+      : m_session(m_timer, std::unique_ptr<media::MediaDevice>(m_device = new ScriptedDevice),
+                  [](int, int) { return 0; }) {
     m_session.AddObserver(m_window);
     m_session.AddObserver(m_adaptor);
     m_session.Load({"/music/A_LB.MP3", {{"One", 1000}, {"Two", 2000}, {"Three", 3000}}}, "");
   }
-  ScriptedDevice m_device;
   FakeTimer m_timer;
+  ScriptedDevice* m_device = nullptr;  // the session's
   Observed m_window, m_adaptor;
   session::PlayerSession m_session;
 };
@@ -425,9 +427,9 @@ TEST_F(Session, APositionOutsideThePlayingTrackIsIgnored) {
       {"its start", 1, 0, true}};
   for (const auto& [why, track, ms, moved] : cases) {
     SCOPED_TRACE(why);
-    m_device.Take();
+    m_device->Take();
     EXPECT_EQ(m_session.SetPosition(track, ms), moved);
-    EXPECT_EQ(m_device.Take().empty(), !moved);
+    EXPECT_EQ(m_device->Take().empty(), !moved);
   }
   m_session.Pause();
   EXPECT_FALSE(m_session.SetPosition(1, 100));
@@ -442,7 +444,7 @@ TEST_F(Session, AWholeAlbumStopsAfterItsLastTrackUnlessLoop) {
     m_window.selections.clear();
     m_session.PlayEntry(0);
     for (const std::int32_t position : {1000, 3000, 6000}) {
-      m_device.position = position;
+      m_device->position = position;
       m_session.ProgressTick();
     }
     EXPECT_EQ(m_session.Rules().State(), loop ? PlayState::Playing : PlayState::Stopped);
@@ -455,7 +457,7 @@ TEST_F(Session, AWholeAlbumStopsAfterItsLastTrackUnlessLoop) {
 TEST_F(Session, VolumeLoopAndRandomReachTheDeviceAndEveryObserver) {
   m_session.SetVolume(150);
   EXPECT_EQ(m_session.Volume(), 100);
-  EXPECT_THAT(m_device.Take(), ::testing::Contains("setaudio all volume to 1000"));
+  EXPECT_THAT(m_device->Take(), ::testing::Contains("setaudio all volume to 1000"));
   EXPECT_EQ(m_window.volumes, 1);
   EXPECT_EQ(m_adaptor.volumes, 1);
   m_session.RemoveObserver(m_adaptor);
