@@ -167,8 +167,7 @@ QString Mpris::PlaybackStatus() const {
 QVariantMap Mpris::Metadata() const {
   const player::Player& rules = m_session.Rules();
   // What is heard, not the line last clicked.
-  const int index =
-      rules.State() == player::PlayState::Stopped ? rules.Selected() : rules.PlayingTrack();
+  const int index = m_session.HeardTrack();
   if (index < 0 || index >= static_cast<int>(rules.Tracks().size())) return {};
   const player::PlayerTrack& track = rules.Tracks()[static_cast<std::size_t>(index)];
   QVariantMap metadata;
