@@ -27,7 +27,7 @@ bool AlbumReader::IsAlbum() {
   return decoded.has_value();
 }
 
-bool AlbumReader::ReadAlbumTag(AlbumDisplay& display, const TagWriter& writeBack) {
+bool AlbumReader::ReadAlbumTag(const TagWriter& writeBack) {
   const std::int64_t size = m_source.Size();
   const std::int64_t tagOffset = size - static_cast<std::int64_t>(kTagSize);
   std::array<std::uint8_t, kTagSize> raw{};
@@ -36,10 +36,11 @@ bool AlbumReader::ReadAlbumTag(AlbumDisplay& display, const TagWriter& writeBack
   if (tag.Identifier != "TAG") return false;
 
   const std::string album = base::Trim(tag.Album);
-  display.ShowAlbumTitle(album);
-  display.ShowArtist(tag.Artist);
-  display.ShowComment(tag.Comment);
-  display.ShowYear(tag.Year);
+  ShownDetails& details = m_contents.details;
+  details.title = album;
+  details.artist = tag.Artist;
+  details.comment = tag.Comment;
+  details.year = tag.Year;
 
   const bool opened = tag.Genre == kAlbumGenre;
   // Writing to the album is best effort: a read-only album still opens.
@@ -47,8 +48,9 @@ bool AlbumReader::ReadAlbumTag(AlbumDisplay& display, const TagWriter& writeBack
     const std::array<std::uint8_t, 1> mark{kOpenedTrackByte};
     (void)writeBack(size - 2, mark);
   }
+  m_contents.tagAnsweredYes = opened;
   if (album == kProgramTitle) {
-    display.ShowAlbumTitle(base::Trim(tag.Title));
+    details.title = base::Trim(tag.Title);
   } else if (writeBack) {
     // Older layout: the title stood in the Album field. Everything else stays as read, so a
     // Track byte written above is replaced by the value read.
@@ -59,29 +61,30 @@ bool AlbumReader::ReadAlbumTag(AlbumDisplay& display, const TagWriter& writeBack
   return opened;
 }
 
-ReadStatus AlbumReader::ReadTrackDirectory(AlbumDisplay& display) {
+ReadStatus AlbumReader::ReadTrackDirectory() {
   if (!IsAlbum()) return ReadStatus::NotAlbum;
-  const auto sections = LocateSections(m_source.Size(), m_trailer);
-  if (!sections) return ReadStatus::Damaged;
-  m_sections = *sections;
+  const auto located = LocateSections(m_source.Size(), m_trailer);
+  if (!located) return ReadStatus::Damaged;
+  m_contents.sections = *located;
+  const AlbumSections& sections = m_contents.sections;
 
   std::vector<std::uint8_t> directory(static_cast<std::size_t>(m_trailer.DirBytes));
-  if (!m_source.ReadAt(m_sections.directoryOffset, directory)) return ReadStatus::Damaged;
+  if (!m_source.ReadAt(sections.directoryOffset, directory)) return ReadStatus::Damaged;
   std::vector<TrackEntry> tracks;
-  tracks.reserve(static_cast<std::size_t>(m_sections.trackCount));
+  tracks.reserve(static_cast<std::size_t>(sections.trackCount));
   std::int64_t audioBytes = 0;
   for (std::size_t at = 0; at < directory.size(); at += kTrackEntrySize) {
     tracks.push_back(DecodeTrackEntry(
         std::span<const std::uint8_t, kTrackEntrySize>(directory.data() + at, kTrackEntrySize)));
     audioBytes += tracks.back().AudioBytes;
     // Every track must lie inside the audio section.
-    if (tracks.back().AudioBytes < 0 || audioBytes > m_sections.pictureOffset) {
+    if (tracks.back().AudioBytes < 0 || audioBytes > sections.pictureOffset) {
       return ReadStatus::Damaged;
     }
   }
-  m_tracks = std::move(tracks);
-  for (const TrackEntry& track : m_tracks) display.AddListItem(track.SongTitle);
-  display.ShowTrackCount(m_sections.trackCount);
+  m_contents.tracks = std::move(tracks);
+  for (const TrackEntry& track : m_contents.tracks) m_contents.lines.push_back(track.SongTitle);
+  m_contents.details.trackCount = sections.trackCount;
   return ReadStatus::Ok;
 }
 
@@ -111,49 +114,52 @@ ReadStatus WalkBlock(base::ByteSource& source, std::int64_t start, std::int64_t 
 
 }  // namespace
 
-ReadStatus AlbumReader::ListPictures(AlbumDisplay& display) {
+ReadStatus AlbumReader::ListPictures() {
   std::vector<PictureItem> pictures;
   const ReadStatus status = WalkBlock<kPictureHeaderSize>(
-      m_source, m_sections.pictureOffset, m_trailer.PictureBytes,
+      m_source, m_contents.sections.pictureOffset, m_trailer.PictureBytes,
       [](const auto& bytes) { return DecodePictureEntry(bytes); },
       [&](const PictureEntry& entry, std::int64_t dataOffset) {
         pictures.push_back({entry, dataOffset});
       });
   if (status != ReadStatus::Ok) return status;
-  m_pictures = std::move(pictures);
-  for (const PictureItem& picture : m_pictures) display.AddListItem(picture.entry.FileName);
+  m_contents.pictures = std::move(pictures);
+  for (const PictureItem& picture : m_contents.pictures) {
+    m_contents.lines.push_back(picture.entry.FileName);
+  }
   return ReadStatus::Ok;
 }
 
-ReadStatus AlbumReader::ListLyrics(AlbumDisplay& display) {
+ReadStatus AlbumReader::ListLyrics() {
   std::vector<LyricsItem> lyrics;
   const ReadStatus status = WalkBlock<kLyricsHeaderSize>(
-      m_source, m_sections.lyricsOffset, m_trailer.LyricsBytes,
+      m_source, m_contents.sections.lyricsOffset, m_trailer.LyricsBytes,
       [](const auto& bytes) { return DecodeLyricsEntry(bytes); },
       [&](const LyricsEntry& entry, std::int64_t dataOffset) {
         lyrics.push_back({entry, dataOffset});
       });
   if (status != ReadStatus::Ok) return status;
-  m_lyrics = std::move(lyrics);
-  for (const LyricsItem& item : m_lyrics) display.AddListItem(item.entry.FileName);
+  m_contents.lyrics = std::move(lyrics);
+  for (const LyricsItem& item : m_contents.lyrics) m_contents.lines.push_back(item.entry.FileName);
   return ReadStatus::Ok;
 }
 
 std::int64_t AlbumReader::TrackDataStart(std::size_t k) const {
   std::int64_t offset = 0;
-  for (std::size_t i = 0; i < k && i < m_tracks.size(); ++i) offset += m_tracks[i].AudioBytes;
+  const std::vector<TrackEntry>& tracks = m_contents.tracks;
+  for (std::size_t i = 0; i < k && i < tracks.size(); ++i) offset += tracks[i].AudioBytes;
   return offset;
 }
 
-std::vector<ArchiveItem> AlbumReader::Items() const {
+std::vector<ArchiveItem> AlbumContents::Items() const {
   std::vector<ArchiveItem> items;
   std::int64_t offset = 0;
-  for (const TrackEntry& track : m_tracks) {
+  for (const TrackEntry& track : tracks) {
     items.push_back({ItemKind::Track, base::Trim(track.FileName), base::Trim(track.SongTitle),
                      track.PlayLength, 0, offset, track.AudioBytes});
     offset += track.AudioBytes;
   }
-  for (const PictureItem& picture : m_pictures) {
+  for (const PictureItem& picture : pictures) {
     items.push_back({ItemKind::Picture,
                      base::Trim(picture.entry.FileName),
                      {},
@@ -162,25 +168,32 @@ std::vector<ArchiveItem> AlbumReader::Items() const {
                      picture.dataOffset,
                      picture.entry.DataSize});
   }
-  for (const LyricsItem& lyrics : m_lyrics) {
+  for (const LyricsItem& item : lyrics) {
     items.push_back({ItemKind::Lyrics,
-                     base::Trim(lyrics.entry.FileName),
+                     base::Trim(item.entry.FileName),
                      {},
                      0,
-                     lyrics.entry.TrackNumber,
-                     lyrics.dataOffset,
-                     lyrics.entry.DataSize});
+                     item.entry.TrackNumber,
+                     item.dataOffset,
+                     item.entry.DataSize});
   }
   return items;
 }
 
-ReadStatus OpenAlbum(AlbumReader& reader, AlbumDisplay& display, const TagWriter& writeBack) {
-  if (!reader.IsAlbum()) return ReadStatus::NotAlbum;
-  (void)reader.ReadAlbumTag(display, writeBack);
-  ReadStatus status = reader.ReadTrackDirectory(display);
-  if (status == ReadStatus::Ok) status = reader.ListPictures(display);
-  if (status == ReadStatus::Ok) status = reader.ListLyrics(display);
-  return status;
+AlbumContents OpenAlbum(base::ByteSource& source, const TagWriter& writeBack) {
+  AlbumReader reader(source);
+  AlbumContents contents;
+  if (!reader.IsAlbum()) {
+    contents.status = ReadStatus::NotAlbum;
+    return contents;
+  }
+  (void)reader.ReadAlbumTag(writeBack);
+  ReadStatus status = reader.ReadTrackDirectory();
+  if (status == ReadStatus::Ok) status = reader.ListPictures();
+  if (status == ReadStatus::Ok) status = reader.ListLyrics();
+  contents = reader.Contents();
+  contents.status = status;
+  return contents;
 }
 
 }  // namespace album

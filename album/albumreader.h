@@ -1,6 +1,6 @@
 #pragma once
 // Opening an album: signature, tag, track directory, picture and lyrics blocks, and where
-// each item's bytes lie. What is read is handed to the caller's display operations.
+// each item's bytes lie. Opening gives one value that a window or command shows as it likes.
 
 #include <cstdint>
 #include <functional>
@@ -13,27 +13,14 @@
 
 namespace album {
 
-/// What a window shows of an opened album. Texts are UTF-8.
-class AlbumDisplay {
- public:
-  virtual ~AlbumDisplay() = default;
-  virtual void ShowAlbumTitle(const std::string& text) = 0;
-  virtual void ShowArtist(const std::string& text) = 0;
-  virtual void ShowComment(const std::string& text) = 0;
-  virtual void ShowYear(const std::string& text) = 0;
-  virtual void ShowTrackCount(int count) = 0;
-  virtual void AddListItem(const std::string& text) = 0;
-};
-
-/// A display that shows nothing.
-class NullDisplay : public AlbumDisplay {
- public:
-  void ShowAlbumTitle(const std::string&) override {}
-  void ShowArtist(const std::string&) override {}
-  void ShowComment(const std::string&) override {}
-  void ShowYear(const std::string&) override {}
-  void ShowTrackCount(int) override {}
-  void AddListItem(const std::string&) override {}
+/// The detail boxes of an opened album or archive, as a window shows them. Texts are UTF-8;
+/// the artist, comment and year keep their padding.
+struct ShownDetails {
+  std::string title;
+  std::string artist;
+  std::string comment;
+  std::string year;
+  int trackCount = 0;
 };
 
 /// The track count as the detail boxes show it: the digits with one space in front.
@@ -71,6 +58,23 @@ struct ArchiveItem {
   std::int64_t size = 0;
 };
 
+/// Everything opening an album gives.
+struct AlbumContents {
+  ReadStatus status = ReadStatus::Ok;
+  bool tagAnsweredYes = false;  ///< the tag's Genre byte was 255
+  ShownDetails details;
+  /// The item list's lines: song titles, then picture names, then lyrics names (padded).
+  std::vector<std::string> lines;
+  std::vector<TrackEntry> tracks;
+  AlbumSections sections;
+  std::vector<PictureItem> pictures;
+  std::vector<LyricsItem> lyrics;
+
+  [[nodiscard]] bool ok() const { return status == ReadStatus::Ok; }
+  /// Tracks, then pictures, then lyrics, with where their bytes lie.
+  std::vector<ArchiveItem> Items() const;
+};
+
 /// Reader state for one open album. The source must outlive the reader.
 class AlbumReader {
  public:
@@ -79,46 +83,46 @@ class AlbumReader {
   /// The signature test.
   bool IsAlbum();
 
-  /// Reads and shows the tag; answers whether its Genre byte was 255. Writes the opened
+  /// Reads the tag into the details; answers whether its Genre byte was 255. Writes the opened
   /// mark (Track byte 12) and upgrades an older-layout tag through `writeBack`, best effort.
-  [[nodiscard]] bool ReadAlbumTag(AlbumDisplay& display, const TagWriter& writeBack);
+  [[nodiscard]] bool ReadAlbumTag(const TagWriter& writeBack);
 
   /// Reads the trailer and the directory; lists the song titles (with their padding) and
-  /// shows the track count. Damaged when the sizes cannot describe this file.
-  [[nodiscard]] ReadStatus ReadTrackDirectory(AlbumDisplay& display);
+  /// counts the tracks. Damaged when the sizes cannot describe this file.
+  [[nodiscard]] ReadStatus ReadTrackDirectory();
 
   /// Walks the picture block and lists the names (with their padding).
-  [[nodiscard]] ReadStatus ListPictures(AlbumDisplay& display);
+  [[nodiscard]] ReadStatus ListPictures();
 
   /// Walks the lyrics block, fills the lyrics table and lists the names.
-  [[nodiscard]] ReadStatus ListLyrics(AlbumDisplay& display);
+  [[nodiscard]] ReadStatus ListLyrics();
 
-  const std::vector<TrackEntry>& TrackTable() const { return m_tracks; }
-  const std::vector<PictureItem>& Pictures() const { return m_pictures; }
-  const std::vector<LyricsItem>& LyricsTable() const { return m_lyrics; }
-  const AlbumSections& Sections() const { return m_sections; }
+  /// What has been read so far.
+  const AlbumContents& Contents() const { return m_contents; }
+  const ShownDetails& Details() const { return m_contents.details; }
+  const std::vector<TrackEntry>& TrackTable() const { return m_contents.tracks; }
+  const std::vector<PictureItem>& Pictures() const { return m_contents.pictures; }
+  const std::vector<LyricsItem>& LyricsTable() const { return m_contents.lyrics; }
+  const AlbumSections& Sections() const { return m_contents.sections; }
 
   /// 0-based offset of track k's audio.
   std::int64_t TrackDataStart(std::size_t k) const;
   /// Picture k of the block.
-  const PictureItem& PictureEntryAt(std::size_t k) const { return m_pictures.at(k); }
+  const PictureItem& PictureEntryAt(std::size_t k) const { return Pictures().at(k); }
   /// 0-based offset of lyrics k's text.
-  std::int64_t LyricsDataStart(std::size_t k) const { return m_lyrics.at(k).dataOffset; }
+  std::int64_t LyricsDataStart(std::size_t k) const { return LyricsTable().at(k).dataOffset; }
 
   /// Tracks, then pictures, then lyrics: the lines of an item list.
-  std::vector<ArchiveItem> Items() const;
+  std::vector<ArchiveItem> Items() const { return m_contents.Items(); }
 
  private:
   base::ByteSource& m_source;
   AlbumTrailer m_trailer;
-  AlbumSections m_sections;
-  std::vector<TrackEntry> m_tracks;
-  std::vector<PictureItem> m_pictures;
-  std::vector<LyricsItem> m_lyrics;
+  AlbumContents m_contents;
 };
 
-/// The whole opening sequence: signature, tag, directory, pictures, lyrics.
-[[nodiscard]] ReadStatus OpenAlbum(AlbumReader& reader, AlbumDisplay& display,
-                                   const TagWriter& writeBack);
+/// The whole opening sequence: signature, tag, directory, pictures, lyrics. The status says
+/// how far it came; the rest holds what was read until then.
+[[nodiscard]] AlbumContents OpenAlbum(base::ByteSource& source, const TagWriter& writeBack);
 
 }  // namespace album

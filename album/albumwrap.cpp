@@ -24,7 +24,7 @@ bool AlbumWrapReader::IsAlbumWrap() {
   return text.find(kWrapMarker) != std::string_view::npos;
 }
 
-void AlbumWrapReader::ReadFrames(AlbumDisplay& display) {
+void AlbumWrapReader::ReadFrames() {
   // A frame record is 11 bytes: identifier, three bytes passed over, and a little-endian
   // length L; the text is the next L - 1 bytes up to a zero byte, which is consumed too.
   std::int64_t at = 10;
@@ -46,11 +46,11 @@ void AlbumWrapReader::ReadFrames(AlbumDisplay& display) {
     const std::string value =
         AnsiText({text.data(), static_cast<std::size_t>(zero - text.begin())});
     if (id == "TIT2" || id == "TALB") {
-      display.ShowAlbumTitle(value);
+      m_details.title = value;
     } else if (id == "TPE1") {
-      display.ShowArtist(value);
+      m_details.artist = value;
     } else if (id == "COMM") {
-      display.ShowComment(value);
+      m_details.comment = value;
     } else {
       return;
     }
@@ -63,7 +63,7 @@ std::string WrapItemTitle(std::string_view fileName) {
       base::DropLastFour(dash == std::string_view::npos ? fileName : fileName.substr(dash + 1)));
 }
 
-ReadStatus AlbumWrapReader::ListItems(AlbumDisplay& display) {
+ReadStatus AlbumWrapReader::ListItems() {
   std::array<std::uint8_t, kWrapCountSize> countBytes{};
   if (!m_source.ReadAt(kWrapHeaderSize, countBytes)) return ReadStatus::Damaged;
   m_countField = AnsiText(countBytes);
@@ -105,8 +105,9 @@ ReadStatus AlbumWrapReader::ListItems(AlbumDisplay& display) {
     tracks.push_back(std::move(track));
   }
   m_tracks = std::move(tracks);
-  display.ShowTrackCount(static_cast<int>(n));
-  for (const TrackEntry& track : m_tracks) display.AddListItem(track.SongTitle);
+  m_details.trackCount = static_cast<int>(n);
+  m_lines.clear();
+  for (const TrackEntry& track : m_tracks) m_lines.push_back(track.SongTitle);
   return ReadStatus::Ok;
 }
 

@@ -23,13 +23,17 @@ class AlbumWrapReader {
   /// True when the header text contains "[][]".
   bool IsAlbumWrap();
 
-  /// Reads the first frames of the header's ID3v2 tag: TIT2 and TALB as the album title,
-  /// TPE1 as the artist, COMM as the comment; any other frame ends the reading.
-  void ReadFrames(AlbumDisplay& display);
+  /// Reads the first frames of the header's ID3v2 tag into the details: TIT2 and TALB as the
+  /// album title, TPE1 as the artist, COMM as the comment; any other frame ends the reading.
+  void ReadFrames();
 
   /// Reads the count and the item records; lists each item's title (50 characters, padded)
-  /// and shows the count. Damaged when the records or sizes run past the file.
-  [[nodiscard]] ReadStatus ListItems(AlbumDisplay& display);
+  /// and counts them. Damaged when the records or sizes run past the file.
+  [[nodiscard]] ReadStatus ListItems();
+
+  const ShownDetails& Details() const { return m_details; }
+  /// The item list's lines, one per item.
+  const std::vector<std::string>& Lines() const { return m_lines; }
 
   /// The count field as stored (12 characters).
   const std::string& CountField() const { return m_countField; }
@@ -39,6 +43,8 @@ class AlbumWrapReader {
 
  private:
   base::ByteSource& m_source;
+  ShownDetails m_details;
+  std::vector<std::string> m_lines;
   std::string m_countField;
   std::vector<TrackEntry> m_tracks;
   std::int64_t m_audioOffset = 0;

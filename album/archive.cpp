@@ -9,32 +9,44 @@
 
 namespace album {
 
-OpenStatus OpenArchive(std::unique_ptr<base::ByteSource> source, AlbumDisplay& display,
-                       const TagWriter& writeBack, Archive& archive) {
-  AlbumReader album(*source);
-  if (album.IsAlbum()) {
-    if (OpenAlbum(album, display, writeBack) != ReadStatus::Ok) return OpenStatus::Unsupported;
+Archive OpenArchive(std::unique_ptr<base::ByteSource> source, const TagWriter& writeBack) {
+  Archive archive;
+  archive.status = OpenStatus::Unsupported;
+  if (AlbumReader(*source).IsAlbum()) {
+    AlbumContents album = OpenAlbum(*source, writeBack);
+    if (!album.ok()) return archive;
+    archive.status = OpenStatus::Ok;
     archive.format = ArchiveFormat::Album;
     archive.items = album.Items();
+    archive.details = std::move(album.details);
+    archive.lines = std::move(album.lines);
     archive.source = std::move(source);
-    return OpenStatus::Ok;
+    return archive;
   }
   AlbumWrapReader wrap(*source);
-  if (!wrap.IsAlbumWrap()) return OpenStatus::Unsupported;
-  wrap.ReadFrames(display);
-  if (wrap.ListItems(display) != ReadStatus::Ok) return OpenStatus::Unsupported;
+  if (!wrap.IsAlbumWrap()) return archive;
+  wrap.ReadFrames();
+  if (wrap.ListItems() != ReadStatus::Ok) return archive;
+  archive.status = OpenStatus::Ok;
   archive.format = ArchiveFormat::AlbumWrap;
   archive.countText = wrap.CountField();
   archive.items = wrap.Items();
+  archive.details = wrap.Details();
+  archive.lines = wrap.Lines();
   archive.source = std::move(source);
-  return OpenStatus::Ok;
+  return archive;
 }
 
-OpenStatus OpenArchive(const std::filesystem::path& path, AlbumDisplay& display,
-                       const TagWriter& writeBack, Archive& archive, std::string& error) {
+Archive OpenArchive(const std::filesystem::path& path, const TagWriter& writeBack) {
+  std::string error;
   auto source = base::FileSource::Open(path, error);
-  if (!source) return OpenStatus::CannotOpen;
-  return OpenArchive(std::move(source), display, writeBack, archive);
+  if (!source) {
+    Archive archive;
+    archive.status = OpenStatus::CannotOpen;
+    archive.error = std::move(error);
+    return archive;
+  }
+  return OpenArchive(std::move(source), writeBack);
 }
 
 std::optional<ArchiveFormat> ArchiveFormatOf(const std::filesystem::path& path) {

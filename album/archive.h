@@ -22,23 +22,25 @@ enum class OpenStatus {
 
 /// An opened album or archive: kept open for as long as its items are used.
 struct Archive {
+  OpenStatus status = OpenStatus::Ok;
+  std::string error;  ///< why the file could not be opened (CannotOpen)
   ArchiveFormat format = ArchiveFormat::Album;
   std::unique_ptr<base::ByteSource> source;
+  ShownDetails details;
+  std::vector<std::string> lines;  ///< the item list, one line per item
   std::vector<ArchiveItem> items;
   std::string countText;  ///< an AlbumWrap archive's item count as stored (12 characters)
+
+  [[nodiscard]] bool ok() const { return status == OpenStatus::Ok; }
 };
 
-/// Opens `path` read-only and lists it through `display`. `writeBack` receives the album
-/// tag's opened mark and upgrade (empty: the file is never written). `error` tells why a file
-/// could not be opened.
-[[nodiscard]] OpenStatus OpenArchive(const std::filesystem::path& path, AlbumDisplay& display,
-                                     const TagWriter& writeBack, Archive& archive,
-                                     std::string& error);
+/// Opens `path` read-only and reads it. `writeBack` receives the album tag's opened mark and
+/// upgrade (empty: the file is never written).
+[[nodiscard]] Archive OpenArchive(const std::filesystem::path& path, const TagWriter& writeBack);
 
 /// The same for a source already open (tests, memory buffers).
-[[nodiscard]] OpenStatus OpenArchive(std::unique_ptr<base::ByteSource> source,
-                                     AlbumDisplay& display, const TagWriter& writeBack,
-                                     Archive& archive);
+[[nodiscard]] Archive OpenArchive(std::unique_ptr<base::ByteSource> source,
+                                  const TagWriter& writeBack);
 
 /// What `path` holds, from its bytes (an album's signature, an archive's marker) and not its
 /// name: nothing for a file that is neither or cannot be read. Special files are refused

@@ -21,38 +21,9 @@
 namespace app {
 namespace {
 
-// The detail boxes and the item list as the album reader fills them.
-class FieldsDisplay final : public album::AlbumDisplay {
- public:
-  FieldsDisplay(QLineEdit* title, QLineEdit* artist, QLineEdit* comment, QLineEdit* year,
-                QLineEdit* tracks, QListWidget* list)
-      : m_title(title),
-        m_artist(artist),
-        m_comment(comment),
-        m_year(year),
-        m_tracks(tracks),
-        m_list(list) {}
-  void ShowAlbumTitle(const std::string& text) override { m_title->setText(Q(text)); }
-  void ShowArtist(const std::string& text) override { m_artist->setText(Q(text)); }
-  void ShowComment(const std::string& text) override { m_comment->setText(Q(text)); }
-  void ShowYear(const std::string& text) override { m_year->setText(Q(text)); }
-  void ShowTrackCount(int count) override { m_tracks->setText(Q(album::TrackCountText(count))); }
-  // Titles and names are stored padded; the padding is not shown.
-  void AddListItem(const std::string& text) override {
-    QString line = Q(text);
-    while (line.endsWith(' ')) line.chop(1);
-    m_list->addItem(line);
-  }
-
- private:
-  static QString Q(const std::string& text) { return QString::fromStdString(text); }
-  QLineEdit* m_title;
-  QLineEdit* m_artist;
-  QLineEdit* m_comment;
-  QLineEdit* m_year;
-  QLineEdit* m_tracks;
-  QListWidget* m_list;
-};
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
 
 // The worker's progress goes to the window as the line reached.
 class ProgressToWindow final : public session::ExtractionFrontEnd {
@@ -163,12 +134,10 @@ bool Form3::Open(const QString& file) {
   m_path = file;
   setWindowTitle(ToQString(kAlbumFileCaption) + QFileInfo(m_path).fileName());
 
-  FieldsDisplay display(Text1, Text2, Text3, Text4, Text5, List1);
   const std::filesystem::path path = base::PathFromUtf8(m_path.toStdString());
-  std::string error;
   // The opened mark goes back into the album's tag, best effort: a read-only album still opens.
-  const album::OpenStatus status =
-      album::OpenArchive(path, display, album::FileTagWriter(path), m_archive, error);
+  m_archive = album::OpenArchive(path, album::FileTagWriter(path));
+  const album::OpenStatus status = m_archive.status;
   if (status != album::OpenStatus::Ok) {
     // A file that cannot be opened at all closes the window without a message.
     if (status == album::OpenStatus::Unsupported) {
@@ -176,6 +145,18 @@ bool Form3::Open(const QString& file) {
     }
     m_archive = {};
     return false;
+  }
+  const album::ShownDetails& details = m_archive.details;
+  Text1->setText(Q(details.title));
+  Text2->setText(Q(details.artist));
+  Text3->setText(Q(details.comment));
+  Text4->setText(Q(details.year));
+  Text5->setText(Q(album::TrackCountText(details.trackCount)));
+  for (const std::string& text : m_archive.lines) {
+    // Titles and names are stored padded; the padding is not shown.
+    QString line = Q(text);
+    while (line.endsWith(' ')) line.chop(1);
+    List1->addItem(line);
   }
   if (m_archive.format == album::ArchiveFormat::AlbumWrap) {
     // An archive shows its count field as stored, not the number read from it.

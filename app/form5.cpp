@@ -28,10 +28,8 @@
 #include "app/mpris.h"
 #include "app/shell.h"
 #include "base/fileio.h"
-#include "media/audiooutput.h"
 #include "platform/qt/qtpictureservice.h"
 #include "webview/helpers.h"
-#include "webview/opening.h"
 
 namespace app {
 namespace {
@@ -83,20 +81,6 @@ constexpr SeekItem kSeekItems[] = {
 
 }  // namespace
 
-// What the reader shows, gathered on the opening's thread.
-struct Form5::Shown final : album::AlbumDisplay {
-  QString title, artist, comment, year, trackCount;
-  QStringList items;
-  void ShowAlbumTitle(const std::string& text) override { title = QString::fromStdString(text); }
-  void ShowArtist(const std::string& text) override { artist = QString::fromStdString(text); }
-  void ShowComment(const std::string& text) override { comment = QString::fromStdString(text); }
-  void ShowYear(const std::string& text) override { year = QString::fromStdString(text); }
-  void ShowTrackCount(int count) override {
-    trackCount = QString::fromStdString(album::TrackCountText(count));
-  }
-  void AddListItem(const std::string& text) override { items += QString::fromStdString(text); }
-};
-
 namespace {
 
 // `wanted` moved (and shrunk where it must) into `area`.
@@ -146,16 +130,11 @@ class Form5::QtTimer final : public player::Timer {
 
 struct Form5::Opening {
   std::string path;
-  std::string sourceError;
-  webview::WebViewOpening result;
-  Shown shown;
-  std::vector<album::TrackEntry> tracks;
-  bool pictures = false;
-  bool lyrics = false;
+  session::PlayerOpening result;
 };
 
 Form5::Form5(Shell& shell, QWidget* mainWindow, MediaDeviceFactory mediaDevices)
-    : QWidget(nullptr), m_shell(shell), m_mainWindow(mainWindow), m_device(mediaDevices()) {
+    : QWidget(nullptr), m_shell(shell), m_mainWindow(mainWindow) {
   setObjectName("Form5");
   m_task = new BackgroundTask(this);
   List1 = new QListWidget(this);
@@ -211,7 +190,7 @@ Form5::Form5(Shell& shell, QWidget* mainWindow, MediaDeviceFactory mediaDevices)
     QAction* action = pop->addAction(QString::fromLatin1(item.caption));
     action->setObjectName(item.name);
     const int seconds = item.seconds;
-    connect(action, &QAction::triggered, this, [this, seconds] { m_player->Seek(seconds); });
+    connect(action, &QAction::triggered, this, [this, seconds] { m_session->Seek(seconds); });
   }
 
   auto* details = new QGridLayout;
@@ -253,32 +232,31 @@ Form5::Form5(Shell& shell, QWidget* mainWindow, MediaDeviceFactory mediaDevices)
   resize(460, 560);
 
   m_progressTimer = std::make_unique<QtTimer>(Timer1);
-  m_player = std::make_unique<player::Player>(*m_device, *m_progressTimer,
-                                              static_cast<player::PlayerListener&>(*this));
+  m_session = std::make_unique<session::PlayerSession>(*m_progressTimer, mediaDevices());
+  m_session->AddObserver(*this);
 
-  connect(Command2, &QToolButton::clicked, this, [this] { m_player->Play(); });
-  connect(Command4, &QToolButton::clicked, this, [this] { m_player->Pause(); });
-  connect(Command3, &QToolButton::clicked, this, [this] { m_player->Stop(); });
+  connect(Command2, &QToolButton::clicked, this, [this] { m_session->Play(); });
+  connect(Command4, &QToolButton::clicked, this, [this] { m_session->Pause(); });
+  connect(Command3, &QToolButton::clicked, this, [this] { m_session->Stop(); });
   connect(Command5, &QToolButton::clicked, this, &Form5::ShowVolume);
   connect(Command1, &QPushButton::clicked, this, &QWidget::close);
   connect(cmdHelp, &QPushButton::clicked, this, [this] { OpenHelp(m_shell); });
   connect(cmdCUE, &QPushButton::clicked, this, &Form5::MakeCue);
   connect(List1, &QListWidget::currentRowChanged, this,
-          [this](int index) { m_player->SelectTrack(index); });
-  connect(random, &QCheckBox::clicked, this, [this](bool on) {
-    m_player->SetRandom(on);
-    m_player->RandomClicked();
-  });
-  connect(loop, &QCheckBox::toggled, this, [this](bool on) { m_player->SetLoop(on); });
+          [this](int index) { m_session->SelectTrack(index); });
+  connect(random, &QCheckBox::clicked, this, [this](bool on) { m_session->SetRandom(on); });
+  connect(loop, &QCheckBox::toggled, this, [this](bool on) { m_session->SetLoop(on); });
   connect(Label10, &ClickLabel::released, this, [this](const QPoint& at) { pop->popup(at); });
-  connect(Timer1, &QTimer::timeout, this, [this] { m_player->ProgressTick(); });
-  connect(Timer2, &QTimer::timeout, this, [this] { m_player->BlinkTick(); });
+  connect(Timer1, &QTimer::timeout, this, [this] { m_session->ProgressTick(); });
+  connect(Timer2, &QTimer::timeout, this, [this] { m_session->BlinkTick(); });
   Timer2->start();
   DisplayChanged();
 }
 
 Form5::~Form5() {
-  if (m_player) m_player->Stop();
+  // The adaptor observes the session, which goes before the window's children.
+  delete m_mpris;
+  m_session->Stop();
   delete m_form6;
 }
 
@@ -287,8 +265,7 @@ Form6* Form5::Viewer() const {
 }
 
 QString Form5::FirstPreview() const {
-  if (m_pictureNames.empty()) return {};
-  return QString::fromStdString(m_webFolder + m_pictureNames.front());
+  return QString::fromStdString(m_session->FirstPreview());
 }
 
 void Form5::Load() {
@@ -312,58 +289,40 @@ void Form5::Load(const QString& chosen) {
   const std::string dataFolder = DataFolder().toStdString();
   (void)m_task->Start(
       [this, opening, dataFolder](const TaskControl& task) {
-        media::PrepareSdlOutput();
-        std::string error;
-        auto source = base::FileSource::Open(base::PathFromUtf8(opening->path), error);
-        if (!source) {
-          opening->sourceError = error.empty() ? "cannot open" : error;
-          return;
-        }
-        album::AlbumReader reader(*source);
         platform::qt::QtPictureService pictures;
         webview::OpeningOptions options;
         options.tempFolder = webview::TempFolder();
         options.dataFolder = dataFolder;
         // The window shows the album and its state while the previews are made on this thread.
-        options.beforePreviews = [this, &task, &reader, opening] {
-          task.Post(
-              [this, shown = opening->shown, tracks = reader.TrackTable(), path = opening->path] {
-                if (!m_opening) return;
-                ShowDetails(shown, tracks, path);
-                ShowPreviewsMessage();
-              });
+        const auto read = [this, &task, opening](const album::AlbumContents& album) {
+          task.Post([this, album, path = opening->path] {
+            if (!m_opening) return;
+            ShowDetails(album, path);
+            ShowPreviewsMessage();
+          });
         };
-        opening->result = webview::OpenWebView(
-            *source, reader, opening->shown,
-            album::FileTagWriter(base::PathFromUtf8(opening->path)), pictures, options);
-        opening->tracks = reader.TrackTable();
-        const album::AlbumSections& sections = reader.Sections();
-        opening->pictures = sections.lyricsOffset > sections.pictureOffset;
-        opening->lyrics = sections.directoryOffset > sections.lyricsOffset;
+        opening->result = session::OpenForPlaying(
+            opening->path, album::FileTagWriter(base::PathFromUtf8(opening->path)), pictures,
+            options, read);
       },
       {}, [this, opening] { Opened(*opening); });
 }
 
-void Form5::ShowDetails(const Shown& shown, const std::vector<album::TrackEntry>& tracks,
-                        const std::string& path) {
-  Text1->setText(shown.title);
-  Text2->setText(shown.artist);
-  Text3->setText(shown.comment);
-  Text4->setText(shown.year);
-  Text5->setText(shown.trackCount);
+void Form5::ShowDetails(const album::AlbumContents& album, const std::string& path) {
+  const auto q = [](const std::string& text) { return QString::fromStdString(text); };
+  Text1->setText(q(album.details.title));
+  Text2->setText(q(album.details.artist));
+  Text3->setText(q(album.details.comment));
+  Text4->setText(q(album.details.year));
+  Text5->setText(q(album::TrackCountText(album.details.trackCount)));
+  // The player lists the song titles only.
+  session::PlayerAlbum shown = session::AlbumOf(path, album);
   List1->blockSignals(true);
   List1->clear();
-  List1->addItems(shown.items);
+  for (const player::PlayerTrack& track : shown.tracks) List1->addItem(q(track.title));
   List1->blockSignals(false);
-  std::vector<player::PlayerTrack> playerTracks;
-  for (std::size_t k = 0; k < tracks.size(); ++k) {
-    const QString title = k < static_cast<std::size_t>(shown.items.size())
-                              ? shown.items[static_cast<qsizetype>(k)]
-                              : QString();
-    playerTracks.push_back({title.toStdString(), tracks[k].PlayLength, tracks[k].AudioBytes});
-  }
   SetVolume(SettingsFile()->value(ToQString(kVolumeKey), 100).toInt());
-  m_player->Load(path, std::move(playerTracks), ToQString(kSeekCaption).toStdString());
+  m_session->Load(std::move(shown), ToQString(kSeekCaption).toStdString());
   m_detailsShown = true;
 }
 
@@ -383,25 +342,21 @@ void Form5::Opened(Opening& opening) {
     close();
     return;
   }
-  using webview::OpeningStatus;
-  const OpeningStatus status = opening.result.status;
-  if (opening.sourceError.empty() &&
-      (status == OpeningStatus::NotAlbum || status == OpeningStatus::Damaged)) {
-    m_shell.ShowMessage(this, ToQString(kDamagedMessage));
+  const session::PlayerOpening& result = opening.result;
+  if (result.Damaged()) {
+    m_shell.ShowMessage(this, ToQString(album::kDamagedMessage));
     close();
     return;
   }
   // Any other failure of the opening closes the player without a word.
-  if (!opening.sourceError.empty() || status != OpeningStatus::Ok || opening.tracks.empty()) {
+  if (!result.ok()) {
     close();
     return;
   }
-  if (!m_detailsShown) ShowDetails(opening.shown, opening.tracks, opening.path);
-  m_webFolder = opening.result.folder;
-  m_details = opening.result.details;
-  m_pictureNames = opening.result.pictureNames;
-  m_cue = webview::CueInputFor(opening.path, m_details, opening.tracks);
-  m_showViewer = opening.pictures && opening.lyrics;
+  if (!m_detailsShown) ShowDetails(result.album, opening.path);
+  m_session->SetWebView(result.web.details, result.web.folder, result.web.pictureNames);
+  m_cue = webview::CueInputFor(opening.path, result.web.details, result.album.tracks);
+  m_showViewer = result.pictures && result.lyrics;
   m_form6 = new Form6;
   m_form6->setAttribute(Qt::WA_DeleteOnClose, false);
   // The web view shows the current page (the player was loaded before it existed).
@@ -419,7 +374,7 @@ void Form5::Opened(Opening& opening) {
     m_mainWindow->hide();
   }
   LayOut();
-  m_mpris = new Mpris(*this);
+  m_mpris = new Mpris(*m_session, *this);
   emit opened();
 }
 
@@ -488,32 +443,38 @@ void Form5::SelectionChanged(int index) {
 
 void Form5::PageChanged() {
   if (m_form6) {
-    m_form6->ShowPage(QString::fromStdString(m_webFolder),
-                      QString::fromStdString(m_player->WebPageName()));
+    m_form6->ShowPage(QString::fromStdString(WebFolder()),
+                      QString::fromStdString(m_session->Rules().WebPageName()));
   }
-  emit playerChanged();
 }
 
 void Form5::DisplayChanged() {
-  if (!m_player) return;
-  const player::PlayerTexts& texts = m_player->Texts();
+  if (!m_session) return;
+  const player::PlayerTexts& texts = m_session->Rules().Texts();
   Label11->setText(QString::fromStdString(texts.state));
   Label11->setStyleSheet(Colour(texts.stateColour));
   Label10->setText(QString::fromStdString(texts.elapsed));
   Label9->setText(QString::fromStdString(texts.trackLength));
   lblLengthA->setText(QString::fromStdString(texts.albumLength));
   lblCurSong->setText(QString::fromStdString(texts.currentSong));
-  emit playerChanged();
+  // The desktop's media controls may switch Loop and Random too.
+  for (const auto& [box, on] :
+       {std::pair{random, m_session->Random()}, std::pair{loop, m_session->Loop()}}) {
+    if (box->isChecked() == on) continue;
+    box->blockSignals(true);
+    box->setChecked(on);
+    box->blockSignals(false);
+  }
 }
 
 void Form5::PlayFailed() {
   // The album went bad under the player (cut short, overwritten, unreadable) or holds no audio.
-  m_shell.ShowMessage(this, ToQString(kDamagedMessage));
+  m_shell.ShowMessage(this, ToQString(album::kDamagedMessage));
 }
 
 void Form5::MakeCue() {
   const webview::CueResult result = webview::WriteCueSheet(
-      m_player->AlbumPath(), m_cue,
+      m_session->Album().path, m_cue,
       [this](std::string_view question) { return m_shell.AskYesNo(this, ToQString(question)); });
   switch (result.status) {
     case webview::CueStatus::Written:
@@ -529,18 +490,17 @@ void Form5::MakeCue() {
 }
 
 void Form5::PlayEntry(int index) {
-  if (!m_ready || index < 0 || index >= List1->count()) return;
-  List1->setCurrentRow(index);
-  m_player->Play();
+  if (m_ready) m_session->PlayEntry(index);
 }
 
 void Form5::SetVolume(int percent) {
-  percent = std::clamp(percent, 0, 100);
-  m_volume = percent;
+  m_session->SetVolume(percent);
+}
+
+void Form5::VolumeChanged() {
+  const int percent = m_session->Volume();
   if (m_volumeSlider && m_volumeSlider->value() != percent) m_volumeSlider->setValue(percent);
-  (void)m_device->SendString("setaudio all volume to " + std::to_string(percent * 10));
   SettingsFile()->setValue(ToQString(kVolumeKey), percent);
-  emit playerChanged();
 }
 
 void Form5::ShowVolume() {
@@ -550,7 +510,7 @@ void Form5::ShowVolume() {
     m_volumeSlider = new QSlider(Qt::Vertical, m_volumePopup);
     m_volumeSlider->setObjectName("VolumeSlider");
     m_volumeSlider->setRange(0, 100);
-    m_volumeSlider->setValue(m_volume);
+    m_volumeSlider->setValue(m_session->Volume());
     auto* layout = new QVBoxLayout(m_volumePopup);
     layout->addWidget(m_volumeSlider);
     m_volumePopup->resize(40, 140);
@@ -577,7 +537,7 @@ void Form5::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  m_player->Stop();
+  m_session->Stop();
   delete m_mpris;
   m_mpris = nullptr;
   if (m_form6) m_form6->close();

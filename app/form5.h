@@ -12,8 +12,10 @@
 #include <string_view>
 #include <vector>
 
+#include "album/albumreader.h"
 #include "app/form1.h"
 #include "player/player.h"
+#include "session/playersession.h"
 #include "webview/cuesheet.h"
 #include "webview/webfolder.h"
 
@@ -35,7 +37,6 @@ class Mpris;
 class Shell;
 
 inline constexpr std::string_view kPlayerFilter = "MP3 Lyrabinder (*_LB.MP3*)|*_lb.mp3";
-inline constexpr std::string_view kDamagedMessage = "File Is Damaged, Or Of An Unsupported Type !";
 inline constexpr std::string_view kPreviewsCaption = "Please Wait Creating Graphics Previews !";
 inline constexpr std::string_view kAlbumCaptionPrefix = "Album File : ";
 inline constexpr std::string_view kSeekCaption = "(Click) FF - RWD ...";
@@ -65,7 +66,7 @@ class ClickLabel : public QWidget {
   QLabel* m_label;
 };
 
-class Form5 : public QWidget, private player::PlayerListener {
+class Form5 : public QWidget, private session::PlayerObserver {
   Q_OBJECT
 
  public:
@@ -80,22 +81,22 @@ class Form5 : public QWidget, private player::PlayerListener {
   /// The same opening on `album`, without asking.
   void Load(const QString& album);
 
-  player::Player& Rules() { return *m_player; }
-  const player::Player& Rules() const { return *m_player; }
+  const player::Player& Rules() const { return m_session->Rules(); }
+  session::PlayerSession& Session() { return *m_session; }
   /// The web view window (null before an album is open).
   Form6* Viewer() const;
   /// True once an album is open and the controls are enabled.
   bool Ready() const { return m_ready; }
   /// True while the album is being opened; a close asked for meanwhile waits for its end.
   bool IsOpening() const { return m_opening; }
-  const std::string& WebFolder() const { return m_webFolder; }
-  const webview::DetailTexts& Details() const { return m_details; }
+  const std::string& WebFolder() const { return m_session->Album().webFolder; }
+  const webview::DetailTexts& Details() const { return m_session->Album().details; }
   /// The album's first picture in the web folder, or the empty text.
   QString FirstPreview() const;
   /// The volume popup's slider (created on first use).
   QSlider* VolumeSlider() const { return m_volumeSlider; }
   /// The player's output volume, 0 to 100, remembered between runs.
-  int Volume() const { return m_volume; }
+  int Volume() const { return m_session->Volume(); }
   void SetVolume(int percent);
   /// Selects list entry `index` as a click would, and plays it.
   void PlayEntry(int index);
@@ -103,8 +104,6 @@ class Form5 : public QWidget, private player::PlayerListener {
  signals:
   /// The opening ended: the album is shown and playable.
   void opened();
-  /// Something the desktop's media controls show changed.
-  void playerChanged();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -113,16 +112,15 @@ class Form5 : public QWidget, private player::PlayerListener {
   void moveEvent(QMoveEvent* event) override;
 
  private:
-  struct Shown;
   struct Opening;
   void SelectionChanged(int index) override;
   void PageChanged() override;
   void DisplayChanged() override;
   void PlayFailed() override;
+  void VolumeChanged() override;
   void Opened(Opening& opening);
   // The album's texts, list and lengths; the player is loaded with its tracks.
-  void ShowDetails(const Shown& shown, const std::vector<album::TrackEntry>& tracks,
-                   const std::string& path);
+  void ShowDetails(const album::AlbumContents& album, const std::string& path);
   void SetControlsEnabled(bool enabled);
   void ShowPreviewsMessage();
   void MakeCue();
@@ -133,10 +131,9 @@ class Form5 : public QWidget, private player::PlayerListener {
 
   Shell& m_shell;
   QPointer<QWidget> m_mainWindow;
-  std::unique_ptr<media::MediaDevice> m_device;
   class QtTimer;
   std::unique_ptr<QtTimer> m_progressTimer;
-  std::unique_ptr<player::Player> m_player;
+  std::unique_ptr<session::PlayerSession> m_session;
   QPointer<Form6> m_form6;
   Mpris* m_mpris = nullptr;
   BackgroundTask* m_task = nullptr;  // the album's opening, off the window's thread
@@ -148,11 +145,7 @@ class Form5 : public QWidget, private player::PlayerListener {
   std::optional<QPoint> m_mainWindowPosition;  // set while the main window is hidden
   bool m_busyCursor = false;
   bool m_showViewer = false;
-  int m_volume = 100;
-  std::string m_webFolder;
-  webview::DetailTexts m_details;
   webview::CueInput m_cue;
-  std::vector<std::string> m_pictureNames;
 
   QListWidget* List1 = nullptr;
   QLineEdit* Text1 = nullptr;

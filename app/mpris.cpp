@@ -1,6 +1,5 @@
 #include "app/mpris.h"
 
-#include <QAbstractButton>
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -8,10 +7,10 @@
 #include <QStringList>
 #include <QTimer>
 #include <QUrl>
+#include <QWidget>
 #include <algorithm>
 #include <cmath>
 
-#include "app/form5.h"
 #include "app/shell.h"
 #include "base/text.h"
 
@@ -48,11 +47,11 @@ class RootAdaptor final : public QDBusAbstractAdaptor {
 
  public slots:
   void Raise() {
-    m_mpris->Player().raise();
-    m_mpris->Player().activateWindow();
+    m_mpris->Window().raise();
+    m_mpris->Window().activateWindow();
   }
   // Quit closes the player, as "Close Window" does.
-  void Quit() { m_mpris->Player().close(); }
+  void Quit() { m_mpris->Window().close(); }
 
  private:
   Mpris* m_mpris;
@@ -80,57 +79,36 @@ class PlayerAdaptor final : public QDBusAbstractAdaptor {
  public:
   explicit PlayerAdaptor(Mpris* parent) : QDBusAbstractAdaptor(parent), m_mpris(parent) {}
   QString PlaybackStatus() const { return m_mpris->PlaybackStatus(); }
-  QString LoopStatus() const { return Rules().Loop() ? "Playlist" : "None"; }
-  // The Loop box knows only on and off: a loop of one track plays the album.
-  void SetLoopStatus(const QString& status) { Box("loop")->setChecked(status != "None"); }
+  QString LoopStatus() const { return Session().Loop() ? "Playlist" : "None"; }
+  // Loop knows only on and off: a loop of one track plays the album.
+  void SetLoopStatus(const QString& status) { Session().SetLoop(status != "None"); }
   double Rate() const { return 1.0; }
   void SetRate(double) {}
-  bool Shuffle() const { return Rules().Random(); }
-  void SetShuffle(bool on) {
-    QAbstractButton* box = Box("random");
-    if (box->isChecked() != on) box->click();
-  }
+  bool Shuffle() const { return Session().Random(); }
+  void SetShuffle(bool on) { Session().SetRandom(on); }
   QVariantMap Metadata() const { return m_mpris->Metadata(); }
-  double Volume() const { return m_mpris->Player().Volume() / 100.0; }
+  double Volume() const { return Session().Volume() / 100.0; }
   void SetVolume(double volume) {
-    m_mpris->Player().SetVolume(static_cast<int>(std::lround(std::clamp(volume, 0.0, 1.0) * 100)));
+    Session().SetVolume(static_cast<int>(std::lround(std::clamp(volume, 0.0, 1.0) * 100)));
   }
   qlonglong Position() const { return m_mpris->PositionUs(); }
   bool Yes() const { return true; }
 
  public slots:
-  void Play() {
-    if (Rules().State() != player::PlayState::Playing) Rules().Play();
-  }
-  void Pause() { Rules().Pause(); }
-  void PlayPause() {
-    if (Rules().State() == player::PlayState::Playing) {
-      Rules().Pause();
-    } else {
-      Rules().Play();
-    }
-  }
-  void Stop() { Rules().Stop(); }
-  void Next() {
-    const int count = static_cast<int>(Rules().Tracks().size());
-    const int next = Heard() + 1;
-    m_mpris->Player().PlayEntry(next < count ? next : 0);
-  }
-  void Previous() { m_mpris->Player().PlayEntry(std::max(Heard() - 1, 0)); }
+  void Play() { Session().PlayUnlessPlaying(); }
+  void Pause() { Session().Pause(); }
+  void PlayPause() { Session().PlayPause(); }
+  void Stop() { Session().Stop(); }
+  void Next() { Session().Next(); }
+  void Previous() { Session().Previous(); }
   void Seek(qlonglong offsetUs) {
-    if (Rules().State() != player::PlayState::Playing) return;
-    Rules().SeekBy(offsetUs / 1000);
-    emit Seeked(m_mpris->PositionUs());
+    if (Session().SeekBy(offsetUs / 1000)) emit Seeked(m_mpris->PositionUs());
   }
   // A position outside the playing track is ignored, as the MPRIS interface asks.
   void SetPosition(const QDBusObjectPath& track, qlonglong positionUs) {
-    if (Rules().State() != player::PlayState::Playing ||
-        track.path() != Mpris::TrackId(Rules().PlayingTrack()) || positionUs < 0 ||
-        positionUs / 1000 > Rules().TrackEnd() - Rules().TrackStart()) {
-      return;
-    }
-    Rules().SeekTo(positionUs / 1000);
-    emit Seeked(m_mpris->PositionUs());
+    const int index = Session().Rules().PlayingTrack();
+    if (index < 0 || positionUs < 0 || track.path() != Mpris::TrackId(index)) return;
+    if (Session().SetPosition(index, positionUs / 1000)) emit Seeked(m_mpris->PositionUs());
   }
   void OpenUri(const QString&) {}
 
@@ -138,20 +116,14 @@ class PlayerAdaptor final : public QDBusAbstractAdaptor {
   void Seeked(qlonglong positionUs);
 
  private:
-  player::Player& Rules() const { return m_mpris->Player().Rules(); }
-  // Next and Previous count from the track heard, else from the selected line.
-  int Heard() const {
-    return Rules().PlayingTrack() >= 0 ? Rules().PlayingTrack() : Rules().Selected();
-  }
-  QAbstractButton* Box(const char* name) const {
-    return m_mpris->Player().findChild<QAbstractButton*>(name);
-  }
+  session::PlayerSession& Session() const { return m_mpris->Session(); }
   Mpris* m_mpris;
 };
 
 }  // namespace
 
-Mpris::Mpris(Form5& player) : QObject(&player), m_player(player) {
+Mpris::Mpris(session::PlayerSession& session, QWidget& window)
+    : QObject(&window), m_session(session), m_window(window) {
   new RootAdaptor(this);
   new PlayerAdaptor(this);
   QDBusConnection bus = QDBusConnection::sessionBus();
@@ -164,12 +136,13 @@ Mpris::Mpris(Form5& player) : QObject(&player), m_player(player) {
   m_published = true;
   m_lastStatus = PlaybackStatus();
   m_lastMetadata = Metadata();
-  m_lastVolume = player.Volume() / 100.0;
-  connect(&player, &Form5::playerChanged, this, &Mpris::Announce);
+  m_lastVolume = session.Volume() / 100.0;
+  session.AddObserver(*this);
 }
 
 Mpris::~Mpris() {
   if (!m_published) return;
+  m_session.RemoveObserver(*this);
   QDBusConnection bus = QDBusConnection::sessionBus();
   bus.unregisterService(Service());
   bus.unregisterObject(Path());
@@ -180,7 +153,7 @@ QString Mpris::TrackId(int index) {
 }
 
 QString Mpris::PlaybackStatus() const {
-  switch (m_player.Rules().State()) {
+  switch (m_session.Rules().State()) {
     case player::PlayState::Playing:
       return "Playing";
     case player::PlayState::Paused:
@@ -192,21 +165,20 @@ QString Mpris::PlaybackStatus() const {
 }
 
 QVariantMap Mpris::Metadata() const {
-  const player::Player& rules = m_player.Rules();
+  const player::Player& rules = m_session.Rules();
   // What is heard, not the line last clicked.
-  const int index =
-      rules.State() == player::PlayState::Stopped ? rules.Selected() : rules.PlayingTrack();
+  const int index = m_session.HeardTrack();
   if (index < 0 || index >= static_cast<int>(rules.Tracks().size())) return {};
   const player::PlayerTrack& track = rules.Tracks()[static_cast<std::size_t>(index)];
   QVariantMap metadata;
   metadata["mpris:trackid"] = QVariant::fromValue(QDBusObjectPath(TrackId(index)));
   metadata["mpris:length"] = qlonglong{track.playLength} * 1000;
   metadata["xesam:title"] = QString::fromStdString(base::Trim(track.title));
-  metadata["xesam:artist"] =
-      QStringList{QString::fromStdString(base::Trim(m_player.Details().artist))};
-  metadata["xesam:album"] = QString::fromStdString(base::Trim(m_player.Details().albumTitle));
+  const webview::DetailTexts& details = m_session.Album().details;
+  metadata["xesam:artist"] = QStringList{QString::fromStdString(base::Trim(details.artist))};
+  metadata["xesam:album"] = QString::fromStdString(base::Trim(details.albumTitle));
   metadata["xesam:trackNumber"] = index + 1;
-  const QString preview = m_player.FirstPreview();
+  const QString preview = QString::fromStdString(m_session.FirstPreview());
   if (!preview.isEmpty()) {
     metadata["mpris:artUrl"] = QUrl::fromLocalFile(preview).toString(QUrl::FullyEncoded);
   }
@@ -214,11 +186,7 @@ QVariantMap Mpris::Metadata() const {
 }
 
 qlonglong Mpris::PositionUs() const {
-  player::Player& rules = m_player.Rules();
-  if (rules.State() == player::PlayState::Stopped) return 0;
-  const qlonglong ms =
-      rules.State() == player::PlayState::Playing ? rules.QueryPosition() : rules.Position();
-  return std::max<qlonglong>(ms - rules.TrackStart(), 0) * 1000;
+  return m_session.PositionInTrack() * 1000;
 }
 
 void Mpris::Announce() {
@@ -236,7 +204,7 @@ void Mpris::Publish() {
   if (status != m_lastStatus) changed["PlaybackStatus"] = m_lastStatus = status;
   const QVariantMap metadata = Metadata();
   if (metadata != m_lastMetadata) changed["Metadata"] = m_lastMetadata = metadata;
-  const double volume = m_player.Volume() / 100.0;
+  const double volume = m_session.Volume() / 100.0;
   if (volume != m_lastVolume) changed["Volume"] = m_lastVolume = volume;
   if (changed.isEmpty()) return;
   QDBusMessage signal =

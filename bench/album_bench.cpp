@@ -82,10 +82,9 @@ void BM_ExtractAll(benchmark::State& state) {
   const auto out = files.dir / "out";
   std::filesystem::create_directories(out);
   for (auto _ : state) {
-    album::Archive archive;
-    album::NullDisplay display;
+    const album::Archive archive = album::OpenArchive(albumPath, {});
     std::string error;
-    if (album::OpenArchive(albumPath, display, {}, archive, error) != album::OpenStatus::Ok) {
+    if (!archive.ok()) {
       state.SkipWithError("cannot open the album");
       break;
     }

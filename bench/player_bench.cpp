@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
 
     firstAudio = 0;
     const auto played = Clock::now();
-    form->Rules().Play();
+    form->Session().Play();
     playCall.push_back(std::chrono::duration<double, std::milli>(Clock::now() - played).count());
     while (firstAudio == 0 && Clock::now() - played < std::chrono::seconds(5)) {
       QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
     toAudio.push_back(std::chrono::duration<double, std::milli>(Clock::duration(firstAudio.load()) -
                                                                 played.time_since_epoch())
                           .count());
-    form->Rules().Stop();
+    form->Session().Stop();
     delete form;
   }
   std::printf("opening to ready, previews made: %8.1f ms (median of %d)\n", Median(opening), runs);

@@ -264,14 +264,13 @@ std::string WriteWebView(const fs::path& albumPath, const fs::path& webRoot) {
   auto source = base::FileSource::Open(albumPath, error);
   if (!source) throw DemoError{"cannot open the album: " + error};
   album::AlbumReader reader(*source);
-  album::NullDisplay display;
   platform::qt::LoadedPictureService pictures;
   webview::OpeningOptions options;
   fs::create_directories(webRoot);
   options.tempFolder = base::Utf8FromPath(webRoot) + "/";
   options.dataFolder = ProgramDataFolder();
   const webview::WebViewOpening opening =
-      webview::OpenWebView(*source, reader, display, album::TagWriter{}, pictures, options);
+      webview::OpenWebView(*source, reader, album::TagWriter{}, pictures, options);
   for (const std::string& warning : opening.warnings) std::cerr << warning << '\n';
   if (!pictures.LoadError().empty()) throw DemoError{"web view: " + pictures.LoadError()};
   if (opening.status != webview::OpeningStatus::Ok) {
@@ -285,13 +284,9 @@ std::string WriteWebView(const fs::path& albumPath, const fs::path& webRoot) {
 // their first frame, the rest whole.
 std::size_t ExtractAndCompare(const fs::path& albumPath, const fs::path& sourceFolder,
                               const fs::path& target) {
-  ShownDetails shown;
-  album::Archive archive;
+  const album::Archive archive = album::OpenArchive(albumPath, album::TagWriter{});
+  if (!archive.ok()) throw DemoError{"cannot open the album again: " + archive.error};
   std::string error;
-  if (album::OpenArchive(albumPath, shown, album::TagWriter{}, archive, error) !=
-      album::OpenStatus::Ok) {
-    throw DemoError{"cannot open the album again: " + error};
-  }
   fs::create_directories(target);
   std::vector<std::size_t> every(archive.items.size());
   for (std::size_t i = 0; i < every.size(); ++i) every[i] = i;

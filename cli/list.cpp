@@ -25,7 +25,7 @@ const char* KindName(album::ItemKind kind) {
 
 json Listing(const OpenedFile& opened) {
   const bool isAlbum = opened.archive.format == album::ArchiveFormat::Album;
-  const auto& shown = opened.shown;
+  const album::ShownDetails& shown = opened.archive.details;
   json items = json::array();
   int index = 0;
   for (const album::ArchiveItem& item : opened.archive.items) {

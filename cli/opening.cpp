@@ -95,14 +95,13 @@ std::unique_ptr<base::FileSource> OpenSource(const std::string& path) {
 }
 
 bool OpenForReading(const std::string& path, OpenedFile& opened) {
-  std::string error;
-  const album::OpenStatus status =
-      album::OpenArchive(base::PathFromUtf8(path), opened.shown, {}, opened.archive, error);
-  if (status == album::OpenStatus::CannotOpen) {
-    std::cerr << "Cannot open " << TerminalText(path) << ": " << error << '\n';
+  album::Archive& archive = opened.archive;
+  archive = album::OpenArchive(base::PathFromUtf8(path), {});
+  if (archive.status == album::OpenStatus::CannotOpen) {
+    std::cerr << "Cannot open " << TerminalText(path) << ": " << archive.error << '\n';
     return false;
   }
-  if (status != album::OpenStatus::Ok) {
+  if (!archive.ok()) {
     std::cerr << album::kDamagedMessage << '\n';
     return false;
   }
@@ -116,14 +115,14 @@ AlbumCue WriteAlbumCue(const std::string& path, const webview::ReplaceQuestion& 
     cue.opening = CueOpening::CannotOpen;
     return cue;
   }
-  album::AlbumReader reader(*source);
-  ShownDetails shown;
-  if (album::OpenAlbum(reader, shown, album::TagWriter{}) != album::ReadStatus::Ok) {
+  const album::AlbumContents album = album::OpenAlbum(*source, album::TagWriter{});
+  if (!album.ok()) {
     cue.opening = CueOpening::Damaged;
     return cue;
   }
+  const album::ShownDetails& shown = album.details;
   const webview::CueInput input =
-      webview::CueInputFor(path, {shown.title, shown.artist, shown.year}, reader.TrackTable());
+      webview::CueInputFor(path, {shown.title, shown.artist, shown.year}, album.tracks);
   cue.result = webview::WriteCueSheet(path, input, confirmReplace);
   return cue;
 }

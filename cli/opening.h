@@ -12,23 +12,6 @@
 
 namespace cli {
 
-/// What the reader showed, as a window's detail boxes would hold it.
-struct ShownDetails : album::AlbumDisplay {
-  std::string title, artist, comment, year;
-  int trackCount = 0;
-  void ShowAlbumTitle(const std::string& text) override { title = text; }
-  void ShowArtist(const std::string& text) override { artist = text; }
-  void ShowComment(const std::string& text) override { comment = text; }
-  void ShowYear(const std::string& text) override { year = text; }
-  void ShowTrackCount(int count) override { trackCount = count; }
-  void AddListItem(const std::string&) override {}
-};
-
-struct OpenedFile {
-  album::Archive archive;
-  ShownDetails shown;
-};
-
 /// The folder of the running program, and its data folder.
 std::filesystem::path ProgramFolder();
 std::string ProgramDataFolder();
@@ -44,7 +27,11 @@ std::string TerminalText(std::string_view text);
 /// Opens `path` read-only; on failure prints why to stderr and returns nothing.
 std::unique_ptr<base::FileSource> OpenSource(const std::string& path);
 
-/// Opens `path`; on failure prints the message to stderr and returns false.
+struct OpenedFile {
+  album::Archive archive;
+};
+
+/// Opens `path` read-only; on failure prints the message to stderr and returns false.
 bool OpenForReading(const std::string& path, OpenedFile& opened);
 
 /// How far writing an album's CUE sheet came.

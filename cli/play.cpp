@@ -14,8 +14,7 @@
 #include "base/text.h"
 #include "cli/commands.h"
 #include "cli/opening.h"
-#include "media/mediadevice.h"
-#include "player/player.h"
+#include "session/playersession.h"
 #include "webview/helpers.h"
 
 namespace cli {
@@ -23,8 +22,6 @@ namespace {
 
 using json = nlohmann::ordered_json;
 using Clock = std::chrono::steady_clock;
-
-constexpr std::string_view kDamagedMessage = "File Is Damaged, Or Of An Unsupported Type !";
 
 std::atomic<bool> g_interrupted{false};
 
@@ -42,12 +39,9 @@ class LoopTimer final : public player::Timer {
   bool m_on = false;
 };
 
-class Printer final : public player::PlayerListener {
+class Printer final : public session::PlayerObserver {
  public:
-  void SelectionChanged(int) override {}
   void PageChanged() override { pageChanged = true; }
-  void DisplayChanged() override {}
-  void PlayFailed() override {}
   bool pageChanged = false;
 };
 
@@ -115,29 +109,17 @@ void DrawStatusLine(const player::Player& player, std::int32_t position) {
   std::cout << '\r' << base::CutUtf8(line, columns - 1) << "\x1b[K" << std::flush;
 }
 
-std::string FailureText(const player::Player& player) {
-  // A file that opens but plays nothing: its tracks are empty or are no MPEG audio.
-  if (player.Failure() == media::MediaError::CannotOpen) {
-    return "its tracks hold no MPEG audio that can be played";
-  }
-  return std::string(media::ErrorText(player.Failure()));
-}
-
 int Play(const PlayOptions& options) {
   OpenedFile opened;
   if (!OpenForReading(options.album, opened)) return 1;
-  std::vector<player::PlayerTrack> tracks;
-  for (const album::ArchiveItem& item : opened.archive.items) {
-    if (item.kind == album::ItemKind::Track) {
-      tracks.push_back({item.title, item.playLength, item.size});
-    }
-  }
-  if (opened.archive.format != album::ArchiveFormat::Album || tracks.empty()) {
-    std::cerr << kDamagedMessage << '\n';
+  std::optional<session::PlayerAlbum> album = session::AlbumOf(options.album, opened.archive);
+  if (!album) {
+    std::cerr << album::kDamagedMessage << '\n';
     return 1;
   }
-  if (options.track < 1 || options.track > static_cast<int>(tracks.size())) {
-    std::cerr << "--track: the album has tracks 1 to " << tracks.size() << '\n';
+  const std::size_t trackCount = album->tracks.size();
+  if (options.track < 1 || options.track > static_cast<int>(trackCount)) {
+    std::cerr << "--track: the album has tracks 1 to " << trackCount << '\n';
     return 2;
   }
   if (options.forMs && *options.forMs < 0) {
@@ -145,31 +127,34 @@ int Play(const PlayOptions& options) {
     return 2;
   }
 
-  const auto device = media::CreateMediaDevice();
   LoopTimer timer;
   Printer printer;
   webview::SeedRandomFromClock();
-  player::Player player(*device, timer, printer);
-  player.Load(options.album, std::move(tracks), "");
-  player.SetRandom(options.random);
-  player.SelectTrack(options.track - 1);
+  session::PlayerSession playing(timer);
+  const player::Player& player = playing.Rules();
+  playing.AddObserver(printer);
+  playing.Load(std::move(*album), "");
+  playing.SetRandom(options.random);
+  playing.SetLoop(options.loop);
+  playing.SetWholeAlbum(true);
+  playing.SelectTrack(options.track - 1);
   printer.pageChanged = false;
-  player.Play();
-  if (player.Failure() != media::MediaError::None) {
-    std::cerr << "cannot play " << options.album << ": " << FailureText(player) << '\n';
+  playing.Play();
+  if (playing.Failed()) {
+    std::cerr << "cannot play " << options.album << ": " << playing.FailureText() << '\n';
     return 1;
   }
   // The track's length is known once it plays: where the table is wrong, its audio tells.
   const std::int64_t trackLength = player.TrackEnd() - player.TrackStart();
   if (options.fromMs < 0 || options.fromMs >= trackLength) {
-    player.Stop();
+    playing.Stop();
     std::cerr << "--from: track " << options.track << " is " << trackLength
               << " ms long; give 0 to " << trackLength - 1 << '\n';
     return 2;
   }
-  if (options.fromMs > 0) player.SeekTo(options.fromMs);
-  if (player.Failure() != media::MediaError::None) {
-    std::cerr << "cannot play " << options.album << ": " << FailureText(player) << '\n';
+  if (options.fromMs > 0) playing.SeekTo(options.fromMs);
+  if (playing.Failed()) {
+    std::cerr << "cannot play " << options.album << ": " << playing.FailureText() << '\n';
     return 1;
   }
 
@@ -181,7 +166,6 @@ int Play(const PlayOptions& options) {
   const auto started = Clock::now();
   auto nextTick = started + std::chrono::milliseconds(player::kProgressIntervalMs);
   auto nextPrint = started;
-  const int lastTrack = static_cast<int>(player.Tracks().size()) - 1;
   while (!g_interrupted && player.State() == player::PlayState::Playing) {
     const auto now = Clock::now();
     if (options.forMs && now - started >= std::chrono::milliseconds(*options.forMs)) break;
@@ -191,28 +175,25 @@ int Play(const PlayOptions& options) {
     }
     if (now >= nextPrint) {
       if (statusLine) {
-        DrawStatusLine(player, player.QueryPosition());
+        DrawStatusLine(player, playing.QueryPosition());
       } else {
-        PrintPosition(player, player.QueryPosition(), options.json);
+        PrintPosition(player, playing.QueryPosition(), options.json);
       }
       nextPrint += printInterval;
     }
     if (timer.Enabled() && now >= nextTick) {
-      // In order, Loop carries playing into the next track, and the end of the last track
-      // ends the album unless --loop asks for more. Random counts its own choices.
-      player.SetLoop(options.loop || (!options.random && player.CurrentTrack() < lastTrack));
-      player.ProgressTick();
+      playing.ProgressTick();
       nextTick += std::chrono::milliseconds(player::kProgressIntervalMs);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  const std::int32_t position = player.QueryPosition();
-  const bool failed = player.Failure() != media::MediaError::None;
-  player.Stop();
+  const std::int32_t position = playing.QueryPosition();
+  const bool failed = playing.Failed();
+  playing.Stop();
   if (options.json) PrintPosition(player, position, true);
   if (statusLine) std::cout << std::endl;
   if (failed) {
-    std::cerr << "playing " << options.album << " stopped: " << FailureText(player) << '\n';
+    std::cerr << "playing " << options.album << " stopped: " << playing.FailureText() << '\n';
     return 1;
   }
   return 0;

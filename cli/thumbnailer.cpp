@@ -177,9 +177,8 @@ std::optional<std::vector<std::uint8_t>> Thumbnail(const std::filesystem::path& 
   auto source = base::FileSource::Open(input, error);
   if (!source) return std::nullopt;
   album::AlbumReader reader(*source);
-  album::NullDisplay display;
-  if (!reader.IsAlbum() || reader.ReadTrackDirectory(display) != album::ReadStatus::Ok ||
-      reader.ListPictures(display) != album::ReadStatus::Ok) {
+  if (!reader.IsAlbum() || reader.ReadTrackDirectory() != album::ReadStatus::Ok ||
+      reader.ListPictures() != album::ReadStatus::Ok) {
     error = "not an album, or damaged";
     return std::nullopt;
   }

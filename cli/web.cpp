@@ -32,7 +32,6 @@ void AddWebCommand(CLI::App& app, int& exitCode) {
       return;
     }
     album::AlbumReader reader(*source);
-    album::NullDisplay display;
     platform::qt::LoadedPictureService pictures;
     webview::OpeningOptions options;
     options.tempFolder = webview::TempFolder();
@@ -47,7 +46,7 @@ void AddWebCommand(CLI::App& app, int& exitCode) {
     };
     // The command line only reads the album: no opened mark is written.
     const webview::WebViewOpening opening =
-        webview::OpenWebView(*source, reader, display, album::TagWriter{}, pictures, options);
+        webview::OpenWebView(*source, reader, album::TagWriter{}, pictures, options);
     for (const std::string& warning : opening.warnings) std::cerr << warning << '\n';
     // The pages are written without previews then, but the run did not do its work.
     if (!pictures.LoadError().empty()) {

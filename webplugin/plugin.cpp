@@ -78,26 +78,6 @@ void PumpMessages() {
   }
 }
 
-// The detail boxes Text1 to Text4 of the hidden window.
-class DetailBoxes final : public album::AlbumDisplay {
- public:
-  DetailBoxes(std::string& text1, std::string& text2, std::string& text3, std::string& text4)
-      : m_text1(text1), m_text2(text2), m_text3(text3), m_text4(text4) {}
-  void ShowAlbumTitle(const std::string& text) override { m_text1 = text; }
-  void ShowArtist(const std::string& text) override { m_text2 = text; }
-  void ShowComment(const std::string& text) override { m_text3 = text; }
-  void ShowYear(const std::string& text) override { m_text4 = text; }
-  // Nothing is listed and no track count is shown.
-  void ShowTrackCount(int) override {}
-  void AddListItem(const std::string&) override {}
-
- private:
-  std::string& m_text1;
-  std::string& m_text2;
-  std::string& m_text3;
-  std::string& m_text4;
-};
-
 std::filesystem::path ModuleFolder() {
   wchar_t path[MAX_PATH];
   const DWORD length = GetModuleFileNameW(g_module, path, MAX_PATH);
@@ -258,13 +238,21 @@ void Plugin::EntryChanged(const std::string& entry) {
   std::unique_ptr<base::FileSource> source = base::FileSource::Open(albumPath, error);
   if (!source) return;
   album::AlbumReader reader(*source);
-  DetailBoxes boxes(m_text1, m_text2, m_text3, m_text4);
+  // The detail boxes Text1 to Text4 of the hidden window; nothing is listed.
+  const auto showDetails = [&] {
+    const album::ShownDetails& details = reader.Details();
+    m_text1 = details.title;
+    m_text2 = details.artist;
+    m_text3 = details.comment;
+    m_text4 = details.year;
+  };
   platform::win32::WicPictureService pictures;
   webview::OpeningOptions options;
   options.tempFolder = webview::TempFolder();
   options.dataFolder = base::Utf8FromPath(ModuleFolder());
   options.rewriteMainPage = true;
   options.beforeRegeneration = [&] {
+    showDetails();
     m_trackTable = reader.TrackTable();
     WriteCue(upperPath);
   };
@@ -273,8 +261,9 @@ void Plugin::EntryChanged(const std::string& entry) {
     return true;
   };
   options.beforePages = [&] { Ipc(static_cast<LPARAM>(m_openUrlMessage), 0); };
-  const webview::WebViewOpening opening = webview::OpenWebView(
-      *source, reader, boxes, album::FileTagWriter(albumPath), pictures, options);
+  const webview::WebViewOpening opening =
+      webview::OpenWebView(*source, reader, album::FileTagWriter(albumPath), pictures, options);
+  showDetails();
   // A file that is no album, or whose web folder is unknown, leaves the entry as no album,
   // so that later polls never point the mini-browser at another album's pages.
   if (opening.folder.empty()) return;

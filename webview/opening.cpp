@@ -7,32 +7,6 @@ namespace webview {
 
 namespace {
 
-// Passes what the reader shows on to the window and keeps the details for the pages.
-class DetailRecorder final : public album::AlbumDisplay {
- public:
-  DetailRecorder(album::AlbumDisplay& display, DetailTexts& details)
-      : m_display(display), m_details(details) {}
-  void ShowAlbumTitle(const std::string& text) override {
-    m_details.albumTitle = text;
-    m_display.ShowAlbumTitle(text);
-  }
-  void ShowArtist(const std::string& text) override {
-    m_details.artist = text;
-    m_display.ShowArtist(text);
-  }
-  void ShowComment(const std::string& text) override { m_display.ShowComment(text); }
-  void ShowYear(const std::string& text) override {
-    m_details.year = text;
-    m_display.ShowYear(text);
-  }
-  void ShowTrackCount(int count) override { m_display.ShowTrackCount(count); }
-  void AddListItem(const std::string& text) override { m_display.AddListItem(text); }
-
- private:
-  album::AlbumDisplay& m_display;
-  DetailTexts& m_details;
-};
-
 OpeningStatus FromReadStatus(album::ReadStatus status) {
   switch (status) {
     case album::ReadStatus::Ok:
@@ -48,20 +22,19 @@ OpeningStatus FromReadStatus(album::ReadStatus status) {
 }  // namespace
 
 WebViewOpening OpenWebView(base::ByteSource& source, album::AlbumReader& reader,
-                           album::AlbumDisplay& display, const album::TagWriter& writeBack,
-                           PictureService& pictures, const OpeningOptions& options) {
+                           const album::TagWriter& writeBack, PictureService& pictures,
+                           const OpeningOptions& options) {
   WebViewOpening opening;
   if (!reader.IsAlbum()) {
     opening.status = OpeningStatus::NotAlbum;
     return opening;
   }
-  DetailRecorder recorder(display, opening.details);
-  opening.tagAnsweredYes = reader.ReadAlbumTag(recorder, writeBack);
-  album::ReadStatus read = reader.ReadTrackDirectory(recorder);
-  // The picture and lyrics names are not listed in the player.
-  album::NullDisplay silent;
-  if (read == album::ReadStatus::Ok) read = reader.ListPictures(silent);
-  if (read == album::ReadStatus::Ok) read = reader.ListLyrics(silent);
+  opening.tagAnsweredYes = reader.ReadAlbumTag(writeBack);
+  const album::ShownDetails& tag = reader.Details();
+  opening.details = {tag.title, tag.artist, tag.year};
+  album::ReadStatus read = reader.ReadTrackDirectory();
+  if (read == album::ReadStatus::Ok) read = reader.ListPictures();
+  if (read == album::ReadStatus::Ok) read = reader.ListLyrics();
   PageContent content;
   if (read == album::ReadStatus::Ok) read = ReadLyrics(source, reader, content.lyrics);
   if (read != album::ReadStatus::Ok) {

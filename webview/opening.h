@@ -49,13 +49,12 @@ struct WebViewOpening {
   std::vector<std::string> warnings;
 };
 
-/// Runs the opening on an album source: signature test, tag (through `display`, with
-/// `writeBack` for the opened mark; empty leaves the album untouched), track directory
-/// (listed through `display`), picture and lyrics blocks, lyrics, web folder; then, when the
-/// folder holds no "view.js" or the tag answered yes, empties the folder and writes the
-/// previews and pages. The reader keeps the album's tables for the caller.
+/// Runs the opening on an album source: signature test, tag (with `writeBack` for the opened
+/// mark; empty leaves the album untouched), track directory, picture and lyrics blocks,
+/// lyrics, web folder; then, when the folder holds no "view.js" or the tag answered yes,
+/// empties the folder and writes the previews and pages. The reader keeps what it read
+/// (`Contents()`) for the caller.
 [[nodiscard]] WebViewOpening OpenWebView(base::ByteSource& source, album::AlbumReader& reader,
-                                         album::AlbumDisplay& display,
                                          const album::TagWriter& writeBack,
                                          PictureService& pictures, const OpeningOptions& options);
 

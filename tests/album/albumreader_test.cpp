@@ -17,18 +17,6 @@ using testsupport::Pattern;
 using testsupport::ReadFile;
 using testsupport::ScopedTempDir;
 
-struct RecordingDisplay : NullDisplay {
-  std::string title, artist, comment, year;
-  int count = -1;
-  std::vector<std::string> lines;
-  void ShowAlbumTitle(const std::string& t) override { title = t; }
-  void ShowArtist(const std::string& t) override { artist = t; }
-  void ShowComment(const std::string& t) override { comment = t; }
-  void ShowYear(const std::string& t) override { year = t; }
-  void ShowTrackCount(int n) override { count = n; }
-  void AddListItem(const std::string& t) override { lines.push_back(t); }
-};
-
 // A TagWriter that applies what it is given to the buffer, as a file would.
 TagWriter PatchesTo(base::Bytes& data) {
   return [&data](std::int64_t offset, std::span<const std::uint8_t> bytes) {
@@ -58,20 +46,24 @@ TEST(AlbumReader, ReadsBackEveryItemOfAWrittenAlbum) {
                                      {"back.gif", back}},
                                     {"The Album", "Band", "2001", "Complete", "2"});
   base::MemorySource source(data);
-  AlbumReader reader(source);
-  RecordingDisplay display;
-  ASSERT_EQ(OpenAlbum(reader, display, {}), ReadStatus::Ok);
-  EXPECT_EQ(display.title, "The Album");
-  EXPECT_EQ(display.artist, "Band" + std::string(26, ' '));
-  EXPECT_EQ(display.year, "2001");
-  EXPECT_EQ(display.count, 2);
-  ASSERT_EQ(display.lines.size(), 6u);
-  EXPECT_EQ(display.lines[0], "One" + std::string(47, ' '));
-  EXPECT_EQ(display.lines[1], std::string(50, 't'));
-  EXPECT_EQ(display.lines[2], "cover.jpg" + std::string(245, ' '));
-  EXPECT_EQ(base::Trim(display.lines[5]), "empty.txt");
+  const AlbumContents album = OpenAlbum(source, {});
+  ASSERT_TRUE(album.ok());
+  EXPECT_EQ(album.details.title, "The Album");
+  EXPECT_EQ(album.details.artist, "Band" + std::string(26, ' '));
+  EXPECT_EQ(album.details.year, "2001");
+  EXPECT_EQ(album.details.trackCount, 2);
+  ASSERT_EQ(album.lines.size(), 6u);
+  EXPECT_EQ(album.lines[0], "One" + std::string(47, ' '));
+  EXPECT_EQ(album.lines[1], std::string(50, 't'));
+  EXPECT_EQ(album.lines[2], "cover.jpg" + std::string(245, ' '));
+  EXPECT_EQ(base::Trim(album.lines[5]), "empty.txt");
 
-  const auto items = reader.Items();
+  AlbumReader reader(source);
+  ASSERT_EQ(reader.ReadTrackDirectory(), ReadStatus::Ok);
+  ASSERT_EQ(reader.ListPictures(), ReadStatus::Ok);
+  ASSERT_EQ(reader.ListLyrics(), ReadStatus::Ok);
+  const auto items = album.Items();
+  EXPECT_EQ(reader.Items().size(), items.size());
   ASSERT_EQ(items.size(), 6u);
   EXPECT_EQ(items[1].name, std::string(300, 'n').substr(0, 254));
   const base::Bytes expected[] = {one, two, cover, back, words, empty};
@@ -90,15 +82,15 @@ TEST(AlbumReader, ReadsBackEveryItemOfAWrittenAlbum) {
 TEST(AlbumReader, AReadOnlyAlbumWithoutPicturesOrLyricsOpensAndListsOnlyItsTracks) {
   const base::Bytes data = MakeAlbumBytes({{"a.mp3", Pattern(100)}});
   base::MemorySource source(data);
-  AlbumReader reader(source);
-  RecordingDisplay display;
   const TagWriter refusing = [](std::int64_t, std::span<const std::uint8_t>) { return false; };
-  ASSERT_EQ(OpenAlbum(reader, display, refusing), ReadStatus::Ok);
+  const AlbumContents album = OpenAlbum(source, refusing);
+  ASSERT_TRUE(album.ok());
+  EXPECT_TRUE(album.tagAnsweredYes);
   EXPECT_EQ(source.Data(), data);
-  EXPECT_EQ(display.lines.size(), 1u);
+  EXPECT_EQ(album.lines.size(), 1u);
   // One track: the directory starts at 1-based position size - 467.
-  EXPECT_EQ(reader.Sections().directoryOffset + 1, static_cast<std::int64_t>(data.size()) - 467);
-  EXPECT_EQ(TrackCountText(display.count), " 1");
+  EXPECT_EQ(album.sections.directoryOffset + 1, static_cast<std::int64_t>(data.size()) - 467);
+  EXPECT_EQ(TrackCountText(album.details.trackCount), " 1");
 }
 
 TEST(AlbumReader, OpeningMarksTheTagAndAnswersYesEachTime) {
@@ -106,9 +98,8 @@ TEST(AlbumReader, OpeningMarksTheTagAndAnswersYesEachTime) {
   for (int round = 0; round < 2; ++round) {
     base::MemorySource source(data);
     AlbumReader reader(source);
-    NullDisplay display;
     ASSERT_TRUE(reader.IsAlbum());
-    EXPECT_TRUE(reader.ReadAlbumTag(display, PatchesTo(data)));
+    EXPECT_TRUE(reader.ReadAlbumTag(PatchesTo(data)));
     EXPECT_EQ(data[data.size() - 2], 12);
     EXPECT_EQ(data[data.size() - 1], 255);
   }
@@ -121,10 +112,9 @@ TEST(AlbumReader, UpgradesAnOlderLayoutTag) {
   base::PutField(data, data.size() - 128 + 63, 30, "Old Title");
   base::MemorySource source(data);
   AlbumReader reader(source);
-  RecordingDisplay display;
   ASSERT_TRUE(reader.IsAlbum());
-  EXPECT_TRUE(reader.ReadAlbumTag(display, PatchesTo(data)));
-  EXPECT_EQ(display.title, "Old Title");
+  EXPECT_TRUE(reader.ReadAlbumTag(PatchesTo(data)));
+  EXPECT_EQ(reader.Details().title, "Old Title");
   const auto tag =
       DecodeAlbumTag(std::span<const std::uint8_t, kTagSize>(data.data() + data.size() - 128, 128));
   EXPECT_EQ(base::Trim(tag.Title), "Old Title");
@@ -138,9 +128,8 @@ TEST(AlbumReader, ATagWithoutTagIdentifierShowsNothing) {
   data[data.size() - 128] = 'X';
   base::MemorySource source(data);
   AlbumReader reader(source);
-  RecordingDisplay display;
-  EXPECT_FALSE(reader.ReadAlbumTag(display, {}));
-  EXPECT_EQ(display.title, "");
+  EXPECT_FALSE(reader.ReadAlbumTag({}));
+  EXPECT_EQ(reader.Details().title, "");
 }
 
 // A file of `size` bytes (by default its head's): `head`, then zeros. It fails the test when
@@ -195,9 +184,7 @@ TEST(AlbumReader, RefusesDamagedAlbumsWithoutReadingPastTheFile) {
   };
   const auto open = [](base::Bytes data) {
     BoundedSource source(std::move(data));
-    AlbumReader reader(source);
-    NullDisplay display;
-    return OpenAlbum(reader, display, {});
+    return OpenAlbum(source, {}).status;
   };
   ASSERT_EQ(open(good), ReadStatus::Ok);
   for (const auto& [why, offset, value] : cases) {
@@ -218,17 +205,17 @@ TEST(AlbumWrap, ReadsTheHeaderFramesAndItems) {
   base::MemorySource source(MakeWrap({{"Artist - First Song.mp3", first}, {"Second.MP3", second}}));
   AlbumWrapReader reader(source);
   ASSERT_TRUE(reader.IsAlbumWrap());
-  RecordingDisplay shown;
-  reader.ReadFrames(shown);
+  reader.ReadFrames();
+  const ShownDetails& shown = reader.Details();
   EXPECT_EQ(shown.title, "Wrapped Album");
   EXPECT_EQ(shown.artist, "Some Artist");
   EXPECT_EQ(shown.comment, "Wrapper");
-  ASSERT_EQ(reader.ListItems(shown), ReadStatus::Ok);
-  EXPECT_EQ(shown.count, 2);
+  ASSERT_EQ(reader.ListItems(), ReadStatus::Ok);
+  EXPECT_EQ(shown.trackCount, 2);
   EXPECT_EQ(reader.CountField(), "2           ");
-  ASSERT_EQ(shown.lines.size(), 2u);
-  EXPECT_EQ(shown.lines[0], " First Song" + std::string(39, ' '));
-  EXPECT_EQ(base::Trim(shown.lines[1]), "Second");
+  ASSERT_EQ(reader.Lines().size(), 2u);
+  EXPECT_EQ(reader.Lines()[0], " First Song" + std::string(39, ' '));
+  EXPECT_EQ(base::Trim(reader.Lines()[1]), "Second");
   const auto items = reader.Items();
   ASSERT_EQ(items.size(), 2u);
   EXPECT_EQ(items[0].name, "Artist - First Song.mp3");
@@ -261,8 +248,7 @@ TEST(AlbumWrap, RefusesCountsAndSizesBeyondTheFile) {
     base::MemorySource source(data);
     AlbumWrapReader reader(source);
     ASSERT_TRUE(reader.IsAlbumWrap());
-    NullDisplay display;
-    EXPECT_EQ(reader.ListItems(display), ReadStatus::Damaged);
+    EXPECT_EQ(reader.ListItems(), ReadStatus::Damaged);
   }
   // Whole records of empty items, one more than an album may hold.
   std::vector<testing::WrapItem> many(kMaxTracks, {"a.mp3", {}});
@@ -272,8 +258,7 @@ TEST(AlbumWrap, RefusesCountsAndSizesBeyondTheFile) {
     many.resize(static_cast<std::size_t>(count), {"a.mp3", {}});
     base::MemorySource source(MakeWrap(many));
     AlbumWrapReader reader(source);
-    NullDisplay display;
-    EXPECT_EQ(reader.ListItems(display), status);
+    EXPECT_EQ(reader.ListItems(), status);
   }
 }
 
@@ -284,10 +269,10 @@ TEST(AlbumWrap, AClaimedFrameLengthNeverDecidesWhatIsRead) {
     base::Bytes data = MakeWrap({{"a.mp3", Pattern(10)}});
     base::PutLE32(data, 10 + 7, claimed);
     BoundedSource source(data, std::int64_t{1536} << 20);
-    RecordingDisplay shown;
-    AlbumWrapReader(source).ReadFrames(shown);
+    AlbumWrapReader reader(source);
+    reader.ReadFrames();
     EXPECT_LE(source.largestRead, static_cast<std::size_t>(kWrapHeaderSize));
-    EXPECT_EQ(shown.title, "");  // the damaged frame ends the reading
+    EXPECT_EQ(reader.Details().title, "");  // the damaged frame ends the reading
   }
 }
 

@@ -30,14 +30,14 @@ class AlbumWriting : public ::testing::Test {
 // The album at `path`, opened as the extraction window opens it.
 struct Reopened {
   base::MemorySource source;
-  AlbumReader reader{source};
-  explicit Reopened(const std::filesystem::path& path) : source(ReadFile(path)) {
-    NullDisplay display;
-    EXPECT_EQ(OpenAlbum(reader, display, {}), ReadStatus::Ok);
+  AlbumContents contents;
+  explicit Reopened(const std::filesystem::path& path)
+      : source(ReadFile(path)), contents(OpenAlbum(source, {})) {
+    EXPECT_TRUE(contents.ok());
   }
   std::vector<int> LyricsTracks() const {
     std::vector<int> numbers;
-    for (const auto& lyrics : reader.LyricsTable()) numbers.push_back(lyrics.entry.TrackNumber);
+    for (const auto& lyrics : contents.lyrics) numbers.push_back(lyrics.entry.TrackNumber);
     return numbers;
   }
 };
@@ -135,9 +135,9 @@ TEST_F(AlbumWriting, TickedLinesGiveTheTitleAfterTheSeparatorAndProgressRunsToIt
                 out, {}, {{true, "Artist   -   Real - Title"}, {false, "x   -   y"}}, progress)
           .ok());
   const Reopened album(out);
-  ASSERT_EQ(album.reader.TrackTable().size(), 2u);
-  EXPECT_EQ(base::Trim(album.reader.TrackTable()[0].SongTitle), "Real - Title");
-  EXPECT_EQ(base::Trim(album.reader.TrackTable()[1].SongTitle), "Guess B");
+  ASSERT_EQ(album.contents.tracks.size(), 2u);
+  EXPECT_EQ(base::Trim(album.contents.tracks[0].SongTitle), "Real - Title");
+  EXPECT_EQ(base::Trim(album.contents.tracks[1].SongTitle), "Guess B");
   EXPECT_EQ(maximum, 4);
   EXPECT_EQ(values, (std::vector<int>{0, 1, 2, 3, 4}));
 }
@@ -197,8 +197,8 @@ TEST_F(AlbumWriting, AnUnreadablePictureEndsThePictureBlockOnly) {
   ASSERT_TRUE(result.ok()) << result.error;
   ASSERT_EQ(result.warnings.size(), 1u);
   const Reopened album(out);
-  ASSERT_EQ(album.reader.Pictures().size(), 1u);
-  EXPECT_EQ(base::Trim(album.reader.Pictures()[0].entry.FileName), "first.jpg");
+  ASSERT_EQ(album.contents.pictures.size(), 1u);
+  EXPECT_EQ(base::Trim(album.contents.pictures[0].entry.FileName), "first.jpg");
   EXPECT_EQ(album.LyricsTracks(), std::vector<int>{1});
 }
 

@@ -5,8 +5,6 @@
 #include "album/archive.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  album::NullDisplay display;
-  album::Archive archive;
   std::vector<std::uint8_t> bytes(data, data + size);
   // A writer that patches the buffer, so the tag upgrade runs too.
   auto source = std::make_unique<base::MemorySource>(bytes);
@@ -17,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::copy(b.begin(), b.end(), d.begin() + offset);
     return true;
   };
-  if (album::OpenArchive(std::move(source), display, writer, archive) == album::OpenStatus::Ok) {
+  const album::Archive archive = album::OpenArchive(std::move(source), writer);
+  if (archive.ok()) {
     for (const auto& item : archive.items) {
       if (item.offset < 0 || item.size < 0 || item.offset + item.size > archive.source->Size()) {
         __builtin_trap();

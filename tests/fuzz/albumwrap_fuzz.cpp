@@ -10,10 +10,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (bytes.size() > 1325) std::copy_n("[][]", 4, bytes.begin() + 1300);
   base::MemorySource source(std::move(bytes));
   album::AlbumWrapReader reader(source);
-  album::NullDisplay display;
   if (!reader.IsAlbumWrap()) return 0;
-  reader.ReadFrames(display);
-  if (reader.ListItems(display) == album::ReadStatus::Ok) {
+  reader.ReadFrames();
+  if (reader.ListItems() == album::ReadStatus::Ok) {
     for (const auto& item : reader.Items()) {
       if (item.offset + item.size > source.Size()) __builtin_trap();
     }

@@ -402,6 +402,15 @@ class Form5Test : public QObject {
              {"string:" + player2, "string:Volume", "variant:double:0.5"});
     QCOMPARE(player.form->Volume(), 50);
     player.form->SetVolume(100);
+    // Shuffle and LoopStatus reach the window's boxes through the session.
+    for (const auto& [property, value, box] :
+         {std::tuple{"Shuffle", "variant:boolean:true", "random"},
+          std::tuple{"LoopStatus", "variant:string:Playlist", "loop"}}) {
+      DbusSend("org.freedesktop.DBus.Properties.Set",
+               {"string:" + player2, QString("string:") + property, value});
+      QVERIFY(player.Get<QAbstractButton>(box)->isChecked());
+    }
+    QVERIFY(player.form->Rules().Random() && player.form->Rules().Loop());
     DbusSend(player2 + ".PlayPause");
     QCOMPARE(player.Text("Label11"), QString("PAUSED"));
     DbusSend(player2 + ".Stop");

@@ -1,5 +1,6 @@
 // The player's rules against a scripted device: commands sent, boundaries, end of track,
-// seeks, pause and resume, Loop and Random, texts and pages. Then the rules on the real device
+// seeks, pause and resume, Loop and Random, texts and pages; the player session's rules that
+// every front end shares. Then the rules on the real device
 // with SDL's silent driver, and `lyrabinder-cli play`, on an album made by the command line
 // from tracks made by lame.
 #include "player/player.h"
@@ -17,6 +18,7 @@
 #include <sstream>
 #include <thread>
 
+#include "session/playersession.h"
 #include "tests/support/testsupport.h"
 
 namespace player {
@@ -363,6 +365,109 @@ TEST_F(Rules, BlinkAlternatesRedAndGreen) {
 }
 
 const std::string kCli = LB_CLI;
+
+class Observed final : public session::PlayerObserver {
+ public:
+  void SelectionChanged(int index) override { selections.push_back(index); }
+  void DisplayChanged() override { ++displays; }
+  void VolumeChanged() override { ++volumes; }
+  std::vector<int> selections;
+  int displays = 0;
+  int volumes = 0;
+};
+
+// Tracks 0-1000, 999-3000 and 2999 to the album's end (6000), seen by a window and an adaptor.
+class Session : public ::testing::Test {
+ protected:
+  Session()
+      : m_session(m_timer, std::unique_ptr<media::MediaDevice>(m_device = new ScriptedDevice),
+                  [](int, int) { return 0; }) {
+    m_session.AddObserver(m_window);
+    m_session.AddObserver(m_adaptor);
+    m_session.Load({"/music/A_LB.MP3", {{"One", 1000}, {"Two", 2000}, {"Three", 3000}}}, "");
+  }
+  FakeTimer m_timer;
+  ScriptedDevice* m_device = nullptr;  // the session's
+  Observed m_window, m_adaptor;
+  session::PlayerSession m_session;
+};
+
+TEST_F(Session, NextAndPreviousCountFromTheTrackHeardNotTheLineClicked) {
+  struct Case {
+    const char* why;
+    int playing;  // -1: stopped
+    int clicked;
+    bool next;
+    int expected;
+  };
+  const Case cases[] = {{"next after the track heard", 1, 0, true, 2},
+                        {"next after the last is the first", 2, 0, true, 0},
+                        {"previous before the track heard", 2, 0, false, 1},
+                        {"previous on the first stays", 0, 2, false, 0},
+                        {"stopped, from the line clicked", -1, 1, true, 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    m_session.Stop();
+    if (c.playing >= 0) m_session.PlayEntry(c.playing);
+    m_session.SelectTrack(c.clicked);
+    c.next ? m_session.Next() : m_session.Previous();
+    EXPECT_EQ(m_session.Rules().PlayingTrack(), c.expected);
+    EXPECT_EQ(m_window.selections.back(), c.expected);
+    EXPECT_EQ(m_adaptor.selections.back(), c.expected);
+  }
+}
+
+TEST_F(Session, APositionOutsideThePlayingTrackIsIgnored) {
+  m_session.PlayEntry(1);  // 2001 ms long
+  const std::tuple<const char*, int, std::int64_t, bool> cases[] = {
+      {"another track", 0, 500, false},
+      {"before the track", 1, -1, false},
+      {"past the track", 1, 2002, false},
+      {"its end", 1, 2001, true},
+      {"its start", 1, 0, true}};
+  for (const auto& [why, track, ms, moved] : cases) {
+    SCOPED_TRACE(why);
+    m_device->Take();
+    EXPECT_EQ(m_session.SetPosition(track, ms), moved);
+    EXPECT_EQ(m_device->Take().empty(), !moved);
+  }
+  m_session.Pause();
+  EXPECT_FALSE(m_session.SetPosition(1, 100));
+  EXPECT_FALSE(m_session.SeekBy(100));
+}
+
+TEST_F(Session, AWholeAlbumStopsAfterItsLastTrackUnlessLoop) {
+  m_session.SetWholeAlbum(true);
+  for (const bool loop : {false, true}) {
+    SCOPED_TRACE(loop);
+    m_session.SetLoop(loop);
+    m_window.selections.clear();
+    m_session.PlayEntry(0);
+    for (const std::int32_t position : {1000, 3000, 6000}) {
+      m_device->position = position;
+      m_session.ProgressTick();
+    }
+    EXPECT_EQ(m_session.Rules().State(), loop ? PlayState::Playing : PlayState::Stopped);
+    const std::vector<int> selected = loop ? std::vector{0, 1, 2, 0} : std::vector{0, 1, 2};
+    EXPECT_EQ(m_window.selections, selected);
+    m_session.Stop();
+  }
+}
+
+TEST_F(Session, VolumeLoopAndRandomReachTheDeviceAndEveryObserver) {
+  m_session.SetVolume(150);
+  EXPECT_EQ(m_session.Volume(), 100);
+  EXPECT_THAT(m_device->Take(), ::testing::Contains("setaudio all volume to 1000"));
+  EXPECT_EQ(m_window.volumes, 1);
+  EXPECT_EQ(m_adaptor.volumes, 1);
+  m_session.RemoveObserver(m_adaptor);
+  const int adaptorSaw = m_adaptor.displays, windowSaw = m_window.displays;
+  m_session.SetLoop(true);
+  m_session.SetRandom(true);
+  EXPECT_TRUE(m_session.Loop() && m_session.Random());
+  EXPECT_EQ(m_window.displays, windowSaw + 2);
+  EXPECT_EQ(m_adaptor.displays, adaptorSaw);
+}
 
 class Playing : public ::testing::Test {
  protected:

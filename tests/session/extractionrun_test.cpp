@@ -24,9 +24,8 @@ struct Opened {
                       {"src/c.jpg", Pattern(4096, 3)}}) {
     const auto result = album::testing::MakeAlbum(dir, files, albumPath);
     EXPECT_TRUE(result.ok()) << result.error;
-    album::NullDisplay display;
-    std::string error;
-    EXPECT_EQ(album::OpenArchive(albumPath, display, {}, archive, error), album::OpenStatus::Ok);
+    archive = album::OpenArchive(albumPath, {});
+    EXPECT_EQ(archive.status, album::OpenStatus::Ok) << archive.error;
     std::filesystem::create_directory(out);
   }
   ExtractionRun Run(std::vector<std::size_t> chosen, bool deleteAlbum = false) {

@@ -54,8 +54,7 @@ class Opening : public ::testing::Test {
     auto source = base::FileSource::Open(album, error);
     EXPECT_TRUE(source) << error;
     album::AlbumReader reader(*source);
-    album::NullDisplay display;
-    return OpenWebView(*source, reader, display, writeBack, pictures, options);
+    return OpenWebView(*source, reader, writeBack, pictures, options);
   }
 
   std::filesystem::path Folder(std::string_view artist = "Band",
