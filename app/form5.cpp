@@ -28,9 +28,10 @@
 #include "app/mpris.h"
 #include "app/shell.h"
 #include "base/fileio.h"
+#include "base/random.h"
 #include "media/audiooutput.h"
 #include "platform/qt/qtpictureservice.h"
-#include "webview/helpers.h"
+#include "platform/system/folders.h"
 #include "webview/opening.h"
 
 namespace app {
@@ -305,7 +306,7 @@ void Form5::Load() {
 }
 
 void Form5::Load(const QString& chosen) {
-  webview::SeedRandomFromClock();
+  base::SeedRandomFromClock();
   m_opening = true;
   auto opening = std::make_shared<Opening>();
   opening->path = chosen.toStdString();
@@ -322,7 +323,7 @@ void Form5::Load(const QString& chosen) {
         album::AlbumReader reader(*source);
         platform::qt::QtPictureService pictures;
         webview::OpeningOptions options;
-        options.tempFolder = webview::TempFolder();
+        options.tempFolder = platform::TempFolder();
         options.dataFolder = dataFolder;
         // The window shows the album and its state while the previews are made on this thread.
         options.beforePreviews = [this, &task, &reader, opening] {

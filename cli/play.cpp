@@ -11,12 +11,13 @@
 #include <unistd.h>
 
 #include "album/archive.h"
+#include "base/random.h"
 #include "base/text.h"
+#include "base/timetext.h"
 #include "cli/commands.h"
 #include "cli/opening.h"
 #include "media/mediadevice.h"
 #include "player/player.h"
-#include "webview/helpers.h"
 
 namespace cli {
 namespace {
@@ -74,7 +75,7 @@ const char* StateName(player::PlayState state) {
 }
 
 std::string TrackLength(const player::Player& player) {
-  return webview::FormatSeconds((player.TrackEnd() - player.TrackStart()) / 1000.0);
+  return base::FormatSeconds((player.TrackEnd() - player.TrackStart()) / 1000.0);
 }
 
 void PrintTrack(const player::Player& player) {
@@ -97,7 +98,7 @@ void PrintPosition(const player::Player& player, std::int32_t position, bool asJ
     std::cout << line.dump() << std::endl;
     return;
   }
-  std::cout << "  " << webview::FormatSeconds((position - player.TrackStart()) / 1000.0) << " / "
+  std::cout << "  " << base::FormatSeconds((position - player.TrackStart()) / 1000.0) << " / "
             << TrackLength(player) << std::endl;
 }
 
@@ -107,8 +108,8 @@ void DrawStatusLine(const player::Player& player, std::int32_t position) {
   const int track = player.CurrentTrack();
   const std::string line = "Track " + std::to_string(track + 1) + " : " +
                            player.Tracks()[static_cast<std::size_t>(track)].title + "  " +
-                           webview::FormatSeconds((position - player.TrackStart()) / 1000.0) +
-                           " / " + TrackLength(player);
+                           base::FormatSeconds((position - player.TrackStart()) / 1000.0) + " / " +
+                           TrackLength(player);
   winsize size{};
   const std::size_t columns =
       ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 ? size.ws_col : 80;
@@ -148,7 +149,7 @@ int Play(const PlayOptions& options) {
   const auto device = media::CreateMediaDevice();
   LoopTimer timer;
   Printer printer;
-  webview::SeedRandomFromClock();
+  base::SeedRandomFromClock();
   player::Player player(*device, timer, printer);
   player.Load(options.album, std::move(tracks), "");
   player.SetRandom(options.random);

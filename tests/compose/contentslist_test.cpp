@@ -304,12 +304,12 @@ TEST(CheckContents, QualityFirstThenTheOrderRules) {
   EXPECT_EQ(fast.Message(), kQualityCheckFailedMessage);
 }
 
-TEST(WaveList, AddsByTheLastFourCharactersAndDropsByAnyWav) {
+TEST(WaveList, AddsAndDropsByTheLastFourCharacters) {
   const std::tuple<const char*, bool, bool> cases[] = {
-      {"/a/song.wav", true, true},   {"/a/SONG.WAV", true, true},
-      {"/a/song.Wav", true, true},   {"/a/My.Wavs/song.mp3", false, true},
-      {"/a/song.wave", false, true}, {"/a/song.mp3", false, false},
-      {"wav", false, false},         {"/a/.wav", true, true},
+      {"/a/song.wav", true, true},    {"/a/SONG.WAV", true, true},
+      {"/a/song.Wav", true, true},    {"/a/My.Wavs/song.mp3", false, false},
+      {"/a/song.wave", false, false}, {"/a/song.mp3", false, false},
+      {"wav", false, false},          {"/a/.wav", true, true},
   };
   for (const auto& [path, added, dropped] : cases) {
     SCOPED_TRACE(path);

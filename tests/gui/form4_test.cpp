@@ -145,18 +145,19 @@ class Form4Test : public QObject {
     QCOMPARE(f.shell.folderPrompts, QStringList{"Add Contents : Please select a folder."});
     QCOMPARE(f.Lines(), QStringList({Q(a), Q(f.dir / "sub" / "b.WAV")}));
 
-    // One path without ".WAV" refuses the whole drop; ".WAV" anywhere in a path passes.
+    // One path not ending in ".WAV" refuses the whole drop, even with ".WAV" elsewhere in it.
     QWidget* viewport = Control<QListWidget>(&f.form, "List1")->viewport();
     QCOMPARE(SendDrop(viewport, Paths({f.dir / "x.wav", f.dir / "y.mp3"})), 0);
+    QCOMPARE(SendDrop(viewport, Paths({f.dir / "My.Wavs" / "song.mp3"})), 0);
     QCOMPARE(f.Lines().size(), 2);
-    QCOMPARE(SendDrop(viewport, Paths({f.dir / "My.Wavs" / "song.mp3"})), 2);
-    QCOMPARE(f.Lines().last(), Q(f.dir / "My.Wavs" / "song.mp3"));
+    QCOMPARE(SendDrop(viewport, Paths({f.dir / "My.Wavs" / "song.WAV"})), 2);
+    QCOMPARE(f.Lines().last(), Q(f.dir / "My.Wavs" / "song.WAV"));
 
     auto* list = Control<QListWidget>(&f.form, "List1");
     list->setCurrentRow(1);
     QCOMPARE(f.Labels().last(), QString("b.WAV"));
     f.Click("Command2");
-    QCOMPARE(f.Lines(), Paths({a, f.dir / "My.Wavs" / "song.mp3"}));
+    QCOMPARE(f.Lines(), Paths({a, f.dir / "My.Wavs" / "song.WAV"}));
     QCOMPARE(f.Labels().last(), QString());
     for (int row : {1, 0}) {
       QVERIFY(f.Enabled().contains("Command2"));
@@ -193,38 +194,31 @@ class Form4Test : public QObject {
     f.Click("Command4");
     QVERIFY(f.form.isVisible());
 
-    // An existing MP3 is replaced only after the user agreed, asked just before its file. An
-    // input that is its own output is never offered for replacing; it fails with its cause, as
-    // does a file that is no WAV, and the message names both. Two inputs with one output never
-    // replace each other: the second takes a free name, unasked, and the message says so.
+    // An existing MP3 is replaced only after the user agreed, asked just before its file. A file
+    // that is no WAV fails with its cause, and the message names it. Two inputs with one output
+    // never replace each other: the second takes a free name, unasked, and the message says so.
     const fs::path kept = f.Wav("kept.wav"), replaced = f.Wav("replaced.wav"),
                    fresh = f.Wav("new.wav"), fake = f.Wav("fake.wav"), twin = f.Wav("twin.wav"),
                    twinUpper = f.Wav("twin.WAV");
-    fs::create_directory(f.dir / "My.Wavs");
-    const fs::path own = f.dir / "My.Wavs" / "song.mp3";
-    WriteText(own, "ID3");
     WriteText(f.dir / "kept.mp3", "mine");
     WriteText(f.dir / "replaced.mp3", "old");
-    f.encoder.failures = {{fake.string(), fake.string() + ": not audio"},
-                          {own.string(), own.string() + ": it would be its own output"}};
-    f.form.DropFiles({fresh.string(), kept.string(), fake.string(), replaced.string(), own.string(),
+    f.encoder.failures = {{fake.string(), fake.string() + ": not audio"}};
+    f.form.DropFiles({fresh.string(), kept.string(), fake.string(), replaced.string(),
                       twin.string(), twinUpper.string()});
     f.shell.yesNoAnswers = {false, true};
     f.RunToEnd();
     QCOMPARE(f.shell.questions,
              QStringList({"kept.mp3 already exists.\nDo you want to replace it?",
                           "replaced.mp3 already exists.\nDo you want to replace it?"}));
-    QCOMPARE(
-        f.encoder.Calls(),
-        (std::vector<std::string>{
-            "encoder 0", "encode " + a.string(), "encoder 0", "encode " + fresh.string(),
-            "encode " + fake.string(), "replace " + replaced.string(), "encode " + own.string(),
-            "encode " + twin.string(), "encode " + twinUpper.string() + " as twin (2).mp3"}));
-    QCOMPARE(f.encoder.questionsBefore, (std::vector<qsizetype>{0, 0, 1, 2, 2, 2, 2}));
+    QCOMPARE(f.encoder.Calls(),
+             (std::vector<std::string>{"encoder 0", "encode " + a.string(), "encoder 0",
+                                       "encode " + fresh.string(), "encode " + fake.string(),
+                                       "replace " + replaced.string(), "encode " + twin.string(),
+                                       "encode " + twinUpper.string() + " as twin (2).mp3"}));
+    QCOMPARE(f.encoder.questionsBefore, (std::vector<qsizetype>{0, 0, 1, 2, 2, 2}));
     QCOMPARE(ReadFile(f.dir / "kept.mp3"), BytesOf("mine"));
     QCOMPARE(f.shell.messages.last(), "Encoding Complete !\nEncoding failed: " + Q(fake) +
-                                          ": not audio\nEncoding failed: " + Q(own) +
-                                          ": it would be its own output\n" + Q(twinUpper) + ": " +
+                                          ": not audio\n" + Q(twinUpper) + ": " +
                                           Q(f.dir / "twin.mp3") +
                                           " was written from another file of this run; "
                                           "written as " +
