@@ -225,7 +225,8 @@ void Form3::Extract() {
   m_outcome = outcome;
   base::ByteSource* source = m_archive.source.get();
   const std::vector<album::ArchiveItem> items = m_archive.items;
-  m_task->Start(
+  // Only an idle window starts a work: its controls are disabled while one runs.
+  (void)m_task->Start(
       [outcome, source, items, selected, target, replace](const TaskControl& control) {
         outcome->result = album::ExtractSelected(
             *source, items, selected, target,

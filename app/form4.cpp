@@ -263,7 +263,8 @@ void Form4::EncodeFrom(std::size_t position) {
     outcome->output = output;
     outcome->renamed = renamed;
     Mp3Encoder* encoder = &m_encoder;
-    m_task->Start(
+    // Only an idle window starts a work: its controls are disabled while one runs.
+    (void)m_task->Start(
         [entry, exists, first = std::exchange(m_firstFile, false), outcome,
          encoder](const TaskControl& control) {
           if (first) encoder->SetEncoder(WAVPRESS_LAME);

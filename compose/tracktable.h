@@ -55,7 +55,7 @@ struct TrackTableCheck {
 };
 
 /// Fails at the first track whose PlayLength is 0.
-TrackTableCheck CheckTrackTable(const std::vector<album::TrackEntry>& trackTable);
+[[nodiscard]] TrackTableCheck CheckTrackTable(const std::vector<album::TrackEntry>& trackTable);
 
 /// The required fields: album title, artist and year are not empty.
 bool DetailsComplete(const album::AlbumDetails& details);
