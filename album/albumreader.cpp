@@ -33,7 +33,7 @@ bool AlbumReader::ReadAlbumTag(const TagWriter& writeBack) {
   std::array<std::uint8_t, kTagSize> raw{};
   if (tagOffset < 0 || !m_source.ReadAt(tagOffset, raw)) return false;
   const AlbumTag tag = DecodeAlbumTag(raw);
-  if (tag.Identifier != "TAG") return false;
+  if (tag.Identifier != base::id3v1::kMarker) return false;
 
   const std::string album = base::Trim(tag.Album);
   ShownDetails& details = m_contents.details;

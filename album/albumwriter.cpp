@@ -6,6 +6,7 @@
 
 #include "base/codepage.h"
 #include "base/fileio.h"
+#include "base/id3v1.h"
 #include "base/positions.h"
 #include "base/text.h"
 
@@ -245,7 +246,7 @@ WriteResult WriteAlbumTo(base::ByteSink& out, std::string_view outputName,
   if (!writer.Put(EncodeAlbumTrailer(trailer))) return result;
 
   AlbumTag tag;
-  tag.Identifier = "TAG";
+  tag.Identifier = std::string(base::id3v1::kMarker);
   tag.Title = details.albumTitle;
   tag.Artist = details.artist;
   tag.Album = std::string(kProgramTitle);

@@ -50,7 +50,7 @@ class BackgroundTask : public QObject {
 
   /// Starts `work` on a worker thread; false (and nothing started) while a work is running.
   /// Exceptions must not leave `work`.
-  bool Start(Work work, Progress progress, Finished finished);
+  [[nodiscard]] bool Start(Work work, Progress progress, Finished finished);
   /// True from Start until just before `finished` runs.
   bool Running() const { return m_running; }
   /// Asks the running work to stop; it decides when (TaskControl).

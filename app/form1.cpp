@@ -256,7 +256,7 @@ void Form1::AddItem() {
 void Form1::AddFolderContents() {
   QString folder = m_shell.BrowseForFolder(this, ToQString(kFolderPrompt));
   if (folder.isEmpty()) return;
-  if (!folder.endsWith('/')) folder += '/';
+  folder = QString::fromStdString(base::WithTrailingSeparator(folder.toStdString()));
   const compose::AddResult result =
       m_contents.AddFolder(folder.toStdString(), compose::FileSystemLister());
   if (!result.error.empty()) {

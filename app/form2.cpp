@@ -195,7 +195,8 @@ void Form2::StartWrite(const QString& output, const album::AlbumDetails& details
   auto result = std::make_shared<album::WriteResult>();
 
   m_busy.emplace();
-  m_task->Start(
+  // Only an idle window starts a work: its controls are disabled while one runs.
+  (void)m_task->Start(
       [=, this](const TaskControl& control) {
         int shownMaximum = -1;
         const album::WriteProgress progress = [&control, &shownMaximum, this](int value,

@@ -210,7 +210,8 @@ void Form3::Extract() {
   // The worker reads the open album while this window only shows progress.
   auto outcome = std::make_shared<Outcome>();
   m_outcome = outcome;
-  m_task->Start(
+  // Only an idle window starts a work: its controls are disabled while one runs.
+  (void)m_task->Start(
       [outcome, run, replace](const TaskControl& control) {
         ProgressToWindow progress(control);
         outcome->result = run->Run(progress, replace);

@@ -28,8 +28,9 @@
 #include "app/mpris.h"
 #include "app/shell.h"
 #include "base/fileio.h"
+#include "base/random.h"
 #include "platform/qt/qtpictureservice.h"
-#include "webview/helpers.h"
+#include "platform/system/folders.h"
 
 namespace app {
 namespace {
@@ -282,7 +283,7 @@ void Form5::Load() {
 }
 
 void Form5::Load(const QString& chosen) {
-  webview::SeedRandomFromClock();
+  base::SeedRandomFromClock();
   m_opening = true;
   auto opening = std::make_shared<Opening>();
   opening->path = chosen.toStdString();
@@ -291,7 +292,7 @@ void Form5::Load(const QString& chosen) {
       [this, opening, dataFolder](const TaskControl& task) {
         platform::qt::QtPictureService pictures;
         webview::OpeningOptions options;
-        options.tempFolder = webview::TempFolder();
+        options.tempFolder = platform::TempFolder();
         options.dataFolder = dataFolder;
         // The window shows the album and its state while the previews are made on this thread.
         const auto read = [this, &task, opening](const album::AlbumContents& album) {

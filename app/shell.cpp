@@ -1,7 +1,7 @@
 #include "app/shell.h"
 
 #include "base/fileio.h"
-#include "webview/helpers.h"
+#include "platform/system/folders.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -143,7 +143,7 @@ void DesktopShell::OpenDocument(const QUrl& url) {
 }
 
 QString DataFolderFor(const QString& programFolder) {
-  const auto folder = webview::ProgramDataFolder(base::PathFromUtf8(programFolder.toStdString()));
+  const auto folder = platform::ProgramDataFolder(base::PathFromUtf8(programFolder.toStdString()));
   return QDir::cleanPath(QString::fromStdString(base::Utf8FromPath(folder)));
 }
 

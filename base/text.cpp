@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 
 #include "base/codepage.h"
 
@@ -81,6 +82,14 @@ bool IsPathSeparator(char c) {
 std::string_view FileNameOf(std::string_view path) {
   const auto cut = std::find_if(path.rbegin(), path.rend(), IsPathSeparator);
   return path.substr(static_cast<std::size_t>(path.rend() - cut));
+}
+
+std::string WithTrailingSeparator(std::string_view folder) {
+  std::string text(folder);
+  if (text.empty() || !IsPathSeparator(text.back())) {
+    text += static_cast<char>(std::filesystem::path::preferred_separator);
+  }
+  return text;
 }
 
 char AsciiUpper(char c) {

@@ -37,6 +37,9 @@ bool IsPathSeparator(char c);
 /// The text after the last path separator.
 std::string_view FileNameOf(std::string_view path);
 
+/// `folder` ending in a path separator: the platform's own is added unless one is there already.
+std::string WithTrailingSeparator(std::string_view folder);
+
 /// ASCII case folding; other bytes (UTF-8 and Windows-1252 letters) stay as they are, whatever
 /// the locale.
 char AsciiUpper(char c);

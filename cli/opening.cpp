@@ -7,20 +7,14 @@
 
 #include "album/albumreader.h"
 #include "base/fileio.h"
-#include "webview/helpers.h"
+#include "platform/system/folders.h"
 
 extern char** environ;
 
 namespace cli {
 
-std::filesystem::path ProgramFolder() {
-  std::error_code ec;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::filesystem::current_path(ec) : exe.parent_path();
-}
-
 std::string ProgramDataFolder() {
-  return base::Utf8FromPath(webview::ProgramDataFolder(ProgramFolder()));
+  return base::Utf8FromPath(platform::ProgramDataFolder(platform::ProgramFolder()));
 }
 
 bool RunProgram(std::vector<std::string> arguments) {

@@ -12,8 +12,7 @@
 
 namespace cli {
 
-/// The folder of the running program, and its data folder.
-std::filesystem::path ProgramFolder();
+/// The running program's data folder.
 std::string ProgramDataFolder();
 
 /// Runs a program found on the PATH with its arguments; true when it ran and succeeded.

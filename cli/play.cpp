@@ -11,11 +11,12 @@
 #include <unistd.h>
 
 #include "album/archive.h"
+#include "base/random.h"
 #include "base/text.h"
+#include "base/timetext.h"
 #include "cli/commands.h"
 #include "cli/opening.h"
 #include "session/playersession.h"
-#include "webview/helpers.h"
 
 namespace cli {
 namespace {
@@ -68,7 +69,7 @@ const char* StateName(player::PlayState state) {
 }
 
 std::string TrackLength(const player::Player& player) {
-  return webview::FormatSeconds((player.TrackEnd() - player.TrackStart()) / 1000.0);
+  return base::FormatSeconds((player.TrackEnd() - player.TrackStart()) / 1000.0);
 }
 
 void PrintTrack(const player::Player& player) {
@@ -91,7 +92,7 @@ void PrintPosition(const player::Player& player, std::int32_t position, bool asJ
     std::cout << line.dump() << std::endl;
     return;
   }
-  std::cout << "  " << webview::FormatSeconds((position - player.TrackStart()) / 1000.0) << " / "
+  std::cout << "  " << base::FormatSeconds((position - player.TrackStart()) / 1000.0) << " / "
             << TrackLength(player) << std::endl;
 }
 
@@ -101,8 +102,8 @@ void DrawStatusLine(const player::Player& player, std::int32_t position) {
   const int track = player.CurrentTrack();
   const std::string line = "Track " + std::to_string(track + 1) + " : " +
                            player.Tracks()[static_cast<std::size_t>(track)].title + "  " +
-                           webview::FormatSeconds((position - player.TrackStart()) / 1000.0) +
-                           " / " + TrackLength(player);
+                           base::FormatSeconds((position - player.TrackStart()) / 1000.0) + " / " +
+                           TrackLength(player);
   winsize size{};
   const std::size_t columns =
       ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 ? size.ws_col : 80;
@@ -129,7 +130,7 @@ int Play(const PlayOptions& options) {
 
   LoopTimer timer;
   Printer printer;
-  webview::SeedRandomFromClock();
+  base::SeedRandomFromClock();
   session::PlayerSession playing(timer);
   const player::Player& player = playing.Rules();
   playing.AddObserver(printer);

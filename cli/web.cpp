@@ -7,7 +7,7 @@
 #include "cli/commands.h"
 #include "cli/opening.h"
 #include "platform/qt/picturemodule.h"
-#include "webview/helpers.h"
+#include "platform/system/folders.h"
 #include "webview/opening.h"
 #include "webview/pages.h"
 
@@ -34,7 +34,7 @@ void AddWebCommand(CLI::App& app, int& exitCode) {
     album::AlbumReader reader(*source);
     platform::qt::LoadedPictureService pictures;
     webview::OpeningOptions options;
-    options.tempFolder = webview::TempFolder();
+    options.tempFolder = platform::TempFolder();
     options.dataFolder = ProgramDataFolder();
     options.beforeRegeneration = [&reader] {
       const std::size_t tracks = reader.TrackTable().size();

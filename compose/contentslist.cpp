@@ -8,8 +8,8 @@
 #include "album/albumformat.h"
 #include "base/fileio.h"
 #include "base/text.h"
+#include "compose/listentries.h"
 #include "compose/textrules.h"
-#include "compose/wavelist.h"
 
 namespace compose {
 
@@ -145,8 +145,7 @@ AddResult ContentsList::AddFolder(std::string_view folder, const FolderLister& l
     result.refused = true;
     return result;
   }
-  std::string prefix(folder);
-  if (!prefix.ends_with('/')) prefix += '/';
+  const std::string prefix = base::WithTrailingSeparator(folder);
 
   std::vector<std::string> pictures;
   std::vector<std::string> lyrics;

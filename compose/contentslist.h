@@ -132,19 +132,19 @@ class ContentsList {
 
   /// Adds one chosen file at the end. An album file or an unacceptable kind is ignored without
   /// a message (enableMakeAlbum stays false); a listed path gives kDuplicateItemMessage.
-  AddResult AddFile(std::string_view path);
+  [[nodiscard]] AddResult AddFile(std::string_view path);
 
   /// Adds a folder's contents: pictures first, then the tracks sorted by track number, each
   /// followed by the first lyrics file whose name contains its title key, then the remaining
   /// lyrics. Duplicates give kDuplicateFolderItemsMessage. `folder` may end with "/" or not.
-  AddResult AddFolder(std::string_view folder, const FolderLister& lister);
+  [[nodiscard]] AddResult AddFolder(std::string_view folder, const FolderLister& lister);
 
   /// Whether a drop of these paths is accepted: every path acceptable (IsAcceptablePath).
   static bool CanDrop(const std::vector<std::string>& paths);
 
   /// Adds dropped files in the given order. The whole drop is refused (nothing added, refused
   /// set) when one path is unacceptable; duplicates give kDuplicateDropMessage.
-  AddResult Drop(const std::vector<std::string>& paths);
+  [[nodiscard]] AddResult Drop(const std::vector<std::string>& paths);
 
   /// Moves the entry at `dragFrom` to `target` (the index under the mouse on release); the
   /// entries between shift by one. Returns the moved entry's new index (= target), or nothing
@@ -159,7 +159,7 @@ class ContentsList {
   /// The bitrate quality check: analyses every MP3 entry with a fresh record; accepts 128 kbps
   /// constant bitrate only. Rejected entries are rewritten to their rejection texts; the check
   /// goes on after a rejection. After a failed check Locked() is true.
-  QualityResult QualityCheck(const HeaderAnalyser& analyse = AnalyseFile);
+  [[nodiscard]] QualityResult QualityCheck(const HeaderAnalyser& analyse = AnalyseFile);
 
   /// The order rules over the current entries.
   OrderError CheckOrderRules() const { return compose::CheckOrderRules(m_entries); }

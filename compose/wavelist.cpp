@@ -12,30 +12,14 @@ constexpr std::string_view kWaveExtension = ".WAV";
 
 }  // namespace
 
-std::optional<std::size_t> MoveEntry(std::vector<std::string>& entries, std::ptrdiff_t dragFrom,
-                                     std::ptrdiff_t target) {
-  const auto size = static_cast<std::ptrdiff_t>(entries.size());
-  if (dragFrom < 0 || target < 0 || dragFrom >= size || target >= size || dragFrom == target) {
-    return std::nullopt;
-  }
-  // Insert a copy, then remove the original: the moved entry ends at the target's index.
-  const std::string text = entries[static_cast<std::size_t>(dragFrom)];
-  if (dragFrom < target) {
-    entries.insert(entries.begin() + target + 1, text);
-    entries.erase(entries.begin() + dragFrom);
-  } else {
-    entries.insert(entries.begin() + target, text);
-    entries.erase(entries.begin() + dragFrom + 1);
-  }
-  return static_cast<std::size_t>(target);
-}
-
 bool WaveList::IsWaveName(std::string_view path) {
   return path.size() >= kWaveExtension.size() &&
          base::AsciiUpper(path.substr(path.size() - kWaveExtension.size())) == kWaveExtension;
 }
 
 bool WaveList::CanDrop(const std::vector<std::string>& paths) {
+  // A drag is only looked at loosely: ".WAV" anywhere in the path. What is no WAV fails when it
+  // is encoded, with its cause.
   return std::all_of(paths.begin(), paths.end(), [](const std::string& path) {
     return base::AsciiUpper(path).find(kWaveExtension) != std::string::npos;
   });
@@ -51,8 +35,7 @@ std::optional<std::size_t> WaveList::AddFolder(std::string_view folder, const Fo
                                                std::string& error) {
   const auto names = lister.PlainFileNames(folder, error);
   if (!names) return std::nullopt;
-  std::string prefix(folder);
-  if (!prefix.ends_with('/')) prefix += '/';
+  const std::string prefix = base::WithTrailingSeparator(folder);
   std::size_t added = 0;
   for (const std::string& name : *names) {
     if (!IsWaveName(name)) continue;
@@ -65,12 +48,6 @@ std::optional<std::size_t> WaveList::AddFolder(std::string_view folder, const Fo
 bool WaveList::Drop(const std::vector<std::string>& paths) {
   if (!CanDrop(paths)) return false;
   m_entries.insert(m_entries.end(), paths.begin(), paths.end());
-  return true;
-}
-
-bool RemoveEntry(std::vector<std::string>& entries, std::ptrdiff_t index) {
-  if (index < 0 || index >= static_cast<std::ptrdiff_t>(entries.size())) return false;
-  entries.erase(entries.begin() + index);
   return true;
 }
 

@@ -9,28 +9,21 @@
 #include <vector>
 
 #include "compose/contentslist.h"
+#include "compose/listentries.h"
 
 namespace compose {
-
-/// Moves the entry at `dragFrom` to `target`, as a list reorders under the mouse: the moved
-/// entry ends at the target's index. Nothing (and no change) when either index is outside the
-/// list or both are equal.
-std::optional<std::size_t> MoveEntry(std::vector<std::string>& entries, std::ptrdiff_t dragFrom,
-                                     std::ptrdiff_t target);
-
-/// Removes the entry at `index`; false (and no change) when there is none.
-bool RemoveEntry(std::vector<std::string>& entries, std::ptrdiff_t index);
 
 /// WAV file paths (UTF-8) in list order. Duplicates may be added; a run removes them.
 class WaveList {
  public:
   /// A path the add dialog may add: its last four characters, upper-cased, are ".WAV".
   static bool IsWaveName(std::string_view path);
-  /// A drop is taken only when every path, upper-cased, contains ".WAV" somewhere.
+  /// A drop is taken only when every path, upper-cased, holds ".WAV" somewhere: a loose test,
+  /// so "My.Wavs/song.mp3" passes and fails later, when it is encoded, with its cause.
   static bool CanDrop(const std::vector<std::string>& paths);
 
   /// Appends `path` when IsWaveName; true when appended.
-  bool AddFile(std::string_view path);
+  [[nodiscard]] bool AddFile(std::string_view path);
   /// Appends folder + "/" + name for every plain file of `folder` with a WAV name, in the
   /// order the lister gives them; the number appended, or nothing (with `error` set) when the
   /// folder cannot be read.
@@ -38,7 +31,7 @@ class WaveList {
                                                      const FolderLister& lister,
                                                      std::string& error);
   /// Appends every path when CanDrop; true when appended.
-  bool Drop(const std::vector<std::string>& paths);
+  [[nodiscard]] bool Drop(const std::vector<std::string>& paths);
   /// Removes the entry at `index`; false when there is none.
   bool Remove(std::ptrdiff_t index);
   std::optional<std::size_t> Reorder(std::ptrdiff_t dragFrom, std::ptrdiff_t target) {

@@ -6,12 +6,14 @@
 
 #include <oleauto.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
 #include "hostlet/TekWinAmpGenLib.h"
 #include "hostlet/winampgen.h"
+#include "platform/system/widetext.h"
 
 namespace {
 
@@ -71,14 +73,10 @@ class HostObject final : public Wrapper {
   HRESULT STDMETHODCALLTYPE get_Description(BSTR* value) override {
     if (value == nullptr) return E_POINTER;
     const char* text = m_record.description != nullptr ? m_record.description : "";
-    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (length <= 0) return E_FAIL;
-    BSTR result = SysAllocStringLen(nullptr, static_cast<UINT>(length - 1));
+    const auto wide = platform::ToWide(text, platform::CodePage::Ansi);
+    if (!wide) return E_FAIL;
+    BSTR result = SysAllocStringLen(wide->data(), static_cast<UINT>(wide->size()));
     if (result == nullptr) return E_OUTOFMEMORY;
-    if (MultiByteToWideChar(CP_ACP, 0, text, -1, result, length) <= 0) {
-      SysFreeString(result);
-      return E_FAIL;
-    }
     *value = result;
     return S_OK;
   }
@@ -89,19 +87,13 @@ class HostObject final : public Wrapper {
       FreeOwned();
       return S_OK;
     }
-    const int wideLength = static_cast<int>(SysStringLen(value));
-    const int length = wideLength == 0 ? 0
-                                       : WideCharToMultiByte(CP_ACP, 0, value, wideLength, nullptr,
-                                                             0, nullptr, nullptr);
-    if (wideLength != 0 && length <= 0) return E_FAIL;
-    char* text = new (std::nothrow) char[static_cast<std::size_t>(length) + 1];
+    const auto ansi =
+        platform::FromWide(std::wstring_view(value, SysStringLen(value)), platform::CodePage::Ansi);
+    if (!ansi) return E_FAIL;
+    char* text = new (std::nothrow) char[ansi->size() + 1];
     if (text == nullptr) return E_OUTOFMEMORY;
-    if (length > 0 &&
-        WideCharToMultiByte(CP_ACP, 0, value, wideLength, text, length, nullptr, nullptr) <= 0) {
-      delete[] text;
-      return E_FAIL;
-    }
-    text[length] = '\0';
+    std::copy(ansi->begin(), ansi->end(), text);
+    text[ansi->size()] = '\0';
     m_record.description = text;
     FreeOwned();
     m_owned = text;

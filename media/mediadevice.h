@@ -52,7 +52,7 @@ class MediaDevice {
  public:
   virtual ~MediaDevice() = default;
   /// Runs one command string.
-  virtual MediaReply SendString(std::string_view command) = 0;
+  [[nodiscard]] virtual MediaReply SendString(std::string_view command) = 0;
 };
 
 /// The device on libmpg123: exact lengths from a full frame scan with gapless decoding off and

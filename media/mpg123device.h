@@ -24,7 +24,7 @@ class Mpg123Device final : public MediaDevice {
  public:
   explicit Mpg123Device(OutputFactory outputs = CreateSdlOutput);
   ~Mpg123Device() override;
-  MediaReply SendString(std::string_view command) override;
+  [[nodiscard]] MediaReply SendString(std::string_view command) override;
 
  private:
   enum class Mode { Stopped, Playing, Paused };

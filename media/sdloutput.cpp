@@ -1,5 +1,4 @@
 #include <SDL.h>
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <atomic>
@@ -7,6 +6,7 @@
 #include <string>
 
 #include "media/audiooutput.h"
+#include "platform/dynlib/dynlib.h"
 
 namespace media {
 namespace {
@@ -40,12 +40,14 @@ struct SdlLibrary {
 
  private:
   template <typename F>
-  static bool Resolve(void* handle, const char* name, F& function) {
-    function = reinterpret_cast<F>(dlsym(handle, name));
+  static bool Resolve(platform::LibraryHandle handle, const char* name, F& function) {
+    function = reinterpret_cast<F>(platform::FindSymbol(handle, name));
     return function != nullptr;
   }
   static const SdlLibrary* Load() {
-    void* handle = dlopen("libSDL2-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+    // The system's SDL, through the loader's own search; kept loaded for the process.
+    std::string error;
+    const platform::LibraryHandle handle = platform::LoadFromFolders({}, "libSDL2-2.0.so.0", error);
     if (!handle) return nullptr;
     static SdlLibrary library;
     const bool ok = Resolve(handle, "SDL_InitSubSystem", library.InitSubSystem) &&

@@ -4,10 +4,11 @@
 #include <limits>
 
 #include "base/fileio.h"
+#include "base/pagenames.h"
+#include "base/random.h"
 #include "base/text.h"
+#include "base/timetext.h"
 #include "media/decoder.h"
-#include "webview/helpers.h"
-#include "webview/webfolder.h"
 
 namespace player {
 namespace {
@@ -24,7 +25,7 @@ std::int64_t SumBefore(const std::vector<std::int32_t>& lengths, int index) {
 }
 
 std::string Seconds(std::int64_t ms) {
-  return webview::FormatSeconds(static_cast<double>(ms) / 1000.0);
+  return base::FormatSeconds(static_cast<double>(ms) / 1000.0);
 }
 
 }  // namespace
@@ -54,13 +55,13 @@ Player::Player(media::MediaDevice& device, Timer& progressTimer, PlayerListener&
     : m_device(device),
       m_progress(progressTimer),
       m_listener(listener),
-      m_choose(random ? std::move(random) : RandomChoice(webview::RandomInt)),
+      m_choose(random ? std::move(random) : RandomChoice(base::RandomInt)),
       m_decoded(
           decoded ? std::move(decoded)
                   : [](const std::string& path,
                        const std::vector<std::int64_t>&
                            sizes) { return media::SpanLengths(base::PathFromUtf8(path), sizes); }),
-      m_webPageName(webview::kMainPageName) {
+      m_webPageName(base::kMainPageName) {
   ClearReply();
 }
 
@@ -77,7 +78,7 @@ void Player::Load(std::string albumPath, std::vector<PlayerTrack> tracks,
   m_randomPlays = 0;
   m_selected = -1;
   m_failure = media::MediaError::None;
-  SetPage(std::string(webview::kMainPageName));
+  SetPage(std::string(base::kMainPageName));
   if (!m_tracks.empty()) Select(0);
   m_listener.DisplayChanged();
 }
@@ -211,7 +212,7 @@ void Player::Play() {
     m_trackEndMs = TrackEndMs(m_lengths, m_selected);
     if (m_trackEndMs == 0) m_trackEndMs = m_albumLengthMs;
     m_trackEndMs = std::max(m_trackEndMs, m_trackStartMs);
-    SetPage(webview::TrackPageName(m_currentTrack + 1));
+    SetPage(base::TrackPageName(m_currentTrack + 1));
     from = m_trackStartMs;
   } else {
     m_resumePending = false;
@@ -260,7 +261,7 @@ void Player::Halt() {
   (void)m_device.SendString("stop mp3");
   SetState(PlayState::Stopped);
   m_texts.currentSong.clear();
-  SetPage(std::string(webview::kMainPageName));
+  SetPage(std::string(base::kMainPageName));
   m_listener.DisplayChanged();
 }
 

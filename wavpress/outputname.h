@@ -4,6 +4,10 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
+
+#include "base/fileio.h"
+#include "base/text.h"
 
 namespace wavpress {
 
@@ -12,7 +16,7 @@ namespace wavpress {
 /// ".mp3" appended, so that a dot in a folder name can never send the output into another
 /// folder.
 inline std::string Mp3PathFor(const std::string& path) {
-  const std::size_t nameStart = path.find_last_of('/') + 1;  // 0 without a folder
+  const std::size_t nameStart = path.size() - base::FileNameOf(path).size();  // 0 without a folder
   const std::size_t dot = path.find_last_of('.');
   if (dot != std::string::npos && dot >= std::max<std::size_t>(nameStart, 1)) {
     return path.substr(0, dot) + ".mp3";

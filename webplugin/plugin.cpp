@@ -9,10 +9,11 @@
 #include "album/albumformat.h"
 #include "album/albumreader.h"
 #include "base/fileio.h"
+#include "platform/system/folders.h"
+#include "platform/system/widetext.h"
 #include "platform/win32/wicpictureservice.h"
 #include "webplugin/winampipc.h"
 #include "webview/cuesheet.h"
-#include "webview/helpers.h"
 #include "webview/opening.h"
 
 namespace webplugin {
@@ -24,36 +25,7 @@ constexpr char kForm1Class[] = "MP3LyrabinderWeb.Form1";
 constexpr std::string_view kMainPageUpper = "MP3 - LYRABINDERWEB";
 
 // Winamp hands over paths in the system's ANSI code page; the libraries take UTF-8.
-std::wstring WideFromAnsi(const std::string& text) {
-  if (text.empty()) return {};
-  const int length =
-      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (length <= 0) return {};
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
-}
-
-std::string FromWide(const std::wstring& wide, UINT codePage) {
-  if (wide.empty()) return {};
-  const int length = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()),
-                                         nullptr, 0, nullptr, nullptr);
-  if (length <= 0) return {};
-  std::string text(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), text.data(), length,
-                      nullptr, nullptr);
-  return text;
-}
-
-std::wstring WideFromUtf8(const std::string& text) {
-  if (text.empty()) return {};
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (length <= 0) return {};
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
-}
+using platform::CodePage;
 
 std::wstring UpperWide(std::wstring text) {
   if (!text.empty()) CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
@@ -131,7 +103,8 @@ HRESULT Plugin::Initialize(Wrapper* host) {
   HRESULT status = m_host->get_ParentWindow(&window);
   if (FAILED(status)) return status;
   m_winampWindow = reinterpret_cast<HWND>(static_cast<INT_PTR>(window));
-  const std::wstring description = WideFromAnsi(kDescription);
+  const std::wstring description =
+      platform::ToWide(kDescription, CodePage::Ansi).value_or(std::wstring());
   BSTR text = SysAllocString(description.c_str());
   if (text == nullptr) return E_OUTOFMEMORY;
   status = m_host->put_Description(text);
@@ -229,9 +202,10 @@ void Plugin::EntryChanged(const std::string& entry) {
   m_lastEntry = entry;
   m_isAlbumEntry = false;
   if (!album::IsAlbumFileName(entry)) return;
-  const std::wstring wide = WideFromAnsi(entry);
-  const std::string upperPath = FromWide(UpperWide(wide), CP_UTF8);
-  if (!webview::PathExists(upperPath)) return;
+  const std::wstring wide = platform::ToWide(entry, CodePage::Ansi).value_or(std::wstring());
+  const std::string upperPath =
+      platform::FromWide(UpperWide(wide), CodePage::Utf8).value_or(std::string());
+  if (!platform::PathExists(upperPath)) return;
 
   std::string error;
   const std::filesystem::path albumPath(wide);
@@ -248,7 +222,7 @@ void Plugin::EntryChanged(const std::string& entry) {
   };
   platform::win32::WicPictureService pictures;
   webview::OpeningOptions options;
-  options.tempFolder = webview::TempFolder();
+  options.tempFolder = platform::TempFolder();
   options.dataFolder = base::Utf8FromPath(ModuleFolder());
   options.rewriteMainPage = true;
   options.beforeRegeneration = [&] {
@@ -322,7 +296,10 @@ std::string Plugin::MiniBrowserAddress() {
 
 // Pages are opened by their plain path in the system's ANSI code page.
 void Plugin::OpenPage(UINT ipc, const std::string& pageName) {
-  const std::string path = FromWide(WideFromUtf8(m_webFolder + pageName), CP_ACP);
+  const std::string path =
+      platform::FromWide(platform::ToWide(m_webFolder + pageName, CodePage::Utf8).value_or(L""),
+                         CodePage::Ansi)
+          .value_or(std::string());
   if (path.empty()) return;
   Ipc(static_cast<LPARAM>(ipc), reinterpret_cast<WPARAM>(path.c_str()));
 }

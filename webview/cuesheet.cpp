@@ -6,7 +6,8 @@
 #include "base/codepage.h"
 #include "base/fileio.h"
 #include "base/text.h"
-#include "webview/helpers.h"
+#include "base/timetext.h"
+#include "platform/system/folders.h"
 #include "webview/pages.h"
 
 namespace webview {
@@ -48,7 +49,8 @@ std::string FormatCueTime(double ms) {
   const long long rest = whole % 60;
   const double fraction = seconds - static_cast<double>(minutes * 60 + rest);
   const auto frames = std::min(74LL, static_cast<long long>(base::RoundHalfEven(fraction * 75.0)));
-  return TwoDigitText(minutes) + ":" + TwoDigitText(rest) + ":" + TwoDigitText(frames);
+  return base::TwoDigitText(minutes) + ":" + base::TwoDigitText(rest) + ":" +
+         base::TwoDigitText(frames);
 }
 
 std::string CueSheetText(const CueInput& input) {
@@ -66,9 +68,9 @@ std::string CueSheetText(const CueInput& input) {
   double offset = 0.0;
   int number = 1;
   for (const CueTrack& track : input.tracks) {
-    lines.push_back("  TRACK " + TwoDigitText(number) + " AUDIO");
+    lines.push_back("  TRACK " + base::TwoDigitText(number) + " AUDIO");
     lines.push_back("    TITLE " + CueValue(base::Trim(base::CutAtNul(track.songTitle))));
-    lines.push_back("PERFORMER " + CueValue(FormatSeconds(track.playLength / 1000.0)));
+    lines.push_back("PERFORMER " + CueValue(base::FormatSeconds(track.playLength / 1000.0)));
     if (number == 1) {
       lines.push_back("    PREGAP 00:00:00");
       lines.push_back("    INDEX 01 00:00:00");
@@ -96,7 +98,7 @@ CueResult WriteCueSheet(std::string_view albumPath, const CueInput& input,
   result.path = CuePathFor(albumPath);
   // Replacing needs an answer; a sheet that appears after the question is kept.
   bool agreed = !confirmReplace;
-  if (confirmReplace && PathExists(result.path)) {
+  if (confirmReplace && platform::PathExists(result.path)) {
     if (!confirmReplace(kCueExistsQuestion)) {
       result.status = CueStatus::Declined;
       return result;

@@ -5,7 +5,6 @@
 
 #include "base/codepage.h"
 #include "base/fileio.h"
-#include "webview/helpers.h"
 #include "webview/previews.h"
 #include "webview/viewscript.h"
 

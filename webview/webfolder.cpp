@@ -97,10 +97,6 @@ bool ClearWebFolder(WebFolder& folder, std::string& error) {
   return folder.RemoveFiles(IsWebViewFile, error);
 }
 
-std::string TrackPageName(int n) {
-  return "dynamic" + std::to_string(n) + ".htm";
-}
-
 std::string TrackLyricsPageName(int n) {
   return "lyrics" + std::to_string(n) + ".htm";
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/pagenames.h"
+
 namespace webview {
 
 /// The details as the player's detail boxes hold them after opening (UTF-8): the album
@@ -20,7 +22,7 @@ struct DetailTexts {
   std::string year;
 };
 
-inline constexpr std::string_view kMainPageName = "MP3 - LyrabinderWeb.htm";
+using base::kMainPageName;
 inline constexpr std::string_view kScriptName = "view.js";
 inline constexpr std::string_view kViewPageName = "view.htm";
 inline constexpr std::string_view kLyricsPageName = "lyrics.htm";
@@ -101,8 +103,7 @@ bool IsWebViewFile(std::string_view name);
 /// Deletes the web view's files (IsWebViewFile) in `folder`, nothing else.
 [[nodiscard]] bool ClearWebFolder(WebFolder& folder, std::string& error);
 
-/// The page of track n (1-based): "dynamic" + n + ".htm".
-std::string TrackPageName(int n);
+using base::TrackPageName;
 
 /// The lyrics page of track n (1-based): "lyrics" + n + ".htm".
 std::string TrackLyricsPageName(int n);

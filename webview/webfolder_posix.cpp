@@ -14,6 +14,7 @@
 #include <random>
 #include <utility>
 
+#include "base/text.h"
 #include "webview/webfolder_platform.h"
 
 namespace webview {
@@ -169,17 +170,15 @@ std::string MakeFreshFolder(const std::string& base, const std::string& prefix,
 std::string RuntimeFolder() {
   const char* value = std::getenv("XDG_RUNTIME_DIR");
   if (!value || *value != '/') return {};
-  std::string folder = value;
-  if (folder.back() != '/') folder += '/';
-  return folder;
+  return base::WithTrailingSeparator(value);
 }
 
 std::unique_ptr<WebFolder> WebFolder::OpenExisting(std::string_view path, std::string& error) {
   std::string text(path);
-  while (text.size() > 1 && text.back() == '/') text.pop_back();
-  const auto cut = text.find_last_of('/');
-  const std::string parentPath = cut == std::string::npos ? "." : text.substr(0, cut + 1);
-  const std::string name = cut == std::string::npos ? text : text.substr(cut + 1);
+  while (text.size() > 1 && base::IsPathSeparator(text.back())) text.pop_back();
+  const std::string name(base::FileNameOf(text));
+  const std::string parentPath =
+      name.size() == text.size() ? "." : text.substr(0, text.size() - name.size());
   Fd parent(::open(parentPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (parent.get() < 0) {
     error = "cannot open " + std::string(path) + ": " + Reason();

@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "platform/dynlib/dynlib.h"
+#include "platform/system/folders.h"
 
 namespace platform {
 namespace {
@@ -46,10 +47,9 @@ LibraryHandle LoadFromFolders(const std::vector<std::filesystem::path>& folders,
 }
 
 LibraryHandle LoadProgramModule(const std::string& fileName, std::string& error) {
-  std::error_code ec;
-  const auto executable = std::filesystem::read_symlink("/proc/self/exe", ec);
+  const std::filesystem::path folder = ProgramFolder();
   std::vector<std::filesystem::path> folders;
-  if (!ec) folders = {executable.parent_path(), executable.parent_path() / kModuleFolder};
+  if (!folder.empty()) folders = {folder, folder / kModuleFolder};
   return LoadFromFolders(folders, fileName, error);
 }
 

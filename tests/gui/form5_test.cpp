@@ -12,8 +12,8 @@
 #include "app/form6.h"
 #include "app/frmmain.h"
 #include "app/mpris.h"
+#include "base/timetext.h"
 #include "tests/gui/guisupport.h"
-#include "webview/helpers.h"
 
 using namespace guitest;
 
@@ -153,7 +153,7 @@ class Form5Test : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(form && form->Ready(), kOpenTimeoutMs);
     QCOMPARE(duringPreviews,
              QStringList({"Record", "2001",
-                          QString::fromStdString(webview::FormatSeconds(kFirstTrackMs / 1000.0)),
+                          QString::fromStdString(base::FormatSeconds(kFirstTrackMs / 1000.0)),
                           "Song 1", "Song 2", "Song 3"}));
     QVERIFY(shell.openFilters.isEmpty());
     QCOMPARE(form->windowTitle(), QString("Album File : Band - Record _LB.MP3"));
@@ -169,7 +169,7 @@ class Form5Test : public QObject {
     QCOMPARE(player.shell.openFilters, QStringList{"MP3 Lyrabinder (*_LB.MP3*)|*_lb.mp3"});
     QCOMPARE(player.Texts({"Text1", "Text4", "Label9", "lblLengthA", "Label11", "Label10"}),
              QStringList({"Record", "2001",
-                          QString::fromStdString(webview::FormatSeconds(kFirstTrackMs / 1000.0)),
+                          QString::fromStdString(base::FormatSeconds(kFirstTrackMs / 1000.0)),
                           "Press Play", "STOPPED", "(Click) FF - RWD ..."}));
     QCOMPARE(Trimmed(player.Texts({"Text2", "Text5"})), QStringList({"Band", "3"}));
     QCOMPARE(Trimmed(Texts(player.Get<QListWidget>("List1"))),

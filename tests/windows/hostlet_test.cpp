@@ -23,11 +23,11 @@
 
 #include "hostlet/TekWinAmpGenLib.h"
 #include "hostlet/winampgen.h"
+#include "platform/system/folders.h"
 #include "tests/album/albumtestutil.h"
 #include "tests/support/testsupport.h"
 #include "tests/webview/webviewtestutil.h"
 #include "webplugin/winampipc.h"
-#include "webview/helpers.h"
 #include "webview/webfolder.h"
 
 namespace {
@@ -616,7 +616,7 @@ struct Winamp : ::testing::Test {
     DestroyWindow(window);
     s_winamp = nullptr;
     std::error_code ec;
-    fs::remove_all(fs::path(webview::TempFolder()) / webview::WebRootLevel() / artist, ec);
+    fs::remove_all(fs::path(platform::TempFolder()) / webview::WebRootLevel() / artist, ec);
   }
 
   // Loads the host (registering the component from this folder) and starts it.
@@ -806,7 +806,8 @@ TEST_F(Winamp, FollowsAnAlbumThroughItsTracks) {
   EXPECT_TRUE(opening.text.ends_with("MP3 - LyrabinderWeb.htm")) << opening.text;
   EXPECT_TRUE(BroughtUp(switchedAt, winamp::kIpcMbOpenReal));
   const fs::path folder = fs::path(opening.text).parent_path();
-  EXPECT_EQ(folder, fs::path(webview::TempFolder()) / webview::WebRootLevel() / artist / "Best Of");
+  EXPECT_EQ(folder,
+            fs::path(platform::TempFolder()) / webview::WebRootLevel() / artist / "Best Of");
   for (const char* name : {"MP3 - LyrabinderWeb.htm", "view.js", "view.htm", "lyrics.htm",
                            "dynamic1.htm", "dynamic2.htm", "front.jpg"}) {
     EXPECT_TRUE(fs::exists(folder / name)) << name;

@@ -7,8 +7,10 @@
 
 #include <set>
 
+#include "base/random.h"
+#include "base/timetext.h"
+#include "platform/system/folders.h"
 #include "tests/webview/webviewtestutil.h"
-#include "webview/helpers.h"
 #include "webview/previews.h"
 #include "webview/webfolder.h"
 
@@ -17,6 +19,8 @@ namespace {
 
 using ::testing::HasSubstr;
 using testsupport::ScopedTempDir;
+using namespace base;
+using namespace platform;
 
 TEST(FormatSeconds, CutsFractionsAndPadsBelowTen) {
   const std::pair<double, const char*> cases[] = {
