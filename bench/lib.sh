@@ -70,3 +70,21 @@ os.unlink(report)
 print(f"{label:40} {best:7.3f} s {size / 1e6 / best:8.1f} MB/s  peak {peak / 1024:6.1f} MB")
 PY
 }
+
+# make_large_album DIR PICTURES: what a large album is made of, in DIR: 255 tagged 10-second
+# 128 kbps tracks ("NNN - Song NNN.mp3"), a lyrics file for each ("NNN - Song NNN.txt") and 40
+# pictures, four copies each of the first ten JPEGs in PICTURES.
+make_large_album() {
+  local dir=$1 pictures=$2 i j
+  mkdir -p "$dir"
+  ffmpeg -loglevel error -f lavfi -i "sine=frequency=440:duration=10" -ac 2 -ar 44100 "$dir/tone.wav"
+  lame --quiet -b 128 --cbr "$dir/tone.wav" "$dir/tone.mp3"
+  for i in $(seq -w 1 255); do
+    cp "$dir/tone.mp3" "$dir/$i - Song $i.mp3"
+    printf 'Song %s\r\nline one of the words\r\nline two of the words\r\n' "$i" > "$dir/$i - Song $i.txt"
+  done
+  for j in 1 2 3 4; do
+    for i in $(seq 1 10); do cp "$pictures/p$i.jpg" "$dir/picture$j-$i.jpg"; done
+  done
+  rm "$dir/tone.wav" "$dir/tone.mp3"
+}
