@@ -1,22 +1,23 @@
 # Shared by the benchmark scripts: sourced, not run.
 
 # make_tracks DIR: 12 real 128 kbps tracks of about 3.75 MB in DIR ("NN - Track NN.mp3"):
-# four lame-made minutes each, of three tones.
+# four minutes each, one of three tones, each track one stream as lame writes it (with its
+# info frame), as a ripped track is.
 make_tracks() {
   local dir=$1 pitch i
   mkdir -p "$dir"
   for pitch in 330 440 550; do
-    ffmpeg -loglevel error -f lavfi -i "sine=frequency=$pitch:duration=60" -ac 2 -ar 44100 \
+    ffmpeg -loglevel error -f lavfi -i "sine=frequency=$pitch:duration=240" -ac 2 -ar 44100 \
       "$dir/tone$pitch.wav"
-    lame --quiet -b 128 --cbr "$dir/tone$pitch.wav" "$dir/minute$pitch.mp3"
-    rm "$dir/tone$pitch.wav"
+    lame --quiet -b 128 --cbr "$dir/tone$pitch.wav" "$dir/four$pitch.mp3" &
   done
+  wait
+  rm "$dir"/tone*.wav
   local pitches=(330 440 550)
   for i in $(seq -w 1 12); do
-    for _ in 1 2 3 4; do cat "$dir/minute${pitches[$((10#$i % 3))]}.mp3"; done \
-      > "$dir/$i - Track $i.mp3"
+    cp "$dir/four${pitches[$((10#$i % 3))]}.mp3" "$dir/$i - Track $i.mp3"
   done
-  rm "$dir"/minute*.mp3
+  rm "$dir"/four*.mp3
 }
 
 # make_collection DIR FOLDERS: FOLDERS album folders of 10 tagged 10-second tracks in DIR, half
