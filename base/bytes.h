@@ -1,5 +1,6 @@
 #pragma once
-// Little-endian integers at explicit offsets of a byte buffer.
+// Little-endian integers at explicit offsets of a byte buffer (and the big-endian ones of MP3
+// headers).
 
 #include <cstddef>
 #include <cstdint>
@@ -30,6 +31,12 @@ inline std::int32_t GetLE32(std::span<const std::uint8_t> in, std::size_t offset
   std::uint32_t v = 0;
   for (std::size_t i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(in[offset + i]) << (8 * i);
   return static_cast<std::int32_t>(v);
+}
+
+inline std::uint32_t GetBE32(std::span<const std::uint8_t> in, std::size_t offset) {
+  std::uint32_t v = 0;
+  for (std::size_t i = 0; i < 4; ++i) v = (v << 8) | in[offset + i];
+  return v;
 }
 
 }  // namespace base

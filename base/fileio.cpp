@@ -155,6 +155,12 @@ bool FileSink::Write(std::span<const std::uint8_t> data) {
 
 CopyResult CopyRange(ByteSource& from, std::int64_t offset, std::int64_t count, ByteSink& to) {
   if (count < 0) return CopyResult::ReadFailed;
+  if (std::FILE* in = from.Stream(); in && to.Stream() && count > 0) {
+    const std::int64_t copied = CopyInKernel(in, offset, count, to.Stream());
+    offset += copied;
+    count -= copied;
+  }
+  if (count == 0) return CopyResult::Ok;
   std::vector<std::uint8_t> buffer(
       static_cast<std::size_t>(std::min<std::int64_t>(count, kCopyBufferSize)));
   while (count > 0) {

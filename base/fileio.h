@@ -22,6 +22,8 @@ class ByteSource {
   [[nodiscard]] virtual bool ReadAt(std::int64_t offset, std::span<std::uint8_t> out) = 0;
   /// True when the bytes come from the file at `path`, so that nothing is written over them.
   virtual bool IsFile(const std::filesystem::path& /*path*/) const { return false; }
+  /// The open file behind the bytes, for copies inside the kernel; null for other sources.
+  virtual std::FILE* Stream() const { return nullptr; }
 };
 
 /// Sequential output.
@@ -31,6 +33,8 @@ class ByteSink {
   [[nodiscard]] virtual bool Write(std::span<const std::uint8_t> data) = 0;
   /// Why the first failed write failed, in the system's words; empty where nothing says.
   virtual std::string WriteError() const { return {}; }
+  /// The open file the bytes go to, for copies inside the kernel; null for other sinks.
+  virtual std::FILE* Stream() const { return nullptr; }
 };
 
 class MemorySource final : public ByteSource {
@@ -110,6 +114,7 @@ class FileSource final : public ByteSource {
   std::int64_t Size() const override { return m_size; }
   bool ReadAt(std::int64_t offset, std::span<std::uint8_t> out) override;
   bool IsFile(const std::filesystem::path& path) const override { return SameFile(m_path, path); }
+  std::FILE* Stream() const override { return m_file.get(); }
 
  private:
   FileSource(FileHandle file, std::int64_t size, std::filesystem::path path)
@@ -127,6 +132,7 @@ class FileSink final : public ByteSink {
   /// The system's reason for the first failed write (empty while none failed).
   const std::string& Error() const { return m_error; }
   std::string WriteError() const override { return m_error; }
+  std::FILE* Stream() const override { return m_file; }
 
  private:
   std::FILE* m_file;
@@ -135,9 +141,15 @@ class FileSink final : public ByteSink {
 
 enum class CopyResult { Ok, ReadFailed, WriteFailed };
 
-/// Copies `count` bytes from `offset` of `from` into `to`, telling which side failed.
+/// Copies `count` bytes from `offset` of `from` into `to`, telling which side failed. Between
+/// two files the kernel copies where the file system can; read and write do the rest.
 [[nodiscard]] CopyResult CopyRange(ByteSource& from, std::int64_t offset, std::int64_t count,
                                    ByteSink& to);
+
+/// Copies up to `count` bytes from `offset` of `from` to the position of `to` inside the kernel
+/// and moves `to` past them; the bytes copied. Stops early (at once where the system cannot
+/// copy between the two, and always on Windows) and leaves the rest to the caller.
+std::int64_t CopyInKernel(std::FILE* from, std::int64_t offset, std::int64_t count, std::FILE* to);
 
 /// Whether a commit may replace a file that exists at the target.
 enum class Replace { Never, Allowed };

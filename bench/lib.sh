@@ -1,22 +1,23 @@
 # Shared by the benchmark scripts: sourced, not run.
 
 # make_tracks DIR: 12 real 128 kbps tracks of about 3.75 MB in DIR ("NN - Track NN.mp3"):
-# four lame-made minutes each, of three tones.
+# four minutes each, one of three tones, each track one stream as lame writes it (with its
+# info frame), as a ripped track is.
 make_tracks() {
   local dir=$1 pitch i
   mkdir -p "$dir"
   for pitch in 330 440 550; do
-    ffmpeg -loglevel error -f lavfi -i "sine=frequency=$pitch:duration=60" -ac 2 -ar 44100 \
+    ffmpeg -loglevel error -f lavfi -i "sine=frequency=$pitch:duration=240" -ac 2 -ar 44100 \
       "$dir/tone$pitch.wav"
-    lame --quiet -b 128 --cbr "$dir/tone$pitch.wav" "$dir/minute$pitch.mp3"
-    rm "$dir/tone$pitch.wav"
+    lame --quiet -b 128 --cbr "$dir/tone$pitch.wav" "$dir/four$pitch.mp3" &
   done
+  wait
+  rm "$dir"/tone*.wav
   local pitches=(330 440 550)
   for i in $(seq -w 1 12); do
-    for _ in 1 2 3 4; do cat "$dir/minute${pitches[$((10#$i % 3))]}.mp3"; done \
-      > "$dir/$i - Track $i.mp3"
+    cp "$dir/four${pitches[$((10#$i % 3))]}.mp3" "$dir/$i - Track $i.mp3"
   done
-  rm "$dir"/minute*.mp3
+  rm "$dir"/four*.mp3
 }
 
 # make_collection DIR FOLDERS: FOLDERS album folders of 10 tagged 10-second tracks in DIR, half
@@ -69,4 +70,22 @@ for _ in range(runs):
 os.unlink(report)
 print(f"{label:40} {best:7.3f} s {size / 1e6 / best:8.1f} MB/s  peak {peak / 1024:6.1f} MB")
 PY
+}
+
+# make_large_album DIR PICTURES: what a large album is made of, in DIR: 255 tagged 10-second
+# 128 kbps tracks ("NNN - Song NNN.mp3"), a lyrics file for each ("NNN - Song NNN.txt") and 40
+# pictures, four copies each of the first ten JPEGs in PICTURES.
+make_large_album() {
+  local dir=$1 pictures=$2 i j
+  mkdir -p "$dir"
+  ffmpeg -loglevel error -f lavfi -i "sine=frequency=440:duration=10" -ac 2 -ar 44100 "$dir/tone.wav"
+  lame --quiet -b 128 --cbr "$dir/tone.wav" "$dir/tone.mp3"
+  for i in $(seq -w 1 255); do
+    cp "$dir/tone.mp3" "$dir/$i - Song $i.mp3"
+    printf 'Song %s\r\nline one of the words\r\nline two of the words\r\n' "$i" > "$dir/$i - Song $i.txt"
+  done
+  for j in 1 2 3 4; do
+    for i in $(seq 1 10); do cp "$pictures/p$i.jpg" "$dir/picture$j-$i.jpg"; done
+  done
+  rm "$dir/tone.wav" "$dir/tone.mp3"
 }

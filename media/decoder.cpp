@@ -3,9 +3,15 @@
 #include <mpg123.h>
 
 #include <algorithm>
+#include <array>
 #include <limits>
+#include <string_view>
 
+#include "base/bytes.h"
+#include "base/fileio.h"
+#include "base/id3v1.h"
 #include "media/bufferedfile.h"
+#include "mp3header/mp3header.h"
 
 namespace media {
 namespace {
@@ -151,11 +157,50 @@ std::int32_t SamplesToMilliseconds(std::int64_t samples, long rate) {
       std::min<std::int64_t>(ms, std::numeric_limits<std::int32_t>::max()));
 }
 
+std::optional<std::int64_t> HeaderSamples(const std::filesystem::path& path) {
+  std::string error;
+  auto file = base::FileSource::Open(path, error);
+  if (!file) return std::nullopt;
+  const std::int64_t size = file->Size();
+  const std::int64_t first = mp3header::Id3v2Length(*file, size);
+  // The frame header, the side information of two channels, then the tag's id, flags, frames
+  // and bytes.
+  std::array<std::uint8_t, 4 + 32 + 16> frame{};
+  if (!file->ReadAt(first, frame)) return std::nullopt;
+  const std::uint32_t header = base::GetBE32(frame, 0);
+  // MPEG-1 Layer III, 1152 samples a frame, and nothing else.
+  if ((header & 0xFFFE0000u) != 0xFFFA0000u) return std::nullopt;
+  const std::size_t tag = ((header >> 6) & 3u) == 3u ? 4 + 17 : 4 + 32;
+  const std::string_view id(reinterpret_cast<const char*>(frame.data() + tag), 4);
+  constexpr std::uint32_t kFramesAndBytes = 3;
+  if ((id != "Xing" && id != "Info") ||
+      (base::GetBE32(frame, tag + 4) & kFramesAndBytes) != kFramesAndBytes) {
+    return std::nullopt;
+  }
+  const std::int64_t frames = base::GetBE32(frame, tag + 8);
+  const std::int64_t bytes = base::GetBE32(frame, tag + 12);
+  std::int64_t end = size;
+  std::array<std::uint8_t, base::id3v1::kMarker.size()> marker{};
+  if (size - first >= static_cast<std::int64_t>(base::id3v1::kSize) &&
+      file->ReadAt(size - static_cast<std::int64_t>(base::id3v1::kSize), marker) &&
+      std::equal(marker.begin(), marker.end(), base::id3v1::kMarker.begin())) {
+    end -= static_cast<std::int64_t>(base::id3v1::kSize);
+  }
+  // A file cut, joined or padded since the encoder wrote the header is scanned instead.
+  if (frames <= 0 || bytes != end - first) return std::nullopt;
+  return (frames + 1) * 1152;
+}
+
+std::optional<std::int64_t> TrackSamples(const std::filesystem::path& path, Decoder& decoder) {
+  if (const auto samples = HeaderSamples(path)) return samples;
+  return decoder.ScanSamples();
+}
+
 std::optional<std::int32_t> ExactLength(const std::filesystem::path& path) {
   std::string error;
   auto decoder = Decoder::Open(path, error);
   if (!decoder) return std::nullopt;
-  const auto samples = decoder->ScanSamples();
+  const auto samples = TrackSamples(path, *decoder);
   if (!samples) return std::nullopt;
   const std::int32_t ms = SamplesToMilliseconds(*samples, decoder->Rate());
   if (ms == 0) return std::nullopt;

@@ -73,6 +73,15 @@ class Decoder {
 /// the range of a Long.
 std::int32_t SamplesToMilliseconds(std::int64_t samples, long rate);
 
+/// The samples per channel that a LAME/Xing header counts, where the file is exactly what the
+/// header describes: an MPEG-1 Layer III stream whose byte count is the header's (an ID3v2 tag
+/// before it and an ID3v1 tag after it aside). The header's own frame counts, as libmpg123
+/// counts it here. Nothing for any other file, whose frames must be scanned.
+std::optional<std::int64_t> HeaderSamples(const std::filesystem::path& path);
+
+/// HeaderSamples where the header describes the file, else `decoder`'s scan of every frame.
+std::optional<std::int64_t> TrackSamples(const std::filesystem::path& path, Decoder& decoder);
+
 /// The exact length of a file in milliseconds, or nothing when it cannot be determined.
 std::optional<std::int32_t> ExactLength(const std::filesystem::path& path);
 

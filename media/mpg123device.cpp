@@ -85,7 +85,7 @@ std::int32_t Mpg123Device::LengthMs(OpenFile& file) {
     file.length = known->second.ms;
     return *file.length;
   }
-  const auto samples = file.decoder->ScanSamples();
+  const auto samples = TrackSamples(file.path, *file.decoder);
   file.length = samples ? SamplesToMilliseconds(*samples, file.decoder->Rate()) : 0;
   if (!error && samples) {
     m_lengths[file.path] = {static_cast<std::int64_t>(size), changed, *file.length};

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <thread>
 
 #include "album/archive.h"
 #include "base/text.h"
@@ -38,29 +40,57 @@ PreviewResult MakePreviews(base::ByteSource& source,
                            const std::vector<album::PictureItem>& pictures, WebFolder& folder,
                            PictureService& service, const base::Progress& progress) {
   PreviewResult result;
-  for (std::size_t i = 0; i < pictures.size(); ++i) {
-    const album::PictureItem& item = pictures[i];
-    const std::string name = album::SafeFileName(base::Trim(item.entry.FileName));
-    result.pictureNames.push_back(name);
-    const std::string jpeg = PreviewFileName(name);
-    // A preview made at an earlier opening (or for a picture of the same base name) stays.
-    if (folder.Find(jpeg) != WebFolder::Entry::File) {
-      std::vector<std::uint8_t> bytes(static_cast<std::size_t>(item.entry.DataSize));
-      if (!source.ReadAt(item.dataOffset, bytes)) {
-        result.status = PreviewStatus::Unreadable;
-        result.error = "cannot read the picture " + name;
-        return result;
+  // One picture per core (two at least) at a time: memory holds a batch of pictures, never
+  // the whole block. Pictures are read and previews written here, in block order.
+  const std::size_t batch =
+      service.ConcurrentCalls() ? std::max(2u, std::thread::hardware_concurrency()) : 1;
+  struct Job {
+    std::string name;
+    std::string jpeg;
+    std::vector<std::uint8_t> bytes;
+    std::optional<std::vector<std::uint8_t>> preview;
+    bool make = false;
+  };
+  for (std::size_t first = 0; first < pictures.size(); first += batch) {
+    std::vector<Job> jobs;
+    for (std::size_t i = first; i < std::min(pictures.size(), first + batch); ++i) {
+      const album::PictureItem& item = pictures[i];
+      Job job;
+      job.name = album::SafeFileName(base::Trim(item.entry.FileName));
+      job.jpeg = PreviewFileName(job.name);
+      result.pictureNames.push_back(job.name);
+      // A preview made at an earlier opening (or for a picture of the same base name) stays.
+      job.make = folder.Find(job.jpeg) != WebFolder::Entry::File &&
+                 std::none_of(jobs.begin(), jobs.end(),
+                              [&](const Job& other) { return other.jpeg == job.jpeg; });
+      if (job.make) {
+        job.bytes.resize(static_cast<std::size_t>(item.entry.DataSize));
+        if (!source.ReadAt(item.dataOffset, job.bytes)) {
+          result.status = PreviewStatus::Unreadable;
+          result.error = "cannot read the picture " + job.name;
+          return result;
+        }
       }
-      std::string error;
-      const auto preview = MakePreview(service, bytes);
-      if (!preview) {
-        result.failures.push_back(name);
-      } else if (!folder.WriteFile(jpeg, *preview, error)) {
-        result.failures.push_back(name + " (" + error + ")");
-      }
+      jobs.push_back(std::move(job));
     }
-    if (progress) {
-      (void)progress(static_cast<int>(i + 1), static_cast<int>(pictures.size()));
+    const auto make = [&service](Job& job) {
+      if (job.make) job.preview = MakePreview(service, job.bytes);
+    };
+    std::vector<std::thread> helpers;
+    for (std::size_t j = 1; j < jobs.size(); ++j) helpers.emplace_back(make, std::ref(jobs[j]));
+    make(jobs.front());
+    for (std::thread& helper : helpers) helper.join();
+    for (std::size_t j = 0; j < jobs.size(); ++j) {
+      const Job& job = jobs[j];
+      std::string error;
+      if (job.make && !job.preview) {
+        result.failures.push_back(job.name);
+      } else if (job.make && !folder.WriteFile(job.jpeg, *job.preview, error)) {
+        result.failures.push_back(job.name + " (" + error + ")");
+      }
+      if (progress) {
+        (void)progress(static_cast<int>(first + j + 1), static_cast<int>(pictures.size()));
+      }
     }
   }
   return result;

@@ -32,6 +32,8 @@ class PictureService {
   virtual std::optional<std::vector<std::uint8_t>> ScaledJpeg(
       std::span<const std::uint8_t> picture, const std::function<PictureSize(PictureSize)>& fit,
       int quality) = 0;
+  /// True when ScaledJpeg may run on several threads at once.
+  virtual bool ConcurrentCalls() const { return false; }
 };
 
 inline constexpr int kPreviewBox = 250;
@@ -71,7 +73,8 @@ struct PreviewResult {
 /// Makes the preview of every picture of the block in `folder`. A picture whose preview
 /// already exists is passed over; stored names are reduced to a plain file name (see
 /// album::SafeFileName) so that nothing lands outside the folder. A preview that cannot be
-/// made or written costs only that picture.
+/// made or written costs only that picture. Previews are made on every core where the service
+/// allows it, a few pictures at a time.
 [[nodiscard]] PreviewResult MakePreviews(base::ByteSource& source,
                                          const std::vector<album::PictureItem>& pictures,
                                          WebFolder& folder, PictureService& service,

@@ -45,8 +45,7 @@ LoadedPictureService::~LoadedPictureService() = default;
 std::optional<std::vector<std::uint8_t>> LoadedPictureService::ScaledJpeg(
     std::span<const std::uint8_t> picture,
     const std::function<webview::PictureSize(webview::PictureSize)>& fit, int quality) {
-  if (!m_tried) {
-    m_tried = true;
+  std::call_once(m_load, [this] {
     std::string reason;
     const LibraryHandle module = LoadProgramModule(m_moduleFile, reason);
     m_scaledJpeg = reinterpret_cast<LbScaledJpegFunction>(FindSymbol(module, kPictureModuleEntry));
@@ -55,7 +54,7 @@ std::optional<std::vector<std::uint8_t>> LoadedPictureService::ScaledJpeg(
       m_error = "Cannot load " + m_moduleFile + ": " + reason;
       ReleaseLibrary(module);
     }
-  }
+  });
   if (!m_scaledJpeg) return std::nullopt;
   Received received;
   void* fitContext = const_cast<void*>(static_cast<const void*>(&fit));

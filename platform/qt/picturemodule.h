@@ -5,6 +5,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <mutex>
 #include <string>
 
 #include "webview/previews.h"
@@ -43,12 +44,15 @@ class LoadedPictureService final : public webview::PictureService {
       std::span<const std::uint8_t> picture,
       const std::function<webview::PictureSize(webview::PictureSize)>& fit, int quality) override;
 
+  /// The module's service runs on any thread; the first call loads it, once.
+  bool ConcurrentCalls() const override { return true; }
+
   /// Empty until a load failed; then "Cannot load <module>: <reason>".
   const std::string& LoadError() const { return m_error; }
 
  private:
   std::string m_moduleFile;
-  bool m_tried = false;
+  std::once_flag m_load;
   LbScaledJpegFunction m_scaledJpeg = nullptr;
   std::string m_error;
 };

@@ -17,6 +17,8 @@ class QtPictureService final : public webview::PictureService {
   std::optional<std::vector<std::uint8_t>> ScaledJpeg(
       std::span<const std::uint8_t> picture,
       const std::function<webview::PictureSize(webview::PictureSize)>& fit, int quality) override;
+  /// QImage decodes and encodes on any thread.
+  bool ConcurrentCalls() const override { return true; }
 };
 
 }  // namespace platform::qt

@@ -55,6 +55,54 @@ TEST(AtomicFile, ReplacesOnlyWhenAllowedAndFitsAnyNameThatFits) {
   }
 }
 
+// Between two files the kernel copies: the bytes must land between what was written before
+// (still buffered) and after, and a failing side must still be named.
+TEST(CopyRange, CopiesBetweenFilesAndBuffersAndNamesTheFailingSide) {
+  ScopedTempDir dir;
+  const Bytes data = Pattern(600 * 1024, 7);
+  const Bytes head = Pattern(10, 3);
+  const struct {
+    const char* name;
+    bool fromFile;
+    std::string sink;  // a file name, "" for memory, or a device that takes nothing
+    std::int64_t offset, count, cutTo;  // cutTo: the source shortened once open, or -1
+    CopyResult result;
+  } cases[] = {
+      {"file to file", true, "out", 1001, 500 * 1024, -1, CopyResult::Ok},
+      {"memory to file", false, "out", 1001, 500 * 1024, -1, CopyResult::Ok},
+      {"file to memory", true, "", 1001, 500 * 1024, -1, CopyResult::Ok},
+      {"past the end", true, "out", 1001, 600 * 1024, -1, CopyResult::ReadFailed},
+      {"source cut short", true, "out", 0, 600 * 1024, 300 * 1024, CopyResult::ReadFailed},
+#ifdef __linux__
+      {"full device", true, "/dev/full", 0, 300 * 1024, -1, CopyResult::WriteFailed},
+#endif
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    testsupport::WriteFile(dir / "source", data);
+    std::string error;
+    std::unique_ptr<ByteSource> source = std::make_unique<MemorySource>(data);
+    if (c.fromFile) source = FileSource::Open(dir / "source", error);
+    ASSERT_TRUE(source) << error;
+    if (c.cutTo >= 0) std::filesystem::resize_file(dir / "source", std::uintmax_t(c.cutTo));
+    const auto target = c.sink.starts_with("/") ? std::filesystem::path(c.sink) : dir / c.sink;
+    FileHandle file = c.sink.empty() ? nullptr : OpenFile(target, "wb", error);
+    MemorySink memory;
+    FileSink fileSink(file.get());
+    ByteSink& sink = file ? static_cast<ByteSink&>(fileSink) : memory;
+    ASSERT_TRUE(sink.Write(head));
+    EXPECT_EQ(CopyRange(*source, c.offset, c.count, sink), c.result);
+    EXPECT_EQ(sink.WriteError().empty(), c.result != CopyResult::WriteFailed);
+    if (c.result != CopyResult::Ok) continue;
+    ASSERT_TRUE(sink.Write(head));
+    Bytes expected = head;
+    expected.insert(expected.end(), data.begin() + c.offset, data.begin() + c.offset + c.count);
+    expected.insert(expected.end(), head.begin(), head.end());
+    file.reset();
+    EXPECT_EQ(c.sink.empty() ? memory.Data() : ReadFile(target), expected);
+  }
+}
+
 TEST(NumberedName, KeepsTheExtensionAndTheNumberWithinTheLimit) {
   std::string accents;
   for (int i = 0; i < 250; ++i) accents += "\xC3\xA9";  // 500 bytes of "é"

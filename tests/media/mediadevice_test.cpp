@@ -175,6 +175,40 @@ TEST(ExactLength, TrackLengthsAddUpToTheirConcatenation) {
   EXPECT_EQ(sum % kFrameSamples, 0);
 }
 
+// The header of a track as lame wrote it gives the length without a pass over the frames; a
+// file that is no longer what the header describes is scanned, and both agree with the scan.
+TEST(ExactLength, TrustsAnEncoderHeaderOnlyWhereTheFileIsWhatItDescribes) {
+  ASSERT_TRUE(testsupport::Peer("lame", "lame"));
+  testsupport::ScopedTempDir dir;
+  const struct {
+    const char* name;
+    const char* tags;
+    const char* rate;
+    bool fromHeader;
+  } cases[] = {
+      {"cbr.mp3", "", "-b 128 --cbr", true},
+      {"tagged.mp3", "--add-id3v2 --pad-id3v2-size 300 --tt T", "-b 128 --cbr", true},
+      {"v1.mp3", "--id3v1-only --tt T", "-b 128 --cbr", true},
+      {"vbr.mp3", "", "-V 2", true},
+      {"mono.mp3", "", "-m m -b 64 --cbr", true},
+      {"joined.mp3", "", "-b 128 --cbr", false},  // a second stream behind the first
+      {"cut.mp3", "", "-b 128 --cbr", false},     // its last frame gone
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto path = dir / c.name;
+    ASSERT_TRUE(testsupport::MakeMp3(path, 1.7, 440.0, c.tags, c.rate));
+    Bytes bytes = testsupport::ReadFile(path);
+    if (std::string_view(c.name) == "joined.mp3") bytes = Concat({bytes, bytes});
+    if (std::string_view(c.name) == "cut.mp3") bytes.resize(bytes.size() - 417);
+    testsupport::WriteFile(path, bytes);
+    const auto scanned = Samples(path);
+    ASSERT_TRUE(scanned);
+    EXPECT_EQ(HeaderSamples(path), c.fromHeader ? scanned : std::nullopt);
+    EXPECT_EQ(ExactLength(path), SamplesToMilliseconds(*scanned, 44100));
+  }
+}
+
 // The clock moves only when the test pulls.
 class ManualOutput final : public AudioOutput {
  public:

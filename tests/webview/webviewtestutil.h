@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -41,10 +42,12 @@ inline Bytes FakePicture(int width, int height) {
   return testsupport::BytesOf("PIC " + std::to_string(width) + " " + std::to_string(height));
 }
 
-/// Reads FakePicture bytes and "encodes" the fitted size as "JPEG <width>x<height>".
+/// Reads FakePicture bytes and "encodes" the fitted size as "JPEG <width>x<height>". Called
+/// on several threads at once, as the Qt service is.
 class FakePictureService final : public PictureService {
  public:
   std::vector<PictureSize> fitted;
+  bool ConcurrentCalls() const override { return true; }
   std::optional<std::vector<std::uint8_t>> ScaledJpeg(
       std::span<const std::uint8_t> picture, const std::function<PictureSize(PictureSize)>& fit,
       int quality) override {
@@ -55,10 +58,14 @@ class FakePictureService final : public PictureService {
       return std::nullopt;
     }
     const PictureSize target = fit(size);
+    const std::lock_guard lock(m_mutex);
     fitted.push_back(target);
     return testsupport::BytesOf("JPEG " + std::to_string(target.width) + "x" +
                                 std::to_string(target.height));
   }
+
+ private:
+  std::mutex m_mutex;
 };
 
 /// A GIF picture of a four-colour palette (RGB triples), each pixel an index into it; the
