@@ -43,8 +43,9 @@ bool AlbumReader::ReadAlbumTag(const TagWriter& writeBack) {
   details.year = tag.Year;
 
   const bool opened = tag.Genre == kAlbumGenre;
-  // Writing to the album is best effort: a read-only album still opens.
-  if (opened && writeBack) {
+  // Writing to the album is best effort: a read-only album still opens. A mark already there
+  // is not written again, so that the album's time tells whether it changed since.
+  if (opened && writeBack && tag.Track != kOpenedTrackByte) {
     const std::array<std::uint8_t, 1> mark{kOpenedTrackByte};
     (void)writeBack(size - 2, mark);
   }

@@ -265,6 +265,14 @@ Form6* Form5::Viewer() const {
   return m_form6;
 }
 
+Form6* Form5::Viewer(bool make) {
+  if (!m_form6 && make) {
+    m_form6 = new Form6;
+    m_form6->setAttribute(Qt::WA_DeleteOnClose, false);
+  }
+  return m_form6;
+}
+
 QString Form5::FirstPreview() const {
   return QString::fromStdString(m_session->FirstPreview());
 }
@@ -300,6 +308,8 @@ void Form5::Load(const QString& chosen) {
             if (!m_opening) return;
             ShowDetails(album, path);
             ShowPreviewsMessage();
+            // The browser starts while the previews are made.
+            if (session::ShowsViewer(album.sections)) Viewer(true)->PrepareBrowser();
           });
         };
         opening->result = session::OpenForPlaying(
@@ -357,11 +367,8 @@ void Form5::Opened(Opening& opening) {
   if (!m_detailsShown) ShowDetails(result.album, opening.path);
   m_session->SetWebView(result.web.details, result.web.folder, result.web.pictureNames);
   m_cue = webview::CueInputFor(opening.path, result.web.details, result.album.tracks);
-  m_showViewer = result.pictures && result.lyrics;
-  m_form6 = new Form6;
-  m_form6->setAttribute(Qt::WA_DeleteOnClose, false);
-  // The web view shows the current page (the player was loaded before it existed).
-  PageChanged();
+  m_showViewer = session::ShowsViewer(result.album.sections);
+  (void)Viewer(true);
   SettingsFile()->setValue(ToQString(kLastAlbumKey), QString::fromStdString(opening.path));
 
   SetControlsEnabled(true);
@@ -375,6 +382,9 @@ void Form5::Opened(Opening& opening) {
     m_mainWindow->hide();
   }
   LayOut();
+  // The web view shows the current page (the player was loaded before it existed), once
+  // placed: each navigation starts the page's load anew.
+  PageChanged();
   m_mpris = new Mpris(*m_session, *this);
   emit opened();
 }

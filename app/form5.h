@@ -127,6 +127,8 @@ class Form5 : public QWidget, private session::PlayerObserver {
   void ShowVolume();
   void LayOut();
   void PlaceViewer();
+  // The viewer, made first when `make` says so.
+  Form6* Viewer(bool make);
   QRect ScreenArea() const;
 
   Shell& m_shell;

@@ -21,12 +21,16 @@ class Form6 : public QWidget {
   /// Shows `folder` + `page` (the folder ends in a separator), now unless the window is
   /// minimised, else when it is restored.
   void ShowPage(const QString& folder, const QString& page);
-  /// The page last navigated to (empty before the first navigation).
+  /// The page last navigated to, by the browser or, not started yet, in its place (empty
+  /// before the first navigation).
   QUrl NavigatedUrl() const { return m_navigated; }
   /// False once the browser could not start; the window then stays hidden.
-  bool HasBrowser() const { return wcIE != nullptr; }
+  bool HasBrowser() const { return !m_browserFailed; }
+  /// Starts the browser ahead of the first page (it starts at the first show otherwise).
+  void PrepareBrowser();
 
  protected:
+  void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
 
@@ -36,6 +40,7 @@ class Form6 : public QWidget {
   void BrowserFailed();
 
   QWebEngineView* wcIE = nullptr;
+  bool m_browserFailed = false;
   QString m_folder;
   QString m_page;
   QUrl m_navigated;

@@ -17,6 +17,11 @@ bool PlayerOpening::ok() const {
   return sourceError.empty() && web.status == webview::OpeningStatus::Ok && !album.tracks.empty();
 }
 
+bool ShowsViewer(const album::AlbumSections& sections) {
+  return sections.lyricsOffset > sections.pictureOffset &&
+         sections.directoryOffset > sections.lyricsOffset;
+}
+
 PlayerOpening OpenForPlaying(const std::string& path, const album::TagWriter& writeBack,
                              webview::PictureService& pictures, webview::OpeningOptions options,
                              const std::function<void(const album::AlbumContents&)>& read) {

@@ -60,6 +60,9 @@ struct PlayerOpening {
   [[nodiscard]] bool ok() const;
 };
 
+/// The album holds pictures and lyrics: the window shows the viewer beside the player.
+[[nodiscard]] bool ShowsViewer(const album::AlbumSections& sections);
+
 /// Opens `path` for the player window, and readies the sound output meanwhile (on the calling
 /// thread, so that the window's thread is not held up). `read` is called with the album once it is
 /// read and its web view is about to be regenerated with previews (so that a window can show it

@@ -1,5 +1,7 @@
 #include "webview/opening.h"
 
+#include <algorithm>
+
 #include "webview/lyrics.h"
 #include "webview/pages.h"
 
@@ -55,14 +57,20 @@ WebViewOpening OpenWebView(base::ByteSource& source, album::AlbumReader& reader,
 
   opening.regenerated = true;
   if (options.beforeRegeneration) options.beforeRegeneration();
-  if (!ClearWebFolder(*folder, opening.error)) {
+  // Previews made from these very pictures at an earlier opening stay (they take the longest).
+  const std::string identity = FileIdentity(source.Stream());
+  const std::vector<std::string> lasting = LastingPreviews(*folder, reader.Pictures(), identity);
+  const auto keep = [&lasting](std::string_view name) {
+    return std::find(lasting.begin(), lasting.end(), name) != lasting.end();
+  };
+  if (!ClearWebFolder(*folder, opening.error, keep)) {
     opening.status = OpeningStatus::FolderFailed;
     return opening;
   }
   if (!reader.Pictures().empty()) {
     if (options.beforePreviews) options.beforePreviews();
     PreviewResult previews =
-        MakePreviews(source, reader.Pictures(), *folder, pictures, options.afterPicture);
+        MakePreviews(source, reader.Pictures(), *folder, pictures, options.afterPicture, identity);
     opening.pictureNames = std::move(previews.pictureNames);
     for (const std::string& name : previews.failures) {
       opening.warnings.push_back("no preview of " + name);

@@ -36,9 +36,41 @@ std::optional<std::vector<std::uint8_t>> MakePreview(PictureService& service,
   return service.ScaledJpeg(picture, FitPreview, kPreviewQuality);
 }
 
+namespace {
+
+std::string PictureName(const album::PictureItem& picture) {
+  return album::SafeFileName(base::Trim(picture.entry.FileName));
+}
+
+}  // namespace
+
+std::string PreviewSource(std::string_view album, const album::PictureItem& picture) {
+  return std::string(album) + '@' + std::to_string(picture.dataOffset) + '+' +
+         std::to_string(picture.entry.DataSize);
+}
+
+std::vector<std::string> LastingPreviews(const WebFolder& folder,
+                                         const std::vector<album::PictureItem>& pictures,
+                                         std::string_view album) {
+  std::vector<std::string> lasting;
+  if (album.empty()) return lasting;
+  std::vector<std::string> seen;
+  for (const album::PictureItem& picture : pictures) {
+    // Of pictures sharing a preview name, the first one's preview is the one made.
+    std::string preview = PreviewFileName(PictureName(picture));
+    if (std::find(seen.begin(), seen.end(), preview) != seen.end()) continue;
+    seen.push_back(preview);
+    if (folder.SourceOf(preview) == PreviewSource(album, picture)) {
+      lasting.push_back(std::move(preview));
+    }
+  }
+  return lasting;
+}
+
 PreviewResult MakePreviews(base::ByteSource& source,
                            const std::vector<album::PictureItem>& pictures, WebFolder& folder,
-                           PictureService& service, const base::Progress& progress) {
+                           PictureService& service, const base::Progress& progress,
+                           std::string_view album) {
   PreviewResult result;
   // One picture per core (two at least) at a time: memory holds a batch of pictures, never
   // the whole block. Pictures are read and previews written here, in block order.
@@ -47,6 +79,7 @@ PreviewResult MakePreviews(base::ByteSource& source,
   struct Job {
     std::string name;
     std::string jpeg;
+    std::string source;  // the mark the preview is written with
     std::vector<std::uint8_t> bytes;
     std::optional<std::vector<std::uint8_t>> preview;
     bool make = false;
@@ -56,7 +89,8 @@ PreviewResult MakePreviews(base::ByteSource& source,
     for (std::size_t i = first; i < std::min(pictures.size(), first + batch); ++i) {
       const album::PictureItem& item = pictures[i];
       Job job;
-      job.name = album::SafeFileName(base::Trim(item.entry.FileName));
+      job.name = PictureName(item);
+      if (!album.empty()) job.source = PreviewSource(album, item);
       job.jpeg = PreviewFileName(job.name);
       result.pictureNames.push_back(job.name);
       // A preview made at an earlier opening (or for a picture of the same base name) stays.
@@ -85,7 +119,7 @@ PreviewResult MakePreviews(base::ByteSource& source,
       std::string error;
       if (job.make && !job.preview) {
         result.failures.push_back(job.name);
-      } else if (job.make && !folder.WriteFile(job.jpeg, *job.preview, error)) {
+      } else if (job.make && !folder.WriteFile(job.jpeg, *job.preview, error, job.source)) {
         result.failures.push_back(job.name + " (" + error + ")");
       }
       if (progress) {

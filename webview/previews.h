@@ -70,14 +70,24 @@ struct PreviewResult {
   bool ok() const { return status == PreviewStatus::Ok; }
 };
 
-/// Makes the preview of every picture of the block in `folder`. A picture whose preview
-/// already exists is passed over; stored names are reduced to a plain file name (see
-/// album::SafeFileName) so that nothing lands outside the folder. A preview that cannot be
-/// made or written costs only that picture. Previews are made on every core where the service
-/// allows it, a few pictures at a time.
+/// The mark a preview of `picture` of the album `album` (FileIdentity) is written with.
+[[nodiscard]] std::string PreviewSource(std::string_view album, const album::PictureItem& picture);
+
+/// The previews in `folder` made from these very pictures of the album `album` (FileIdentity,
+/// empty: none), unchanged since: a regeneration keeps them.
+[[nodiscard]] std::vector<std::string> LastingPreviews(
+    const WebFolder& folder, const std::vector<album::PictureItem>& pictures,
+    std::string_view album);
+
+/// Makes the preview of every picture of the block in `folder`, each marked with its
+/// PreviewSource when `album` is given. A picture whose preview already exists is passed over;
+/// stored names are reduced to a plain file name (see album::SafeFileName) so that nothing lands
+/// outside the folder. A preview that cannot be made or written costs only that picture. Previews
+/// are made on every core where the service allows it, a few pictures at a time.
 [[nodiscard]] PreviewResult MakePreviews(base::ByteSource& source,
                                          const std::vector<album::PictureItem>& pictures,
                                          WebFolder& folder, PictureService& service,
-                                         const base::Progress& progress = {});
+                                         const base::Progress& progress = {},
+                                         std::string_view album = {});
 
 }  // namespace webview

@@ -93,8 +93,11 @@ bool IsWebViewFile(std::string_view name) {
          (name.starts_with(".lb") && name.ends_with(".tmp"));
 }
 
-bool ClearWebFolder(WebFolder& folder, std::string& error) {
-  return folder.RemoveFiles(IsWebViewFile, error);
+bool ClearWebFolder(WebFolder& folder, std::string& error,
+                    const std::function<bool(std::string_view)>& keep) {
+  return folder.RemoveFiles(
+      [&keep](std::string_view name) { return IsWebViewFile(name) && !(keep && keep(name)); },
+      error);
 }
 
 std::string TrackLyricsPageName(int n) {

@@ -4,6 +4,7 @@
 // album can name a folder that another program or user uses.
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <span>
@@ -74,9 +75,13 @@ class WebFolder {
                                  std::string& error);
 
   /// Writes a whole file under a fresh temporary name and renames it onto `name`, replacing
-  /// a file or symlink there. False, with "cannot write PATH: reason", when it fails.
+  /// a file or symlink there. False, with "cannot write PATH: reason", when it fails. A
+  /// non-empty `source` is kept beside the file (an extended attribute, where the file system
+  /// has them), for SourceOf.
   [[nodiscard]] bool WriteFile(std::string_view name, std::span<const std::uint8_t> bytes,
-                               std::string& error);
+                               std::string& error, std::string_view source = {});
+  /// The `source` the file `name` was written with; empty when none was kept.
+  [[nodiscard]] std::string SourceOf(std::string_view name) const;
 
  private:
   std::string m_path;
@@ -100,8 +105,14 @@ bool LacksScript(const WebFolder& folder);
 /// "vrnprog2.gif", the previews and unfinished temporary files.
 bool IsWebViewFile(std::string_view name);
 
-/// Deletes the web view's files (IsWebViewFile) in `folder`, nothing else.
-[[nodiscard]] bool ClearWebFolder(WebFolder& folder, std::string& error);
+/// Deletes the web view's files (IsWebViewFile) in `folder` but those `keep` names, nothing
+/// else.
+[[nodiscard]] bool ClearWebFolder(WebFolder& folder, std::string& error,
+                                  const std::function<bool(std::string_view)>& keep = {});
+
+/// What tells an open file from any other and from itself once changed (device, file number,
+/// size and modification time); empty where the system cannot tell.
+[[nodiscard]] std::string FileIdentity(std::FILE* file);
 
 using base::TrackPageName;
 

@@ -6,6 +6,7 @@
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -226,8 +227,29 @@ bool WebFolder::RemoveFiles(const std::function<bool(std::string_view)>& pick, s
   return true;
 }
 
+namespace {
+constexpr const char* kSourceAttribute = "user.lyrabinder.source";
+}  // namespace
+
+std::string FileIdentity(std::FILE* file) {
+  struct stat about {};
+  if (!file || ::fstat(::fileno(file), &about) != 0) return {};
+  return std::to_string(about.st_dev) + ':' + std::to_string(about.st_ino) + ':' +
+         std::to_string(about.st_size) + ':' + std::to_string(about.st_mtim.tv_sec) + '.' +
+         std::to_string(about.st_mtim.tv_nsec);
+}
+
+std::string WebFolder::SourceOf(std::string_view name) const {
+  const Fd file(::openat(m_handle->fd.get(), std::string(name).c_str(),
+                         O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (file.get() < 0) return {};
+  char value[256];
+  const ssize_t n = ::fgetxattr(file.get(), kSourceAttribute, value, sizeof value);
+  return n > 0 ? std::string(value, static_cast<std::size_t>(n)) : std::string();
+}
+
 bool WebFolder::WriteFile(std::string_view name, std::span<const std::uint8_t> bytes,
-                          std::string& error) {
+                          std::string& error, std::string_view source) {
   const int folder = m_handle->fd.get();
   const std::string target(name);
   const auto failed = [&](int code, const std::string& temp) {
@@ -251,6 +273,10 @@ bool WebFolder::WriteFile(std::string_view name, std::span<const std::uint8_t> b
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return failed(n < 0 ? errno : ENOSPC, temp);
     done += static_cast<std::size_t>(n);
+  }
+  // Best effort: a file system without extended attributes only costs the reuse.
+  if (!source.empty()) {
+    (void)::fsetxattr(file.get(), kSourceAttribute, source.data(), source.size(), 0);
   }
   // A delayed write error (a full disk on some file systems) shows at the close.
   if (::close(file.release()) != 0) return failed(errno, temp);

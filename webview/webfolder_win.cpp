@@ -175,8 +175,17 @@ bool WebFolder::RemoveFiles(const std::function<bool(std::string_view)>& pick, s
   return true;
 }
 
+// Previews are made anew at each regeneration here: nothing tells their source.
+std::string FileIdentity(std::FILE*) {
+  return {};
+}
+
+std::string WebFolder::SourceOf(std::string_view) const {
+  return {};
+}
+
 bool WebFolder::WriteFile(std::string_view name, std::span<const std::uint8_t> bytes,
-                          std::string& error) {
+                          std::string& error, std::string_view) {
   auto file = base::AtomicFile::Create(m_handle->path / base::PathFromUtf8(name), error);
   if (file && !file->Sink().Write(bytes)) error = file->WriteError();
   if (file && error.empty() && file->Commit(error)) return true;
