@@ -228,7 +228,17 @@ bool WebFolder::RemoveFiles(const std::function<bool(std::string_view)>& pick, s
 }
 
 namespace {
+
 constexpr const char* kSourceAttribute = "user.lyrabinder.source";
+
+// The file as written: a file changed since (in place, by another program) loses its source.
+std::string WrittenState(int fd) {
+  struct stat about {};
+  if (::fstat(fd, &about) != 0) return {};
+  return '\n' + std::to_string(about.st_size) + ':' + std::to_string(about.st_mtim.tv_sec) + '.' +
+         std::to_string(about.st_mtim.tv_nsec);
+}
+
 }  // namespace
 
 std::string FileIdentity(std::FILE* file) {
@@ -243,9 +253,13 @@ std::string WebFolder::SourceOf(std::string_view name) const {
   const Fd file(::openat(m_handle->fd.get(), std::string(name).c_str(),
                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (file.get() < 0) return {};
-  char value[256];
+  char value[512];
   const ssize_t n = ::fgetxattr(file.get(), kSourceAttribute, value, sizeof value);
-  return n > 0 ? std::string(value, static_cast<std::size_t>(n)) : std::string();
+  if (n <= 0) return {};
+  const std::string_view kept(value, static_cast<std::size_t>(n));
+  const std::string state = WrittenState(file.get());
+  if (state.empty() || !kept.ends_with(state)) return {};
+  return std::string(kept.substr(0, kept.size() - state.size()));
 }
 
 bool WebFolder::WriteFile(std::string_view name, std::span<const std::uint8_t> bytes,
@@ -276,7 +290,8 @@ bool WebFolder::WriteFile(std::string_view name, std::span<const std::uint8_t> b
   }
   // Best effort: a file system without extended attributes only costs the reuse.
   if (!source.empty()) {
-    (void)::fsetxattr(file.get(), kSourceAttribute, source.data(), source.size(), 0);
+    const std::string value = std::string(source) + WrittenState(file.get());
+    (void)::fsetxattr(file.get(), kSourceAttribute, value.data(), value.size(), 0);
   }
   // A delayed write error (a full disk on some file systems) shows at the close.
   if (::close(file.release()) != 0) return failed(errno, temp);

@@ -30,6 +30,12 @@ using testsupport::Mp3Stream;
 using testsupport::ScopedTempDir;
 using Names = std::vector<std::string>;
 
+#ifdef _WIN32
+constexpr bool kPreviewsMarked = false;
+#else
+constexpr bool kPreviewsMarked = true;
+#endif
+
 // A temporary folder holding the album, the program's data folder and the system's
 // temporary folder of the opening.
 class Opening : public ::testing::Test {
@@ -254,6 +260,54 @@ TEST_F(Opening, RegeneratesOnlyWhenTheTagAsksOrTheScriptIsMissing) {
   EXPECT_FALSE(std::filesystem::exists(folder / "dynamic9.htm"));
   EXPECT_TRUE(std::filesystem::exists(folder / "view.js"));
   EXPECT_EQ(Page("notes.txt"), "keep");
+}
+
+TEST_F(Opening, KeepsOnlyPreviewsMadeFromTheSameUnchangedAlbum) {
+  const Source front = {"front.jpg", FakePicture(500, 250)};
+  const Source back = {"back.gif", FakePicture(200, 100)};
+  const std::filesystem::path other = dir / "Other_LB.MP3";
+  struct Case {
+    const char* what;
+    std::function<std::filesystem::path()> change;  // the album opened next
+    std::size_t remade;                             // previews made at that opening
+    const char* front;
+  };
+  const Case cases[] = {
+      // Windows keeps no mark beside a file: there every regeneration makes them anew.
+      {"reopened as it is", [&] { return path; }, kPreviewsMarked ? 0u : 2u, "JPEG 250x125"},
+      {"made again with another front picture",
+       [&] {
+         return Album({one, {"front.jpg", FakePicture(400, 400)}, back});
+       },
+       2, "JPEG 250x250"},
+      {"another album of the same name",
+       [&] {
+         EXPECT_TRUE(album::testing::MakeAlbum(dir, {one, front, back}, other,
+                                               {"Best Of", "Band", "2001", "", ""})
+                         .ok());
+         return other;
+       },
+       2, "JPEG 250x125"},
+      {"a preview put there by another program",
+       [&] {
+         testsupport::WriteText(Folder() / "front.jpg", "JPEG 1x1");
+         return path;
+       },
+       1, "JPEG 250x125"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(Open(Album({one, front, back}), album::FileTagWriter(path)).status,
+              OpeningStatus::Ok);
+    pictures.fitted.clear();
+    const std::filesystem::path next = c.change();
+    const WebViewOpening opening = Open(next, album::FileTagWriter(next));
+    ASSERT_EQ(opening.status, OpeningStatus::Ok) << opening.error;
+    EXPECT_TRUE(opening.regenerated);
+    EXPECT_EQ(pictures.fitted.size(), c.remade);
+    // Whichever way, the preview is the one of the album opened.
+    EXPECT_EQ(Page("front.jpg"), c.front);
+  }
 }
 
 TEST_F(Opening, RefusesFilesThatAreNoAlbumsOrAreDamaged) {
