@@ -12,6 +12,8 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "app/form5.h"
@@ -49,6 +51,16 @@ class TimedOutput final : public media::AudioOutput {
   std::atomic<Clock::rep>* m_first;
 };
 
+// Resident memory in kB (0 where /proc is missing).
+long ResidentKb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.starts_with("VmRSS:")) return std::atol(line.c_str() + 6);
+  }
+  return 0;
+}
+
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values.empty() ? 0.0 : values[values.size() / 2];
@@ -68,6 +80,7 @@ int main(int argc, char** argv) {
   std::atomic<Clock::rep> firstAudio{0};
   int previews = 0;
   std::vector<double> opening, toPage, toAudio, playCall;
+  std::vector<long> resident;
   for (int run = 0; run < runs; ++run) {
     guitest::FakeShell shell;
     shell.openAnswers.push_back(album);
@@ -101,8 +114,6 @@ int main(int argc, char** argv) {
       page.exec();
     }
     toPage.push_back(pageMs < 0 ? opening.back() : pageMs);
-    std::printf("run %d: ready %7.1f ms, viewer's page loaded %7.1f ms\n", run + 1, opening.back(),
-                toPage.back());
     previews = 0;
     for (const auto& entry : std::filesystem::directory_iterator(form->WebFolder())) {
       if (entry.path().extension() == ".jpg") ++previews;
@@ -120,6 +131,12 @@ int main(int argc, char** argv) {
                           .count());
     form->Session().Stop();
     delete form;
+    // What a closed player leaves behind (deferred deletions done).
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+    resident.push_back(ResidentKb());
+    std::printf("run %d: ready %7.1f ms, viewer's page loaded %7.1f ms, resident after %ld kB\n",
+                run + 1, opening.back(), toPage.back(), resident.back());
   }
   // The first opening makes the previews; the others find them.
   const auto later = [](const std::vector<double>& all) {
@@ -136,5 +153,10 @@ int main(int argc, char** argv) {
   std::printf("Play on the GUI thread (with the album's length scan): %8.1f ms (median of %d)\n",
               Median(playCall), runs);
   std::printf("previews in the web folder: %d\n", previews);
+  // The first cycle starts the engine; the others should leave nothing behind.
+  std::printf(
+      "resident after the first open/play/close: %ld kB, after the last: %ld kB (%+ld kB "
+      "over %d cycles)\n",
+      resident.front(), resident.back(), resident.back() - resident.front(), runs - 1);
   return 0;
 }
