@@ -341,6 +341,8 @@ class Form5Test : public QObject {
     player.Get<QAbstractButton>("Command2")->click();
     QCOMPARE(player.Text("Label11"), QString("PLAYING"));
     QVERIFY(player.form->Viewer() != nullptr && player.form->Viewer()->isHidden());
+    // A viewer never shown starts no browser engine (time and memory).
+    QVERIFY(player.form->Viewer()->findChild<QWebEngineView*>() == nullptr);
   }
 
   void playingStopsWithTheMessageWhenTheAlbumIsCutShort() {
