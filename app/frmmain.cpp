@@ -16,7 +16,6 @@
 #include "app/form1.h"
 #include "app/form3.h"
 #include "app/form4.h"
-#include "app/form5.h"
 #include "app/shell.h"
 #include "session/mp3encoder.h"
 
@@ -42,7 +41,8 @@ QToolButton* BigButton(QWidget* parent, const char* name, std::string_view capti
 
 }  // namespace
 
-frmMain::frmMain(Shell& shell, QWidget* parent) : QWidget(parent), m_shell(shell) {
+frmMain::frmMain(Shell& shell, PlayerLoader player, QWidget* parent)
+    : QWidget(parent), m_shell(shell), m_loadPlayer(player) {
   setObjectName("frmMain");
   setWindowTitle(ToQString(kMainCaption));
   setWindowIcon(ProgramIcon());
@@ -171,22 +171,22 @@ void frmMain::OpenExtractionWindow(const QString& file) {
 }
 
 void frmMain::OpenPlayer(const QString& album) {
-  auto* player = new Form5(m_shell, this);
-  player->setAttribute(Qt::WA_DeleteOnClose);
-  m_player = player;
-  if (album.isEmpty()) {
-    player->Load();
-  } else {
-    player->Load(album);
+  if (!m_playerModule) {
+    std::string error;
+    m_playerModule = m_loadPlayer(error);
+    if (!m_playerModule) {
+      m_shell.ShowMessage(this, QString::fromStdString(error));
+      return;
+    }
   }
+  m_player = m_playerModule->open(m_shell, this, album);
 }
 
 void frmMain::OpenFile(const QString& file) {
   // A modal window keeps the user's work: it comes to the front and the file is passed over.
   // A player gives way to the new file unless it is still opening its own.
   QWidget* busy = QApplication::activeModalWidget();
-  const auto* opening = qobject_cast<Form5*>(m_player.data());
-  if (!busy && m_player && ((opening && opening->IsOpening()) || !m_player->close())) {
+  if (!busy && m_player && (m_playerModule->isOpening(m_player) || !m_player->close())) {
     busy = m_player;
   }
   if (busy) {

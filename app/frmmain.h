@@ -4,6 +4,9 @@
 #include <QPointer>
 #include <QWidget>
 #include <memory>
+#include <string>
+
+#include "app/playermodule.h"
 
 class QLabel;
 class QPushButton;
@@ -25,7 +28,8 @@ class frmMain : public QWidget {
   Q_OBJECT
 
  public:
-  explicit frmMain(Shell& shell, QWidget* parent = nullptr);
+  /// `player` reaches the player window when it is first asked for (the module by default).
+  explicit frmMain(Shell& shell, PlayerLoader player = LoadPlayerModule, QWidget* parent = nullptr);
   ~frmMain() override;
 
   /// The album contents window while it is open.
@@ -42,6 +46,8 @@ class frmMain : public QWidget {
   void OpenEncoderWindow();
 
   Shell& m_shell;
+  PlayerLoader m_loadPlayer;
+  const PlayerModule* m_playerModule = nullptr;
   std::unique_ptr<session::Mp3Encoder> m_encoder;
   QPointer<Form1> m_form1;
   QPointer<QWidget> m_player;

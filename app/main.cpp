@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QOpenGLContext>
 #include <QTimer>
 #include <QWindow>
 #include <chrono>
@@ -16,9 +17,16 @@ constexpr int kExposeTries = 200;
 
 }  // namespace
 
+// Qt's own setter (QtGui exports it; QtWebEngine calls it too): there is no public one.
+Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext* context);
+
 int main(int argc, char** argv) {
-  // The web view window's browser shares OpenGL contexts with the widgets.
+  // The web view window's browser shares OpenGL contexts with the widgets. Given a share context
+  // not yet created, QApplication makes none itself: creating one loads the GL driver (some
+  // 60 MB resident), so the player module creates it when the player first opens. It lives as
+  // long as the process.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  qt_gl_set_global_share_context(new QOpenGLContext);
   QApplication application(argc, argv);
   QApplication::setApplicationName("lyrabinder");
   QApplication::setApplicationVersion(LB_VERSION);

@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
   WriteCover(folder / "cover.jpg");
 
   FakeShell shell;
-  app::frmMain main(shell);
+  app::frmMain main(shell, app::LinkedPlayer);
   main.move(60, 40);
   main.show();
   Capture(&main, "frmMain");

@@ -77,7 +77,7 @@ class Form5Test : public QObject {
 
   struct Player {
     FakeShell shell;
-    app::frmMain mainWindow{shell};
+    app::frmMain mainWindow{shell, app::LinkedPlayer};
     QPointer<app::Form5> form;
     // "Play Album" on the main window, with `album` chosen in the open dialog.
     explicit Player(const QString& album) {
@@ -131,7 +131,7 @@ class Form5Test : public QObject {
 
   void fileGivenToTheProgramOpensThePlayer() {
     FakeShell shell;
-    app::frmMain mainWindow(shell);
+    app::frmMain mainWindow(shell, app::LinkedPlayer);
     mainWindow.show();
     const QWidgetList before = QApplication::topLevelWidgets();
     mainWindow.OpenFile(m_album);

@@ -63,6 +63,21 @@ class FrmMainTest : public QObject {
     QVERIFY(!window.isVisible());
   }
 
+  // Without its module the player cannot open: the user is told why and the main window stays.
+  void playerThatCannotBeLoadedIsReported() {
+    FakeShell shell;
+    app::frmMain window(shell, [](std::string& error) -> const app::PlayerModule* {
+      error = "Cannot load liblyrabinder-player.so: not found";
+      return nullptr;
+    });
+    window.show();
+    const QWidgetList before = QApplication::topLevelWidgets();
+    Click(&window, "Command4");
+    QCOMPARE(shell.messages, QStringList{"Cannot load liblyrabinder-player.so: not found"});
+    QCOMPARE(QApplication::topLevelWidgets(), before);
+    QVERIFY(window.isVisible());
+  }
+
   // A box for a window not yet on screen would land in the screen's corner.
   void messageBoxesShowOverAWindowOnScreen() {
     QWidget shown, hidden;
