@@ -7,7 +7,6 @@
 #include "base/fileio.h"
 #include "base/text.h"
 #include "base/timetext.h"
-#include "platform/system/folders.h"
 #include "webview/pages.h"
 
 namespace webview {
@@ -98,7 +97,7 @@ CueResult WriteCueSheet(std::string_view albumPath, const CueInput& input,
   result.path = CuePathFor(albumPath);
   // Replacing needs an answer; a sheet that appears after the question is kept.
   bool agreed = !confirmReplace;
-  if (confirmReplace && platform::PathExists(result.path)) {
+  if (confirmReplace && base::NameTaken(base::PathFromUtf8(result.path))) {
     if (!confirmReplace(kCueExistsQuestion)) {
       result.status = CueStatus::Declined;
       return result;
