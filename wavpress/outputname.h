@@ -4,9 +4,7 @@
 
 #include <algorithm>
 #include <string>
-#include <vector>
 
-#include "base/fileio.h"
 #include "base/text.h"
 
 namespace wavpress {
