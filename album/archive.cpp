@@ -74,17 +74,18 @@ std::string SafeFileName(std::string_view storedName) {
 }
 
 bool Extraction::Taken(const std::filesystem::path& target) const {
+  if (std::find(m_written.begin(), m_written.end(), target) != m_written.end()) return true;
+  // A name free on disk is neither the album nor a file written under another spelling of it
+  // (a folder that ignores case).
+  if (!base::NameTaken(target)) return false;
   if (m_source.IsFile(target)) return true;
-  for (const auto& written : m_written) {
-    if (written == target || base::SameFile(written, target)) return true;
-  }
-  return false;
+  return std::any_of(m_written.begin(), m_written.end(),
+                     [&target](const auto& written) { return base::SameFile(written, target); });
 }
 
 Extraction::Written Extraction::TargetFor(const ArchiveItem& item) const {
   const std::string name = SafeFileName(item.name);
-  Written written{
-      m_folder / base::PathFromUtf8(base::NumberedName(name, 1, base::NameLimit(m_folder))), false};
+  Written written{m_folder / base::PathFromUtf8(base::NumberedName(name, 1, m_nameLimit)), false};
   if (Taken(written.path)) {
     // A numbered name must be free on disk too: it is no file the user asked to replace.
     written.renamed = true;

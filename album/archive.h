@@ -60,7 +60,10 @@ class Extraction {
  public:
   Extraction(base::ByteSource& source, std::filesystem::path folder,
              base::Replace replace = base::Replace::Never)
-      : m_source(source), m_folder(std::move(folder)), m_replace(replace) {}
+      : m_source(source),
+        m_folder(std::move(folder)),
+        m_replace(replace),
+        m_nameLimit(base::NameLimit(m_folder)) {}
 
   struct Written {
     std::filesystem::path path;
@@ -83,6 +86,7 @@ class Extraction {
   base::ByteSource& m_source;
   std::filesystem::path m_folder;
   base::Replace m_replace;
+  std::size_t m_nameLimit;
   std::vector<std::filesystem::path> m_written;
 };
 

@@ -23,14 +23,6 @@ bool Seek(std::FILE* file, std::int64_t offset) {
 #endif
 }
 
-std::int64_t Tell(std::FILE* file) {
-#ifdef _WIN32
-  return _ftelli64(file);
-#else
-  return static_cast<std::int64_t>(ftello(file));
-#endif
-}
-
 constexpr std::string_view kTemporaryPrefix = ".lb";
 constexpr std::string_view kTemporarySuffix = ".tmp";
 constexpr std::size_t kTemporaryDigits = 8;
@@ -121,11 +113,7 @@ std::unique_ptr<FileSource> FileSource::Open(const std::filesystem::path& path,
                                              std::string& error) {
   FileHandle file = OpenRegularFile(path, error);
   if (!file) return nullptr;
-  if (std::fseek(file.get(), 0, SEEK_END) != 0) {
-    error = LastErrorText();
-    return nullptr;
-  }
-  const std::int64_t size = Tell(file.get());
+  const std::int64_t size = StreamSize(file.get());
   if (size < 0) {
     error = LastErrorText();
     return nullptr;

@@ -151,6 +151,10 @@ enum class CopyResult { Ok, ReadFailed, WriteFailed };
 /// copy between the two, and always on Windows) and leaves the rest to the caller.
 std::int64_t CopyInKernel(std::FILE* from, std::int64_t offset, std::int64_t count, std::FILE* to);
 
+/// The size of the open file behind `file`, from the system's own record (no seek, no read);
+/// -1 when it cannot tell.
+std::int64_t StreamSize(std::FILE* file);
+
 /// Whether a commit may replace a file that exists at the target.
 enum class Replace { Never, Allowed };
 

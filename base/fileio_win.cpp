@@ -103,4 +103,10 @@ std::int64_t CopyInKernel(std::FILE*, std::int64_t, std::int64_t, std::FILE*) {
   return 0;
 }
 
+std::int64_t StreamSize(std::FILE* file) {
+  struct _stat64 info {};
+  if (::_fstat64(::_fileno(file), &info) != 0) return -1;
+  return static_cast<std::int64_t>(info.st_size);
+}
+
 }  // namespace base

@@ -31,11 +31,17 @@ bool BufferedFile::Shrank() const {
 }
 
 bool BufferedFile::Fill() {
-  if (m_buffer.empty()) m_buffer.resize(kBufferSize);
-  // pread keeps the descriptor's own offset out of the picture: seeks cost no system call.
+  // Small at first, full size once the file is read on: a length query or a format probe
+  // reads a few frames, playing reads it all.
+  const std::size_t want = m_bufferSize == 0 ? kFirstFill : kBufferSize;
+  if (m_bufferSize < want) {
+    m_buffer.reset(new std::uint8_t[want]);
+    m_bufferSize = want;
+  }
   ssize_t got;
   do {
-    got = ::pread(m_fd, m_buffer.data(), m_buffer.size(), m_offset);
+    // pread keeps the descriptor's own offset out of the picture: seeks cost no system call.
+    got = ::pread(m_fd, m_buffer.get(), m_bufferSize, m_offset);
   } while (got < 0 && errno == EINTR);
   if (got < 0) {
     m_fault = FileFault::ReadError;
@@ -62,7 +68,7 @@ std::ptrdiff_t BufferedFile::Read(void* out, std::size_t size) {
     }
     const auto at = static_cast<std::size_t>(m_offset - m_bufferOffset);
     const std::size_t n = std::min(size - done, m_bufferFill - at);
-    std::memcpy(to + done, m_buffer.data() + at, n);
+    std::memcpy(to + done, m_buffer.get() + at, n);
     done += n;
     m_offset += static_cast<std::int64_t>(n);
   }

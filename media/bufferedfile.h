@@ -20,6 +20,8 @@ enum class FileFault { None, Shrank, ReadError };
 class BufferedFile {
  public:
   static constexpr std::size_t kBufferSize = 256 * 1024;
+  /// The first read's size: opening a file for its format or length reads little of it.
+  static constexpr std::size_t kFirstFill = 16 * 1024;
 
   /// Nothing when the file cannot be opened for reading (or is not a regular file).
   static std::unique_ptr<BufferedFile> Open(const std::filesystem::path& path);
@@ -51,7 +53,8 @@ class BufferedFile {
 
   int m_fd;
   std::int64_t m_size;
-  std::vector<std::uint8_t> m_buffer;
+  std::unique_ptr<std::uint8_t[]> m_buffer;  // not cleared: every byte used was read
+  std::size_t m_bufferSize = 0;
   std::int64_t m_bufferOffset = 0;  ///< file offset of m_buffer[0]
   std::size_t m_bufferFill = 0;     ///< valid bytes in m_buffer
   std::int64_t m_offset = 0;        ///< the reader's offset
