@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 #include "album/archive.h"
@@ -72,61 +76,106 @@ PreviewResult MakePreviews(base::ByteSource& source,
                            PictureService& service, const base::Progress& progress,
                            std::string_view album) {
   PreviewResult result;
-  // One picture per core (two at least) at a time: memory holds a batch of pictures, never
-  // the whole block. Pictures are read and previews written here, in block order.
-  const std::size_t batch =
-      service.ConcurrentCalls() ? std::max(2u, std::thread::hardware_concurrency()) : 1;
   struct Job {
     std::string name;
     std::string jpeg;
-    std::string source;  // the mark the preview is written with
-    std::vector<std::uint8_t> bytes;
+    std::string source;                     // the mark the preview is written with
+    std::unique_ptr<std::uint8_t[]> bytes;  // not cleared first: the album fills it
+    std::size_t size = 0;
     std::optional<std::vector<std::uint8_t>> preview;
     bool make = false;
+    bool made = false;
   };
-  for (std::size_t first = 0; first < pictures.size(); first += batch) {
-    std::vector<Job> jobs;
-    for (std::size_t i = first; i < std::min(pictures.size(), first + batch); ++i) {
-      const album::PictureItem& item = pictures[i];
-      Job job;
-      job.name = PictureName(item);
-      if (!album.empty()) job.source = PreviewSource(album, item);
-      job.jpeg = PreviewFileName(job.name);
-      result.pictureNames.push_back(job.name);
-      // A preview made at an earlier opening (or for a picture of the same base name) stays.
-      job.make = folder.Find(job.jpeg) != WebFolder::Entry::File &&
-                 std::none_of(jobs.begin(), jobs.end(),
-                              [&](const Job& other) { return other.jpeg == job.jpeg; });
-      if (job.make) {
-        job.bytes.resize(static_cast<std::size_t>(item.entry.DataSize));
-        if (!source.ReadAt(item.dataOffset, job.bytes)) {
-          result.status = PreviewStatus::Unreadable;
-          result.error = "cannot read the picture " + job.name;
-          return result;
-        }
-      }
-      jobs.push_back(std::move(job));
-    }
-    const auto make = [&service](Job& job) {
-      if (job.make) job.preview = MakePreview(service, job.bytes);
-    };
-    std::vector<std::thread> helpers;
-    for (std::size_t j = 1; j < jobs.size(); ++j) helpers.emplace_back(make, std::ref(jobs[j]));
-    make(jobs.front());
-    for (std::thread& helper : helpers) helper.join();
-    for (std::size_t j = 0; j < jobs.size(); ++j) {
-      const Job& job = jobs[j];
-      std::string error;
-      if (job.make && !job.preview) {
-        result.failures.push_back(job.name);
-      } else if (job.make && !folder.WriteFile(job.jpeg, *job.preview, error, job.source)) {
-        result.failures.push_back(job.name + " (" + error + ")");
-      }
-      if (progress) {
-        (void)progress(static_cast<int>(first + j + 1), static_cast<int>(pictures.size()));
-      }
-    }
+  std::vector<Job> jobs(pictures.size());
+  for (std::size_t i = 0; i < pictures.size(); ++i) {
+    Job& job = jobs[i];
+    job.name = PictureName(pictures[i]);
+    if (!album.empty()) job.source = PreviewSource(album, pictures[i]);
+    job.jpeg = PreviewFileName(job.name);
+    result.pictureNames.push_back(job.name);
+    // A preview made at an earlier opening (or for a picture of the same base name) stays.
+    job.make = folder.Find(job.jpeg) != WebFolder::Entry::File &&
+               std::none_of(jobs.begin(), jobs.begin() + static_cast<std::ptrdiff_t>(i),
+                            [&](const Job& other) { return other.jpeg == job.jpeg; });
   }
+
+  // This thread reads the pictures and writes the previews, in block order; helpers make them
+  // as they come. Memory holds a window of pictures a little wider than the helpers, never the
+  // whole block.
+  const std::size_t helpers =
+      service.ConcurrentCalls() ? std::max(2u, std::thread::hardware_concurrency()) : 0;
+  const std::size_t window = helpers + 1;
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<Job*> waiting;
+  bool closing = false;
+  const auto help = [&] {
+    std::unique_lock lock(mutex);
+    while (true) {
+      changed.wait(lock, [&] { return closing || !waiting.empty(); });
+      if (waiting.empty()) return;
+      Job& job = *waiting.front();
+      waiting.pop_front();
+      lock.unlock();
+      auto preview = MakePreview(service, std::span(job.bytes.get(), job.size));
+      lock.lock();
+      job.preview = std::move(preview);
+      job.made = true;
+      changed.notify_all();
+    }
+  };
+  std::vector<std::thread> threads;
+  const auto finish = [&] {
+    {
+      std::lock_guard lock(mutex);
+      closing = true;
+      waiting.clear();
+    }
+    changed.notify_all();
+    for (std::thread& thread : threads) thread.join();
+  };
+
+  std::size_t read = 0;
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    for (; read < jobs.size() && read < i + window; ++read) {
+      Job& job = jobs[read];
+      if (!job.make) continue;
+      job.size = static_cast<std::size_t>(pictures[read].entry.DataSize);
+      job.bytes.reset(new std::uint8_t[job.size]);
+      if (!source.ReadAt(pictures[read].dataOffset, std::span(job.bytes.get(), job.size))) {
+        finish();
+        result.status = PreviewStatus::Unreadable;
+        result.error = "cannot read the picture " + job.name;
+        return result;
+      }
+      if (helpers == 0) {
+        job.preview = MakePreview(service, std::span(job.bytes.get(), job.size));
+        job.made = true;
+        continue;
+      }
+      {
+        std::lock_guard lock(mutex);
+        waiting.push_back(&job);
+      }
+      changed.notify_one();
+      if (threads.size() < helpers) threads.emplace_back(help);
+    }
+    Job& job = jobs[i];
+    if (job.make) {
+      std::unique_lock lock(mutex);
+      changed.wait(lock, [&] { return job.made; });
+    }
+    job.bytes.reset();
+    std::string error;
+    if (job.make && !job.preview) {
+      result.failures.push_back(job.name);
+    } else if (job.make && !folder.WriteFile(job.jpeg, *job.preview, error, job.source)) {
+      result.failures.push_back(job.name + " (" + error + ")");
+    }
+    job.preview.reset();
+    if (progress) (void)progress(static_cast<int>(i + 1), static_cast<int>(jobs.size()));
+  }
+  finish();
   return result;
 }
 
