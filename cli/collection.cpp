@@ -136,7 +136,7 @@ int RunCollection(const CollectionOptions& options) {
       return 1;
     }
   }
-  std::unique_ptr<collection::Mp3Encoder> encoder;
+  std::unique_ptr<collection::LameLibrary> encoder;
   if (options.convert) {
     std::string message;
     encoder = collection::LoadTrackEncoder(message);

@@ -36,10 +36,10 @@ bool ReadTags(const std::filesystem::path& path, std::vector<std::uint8_t>& id3v
 
 }  // namespace
 
-std::unique_ptr<Mp3Encoder> Mp3Encoder::Load(std::string& error) {
+std::unique_ptr<LameLibrary> LameLibrary::Load(std::string& error) {
   void* library = platform::LoadProgramModule(kLameFileName, error);
   if (!library) return nullptr;
-  std::unique_ptr<Mp3Encoder> encoder(new Mp3Encoder(library));
+  std::unique_ptr<LameLibrary> encoder(new LameLibrary(library));
   if (!wavpress::BindBeFunctions(
           [&](const char* name) { return platform::FindSymbol(library, name); },
           encoder->functions)) {
@@ -49,11 +49,11 @@ std::unique_ptr<Mp3Encoder> Mp3Encoder::Load(std::string& error) {
   return encoder;
 }
 
-Mp3Encoder::~Mp3Encoder() {
+LameLibrary::~LameLibrary() {
   platform::ReleaseLibrary(m_library);
 }
 
-ConvertResult ConvertTrack(const Mp3Encoder& encoder, const std::filesystem::path& source,
+ConvertResult ConvertTrack(const LameLibrary& encoder, const std::filesystem::path& source,
                            const std::filesystem::path& target,
                            const std::function<bool()>& stopped) {
   const std::string name = base::Utf8FromPath(source);
@@ -151,7 +151,7 @@ WorkFolder::~WorkFolder() {
 }
 
 ConvertedList ConvertRefusedTracks(const std::vector<std::string>& entries,
-                                   const Mp3Encoder& encoder, const std::filesystem::path& folder,
+                                   const LameLibrary& encoder, const std::filesystem::path& folder,
                                    const std::function<bool()>& stopped) {
   ConvertedList result;
   result.entries = entries;

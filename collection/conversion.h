@@ -15,18 +15,18 @@ namespace collection {
 
 /// The encoder library (liblame_enc) loaded once for every conversion of a run; its streams
 /// may encode on several threads at once.
-class Mp3Encoder {
+class LameLibrary {
  public:
   /// Nothing when the library cannot be loaded or lacks a function, with the reason in `error`.
-  [[nodiscard]] static std::unique_ptr<Mp3Encoder> Load(std::string& error);
-  ~Mp3Encoder();
-  Mp3Encoder(const Mp3Encoder&) = delete;
-  Mp3Encoder& operator=(const Mp3Encoder&) = delete;
+  [[nodiscard]] static std::unique_ptr<LameLibrary> Load(std::string& error);
+  ~LameLibrary();
+  LameLibrary(const LameLibrary&) = delete;
+  LameLibrary& operator=(const LameLibrary&) = delete;
 
   wavpress::BeFunctions functions;
 
  private:
-  explicit Mp3Encoder(void* library) : m_library(library) {}
+  explicit LameLibrary(void* library) : m_library(library) {}
   void* m_library;
 };
 
@@ -46,7 +46,7 @@ struct ConvertResult {
 /// Converts `source` into `target`, written whole or not at all (an existing target is
 /// replaced). The source's leading ID3v2 tag and closing ID3v1 tag are copied as they are.
 /// `stopped` is asked between chunks.
-[[nodiscard]] ConvertResult ConvertTrack(const Mp3Encoder& encoder,
+[[nodiscard]] ConvertResult ConvertTrack(const LameLibrary& encoder,
                                          const std::filesystem::path& source,
                                          const std::filesystem::path& target,
                                          const std::function<bool()>& stopped);
@@ -83,7 +83,7 @@ struct ConvertedList {
 /// cannot be opened or holds no MPEG audio is left in the list as it is, for the quality check
 /// to refuse; any other failure ends the work.
 [[nodiscard]] ConvertedList ConvertRefusedTracks(const std::vector<std::string>& entries,
-                                                 const Mp3Encoder& encoder,
+                                                 const LameLibrary& encoder,
                                                  const std::filesystem::path& folder,
                                                  const std::function<bool()>& stopped);
 

@@ -113,7 +113,7 @@ std::vector<FolderPlan> PlanFolders(const std::vector<std::filesystem::path>& fo
   return plans;
 }
 
-FolderResult RunFolderJob(const FolderJobInput& input, const Mp3Encoder* encoder,
+FolderResult RunFolderJob(const FolderJobInput& input, const LameLibrary* encoder,
                           JobControl& control) {
   const FolderPlan& plan = input.plan;
   if (plan.album.empty()) return Ended(FolderStatus::Skipped, plan.reason);

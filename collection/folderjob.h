@@ -12,7 +12,7 @@
 
 namespace collection {
 
-class Mp3Encoder;
+class LameLibrary;
 
 /// A folder's album as planned before any is made.
 struct FolderPlan {
@@ -71,7 +71,7 @@ inline constexpr std::string_view kOlderAlbumReason =
 /// contents are refused (by the quality check, the order rules or the track table). An album is
 /// written whole or not at all. `encoder` may be null
 /// without `convert`.
-[[nodiscard]] FolderResult RunFolderJob(const FolderJobInput& input, const Mp3Encoder* encoder,
+[[nodiscard]] FolderResult RunFolderJob(const FolderJobInput& input, const LameLibrary* encoder,
                                         JobControl& control);
 
 }  // namespace collection

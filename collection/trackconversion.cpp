@@ -2,9 +2,9 @@
 
 namespace collection {
 
-std::unique_ptr<Mp3Encoder> LoadTrackEncoder(std::string& message) {
+std::unique_ptr<LameLibrary> LoadTrackEncoder(std::string& message) {
   std::string error;
-  auto encoder = Mp3Encoder::Load(error);
+  auto encoder = LameLibrary::Load(error);
   if (!encoder) message = std::string(kCannotConvertTracks) + error;
   return encoder;
 }

@@ -18,7 +18,7 @@ inline constexpr std::string_view kCannotConvertTracks = "Cannot convert tracks:
 
 /// The encoder library for every conversion of a run; nothing when it cannot be loaded, with
 /// "Cannot convert tracks: " and the cause in `message`.
-[[nodiscard]] std::unique_ptr<Mp3Encoder> LoadTrackEncoder(std::string& message);
+[[nodiscard]] std::unique_ptr<LameLibrary> LoadTrackEncoder(std::string& message);
 
 struct TrackConversion {
   std::vector<std::string> entries;  ///< the list with converted copies in their sources' places
