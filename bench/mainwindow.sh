@@ -10,7 +10,7 @@ set -euo pipefail
 if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
   command -v dbus-run-session >/dev/null ||
     { echo "mainwindow: dbus-run-session is missing (Debian package dbus)" >&2; exit 1; }
-  # The daemon's complaint that it may not raise its file limit (as non-root) is dropped.
+  # The daemon's complaint where it may not raise its file limit (containers) is dropped.
   exec dbus-run-session -- bash "$0" "$@" 2> >(grep -v "Failed to set fd limit" >&2)
 fi
 root=$(cd "$(dirname "$0")/.." && pwd)
