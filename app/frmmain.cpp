@@ -45,7 +45,6 @@ frmMain::frmMain(Shell& shell, PlayerLoader player, QWidget* parent)
     : QWidget(parent), m_shell(shell), m_loadPlayer(player) {
   setObjectName("frmMain");
   setWindowTitle(ToQString(kMainCaption));
-  setWindowIcon(ProgramIcon());
 
   Image1 = new QLabel(this);
   Image1->setObjectName("Image1");
@@ -150,6 +149,16 @@ frmMain::frmMain(Shell& shell, PlayerLoader player, QWidget* parent)
 }
 
 frmMain::~frmMain() = default;
+
+bool frmMain::event(QEvent* event) {
+  // The program's icon, drawn in seven sizes up to 256 px and sent to the display, follows the
+  // window's first paint rather than holding it up.
+  if (event->type() == QEvent::Paint && m_iconPending) {
+    m_iconPending = false;
+    QTimer::singleShot(0, this, [this] { setWindowIcon(ProgramIcon()); });
+  }
+  return QWidget::event(event);
+}
 
 Form1* frmMain::ContentsWindow() const {
   return m_form1;

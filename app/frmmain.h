@@ -39,6 +39,9 @@ class frmMain : public QWidget {
   /// extraction window; anything else is reported as damaged. Brings the program to the front.
   void OpenFile(const QString& file);
 
+ protected:
+  bool event(QEvent* event) override;
+
  private:
   void OpenContentsWindow();
   void OpenExtractionWindow(const QString& file = QString());
@@ -65,6 +68,7 @@ class frmMain : public QWidget {
   QLabel* Label1 = nullptr;
   QTimer* m_playAnimation = nullptr;
   int m_playFrame = 0;
+  bool m_iconPending = true;
 };
 
 }  // namespace app

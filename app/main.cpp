@@ -4,6 +4,9 @@
 #include <QTimer>
 #include <QWindow>
 #include <chrono>
+#include <thread>
+
+#include <fontconfig/fontconfig.h>
 
 #include "app/frmmain.h"
 #include "app/shell.h"
@@ -21,6 +24,9 @@ constexpr int kExposeTries = 200;
 Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext* context);
 
 int main(int argc, char** argv) {
+  // Fontconfig reads its configuration and caches (some 10 ms) when the window first measures
+  // text; meanwhile the application connects to the display.
+  std::thread fonts([] { FcInit(); });
   // The web view window's browser shares OpenGL contexts with the widgets. Given a share context
   // not yet created, QApplication makes none itself: creating one loads the GL driver (some
   // 60 MB resident), so the player module creates it when the player first opens. It lives as
@@ -31,6 +37,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("lyrabinder");
   QApplication::setApplicationVersion(LB_VERSION);
   QGuiApplication::setDesktopFileName("lyrabinder");
+  fonts.join();
 
   QCommandLineParser parser;
   parser.setApplicationDescription("MP3 - Lyrabinder");
@@ -48,9 +55,10 @@ int main(int argc, char** argv) {
 
   app::DesktopShell shell;
   app::frmMain window(shell);
-  // Without the socket the program still runs; later starts then just end.
-  (void)instance.Listen([&window](const QString& handed) { window.OpenFile(handed); });
   window.show();
+  // Without the socket the program still runs; later starts then just end (a later start that
+  // comes before this waits for it).
+  (void)instance.Listen([&window](const QString& handed) { window.OpenFile(handed); });
   // A message about the file is placed over the window, so the window must have its place first.
   if (!file.isEmpty()) {
     auto* wait = new QTimer(&window);

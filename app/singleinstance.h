@@ -8,7 +8,9 @@
 #include <functional>
 #include <memory>
 
-class QLocalServer;
+#include "platform/system/localsocket.h"
+
+class QSocketNotifier;
 
 namespace app {
 
@@ -37,7 +39,8 @@ class SingleInstance {
  private:
   QString m_path;
   std::unique_ptr<QLockFile> m_lock;
-  std::unique_ptr<QLocalServer> m_server;
+  platform::LocalSocket m_server;
+  std::unique_ptr<QSocketNotifier> m_notifier;
   bool m_acquired = false;
 };
 

@@ -1,12 +1,16 @@
 // One running program per user, and a lock that a crashed program does not leave stuck.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <string>
+#include <vector>
 
 #include "app/singleinstance.h"
+#include "platform/system/localsocket.h"
 
 class SingleInstanceTest : public QObject {
   Q_OBJECT
@@ -53,8 +57,10 @@ class SingleInstanceTest : public QObject {
     ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
     QVERIFY(first.waitForFinished(60000));
     QVERIFY(QFile::exists(lock));
-    const app::SingleInstance next(runtime.path());
+    app::SingleInstance next(runtime.path());
     QVERIFY(next.Acquired());
+    // Its socket is still there; the next holder listens in its place.
+    QVERIFY(next.Listen([](const QString&) {}));
   }
 
   void laterStartsHandTheirFileToTheRunningOne() {
@@ -63,6 +69,18 @@ class SingleInstanceTest : public QObject {
     app::SingleInstance first(runtime.path());
     QStringList received;
     QVERIFY(first.Listen([&](const QString& file) { received += file; }));
+    const QString socket = QDir(runtime.path()).filePath("lyrabinder.socket");
+    QCOMPARE(QFileInfo(socket).permissions() &
+                 (QFile::ReadOther | QFile::WriteOther | QFile::ReadGroup | QFile::WriteGroup),
+             QFileDevice::Permissions());
+    // Peers that stay silent, send no line or too much hold up nobody.
+    std::vector<platform::LocalSocket> strangers;
+    for (const std::string& bytes : {std::string(), std::string("no line"),
+                                     std::string(70 * 1024, 'x') + "\n", std::string("\n")}) {
+      strangers.push_back(platform::ConnectLocal(socket.toStdString()));
+      QVERIFY(platform::SendAll(strangers.back(), bytes, 1000));
+    }
+    strangers.at(1) = platform::LocalSocket();
     const QString relative = "Band - Best Of _LB.MP3";
     QVERIFY(app::SingleInstance::HandOver(relative, runtime.path()));
     QVERIFY(app::SingleInstance::HandOver("/music/\u00e9t\u00e9_LB.MP3", runtime.path()));
