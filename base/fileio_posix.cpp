@@ -214,10 +214,6 @@ std::int64_t CopyInKernel(std::FILE* from, std::int64_t offset, std::int64_t cou
   if (start < 0) return 0;
   off_t in = static_cast<off_t>(offset);
   off_t out = start;
-  // Space set aside in one go spares the file system finding it page by page as the copy
-  // lands. The size stays: a file system without unwritten extents (FAT) would otherwise write
-  // zeros first. Where nothing can be set aside the copy goes on without.
-  (void)::fallocate(::fileno(to), FALLOC_FL_KEEP_SIZE, start, static_cast<off_t>(count));
   std::int64_t done = 0;
   while (done < count) {
     const auto want = static_cast<std::size_t>(std::min<std::int64_t>(count - done, 1 << 30));
