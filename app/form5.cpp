@@ -456,7 +456,9 @@ void Form5::SelectionChanged(int index) {
 }
 
 void Form5::PageChanged() {
-  if (Form6* viewer = Viewer()) {
+  // Before its web folder is known (the album is read, its view not written yet) the viewer
+  // has no page of this album to show.
+  if (Form6* viewer = Viewer(); viewer && !WebFolder().empty()) {
     viewer->ShowPage(QString::fromStdString(WebFolder()),
                      QString::fromStdString(m_session->Rules().WebPageName()));
   }

@@ -44,12 +44,9 @@ void Form6::Release() {
   m_page.clear();
   m_navigated.clear();
   m_browserFailed = false;
-  // The old album's page would show for a moment at the next showing, and its slideshow runs on;
-  // its history (and the pages cached for going back) would grow with every album.
-  if (wcIE) {
-    wcIE->history()->clear();
-    wcIE->setUrl(QUrl("about:blank"));
-  }
+  m_pending = false;
+  // The old album's page would show for a moment at the next showing, and its slideshow runs on.
+  if (wcIE) wcIE->setUrl(QUrl("about:blank"));
   setWindowState(Qt::WindowNoState);
   resize(kFirstSize);
   // Cleanups run last registered first: the browser's parts registered theirs by now.
@@ -69,6 +66,11 @@ void Form6::PrepareBrowser() {
           [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
             if (status != QWebEnginePage::NormalTerminationStatus) BrowserFailed();
           });
+  // Once blank, the history (and the pages kept for going back) forgets the albums shown: it
+  // would grow with every album.
+  connect(wcIE, &QWebEngineView::loadFinished, this, [this] {
+    if (m_page.isEmpty() && wcIE) wcIE->history()->clear();
+  });
   if (m_page.isEmpty()) wcIE->setUrl(QUrl("about:blank"));
 }
 
@@ -94,8 +96,10 @@ void Form6::Refresh() {
     return;
   }
   if (!m_page.isEmpty()) m_navigated = QUrl::fromLocalFile(m_folder + m_page);
-  // A viewer never shown (an album without pictures or lyrics) never starts the engine.
-  if (!wcIE && !isVisible()) return;
+  // A hidden viewer (an album without pictures or lyrics, a closed one) only records its page,
+  // and starts no browser for it: the page is loaded when the window shows.
+  m_pending = !isVisible();
+  if (m_pending) return;
   PrepareBrowser();
   wcIE->setGeometry(rect());
   if (!m_page.isEmpty()) wcIE->setUrl(m_navigated);
@@ -103,7 +107,7 @@ void Form6::Refresh() {
 
 void Form6::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  if (!wcIE) Refresh();
+  if (!wcIE || m_pending) Refresh();
 }
 
 void Form6::resizeEvent(QResizeEvent* event) {

@@ -53,6 +53,7 @@ class Form6 : public QWidget {
   QPointer<const QObject> m_holder;
   QWebEngineView* wcIE = nullptr;
   bool m_browserFailed = false;
+  bool m_pending = false;  // a page recorded while hidden, not loaded yet
   QString m_folder;
   QString m_page;
   QUrl m_navigated;
