@@ -46,7 +46,7 @@ class Form6 : public QWidget {
 
  private:
   Form6();
-  // Fits the browser to the window and loads the current page (not while minimised).
+  // Fits the browser to the window and loads the current page (not while minimised or hidden).
   void Refresh();
   void BrowserFailed();
 
