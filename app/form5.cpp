@@ -257,20 +257,18 @@ Form5::Form5(Shell& shell, QWidget* mainWindow, MediaDeviceFactory mediaDevices)
 Form5::~Form5() {
   // The adaptor observes the session, which goes before the window's children.
   delete m_mpris;
+  // Given back first: stopping would navigate it to this album's main page.
+  if (Form6* viewer = Viewer()) viewer->Release();
   m_session->Stop();
-  delete m_form6;
 }
 
 Form6* Form5::Viewer() const {
-  return m_form6;
+  return m_form6 && m_form6->HeldBy(this) ? m_form6.data() : nullptr;
 }
 
 Form6* Form5::Viewer(bool make) {
-  if (!m_form6 && make) {
-    m_form6 = new Form6;
-    m_form6->setAttribute(Qt::WA_DeleteOnClose, false);
-  }
-  return m_form6;
+  if (make && !Viewer()) m_form6 = Form6::Take(this);
+  return Viewer();
 }
 
 QString Form5::FirstPreview() const {
@@ -278,6 +276,9 @@ QString Form5::FirstPreview() const {
 }
 
 void Form5::Load() {
+  // The browser starts while the user chooses: its engine and page process take longer than
+  // opening an album.
+  QTimer::singleShot(0, this, [this] { Viewer(true)->PrepareBrowser(); });
   // The last album played is pre-selected, or its folder when it has gone.
   QString start = SettingsFile()->value(ToQString(kLastAlbumKey)).toString();
   if (!start.isEmpty() && !QFileInfo(start).isFile()) start = QFileInfo(start).absolutePath();
@@ -401,7 +402,8 @@ QRect Form5::ScreenArea() const {
 }
 
 void Form5::LayOut() {
-  if (m_ready && m_form6 && m_showViewer && m_form6->HasBrowser()) m_form6->show();
+  Form6* viewer = Viewer();
+  if (m_ready && viewer && m_showViewer && viewer->HasBrowser()) viewer->show();
   // At the left edge, as tall as the screen lets it be seen whole.
   const QRect area = ScreenArea();
   const QRect frame = frameGeometry();
@@ -414,19 +416,20 @@ void Form5::LayOut() {
 }
 
 void Form5::PlaceViewer() {
-  if (!m_ready || !m_form6 || !m_form6->isVisible()) return;
+  Form6* viewer = Viewer();
+  if (!m_ready || !viewer || !viewer->isVisible()) return;
   // Beside the player with the same top, shrunk to what the screen has to its right.
   const QRect frame = frameGeometry();
-  const QSize decoration = m_form6->frameGeometry().size() - m_form6->size();
-  QRect wanted(QPoint(frame.right() + 1, frame.top()), m_form6->frameGeometry().size());
+  const QSize decoration = viewer->frameGeometry().size() - viewer->size();
+  QRect wanted(QPoint(frame.right() + 1, frame.top()), viewer->frameGeometry().size());
   const QRect area = ScreenArea();
   if (area.isValid()) {
     QRect right = area;
     right.setLeft(std::min(frame.right() + 1, area.right()));
     wanted = FittedInto(wanted, right);
   }
-  if (wanted.size() != m_form6->frameGeometry().size()) m_form6->resize(wanted.size() - decoration);
-  m_form6->move(wanted.topLeft());
+  if (wanted.size() != viewer->frameGeometry().size()) viewer->resize(wanted.size() - decoration);
+  viewer->move(wanted.topLeft());
 }
 
 void Form5::showEvent(QShowEvent* event) {
@@ -453,9 +456,11 @@ void Form5::SelectionChanged(int index) {
 }
 
 void Form5::PageChanged() {
-  if (m_form6) {
-    m_form6->ShowPage(QString::fromStdString(WebFolder()),
-                      QString::fromStdString(m_session->Rules().WebPageName()));
+  // Before its web folder is known (the album is read, its view not written yet) the viewer
+  // has no page of this album to show.
+  if (Form6* viewer = Viewer(); viewer && !WebFolder().empty()) {
+    viewer->ShowPage(QString::fromStdString(WebFolder()),
+                     QString::fromStdString(m_session->Rules().WebPageName()));
   }
 }
 
@@ -551,7 +556,7 @@ void Form5::closeEvent(QCloseEvent* event) {
   m_session->Stop();
   delete m_mpris;
   m_mpris = nullptr;
-  if (m_form6) m_form6->close();
+  if (Form6* viewer = Viewer()) viewer->Release();
   if (m_mainWindow && m_mainWindowPosition) {
     m_mainWindow->move(*m_mainWindowPosition);
     m_mainWindow->show();

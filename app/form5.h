@@ -83,7 +83,7 @@ class Form5 : public QWidget, private session::PlayerObserver {
 
   const player::Player& Rules() const { return m_session->Rules(); }
   session::PlayerSession& Session() { return *m_session; }
-  /// The web view window (null before an album is open).
+  /// The web view window, while this player holds it (null before, and once closed).
   Form6* Viewer() const;
   /// True once an album is open and the controls are enabled.
   bool Ready() const { return m_ready; }
@@ -127,7 +127,7 @@ class Form5 : public QWidget, private session::PlayerObserver {
   void ShowVolume();
   void LayOut();
   void PlaceViewer();
-  // The viewer, made first when `make` says so.
+  // The viewer, taken first when `make` says so.
   Form6* Viewer(bool make);
   QRect ScreenArea() const;
 

@@ -1,6 +1,8 @@
 #include "app/form6.h"
 
+#include <QCoreApplication>
 #include <QEvent>
+#include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -8,10 +10,48 @@
 
 namespace app {
 
-Form6::Form6(QWidget* parent) : QWidget(parent, Qt::Window) {
+namespace {
+
+constexpr QSize kFirstSize(640, 480);
+
+Form6* g_kept = nullptr;
+
+// The browser must go before Qt WebEngine and Qt Quick clean up at the application's end.
+void DeleteKept() {
+  delete g_kept;
+  g_kept = nullptr;
+}
+
+}  // namespace
+
+Form6::Form6() : QWidget(nullptr, Qt::Window) {
   setObjectName("Form6");
   setWindowTitle(ToQString(kViewerCaption));
-  resize(640, 480);
+  setAttribute(Qt::WA_DeleteOnClose, false);
+  resize(kFirstSize);
+}
+
+Form6* Form6::Take(const QObject* player) {
+  if (!g_kept) g_kept = new Form6;
+  g_kept->m_holder = player;
+  return g_kept;
+}
+
+void Form6::Release() {
+  m_holder = nullptr;
+  hide();
+  m_folder.clear();
+  m_page.clear();
+  m_navigated.clear();
+  m_browserFailed = false;
+  m_pending = false;
+  // The old album's page would show for a moment at the next showing, and its slideshow runs on.
+  if (wcIE) wcIE->setUrl(QUrl("about:blank"));
+  setWindowState(Qt::WindowNoState);
+  resize(kFirstSize);
+  // Cleanups run last registered first: the browser's parts registered theirs by now.
+  qRemovePostRoutine(DeleteKept);
+  qAddPostRoutine(DeleteKept);
 }
 
 void Form6::PrepareBrowser() {
@@ -26,6 +66,12 @@ void Form6::PrepareBrowser() {
           [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
             if (status != QWebEnginePage::NormalTerminationStatus) BrowserFailed();
           });
+  // Once blank, the history (and the pages kept for going back) forgets the albums shown: it
+  // would grow with every album.
+  connect(wcIE, &QWebEngineView::loadFinished, this, [this] {
+    if (m_page.isEmpty() && wcIE) wcIE->history()->clear();
+  });
+  if (m_page.isEmpty()) wcIE->setUrl(QUrl("about:blank"));
 }
 
 void Form6::BrowserFailed() {
@@ -50,8 +96,10 @@ void Form6::Refresh() {
     return;
   }
   if (!m_page.isEmpty()) m_navigated = QUrl::fromLocalFile(m_folder + m_page);
-  // A viewer never shown (an album without pictures or lyrics) never starts the engine.
-  if (!wcIE && !isVisible()) return;
+  // A hidden viewer (an album without pictures or lyrics, a closed one) only records its page,
+  // and starts no browser for it: the page is loaded when the window shows.
+  m_pending = !isVisible();
+  if (m_pending) return;
   PrepareBrowser();
   wcIE->setGeometry(rect());
   if (!m_page.isEmpty()) wcIE->setUrl(m_navigated);
@@ -59,7 +107,7 @@ void Form6::Refresh() {
 
 void Form6::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  if (!wcIE) Refresh();
+  if (!wcIE || m_pending) Refresh();
 }
 
 void Form6::resizeEvent(QResizeEvent* event) {

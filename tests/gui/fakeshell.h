@@ -11,7 +11,7 @@
 
 namespace guitest {
 
-class FakeShell final : public app::Shell {
+class FakeShell : public app::Shell {
  public:
   // Answers, taken from the front; an empty queue answers "cancel" (or "no").
   std::deque<QString> openAnswers;

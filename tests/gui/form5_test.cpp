@@ -181,7 +181,7 @@ class Form5Test : public QObject {
     QVERIFY(player.Get<QPushButton>("Command1")->isEnabled());
     QVERIFY(player.form->isVisible() && player.mainWindow.isHidden());
 
-    app::Form6* viewer = player.form->Viewer();
+    const QPointer<app::Form6> viewer = player.form->Viewer();
     QVERIFY(viewer != nullptr);
     QCOMPARE(viewer->windowTitle(), QString("MP3 - Lyrabinder - Viewer"));
     QVERIFY(viewer->isVisible());
@@ -192,7 +192,7 @@ class Form5Test : public QObject {
     QVERIFY(OnScreen(frame) && OnScreen(viewer->frameGeometry()));
     QVERIFY(viewer->NavigatedUrl().toLocalFile().endsWith("/MP3 - LyrabinderWeb.htm"));
     // The engine really runs: the frameset loads with its two frames.
-    auto* browser = viewer->findChild<QWebEngineView*>("wcIE");
+    const QPointer<QWebEngineView> browser = viewer->findChild<QWebEngineView*>("wcIE");
     QVERIFY(browser != nullptr);
     QCOMPARE(browser->size(), viewer->size());
     int frames = 0;
@@ -229,6 +229,23 @@ class Form5Test : public QObject {
     QTRY_VERIFY(player.form == nullptr);
     QVERIFY(player.mainWindow.isVisible());
     QCOMPARE(player.mainWindow.pos(), QPoint(123, 77));
+    QVERIFY(viewer && viewer->isHidden());
+
+    // Later players show their album in the same browser and page process, also while a closed
+    // one is still to be deleted.
+    const qint64 process = browser->page()->renderProcessPid();
+    Player again(m_album);
+    QTRY_VERIFY_WITH_TIMEOUT(again.form && again.form->Ready(), kOpenTimeoutMs);
+    again.form->setAttribute(Qt::WA_DeleteOnClose, false);
+    again.form->close();
+    Player third(m_album);
+    QTRY_VERIFY_WITH_TIMEOUT(third.form && third.form->Ready(), kOpenTimeoutMs);
+    delete again.form;
+    QCOMPARE(third.form->Viewer(), viewer.data());
+    QVERIFY(viewer->isVisible() && browser);
+    QVERIFY(viewer->NavigatedUrl().toLocalFile().endsWith("/MP3 - LyrabinderWeb.htm"));
+    QTRY_COMPARE(browser->url(), viewer->NavigatedUrl());
+    QCOMPARE(browser->page()->renderProcessPid(), process);
   }
 
   void closingDuringTheOpeningClosesWhenItEnds() {
@@ -340,9 +357,14 @@ class Form5Test : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(player.form && player.form->Ready(), kOpenTimeoutMs);
     player.Get<QAbstractButton>("Command2")->click();
     QCOMPARE(player.Text("Label11"), QString("PLAYING"));
-    QVERIFY(player.form->Viewer() != nullptr && player.form->Viewer()->isHidden());
-    // A viewer never shown starts no browser engine (time and memory).
-    QVERIFY(player.form->Viewer()->findChild<QWebEngineView*>() == nullptr);
+    // The viewer kept from earlier albums stays hidden and records this one's page, which its
+    // browser does not load.
+    app::Form6* viewer = player.form->Viewer();
+    QVERIFY(viewer != nullptr && viewer->isHidden());
+    const QString folder = QString::fromStdString(player.form->WebFolder());
+    QCOMPARE(viewer->NavigatedUrl(), QUrl::fromLocalFile(folder + "dynamic1.htm"));
+    auto* browser = viewer->findChild<QWebEngineView*>();
+    QVERIFY(browser == nullptr || !browser->url().toLocalFile().startsWith(folder));
   }
 
   void playingStopsWithTheMessageWhenTheAlbumIsCutShort() {
