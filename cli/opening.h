@@ -23,6 +23,10 @@ bool RunProgram(std::vector<std::string> arguments);
 /// the screen or fake a line of output.
 std::string TerminalText(std::string_view text);
 
+/// Memory freed by a picture's preview is kept for the next rather than handed back: previews
+/// take pictures of a few MB on helper threads, and fresh memory costs a page fault per page.
+void KeepPictureMemory();
+
 /// Opens `path` read-only; on failure prints why to stderr and returns nothing.
 std::unique_ptr<base::FileSource> OpenSource(const std::string& path);
 

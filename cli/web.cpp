@@ -32,6 +32,7 @@ void AddWebCommand(CLI::App& app, int& exitCode) {
       return;
     }
     album::AlbumReader reader(*source);
+    KeepPictureMemory();
     platform::qt::LoadedPictureService pictures;
     webview::OpeningOptions options;
     options.tempFolder = platform::TempFolder();
