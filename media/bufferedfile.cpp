@@ -31,9 +31,12 @@ bool BufferedFile::Shrank() const {
 }
 
 bool BufferedFile::Fill() {
-  // Small at first, full size once the file is read on: a length query or a format probe
-  // reads a few frames, playing reads it all.
-  const std::size_t want = m_bufferSize == 0 ? kFirstFill : kBufferSize;
+  // Small until the file is read on from where the last fill ended: a length query or a
+  // format probe reads a few frames here and there (the tags at the end, the first frames),
+  // playing reads it all.
+  const bool readingOn =
+      m_bufferFill > 0 && m_offset == m_bufferOffset + static_cast<std::int64_t>(m_bufferFill);
+  const std::size_t want = readingOn ? kBufferSize : kFirstFill;
   if (m_bufferSize < want) {
     m_buffer.reset(new std::uint8_t[want]);
     m_bufferSize = want;
@@ -41,7 +44,7 @@ bool BufferedFile::Fill() {
   ssize_t got;
   do {
     // pread keeps the descriptor's own offset out of the picture: seeks cost no system call.
-    got = ::pread(m_fd, m_buffer.get(), m_bufferSize, m_offset);
+    got = ::pread(m_fd, m_buffer.get(), want, m_offset);
   } while (got < 0 && errno == EINTR);
   if (got < 0) {
     m_fault = FileFault::ReadError;

@@ -20,7 +20,8 @@ enum class FileFault { None, Shrank, ReadError };
 class BufferedFile {
  public:
   static constexpr std::size_t kBufferSize = 256 * 1024;
-  /// The first read's size: opening a file for its format or length reads little of it.
+  /// A fill's size until the file is read on: opening a file for its format or length reads
+  /// little of it.
   static constexpr std::size_t kFirstFill = 16 * 1024;
 
   /// Nothing when the file cannot be opened for reading (or is not a regular file).
