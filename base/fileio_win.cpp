@@ -109,4 +109,8 @@ std::int64_t StreamSize(std::FILE* file) {
   return static_cast<std::int64_t>(info.st_size);
 }
 
+std::unique_ptr<std::uint8_t[]> ReadBuffer(std::size_t size) {
+  return std::unique_ptr<std::uint8_t[]>(new std::uint8_t[size]);
+}
+
 }  // namespace base

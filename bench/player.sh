@@ -38,8 +38,9 @@ mkdir -p "$work/six" "$work/plain"
 cp "$work/album/01 - Track 01.mp3" "$work/album/02 - Track 02.mp3" "$work/six/"
 cp "$work/album/01 - Track 01.mp3" "$work/album/02 - Track 02.mp3" "$work/plain/"
 printf 'First line\r\nSecond line\r\n' > "$work/six/01 - Track 01.txt"
+# Grain as a camera's: about 2.2 MB each, as a 6-megapixel photo stores.
 for i in 1 2 3 4 5 6; do
-  ffmpeg -loglevel error -f lavfi -i "testsrc=size=3000x2000:rate=1" -vf "noise=alls=12:allf=t" \
+  ffmpeg -loglevel error -f lavfi -i "testsrc=size=3000x2000:rate=1" -vf "noise=alls=7:allf=t" \
     -frames:v 1 -q:v 2 "$work/six/slide$i.jpg"
 done
 for name in six plain; do

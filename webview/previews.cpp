@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "album/archive.h"
+#include "base/fileio.h"
 #include "base/text.h"
 
 namespace webview {
@@ -82,6 +83,7 @@ PreviewResult MakePreviews(base::ByteSource& source,
     std::string source;                     // the mark the preview is written with
     std::unique_ptr<std::uint8_t[]> bytes;  // not cleared first: the album fills it
     std::size_t size = 0;
+    std::size_t capacity = 0;
     std::optional<std::vector<std::uint8_t>> preview;
     bool make = false;
     bool made = false;
@@ -135,13 +137,31 @@ PreviewResult MakePreviews(base::ByteSource& source,
     for (std::thread& thread : threads) thread.join();
   };
 
+  // A picture's memory goes to a later one: fresh memory costs a page fault a page. At most
+  // one buffer more than the window is kept.
+  std::vector<std::pair<std::unique_ptr<std::uint8_t[]>, std::size_t>> spare;
+  const auto take = [&spare](Job& job) {
+    const auto fits = std::find_if(spare.begin(), spare.end(), [&job](const auto& buffer) {
+      return buffer.second >= job.size;
+    });
+    if (fits != spare.end()) {
+      job.bytes = std::move(fits->first);
+      job.capacity = fits->second;
+      spare.erase(fits);
+      return;
+    }
+    if (!spare.empty()) spare.pop_back();
+    job.bytes = base::ReadBuffer(job.size);
+    job.capacity = job.size;
+  };
+
   std::size_t read = 0;
   for (std::size_t i = 0; i < jobs.size(); ++i) {
     for (; read < jobs.size() && read < i + window; ++read) {
       Job& job = jobs[read];
       if (!job.make) continue;
       job.size = static_cast<std::size_t>(pictures[read].entry.DataSize);
-      job.bytes.reset(new std::uint8_t[job.size]);
+      take(job);
       if (!source.ReadAt(pictures[read].dataOffset, std::span(job.bytes.get(), job.size))) {
         finish();
         result.status = PreviewStatus::Unreadable;
@@ -165,7 +185,7 @@ PreviewResult MakePreviews(base::ByteSource& source,
       std::unique_lock lock(mutex);
       changed.wait(lock, [&] { return job.made; });
     }
-    job.bytes.reset();
+    if (job.bytes) spare.emplace_back(std::move(job.bytes), job.capacity);
     std::string error;
     if (job.make && !job.preview) {
       result.failures.push_back(job.name);

@@ -191,6 +191,22 @@ TEST_F(Opening, APreviewThatCannotBeMadeCostsOnlyThatPicture) {
   EXPECT_EQ(Page("view.htm"), SlideshowPage(opening.folder, opening.pictureNames));
 }
 
+TEST_F(Opening, MemoryPassedOnBetweenPicturesNeverMixesThem) {
+  // More pictures than are read ahead, their sizes going up and down.
+  std::vector<Source> sources{one};
+  for (int i = 0; i < 9; ++i) {
+    Bytes picture = FakePicture(300 + i, 100);
+    picture.resize(picture.size() + static_cast<std::size_t>(i % 3) * 4000, ' ');
+    sources.push_back({"p" + std::to_string(i) + ".jpg", picture});
+  }
+  ASSERT_EQ(Open(Album(sources)).status, OpeningStatus::Ok);
+  for (int i = 0; i < 9; ++i) {
+    const PictureSize fitted = FitPreview({300 + i, 100});
+    EXPECT_EQ(Page("p" + std::to_string(i) + ".jpg"),
+              "JPEG " + std::to_string(fitted.width) + "x" + std::to_string(fitted.height));
+  }
+}
+
 #ifndef _WIN32
 TEST_F(Opening, ALevelSwappedForALinkAfterTheCheckChangesNothing) {
   Album({one, {"photo.jpg", FakePicture(10, 10)}});
