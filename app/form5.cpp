@@ -22,6 +22,10 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include "album/albumreader.h"
 #include "app/backgroundtask.h"
 #include "app/form6.h"
@@ -260,6 +264,12 @@ Form5::~Form5() {
   // Given back first: stopping would navigate it to this album's main page.
   if (Form6* viewer = Viewer()) viewer->Release();
   m_session->Stop();
+  m_session.reset();
+#ifdef __GLIBC__
+  // What the album's playing and pages freed goes back to the system instead of staying with
+  // the program until the next album.
+  (void)malloc_trim(0);
+#endif
 }
 
 Form6* Form5::Viewer() const {
