@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace mp3header {
@@ -13,12 +14,14 @@ namespace {
 // The offset of the first FF FA or FF FB at or after `from`, or -1. A failed candidate
 // advances by one byte, so FF FF FB finds the second FF.
 std::int64_t ScanForSync(base::ByteSource& file, std::int64_t from, std::int64_t size) {
+  // Most files have their first frame at once: the first chunk is small, the next ones large.
+  constexpr std::int64_t kFirstChunk = 1 << 12;
   constexpr std::int64_t kChunk = 1 << 16;
-  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(kChunk) + 1);
-  for (std::int64_t at = from; at < size - 1; at += kChunk) {
+  const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kChunk + 1);
+  for (std::int64_t at = from, chunk = kFirstChunk; at < size - 1; at += chunk, chunk = kChunk) {
     // Each chunk carries one byte of the next, so a pair across the boundary is seen.
-    const auto want = static_cast<std::size_t>(std::min<std::int64_t>(kChunk + 1, size - at));
-    if (!file.ReadAt(at, {buffer.data(), want})) return -1;
+    const auto want = static_cast<std::size_t>(std::min<std::int64_t>(chunk + 1, size - at));
+    if (!file.ReadAt(at, {buffer.get(), want})) return -1;
     for (std::size_t i = 0; i + 1 < want; ++i) {
       if (buffer[i] == 0xFF && (buffer[i + 1] == 0xFA || buffer[i + 1] == 0xFB)) {
         return at + static_cast<std::int64_t>(i);

@@ -57,7 +57,8 @@ TEST(AnalyseMP3, FindsTheFirstMpeg1Layer3Sync) {
       {"MPEG-2 frame before", Concat({Bytes{0xFF, 0xF3, 0x90, 0x44}, Mp3Frame()}), 5},
       {"FF FF FB", Concat({Bytes{0x00, 0xFF}, Mp3Frame()}), 3},
       {"protected FF FA", Concat({Bytes(7, 0), Mp3Frame(0x90, 0x44), Mp3Frame()}), 8},
-      {"across the scan's chunk boundary", Concat({Bytes(65535, 0), Mp3Frame()}), 65536},
+      {"across the scan's first chunk boundary", Concat({Bytes(4095, 0), Mp3Frame()}), 4096},
+      {"across its second", Concat({Bytes(4096 + 65535, 0), Mp3Frame()}), 4096 + 65536},
       {"tag claiming more than the file",
        [] {
          Bytes d = Concat({Bytes(20, 0), Mp3Frame()});
