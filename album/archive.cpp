@@ -146,7 +146,7 @@ void Extraction::StartAhead(const ArchiveItem& next, const std::filesystem::path
   // Only a copy inside the kernel runs beside the current one: read and write would share the
   // album's stream.
   std::FILE* album = m_source.Stream();
-  if (album == nullptr || next.size <= 0) return;
+  if (album == nullptr || next.size <= 0 || !base::KernelCopy::Supported()) return;
   std::string error;
   bool existed = false;
   auto target = Check(next, error, existed, &pending);

@@ -157,6 +157,8 @@ std::int64_t CopyInKernel(std::FILE* from, std::int64_t offset, std::int64_t cou
 class KernelCopy {
  public:
   KernelCopy(std::FILE* from, std::int64_t offset, std::int64_t count, std::FILE* to);
+  /// False where the system never copies inside the kernel (Windows).
+  static bool Supported();
   /// Copies what the kernel can (nothing on Windows).
   void Run();
   /// Moves `to` past the bytes copied and returns their number; the caller copies the rest.

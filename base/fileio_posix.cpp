@@ -220,6 +220,14 @@ KernelCopy::KernelCopy(std::FILE* from, std::int64_t offset, std::int64_t count,
 #endif
 }
 
+bool KernelCopy::Supported() {
+#ifdef __linux__
+  return true;
+#else
+  return false;
+#endif
+}
+
 void KernelCopy::Run() {
 #ifdef __linux__
   if (m_start < 0) return;
