@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <system_error>
+#include <thread>
 
 #include "base/fileio.h"
 #include "base/text.h"
@@ -73,8 +75,28 @@ std::string SafeFileName(std::string_view storedName) {
   return name;
 }
 
-bool Extraction::Taken(const std::filesystem::path& target) const {
+// An item copied ahead: where it was to go when it started, and its copy under way.
+struct Extraction::Ahead {
+  const ArchiveItem* item = nullptr;
+  Target target;
+  std::unique_ptr<base::AtomicFile> file;
+  std::optional<base::KernelCopy> copy;
+  std::jthread thread;  // last: joined before the file goes
+};
+
+Extraction::Extraction(base::ByteSource& source, std::filesystem::path folder,
+                       base::Replace replace)
+    : m_source(source),
+      m_folder(std::move(folder)),
+      m_replace(replace),
+      m_nameLimit(base::NameLimit(m_folder)) {}
+
+Extraction::~Extraction() = default;
+
+bool Extraction::Taken(const std::filesystem::path& target,
+                       const std::filesystem::path* pending) const {
   if (std::find(m_written.begin(), m_written.end(), target) != m_written.end()) return true;
+  if (pending && *pending == target) return true;
   // A name free on disk is neither the album nor a file written under another spelling of it
   // (a folder that ignores case).
   if (!base::NameTaken(target)) return false;
@@ -84,15 +106,67 @@ bool Extraction::Taken(const std::filesystem::path& target) const {
 }
 
 Extraction::Written Extraction::TargetFor(const ArchiveItem& item) const {
+  return TargetFor(item, nullptr);
+}
+
+Extraction::Written Extraction::TargetFor(const ArchiveItem& item,
+                                          const std::filesystem::path* pending) const {
   const std::string name = SafeFileName(item.name);
   Written written{m_folder / base::PathFromUtf8(base::NumberedName(name, 1, m_nameLimit)), false};
-  if (Taken(written.path)) {
+  if (Taken(written.path, pending)) {
     // A numbered name must be free on disk too: it is no file the user asked to replace.
     written.renamed = true;
     written.path = base::FreePath(
-        m_folder, name, 2, [this](const std::filesystem::path& path) { return Taken(path); });
+        m_folder, name, 2, [this, pending](const auto& path) { return Taken(path, pending); });
   }
   return written;
+}
+
+std::optional<Extraction::Target> Extraction::Check(const ArchiveItem& item, std::string& error,
+                                                    bool& existed,
+                                                    const std::filesystem::path* pending) const {
+  existed = false;
+  Target target{TargetFor(item, pending), false};
+  target.present = base::NameTaken(target.written.path);
+  const std::string path = base::Utf8FromPath(target.written.path);
+  if (target.present && m_replace == base::Replace::Never) {
+    existed = true;
+    error = path + " exists";
+    return std::nullopt;
+  }
+  if (target.present && !base::MayReplace(target.written.path)) {
+    existed = true;
+    error = path + " is read-only; it is not replaced";
+    return std::nullopt;
+  }
+  return target;
+}
+
+void Extraction::StartAhead(const ArchiveItem& next, const std::filesystem::path& pending) {
+  // Only a copy inside the kernel runs beside the current one: read and write would share the
+  // album's stream.
+  std::FILE* album = m_source.Stream();
+  if (album == nullptr || next.size <= 0 || !base::KernelCopy::Supported()) return;
+  std::string error;
+  bool existed = false;
+  auto target = Check(next, error, existed, &pending);
+  if (!target) return;
+  auto ahead = std::make_unique<Ahead>();
+  ahead->file = base::AtomicFile::Create(target->written.path, error);
+  if (!ahead->file || ahead->file->Sink().Stream() == nullptr) return;
+  ahead->item = &next;
+  ahead->target = std::move(*target);
+  ahead->copy.emplace(album, next.offset, next.size, ahead->file->Sink().Stream());
+  try {
+    ahead->thread = std::jthread([copy = &*ahead->copy] { copy->Run(); });
+  } catch (const std::system_error&) {
+    return;  // no thread to spare: the item is copied in its turn
+  }
+  m_ahead = std::move(ahead);
+}
+
+void Extraction::DropAhead() {
+  m_ahead.reset();
 }
 
 std::optional<Extraction::Written> Extraction::Extract(const ArchiveItem& item,
@@ -102,41 +176,49 @@ std::optional<Extraction::Written> Extraction::Extract(const ArchiveItem& item,
 }
 
 std::optional<Extraction::Written> Extraction::Extract(const ArchiveItem& item, std::string& error,
-                                                       bool& existed) {
-  existed = false;
-  Written written = TargetFor(item);
-  const std::string target = base::Utf8FromPath(written.path);
-  const bool present = base::NameTaken(written.path);
-  if (present && m_replace == base::Replace::Never) {
-    existed = true;
-    error = target + " exists";
-    return std::nullopt;
+                                                       bool& existed, const ArchiveItem* next) {
+  std::unique_ptr<Ahead> ahead = std::move(m_ahead);
+  const std::optional<Target> target = Check(item, error, existed, nullptr);
+  // A copy made ahead counts only where the item goes to the same file as it would now: the
+  // earlier item may have failed, or taken the name under another spelling on a folder that
+  // ignores case.
+  if (ahead && (ahead->item != &item || !target || !(ahead->target == *target))) ahead.reset();
+  if (!target) return std::nullopt;
+  const Written& written = target->written;
+  const std::string path = base::Utf8FromPath(written.path);
+  std::unique_ptr<base::AtomicFile> file;
+  std::int64_t copied = 0;
+  if (ahead) {
+    file = std::move(ahead->file);
+  } else {
+    file = base::AtomicFile::Create(written.path, error);
+    if (!file) {
+      error = "cannot create " + path + ": " + error;
+      return std::nullopt;
+    }
   }
-  if (present && !base::MayReplace(written.path)) {
-    existed = true;
-    error = target + " is read-only; it is not replaced";
-    return std::nullopt;
+  if (next) StartAhead(*next, written.path);
+  if (ahead) {
+    ahead->thread.join();
+    copied = ahead->copy->Finish();
   }
-  auto file = base::AtomicFile::Create(written.path, error);
-  if (!file) {
-    error = "cannot create " + target + ": " + error;
-    return std::nullopt;
-  }
-  const base::CopyResult copy = base::CopyRange(m_source, item.offset, item.size, file->Sink());
+  // What the kernel did not copy ahead is copied here as always.
+  const base::CopyResult copy =
+      base::CopyRange(m_source, item.offset + copied, item.size - copied, file->Sink());
   if (copy == base::CopyResult::ReadFailed) {
     error = "cannot read " + item.name + " from the album";
     return std::nullopt;
   }
   if (copy == base::CopyResult::WriteFailed) {
-    error = "cannot write " + target + ": " + file->WriteError();
+    error = "cannot write " + path + ": " + file->WriteError();
     return std::nullopt;
   }
   // Only a file that was there at the start and may be replaced is replaced; one that
   // appeared meanwhile is kept.
-  if (!file->Commit(error, present ? base::Replace::Allowed : base::Replace::Never)) {
+  if (!file->Commit(error, target->present ? base::Replace::Allowed : base::Replace::Never)) {
     existed = file->TargetExisted();
-    error = existed ? target + " appeared meanwhile; it was kept"
-                    : "cannot write " + target + ": " + error;
+    error =
+        existed ? path + " appeared meanwhile; it was kept" : "cannot write " + path + ": " + error;
     return std::nullopt;
   }
   m_written.push_back(written.path);

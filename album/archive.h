@@ -56,14 +56,20 @@ std::string SafeFileName(std::string_view storedName);
 /// only once the copy is complete and never when the user may not write it; never the album
 /// being read, nor an item written earlier in the same run: such an item gets the first free
 /// base::NumberedName instead.
+///
+/// Given the item a run extracts next, Extract copies that item ahead on another thread while
+/// it finishes its own (only where the kernel copies between the two files: the album's stream
+/// is not shared). The next call keeps that copy only when the item would go to the same file
+/// with the same checks now that the earlier one is done (or failed); otherwise it is dropped and
+/// the item is extracted again, so the run's names, files and outcomes are those of one item
+/// at a time.
 class Extraction {
  public:
   Extraction(base::ByteSource& source, std::filesystem::path folder,
-             base::Replace replace = base::Replace::Never)
-      : m_source(source),
-        m_folder(std::move(folder)),
-        m_replace(replace),
-        m_nameLimit(base::NameLimit(m_folder)) {}
+             base::Replace replace = base::Replace::Never);
+  ~Extraction();
+  Extraction(const Extraction&) = delete;
+  Extraction& operator=(const Extraction&) = delete;
 
   struct Written {
     std::filesystem::path path;
@@ -77,17 +83,39 @@ class Extraction {
   /// The path written, or nothing with `error` naming the file and the cause.
   /// `existed` tells that the cause is a file of that name that was not to be replaced.
   [[nodiscard]] std::optional<Written> Extract(const ArchiveItem& item, std::string& error);
+  /// `next`: the item the run extracts after this one (the same object then), copied ahead.
   [[nodiscard]] std::optional<Written> Extract(const ArchiveItem& item, std::string& error,
-                                               bool& existed);
+                                               bool& existed, const ArchiveItem* next = nullptr);
+
+  /// Drops the item copied ahead, if any (the run stopped before it): its file never appears.
+  void DropAhead();
 
  private:
-  bool Taken(const std::filesystem::path& target) const;
+  // Where an item goes and whether a file of that name was there.
+  struct Target {
+    Written written;
+    bool present = false;
+    bool operator==(const Target& other) const {
+      return written.path == other.written.path && written.renamed == other.written.renamed &&
+             present == other.present;
+    }
+  };
+  struct Ahead;
+
+  // `pending`: the target of an item not committed yet, counted as written.
+  bool Taken(const std::filesystem::path& target, const std::filesystem::path* pending) const;
+  Written TargetFor(const ArchiveItem& item, const std::filesystem::path* pending) const;
+  // The target, or nothing where the rules forbid writing it (`error`, `existed` as Extract).
+  std::optional<Target> Check(const ArchiveItem& item, std::string& error, bool& existed,
+                              const std::filesystem::path* pending) const;
+  void StartAhead(const ArchiveItem& next, const std::filesystem::path& pending);
 
   base::ByteSource& m_source;
   std::filesystem::path m_folder;
   base::Replace m_replace;
   std::size_t m_nameLimit;
   std::vector<std::filesystem::path> m_written;
+  std::unique_ptr<Ahead> m_ahead;
 };
 
 /// Extracts one item on its own (see Extraction), replacing a file the user may write.

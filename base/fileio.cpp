@@ -141,6 +141,12 @@ bool FileSink::Write(std::span<const std::uint8_t> data) {
   return false;
 }
 
+std::int64_t CopyInKernel(std::FILE* from, std::int64_t offset, std::int64_t count, std::FILE* to) {
+  KernelCopy copy(from, offset, count, to);
+  copy.Run();
+  return copy.Finish();
+}
+
 CopyResult CopyRange(ByteSource& from, std::int64_t offset, std::int64_t count, ByteSink& to) {
   if (count < 0) return CopyResult::ReadFailed;
   if (std::FILE* in = from.Stream(); in && to.Stream() && count > 0) {

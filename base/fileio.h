@@ -151,6 +151,29 @@ enum class CopyResult { Ok, ReadFailed, WriteFailed };
 /// copy between the two, and always on Windows) and leaves the rest to the caller.
 std::int64_t CopyInKernel(std::FILE* from, std::int64_t offset, std::int64_t count, std::FILE* to);
 
+/// CopyInKernel in three steps, so that the copy itself may run on another thread: the
+/// constructor and Finish() use the streams, Run() only their descriptors with explicit
+/// offsets, so it moves neither stream nor the descriptors' own offsets.
+class KernelCopy {
+ public:
+  KernelCopy(std::FILE* from, std::int64_t offset, std::int64_t count, std::FILE* to);
+  /// False where the system never copies inside the kernel (Windows).
+  static bool Supported();
+  /// Copies what the kernel can (nothing on Windows).
+  void Run();
+  /// Moves `to` past the bytes copied and returns their number; the caller copies the rest.
+  [[nodiscard]] std::int64_t Finish();
+
+ private:
+  std::FILE* m_to;
+  int m_fromDescriptor = -1;
+  int m_toDescriptor = -1;
+  std::int64_t m_offset;
+  std::int64_t m_count;
+  std::int64_t m_start = -1;  // where `to` stood; -1: no copy
+  std::int64_t m_done = 0;
+};
+
 /// The size of the open file behind `file`, from the system's own record (no seek, no read);
 /// -1 when it cannot tell.
 std::int64_t StreamSize(std::FILE* file);

@@ -207,30 +207,50 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
          first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
-std::int64_t CopyInKernel(std::FILE* from, std::int64_t offset, std::int64_t count, std::FILE* to) {
+KernelCopy::KernelCopy(std::FILE* from, std::int64_t offset, std::int64_t count, std::FILE* to)
+    : m_to(to), m_offset(offset), m_count(count) {
 #ifdef __linux__
-  // Explicit offsets on both sides: neither descriptor's own offset moves under its stream.
-  if (std::fflush(to) != 0) return 0;
+  if (std::fflush(to) != 0) return;
   const off_t start = ::ftello(to);
-  if (start < 0) return 0;
-  off_t in = static_cast<off_t>(offset);
-  off_t out = start;
-  std::int64_t done = 0;
-  while (done < count) {
-    const auto want = static_cast<std::size_t>(std::min<std::int64_t>(count - done, 1 << 30));
-    const ssize_t got = ::copy_file_range(::fileno(from), &in, ::fileno(to), &out, want, 0);
+  if (start < 0) return;
+  m_start = start;
+  m_fromDescriptor = ::fileno(from);
+  m_toDescriptor = ::fileno(to);
+#else
+  (void)from;
+#endif
+}
+
+bool KernelCopy::Supported() {
+#ifdef __linux__
+  return true;
+#else
+  return false;
+#endif
+}
+
+void KernelCopy::Run() {
+#ifdef __linux__
+  if (m_start < 0) return;
+  // Explicit offsets on both sides: neither descriptor's own offset moves under its stream.
+  off_t in = static_cast<off_t>(m_offset);
+  off_t out = static_cast<off_t>(m_start);
+  while (m_done < m_count) {
+    const auto want = static_cast<std::size_t>(std::min<std::int64_t>(m_count - m_done, 1 << 30));
+    const ssize_t got = ::copy_file_range(m_fromDescriptor, &in, m_toDescriptor, &out, want, 0);
     // Another file system, no support, a full disk or a source cut short: read and write go
     // on from here and tell which side failed.
     if (got <= 0) break;
-    done += got;
+    m_done += got;
   }
-  // Where the stream cannot be moved past the copy, read and write copy it all again.
-  if (done > 0 && ::fseeko(to, start + static_cast<off_t>(done), SEEK_SET) != 0) return 0;
-  return done;
-#else
-  (void)from, (void)offset, (void)count, (void)to;
-  return 0;
 #endif
+}
+
+std::int64_t KernelCopy::Finish() {
+  if (m_done == 0) return 0;
+  // Where the stream cannot be moved past the copy, read and write copy it all again.
+  if (::fseeko(m_to, static_cast<off_t>(m_start + m_done), SEEK_SET) != 0) return 0;
+  return m_done;
 }
 
 std::int64_t StreamSize(std::FILE* file) {

@@ -99,7 +99,16 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
   return std::filesystem::equivalent(a, b, ec) && !ec;
 }
 
-std::int64_t CopyInKernel(std::FILE*, std::int64_t, std::int64_t, std::FILE*) {
+KernelCopy::KernelCopy(std::FILE*, std::int64_t offset, std::int64_t count, std::FILE* to)
+    : m_to(to), m_offset(offset), m_count(count) {}
+
+bool KernelCopy::Supported() {
+  return false;
+}
+
+void KernelCopy::Run() {}
+
+std::int64_t KernelCopy::Finish() {
   return 0;
 }
 

@@ -78,7 +78,9 @@ ExtractionResult ExtractionRun::Run(ExtractionFrontEnd& frontEnd, base::Replace 
   // One extraction for the whole run, so that no item replaces another of the same run.
   album::Extraction extraction(*m_input.source, m_input.folder, replace);
   bool stopped = false;
-  for (const std::size_t i : m_input.chosen) {
+  const std::vector<std::size_t>& chosen = m_input.chosen;
+  for (std::size_t n = 0; n < chosen.size(); ++n) {
+    const std::size_t i = chosen[n];
     ItemOutcome outcome;
     outcome.index = i;
     if (stopped) {
@@ -89,7 +91,10 @@ ExtractionResult ExtractionRun::Run(ExtractionFrontEnd& frontEnd, base::Replace 
     }
     std::string error;
     bool existed = false;
-    if (const auto written = extraction.Extract(items[i], error, existed)) {
+    // The next item is copied meanwhile; the extraction keeps that copy only where the item
+    // ends as it would have one at a time.
+    const album::ArchiveItem* next = n + 1 < chosen.size() ? &items[chosen[n + 1]] : nullptr;
+    if (const auto written = extraction.Extract(items[i], error, existed, next)) {
       outcome.path = written->path;
       outcome.status = written->renamed ? ItemStatus::Renamed : ItemStatus::Written;
       if (written->renamed) outcome.text = RenamedNote(i, written->path);
@@ -104,6 +109,7 @@ ExtractionResult ExtractionRun::Run(ExtractionFrontEnd& frontEnd, base::Replace 
     frontEnd.ItemEnded(outcome);
     result.items.push_back(std::move(outcome));
     stopped = !frontEnd.Progress(static_cast<int>(i + 1), lines);
+    if (stopped) extraction.DropAhead();
   }
   for (std::size_t k = 0; stopped && k < result.items.size(); ++k) {
     if (result.items[k].status == ItemStatus::NotReached) frontEnd.ItemEnded(result.items[k]);

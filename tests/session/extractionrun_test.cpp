@@ -38,6 +38,15 @@ struct Opened {
   }
 };
 
+std::vector<std::string> Names(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 std::vector<ItemStatus> Statuses(const ExtractionResult& result) {
   std::vector<ItemStatus> statuses;
   for (const ItemOutcome& item : result.items) statuses.push_back(item.status);
@@ -80,6 +89,44 @@ TEST(ExtractionRun, NeverWritesOverAnItemOfTheRunNorTheAlbumAndSaysSo) {
   EXPECT_TRUE(result.MayDeleteAlbum());
 }
 
+// Items are copied two at a time; one that fails must not cost the next of its name that name.
+TEST(ExtractionRun, AnItemAfterAFailedOneOfItsNameKeepsItsOwnName) {
+  const struct {
+    const char* name;
+    std::vector<std::size_t> chosen;
+    bool folderAtTheName;  // else the album loses the second item's bytes after opening
+    std::vector<ItemStatus> statuses;
+    std::vector<std::string> files;
+  } kCases[] = {
+      {"the name cannot be written",
+       {0, 1},
+       true,
+       {ItemStatus::Failed, ItemStatus::Failed},
+       {"same.mp3"}},
+      {"the first cannot be read",
+       {1, 0},
+       false,
+       {ItemStatus::Failed, ItemStatus::Written},
+       {"same.mp3"}},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    Opened opened(
+        {{"a/same.mp3", Pattern(70000, 1), 1, "A"}, {"b/same.mp3", Pattern(90000, 2), 1, "B"}});
+    if (c.folderAtTheName) std::filesystem::create_directory(opened.out / "same.mp3");
+    if (!c.folderAtTheName) {
+      std::filesystem::resize_file(opened.albumPath,
+                                   static_cast<std::uintmax_t>(opened.archive.items[1].offset));
+    }
+    const ExtractionResult result = opened.Extract(c.chosen);
+    EXPECT_EQ(Statuses(result), c.statuses);
+    EXPECT_EQ(Names(opened.out), c.files);
+    if (!c.folderAtTheName) {
+      EXPECT_EQ(ReadFile(opened.out / "same.mp3"), Pattern(70000, 1));
+    }
+  }
+}
+
 TEST(ExtractionRun, DeletesTheAlbumOnlyWhenEveryChosenItemWasExtracted) {
   const std::string kept =
       "\nThe Album Was Not Deleted, Because Not Every Selected Item Was Extracted.";
@@ -101,14 +148,22 @@ TEST(ExtractionRun, DeletesTheAlbumOnlyWhenEveryChosenItemWasExtracted) {
     SCOPED_TRACE("stopped after the first line");
     Opened opened;
     struct Stopping final : ExtractionFrontEnd {
+      std::filesystem::path out;
       std::vector<int> lines;
+      std::vector<std::string> namesAtTheStop;
       bool Progress(int line, int) override {
         lines.push_back(line);
+        namesAtTheStop = Names(out);
         return false;
       }
     } stopping;
+    stopping.out = opened.out;
     const ExtractionResult result = opened.Run({0, 1, 2}, true).Run(stopping);
     EXPECT_EQ(stopping.lines, std::vector{1});
+    // The next item was already being copied; it never appears.
+    ASSERT_EQ(stopping.namesAtTheStop.size(), 2u);
+    EXPECT_TRUE(base::IsTemporaryName(stopping.namesAtTheStop[0]));
+    EXPECT_EQ(Names(opened.out), std::vector<std::string>{"t.mp3"});
     EXPECT_EQ(Statuses(result),
               (std::vector{ItemStatus::Written, ItemStatus::NotReached, ItemStatus::NotReached}));
     EXPECT_EQ(result.CompletionText(),
