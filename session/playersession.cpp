@@ -83,7 +83,8 @@ std::optional<PlayerAlbum> AlbumOf(const std::string& path, const album::Archive
 PlayerSession::PlayerSession(player::Timer& progressTimer,
                              std::unique_ptr<media::MediaDevice> device,
                              player::RandomChoice random, player::DecodedLengths decoded)
-    : m_device(device ? std::move(device) : media::CreateMediaDevice()),
+    : m_outputLoading(device ? std::jthread() : std::jthread([] { media::PrepareSdlOutput(); })),
+      m_device(device ? std::move(device) : media::CreateMediaDevice()),
       m_player(*m_device, progressTimer, *this, std::move(random), std::move(decoded)) {}
 
 PlayerSession::~PlayerSession() {

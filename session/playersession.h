@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "album/archive.h"
@@ -169,6 +170,9 @@ class PlayerSession final : private player::PlayerListener {
   template <typename Call>
   void Tell(Call call);
 
+  // SDL and its sound libraries load while the album is read and timed; first in, so that it
+  // is started before the device takes `device` and joined last.
+  std::jthread m_outputLoading;
   std::unique_ptr<media::MediaDevice> m_device;
   player::Player m_player;
   std::vector<PlayerObserver*> m_observers;
