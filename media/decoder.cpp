@@ -158,6 +158,12 @@ std::int32_t SamplesToMilliseconds(std::int64_t samples, long rate) {
 }
 
 std::optional<std::int64_t> HeaderSamples(const std::filesystem::path& path) {
+  const auto length = HeaderLength(path);
+  if (!length) return std::nullopt;
+  return length->samples;
+}
+
+std::optional<StreamLength> HeaderLength(const std::filesystem::path& path) {
   std::string error;
   auto file = base::FileSource::Open(path, error);
   if (!file) return std::nullopt;
@@ -188,7 +194,13 @@ std::optional<std::int64_t> HeaderSamples(const std::filesystem::path& path) {
   }
   // A file cut, joined or padded since the encoder wrote the header is scanned instead.
   if (frames <= 0 || bytes != end - first) return std::nullopt;
-  return (frames + 1) * 1152;
+  mp3header::MP3HeaderInfo info;
+  if (mp3header::DecodeFrameHeader({frame[0], frame[1], frame[2], frame[3]}, size, info) !=
+          mp3header::AnalyseStatus::Ok ||
+      info.Bitrate <= 1) {
+    return std::nullopt;
+  }
+  return StreamLength{(frames + 1) * 1152, info.SampleRate};
 }
 
 std::optional<std::int64_t> TrackSamples(const std::filesystem::path& path, Decoder& decoder) {

@@ -79,6 +79,15 @@ std::int32_t SamplesToMilliseconds(std::int64_t samples, long rate);
 /// counts it here. Nothing for any other file, whose frames must be scanned.
 std::optional<std::int64_t> HeaderSamples(const std::filesystem::path& path);
 
+/// Samples per channel and the rate they play at.
+struct StreamLength {
+  std::int64_t samples = 0;
+  long rate = 0;
+};
+
+/// HeaderSamples with the rate the frame header gives: a file's length without decoding it.
+std::optional<StreamLength> HeaderLength(const std::filesystem::path& path);
+
 /// HeaderSamples where the header describes the file, else `decoder`'s scan of every frame.
 std::optional<std::int64_t> TrackSamples(const std::filesystem::path& path, Decoder& decoder);
 

@@ -53,9 +53,15 @@ MediaReply Mpg123Device::Open(const MediaCommand& command) {
   if (m_files.contains(alias)) return Error(MediaError::AliasInUse);
   OpenFile file;
   file.path = base::PathFromUtf8(command.target);
-  std::string error;
-  file.decoder = Decoder::Open(file.path, error);
-  if (!file.decoder) return Error(MediaError::CannotOpen);
+  if (const auto length = HeaderLength(file.path)) {
+    file.rate = length->rate;
+    file.length = SamplesToMilliseconds(length->samples, length->rate);
+  } else {
+    std::string error;
+    file.decoder = Decoder::Open(file.path, error);
+    if (!file.decoder) return Error(MediaError::CannotOpen);
+    file.rate = file.decoder->Rate();
+  }
   m_files.emplace(std::move(alias), std::move(file));
   return {};
 }
@@ -85,8 +91,9 @@ std::int32_t Mpg123Device::LengthMs(OpenFile& file) {
     file.length = known->second.ms;
     return *file.length;
   }
-  const auto samples = TrackSamples(file.path, *file.decoder);
-  file.length = samples ? SamplesToMilliseconds(*samples, file.decoder->Rate()) : 0;
+  // The header was tried when the file was opened.
+  const auto samples = file.decoder->ScanSamples();
+  file.length = samples ? SamplesToMilliseconds(*samples, file.rate) : 0;
   if (!error && samples) {
     m_lengths[file.path] = {static_cast<std::int64_t>(size), changed, *file.length};
   }
@@ -94,7 +101,7 @@ std::int32_t Mpg123Device::LengthMs(OpenFile& file) {
 }
 
 std::int32_t Mpg123Device::PositionMs(const OpenFile& file) const {
-  const long rate = file.decoder->Rate();
+  const long rate = file.rate;
   const std::int64_t played = file.output ? file.output->PlayedFrames() : 0;
   return SamplesToMilliseconds(file.startSample + played, rate);
 }
@@ -130,8 +137,7 @@ MediaError Mpg123Device::Fault(OpenFile& file) {
     file.fault = MediaError::FileShrank;
   } else if (file.player->Fault() == FileFault::ReadError) {
     file.fault = MediaError::ReadFailed;
-  } else if (endedAt >= 0 &&
-             SamplesToMilliseconds(endedAt, file.decoder->Rate()) < LengthMs(file)) {
+  } else if (endedAt >= 0 && SamplesToMilliseconds(endedAt, file.rate) < LengthMs(file)) {
     // The end of an album's audio is junk to the decoder (pictures, lyrics, directory) just
     // as overwritten audio is: only the length tells a failure from the end.
     file.fault = MediaError::Undecodable;
@@ -194,7 +200,7 @@ MediaReply Mpg123Device::Play(const MediaCommand& command) {
   if (const MediaError fault = Fault(*file); fault != MediaError::None) return Error(fault);
   if (fromMs || file->mode == Mode::Stopped) {
     // Play without a position resumes a pause and restarts a stop where it stopped.
-    const long rate = file->decoder->Rate();
+    const long rate = file->rate;
     const std::int64_t sample =
         fromMs ? *fromMs * rate / 1000 : file->startSample + file->output->PlayedFrames();
     Decoder* player = file->player.get();

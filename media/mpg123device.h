@@ -31,8 +31,11 @@ class Mpg123Device final : public MediaDevice {
 
   struct OpenFile {
     std::filesystem::path path;
+    long rate = 0;
+    /// Only where the length must be scanned: an encoder's header that describes the file
+    /// gives it (and the rate) without one.
     std::unique_ptr<Decoder> decoder;
-    std::optional<std::int32_t> length;  ///< milliseconds, once scanned
+    std::optional<std::int32_t> length;  ///< milliseconds, once known
     // Playback: its own decoder, read by the output's thread once the output runs (repositioned
     // only inside AudioOutput::Reset); the output is destroyed, its thread stopped, first.
     std::unique_ptr<Decoder> player;

@@ -175,8 +175,9 @@ TEST(ExactLength, TrackLengthsAddUpToTheirConcatenation) {
   EXPECT_EQ(sum % kFrameSamples, 0);
 }
 
-// The header of a track as lame wrote it gives the length without a pass over the frames; a
-// file that is no longer what the header describes is scanned, and both agree with the scan.
+// The header of a track as lame wrote it gives the length without a pass over the frames (or
+// a decoder, in the device); a file that is no longer what the header describes is scanned, and
+// both agree with the scan.
 TEST(ExactLength, TrustsAnEncoderHeaderOnlyWhereTheFileIsWhatItDescribes) {
   ASSERT_TRUE(testsupport::Peer("lame", "lame"));
   testsupport::ScopedTempDir dir;
@@ -185,12 +186,14 @@ TEST(ExactLength, TrustsAnEncoderHeaderOnlyWhereTheFileIsWhatItDescribes) {
     const char* tags;
     const char* rate;
     bool fromHeader;
+    long hz = 44100;
   } cases[] = {
       {"cbr.mp3", "", "-b 128 --cbr", true},
       {"tagged.mp3", "--add-id3v2 --pad-id3v2-size 300 --tt T", "-b 128 --cbr", true},
       {"v1.mp3", "--id3v1-only --tt T", "-b 128 --cbr", true},
       {"vbr.mp3", "", "-V 2", true},
       {"mono.mp3", "", "-m m -b 64 --cbr", true},
+      {"48k.mp3", "", "-b 128 --cbr --resample 48", true, 48000},
       {"joined.mp3", "", "-b 128 --cbr", false},  // a second stream behind the first
       {"cut.mp3", "", "-b 128 --cbr", false},     // its last frame gone
   };
@@ -205,7 +208,11 @@ TEST(ExactLength, TrustsAnEncoderHeaderOnlyWhereTheFileIsWhatItDescribes) {
     const auto scanned = Samples(path);
     ASSERT_TRUE(scanned);
     EXPECT_EQ(HeaderSamples(path), c.fromHeader ? scanned : std::nullopt);
-    EXPECT_EQ(ExactLength(path), SamplesToMilliseconds(*scanned, 44100));
+    const std::int32_t ms = SamplesToMilliseconds(*scanned, c.hz);
+    EXPECT_EQ(ExactLength(path), ms);
+    auto device = CreateMediaDevice();
+    ASSERT_TRUE(device->SendString(OpenCommand(path.string())).ok());
+    EXPECT_EQ(device->SendString("status mp3 length").text, std::to_string(ms));
   }
 }
 
