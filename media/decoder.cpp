@@ -203,18 +203,17 @@ std::optional<StreamLength> HeaderLength(const std::filesystem::path& path) {
   return StreamLength{(frames + 1) * 1152, info.SampleRate};
 }
 
-std::optional<std::int64_t> TrackSamples(const std::filesystem::path& path, Decoder& decoder) {
-  if (const auto samples = HeaderSamples(path)) return samples;
-  return decoder.ScanSamples();
-}
-
 std::optional<std::int32_t> ExactLength(const std::filesystem::path& path) {
-  std::string error;
-  auto decoder = Decoder::Open(path, error);
-  if (!decoder) return std::nullopt;
-  const auto samples = TrackSamples(path, *decoder);
-  if (!samples) return std::nullopt;
-  const std::int32_t ms = SamplesToMilliseconds(*samples, decoder->Rate());
+  std::optional<StreamLength> length = HeaderLength(path);
+  if (!length) {
+    std::string error;
+    auto decoder = Decoder::Open(path, error);
+    if (!decoder) return std::nullopt;
+    const auto samples = decoder->ScanSamples();
+    if (!samples) return std::nullopt;
+    length = StreamLength{*samples, decoder->Rate()};
+  }
+  const std::int32_t ms = SamplesToMilliseconds(length->samples, length->rate);
   if (ms == 0) return std::nullopt;
   return ms;
 }

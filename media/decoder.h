@@ -88,10 +88,8 @@ struct StreamLength {
 /// HeaderSamples with the rate the frame header gives: a file's length without decoding it.
 std::optional<StreamLength> HeaderLength(const std::filesystem::path& path);
 
-/// HeaderSamples where the header describes the file, else `decoder`'s scan of every frame.
-std::optional<std::int64_t> TrackSamples(const std::filesystem::path& path, Decoder& decoder);
-
-/// The exact length of a file in milliseconds, or nothing when it cannot be determined.
+/// The exact length of a file in milliseconds, or nothing when it cannot be determined: from
+/// HeaderLength where the header describes the file, else from a scan of every frame.
 std::optional<std::int32_t> ExactLength(const std::filesystem::path& path);
 
 /// The exact lengths in milliseconds of the back-to-back byte spans `sizes` from the start of
