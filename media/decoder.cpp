@@ -157,12 +157,6 @@ std::int32_t SamplesToMilliseconds(std::int64_t samples, long rate) {
       std::min<std::int64_t>(ms, std::numeric_limits<std::int32_t>::max()));
 }
 
-std::optional<std::int64_t> HeaderSamples(const std::filesystem::path& path) {
-  const auto length = HeaderLength(path);
-  if (!length) return std::nullopt;
-  return length->samples;
-}
-
 std::optional<StreamLength> HeaderLength(const std::filesystem::path& path) {
   std::string error;
   auto file = base::FileSource::Open(path, error);

@@ -73,19 +73,17 @@ class Decoder {
 /// the range of a Long.
 std::int32_t SamplesToMilliseconds(std::int64_t samples, long rate);
 
-/// The samples per channel that a LAME/Xing header counts, where the file is exactly what the
-/// header describes: an MPEG-1 Layer III stream whose byte count is the header's (an ID3v2 tag
-/// before it and an ID3v1 tag after it aside). The header's own frame counts, as libmpg123
-/// counts it here. Nothing for any other file, whose frames must be scanned.
-std::optional<std::int64_t> HeaderSamples(const std::filesystem::path& path);
-
 /// Samples per channel and the rate they play at.
 struct StreamLength {
   std::int64_t samples = 0;
   long rate = 0;
 };
 
-/// HeaderSamples with the rate the frame header gives: a file's length without decoding it.
+/// A file's length without decoding it: the samples per channel that a LAME/Xing header counts
+/// and the rate of its first frame, where the file is exactly what the header describes: an
+/// MPEG-1 Layer III stream whose byte count is the header's (an ID3v2 tag before it and an
+/// ID3v1 tag after it aside). The header's own frame counts, as libmpg123 counts it here.
+/// Nothing for any other file, whose frames must be scanned.
 std::optional<StreamLength> HeaderLength(const std::filesystem::path& path);
 
 /// The exact length of a file in milliseconds, or nothing when it cannot be determined: from
