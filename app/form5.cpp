@@ -267,8 +267,11 @@ Form5::~Form5() {
   m_session.reset();
 #ifdef __GLIBC__
   // What the album's playing and pages freed goes back to the system instead of staying with
-  // the program until the next album.
-  (void)malloc_trim(0);
+  // the program until the next album: once the window's children are gone too.
+  if (QCoreApplication* application = QCoreApplication::instance()) {
+    const auto trim = [] { (void)malloc_trim(0); };
+    QMetaObject::invokeMethod(application, trim, Qt::QueuedConnection);
+  }
 #endif
 }
 
