@@ -4,7 +4,8 @@
 # loaded, and Play to the first audio written to the output (player_bench, offscreen); the same
 # opening for an album of six 3000 x 2000 JPEGs with lyrics (also the first opening of a new
 # process, previews kept, and with the album given to the program instead of chosen) and one
-# without pictures, and the memory ten open/play/close cycles leave; then CPU while playing: `lyrabinder-cli play` for 10 s against
+# without pictures, and the memory ten open/play/close cycles leave (read after each close once
+# the program has idled 300 ms); then CPU while playing: `lyrabinder-cli play` for 10 s against
 # mpg123 decoding the same album (its CPU time per second of audio). Run after a build of the
 # linux preset (BUILD=build/<dir> to pick another build).
 set -euo pipefail
